@@ -1,0 +1,57 @@
+#include "core/IntegerText.h"
+
+namespace quorvel {
+
+namespace {
+
+int HexDigitValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+}  // namespace
+
+bool TryStrToInt(std::string_view text, std::int32_t& value) {
+    std::size_t i = 0;
+    while (i < text.size() && text[i] == ' ') ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    bool hex = false;
+    if (i < text.size() && text[i] == '$') {
+        hex = true;
+        ++i;
+    } else if (i < text.size() && (text[i] == 'x' || text[i] == 'X')) {
+        hex = true;
+        ++i;
+    } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+        hex = true;
+        i += 2;
+    }
+    if (i == text.size()) return false;
+
+    const std::uint64_t base = hex ? 16 : 10;
+    const std::uint64_t limit = hex ? 0xFFFFFFFFull : (negative ? 0x80000000ull : 0x7FFFFFFFull);
+    std::uint64_t magnitude = 0;
+    for (; i < text.size(); ++i) {
+        const int digit = HexDigitValue(text[i]);
+        if (digit < 0 || static_cast<std::uint64_t>(digit) >= base) return false;
+        magnitude = magnitude * base + static_cast<std::uint64_t>(digit);
+        if (magnitude > limit) return false;
+    }
+    std::uint32_t bits = static_cast<std::uint32_t>(magnitude);
+    if (negative) bits = 0u - bits;
+    value = static_cast<std::int32_t>(bits);
+    return true;
+}
+
+std::int32_t StrToIntDef(std::string_view text, std::int32_t Default) {
+    std::int32_t value = 0;
+    return TryStrToInt(text, value) ? value : Default;
+}
+
+}  // namespace quorvel

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <memory>
+
+namespace quorvel {
+
+// A periodic timer delivered by the event loop on the program's one thread.
+class EventTimer {
+public:
+    virtual ~EventTimer() = default;
+    // Starts (or restarts) the countdown: a tick every IntervalMs milliseconds
+    // until Stop. IntervalMs is never 0.
+    virtual void Start(std::uint32_t IntervalMs) = 0;
+    virtual void Stop() = 0;
+};
+
+// What a watched socket is ready for.
+struct SocketReadiness {
+    bool Readable = false;
+    bool Writable = false;
+};
+
+// Interest in one socket's readiness. Destroying the watch ends it.
+class SocketWatch {
+public:
+    virtual ~SocketWatch() = default;
+    // Which readiness the handler is told about; both false pauses the watch.
+    virtual void SetInterest(bool Read, bool Write) = 0;
+};
+
+// The message pump the network code waits in. On Linux the tray program runs
+// it on the Qt event loop and the command-line tools on poll(); a Windows
+// build runs it on window messages. Handlers run only inside PumpOnce and
+// WaitForEvents, on the calling thread.
+class EventLoop {
+public:
+    virtual ~EventLoop() = default;
+
+    // Handles every event that is already pending, without waiting.
+    virtual void PumpOnce() = 0;
+
+    // Sleeps until at least one event arrives (socket readiness, a timer tick,
+    // user input), then handles what is pending. Never spins.
+    virtual void WaitForEvents() = 0;
+
+    virtual std::unique_ptr<EventTimer> CreateTimer(std::function<void()> OnTick) = 0;
+
+    // Fd is a socket (or any pollable descriptor) that stays open while the
+    // watch lives. The watch starts with no interest.
+    virtual std::unique_ptr<SocketWatch> WatchSocket(int Fd,
+                                                      std::function<void(SocketReadiness)> OnReady) = 0;
+
+    // The program's general error report: an exception that a handler let
+    // escape is shown here, and the program goes on.
+    virtual void ReportException(const std::exception& Error) = 0;
+};
+
+}  // namespace quorvel

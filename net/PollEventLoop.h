@@ -1,0 +1,46 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "net/EventLoop.h"
+
+namespace quorvel {
+
+// An event loop on poll() and a monotonic clock, for programs without a
+// display (quorvel-check, the tests, the benchmarks).
+class PollEventLoop final : public EventLoop {
+public:
+    // Errors that reach ReportException are passed to Reporter (default: stderr).
+    explicit PollEventLoop(std::function<void(const std::string&)> Reporter = {});
+    ~PollEventLoop() override;
+    PollEventLoop(const PollEventLoop&) = delete;
+    PollEventLoop& operator=(const PollEventLoop&) = delete;
+
+    void PumpOnce() override;
+    void WaitForEvents() override;
+    std::unique_ptr<EventTimer> CreateTimer(std::function<void()> OnTick) override;
+    std::unique_ptr<SocketWatch> WatchSocket(int Fd, std::function<void(SocketReadiness)> OnReady) override;
+    void ReportException(const std::exception& Error) override;
+
+    // Waits like WaitForEvents, but no longer than Limit.
+    void WaitForEventsFor(std::chrono::milliseconds Limit);
+
+    struct TimerEntry;
+    struct WatchEntry;
+
+private:
+    using Clock = std::chrono::steady_clock;
+    void Run(int PollTimeoutMs);
+    int MillisecondsToNextTimer() const;
+
+    std::vector<std::shared_ptr<TimerEntry>> Timers;
+    std::vector<std::shared_ptr<WatchEntry>> Watches;
+    std::function<void(const std::string&)> Reporter;
+};
+
+}  // namespace quorvel
