@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace quorvel {
+
+class TAccount;
+class TPop3Client;
+
+// Limit of each single network wait of a check. A server that accepts the
+// connection and then never answers fails that account after this long
+// instead of holding up every later check.
+constexpr std::int32_t CheckTimeOutMs = 60000;
+
+struct AccountCheckResult {
+    bool Succeeded = false;
+    bool Counted = false;      // the server gave a message count (also when QUIT failed)
+    std::int32_t Count = 0;
+    std::string Message;       // the failure's message, without its line end
+};
+
+// Checks one account the way the tray does: log in, STAT, QUIT. Never throws
+// for a failure of the account; the failure's message is in the result.
+AccountCheckResult CheckAccount(TPop3Client& Client, const TAccount& Account);
+
+// The account as the tray's summary names it: UserID "@" Host.
+std::string AccountName(const TAccount& Account);
+
+}  // namespace quorvel

@@ -1,0 +1,76 @@
+// quorvel-check: one check of every enabled account, as the tray makes it,
+// for scripts, status bars and machines without a display.
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <iostream>
+
+#include "app/AccountCheck.h"
+#include "net/PollEventLoop.h"
+#include "net/Pop3Client.h"
+#include "settings/Account.h"
+#include "settings/RegistryStore.h"
+#include "settings/Settings.h"
+
+namespace {
+
+constexpr int ExitAllChecked = 0;
+constexpr int ExitAccountFailed = 1;
+constexpr int ExitNoSettings = 2;
+
+void PrintUsage() {
+    std::cout << "Usage: quorvel-check\n"
+                 "Checks every enabled Quorvel account once and prints one line per account:\n"
+                 "  USER@HOST: COUNT            the mailbox holds COUNT messages\n"
+                 "  USER@HOST: failed: MESSAGE  the check failed\n"
+                 "Exit status: 0 every account was checked, 1 an account failed,\n"
+                 "2 the settings could not be read.\n";
+}
+
+int Run() {
+    quorvel::TAccounts accounts;
+    std::uint32_t period = 0;
+    try {
+        quorvel::RegistryStore store(quorvel::RegistryStore::DefaultPath());
+        quorvel::LoadSettings(store, accounts, period);
+    } catch (const std::exception& error) {
+        std::cerr << "quorvel-check: " << error.what() << '\n';
+        return ExitNoSettings;
+    }
+
+    quorvel::PollEventLoop loop([](const std::string& message) { std::cerr << "quorvel-check: " << message << '\n'; });
+    quorvel::TPop3Client client(loop);
+    client.SetTimeOut(quorvel::CheckTimeOutMs);
+
+    int status = ExitAllChecked;
+    for (std::int32_t i = 0; i < accounts.Count(); ++i) {
+        const quorvel::TAccount& account = accounts.Items(i);
+        if (!account.Enabled) continue;
+        const auto result = quorvel::CheckAccount(client, account);
+        std::cout << quorvel::AccountName(account) << ": ";
+        if (result.Succeeded) {
+            std::cout << result.Count << '\n';
+        } else {
+            std::cout << "failed: " << result.Message << '\n';
+            status = ExitAccountFailed;
+        }
+        std::cout.flush();
+    }
+    return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc > 1) {
+        const bool help = std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0;
+        PrintUsage();
+        return help ? 0 : ExitNoSettings;
+    }
+    try {
+        return Run();
+    } catch (const std::exception& error) {
+        std::cerr << "quorvel-check: " << error.what() << '\n';
+        return ExitNoSettings;
+    }
+}

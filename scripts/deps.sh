@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that building, running and testing Quorvel
+# need, when any of them is missing.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev libcanberra-dev libglib2.0-dev
+  libgtest-dev
+  dovecot-core dovecot-pop3d curl
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null || { echo "deps.sh: run as root to install: ${missing[*]}" >&2; exit 1; }
+  sudo=sudo
+fi
+echo "Installing: ${missing[*]}"
+$sudo apt-get update -q
+# The mail server is only started by the tests themselves; keep the package
+# scripts from starting the system-wide one.
+DEBIAN_FRONTEND=noninteractive RUNLEVEL=1 $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
