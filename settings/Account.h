@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace quorvel {
+
+// One POP3 mailbox. The fields are read and written directly by the settings
+// store, the account dialogs and the check cycle.
+class TAccount {
+public:
+    std::string Host;          // server name or address as typed
+    std::int32_t Port = 0;     // TCP port of the server
+    std::string Password;      // plain text, in memory only
+    std::string UserID;        // login name
+    bool Enabled = false;      // whether the check cycle visits this account
+    std::int32_t LastCount = 0;  // count found by the last check with mail; never stored
+};
+
+// The ordered account list. Items keep their addresses for their whole life,
+// so a dialog row may hold a reference to its account.
+class TAccounts {
+public:
+    TAccounts() = default;
+    TAccounts(const TAccounts&) = delete;
+    TAccounts& operator=(const TAccounts&) = delete;
+
+    // Appends a freshly initialised account and returns it.
+    TAccount& Add();
+    // The account at Index; raises quorvel::Exception
+    // "List index out of bounds (Index)" outside 0 .. Count() - 1.
+    TAccount& Items(std::int32_t Index);
+    const TAccount& Items(std::int32_t Index) const;
+    std::int32_t Count() const;
+    // Destroys the account at Index; later accounts move down.
+    // Raises the same index error as Items.
+    void Delete(std::int32_t Index);
+    // Destroys the given account if it belongs to this list; otherwise nothing.
+    void Remove(const TAccount& Account);
+    // Position of Account in the list, or -1 when it is not in it.
+    std::int32_t IndexOf(const TAccount& Account) const;
+    void Clear();
+
+private:
+    void CheckIndex(std::int32_t Index) const;
+
+    std::vector<std::unique_ptr<TAccount>> FItems;
+};
+
+}  // namespace quorvel

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "settings/RegistryTree.h"
+
+namespace quorvel {
+
+// The store's file is REGEDIT4 text: a "REGEDIT4" line, then one section per
+// key, "[HKEY_CURRENT_USER\Software\...]", followed by its values:
+//   "Name"="text"            String (escapes \" and \\)
+//   @="text"                 the key's default value
+//   "Name"=dword:0000006e    DWord
+//   "Name"=hex:01,02         Binary
+//   "Name"=hex(2):41,00      any other type N as bytes (text ends with a zero)
+// Hex data may go on over several lines, each but the last ending in "\".
+// Text is UTF-8.
+
+inline constexpr std::string_view RegFileHeader = "REGEDIT4";
+inline constexpr std::string_view RegRootKeyName = "HKEY_CURRENT_USER";
+
+struct TRegFileContent {
+    std::unique_ptr<TRegKey> Root;      // HKEY_CURRENT_USER
+    std::vector<std::string> Problems;  // one line per part that could not be read
+
+    bool Damaged() const { return !Problems.empty(); }
+};
+
+// Reads what can be understood: CR LF or LF line ends, an optional UTF-8 byte
+// order mark, blank lines, ";" comment lines. Lines that cannot be read are
+// skipped and listed in Problems ("line N: why"), as are the values of a
+// section that cannot be read.
+TRegFileContent ParseRegFile(std::string_view Text);
+
+// The text of the tree under Root (HKEY_CURRENT_USER), LF line ends. Every
+// key gets its own section, so empty keys survive.
+std::string FormatRegFile(const TRegKey& Root);
+
+// Whether a value name can be stored: no CR, LF or zero byte.
+bool IsStorableValueName(std::string_view Name);
+
+}  // namespace quorvel

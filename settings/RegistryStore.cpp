@@ -1,0 +1,251 @@
+#include "settings/RegistryStore.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "settings/RegFileFormat.h"
+
+namespace quorvel {
+
+namespace fs = std::filesystem;
+
+// Wraps one operation in an update when none is running.
+class RegistryStore::TAutoUpdate {
+public:
+    explicit TAutoUpdate(RegistryStore& Store) : FStore(Store) { FStore.BeginUpdate(); }
+    ~TAutoUpdate() { FStore.EndUpdate(); }
+    TAutoUpdate(const TAutoUpdate&) = delete;
+    TAutoUpdate& operator=(const TAutoUpdate&) = delete;
+    // Writes the change when this operation is an update of its own.
+    void Done() {
+        if (FStore.FDepth == 1) FStore.CommitUpdate();
+    }
+
+private:
+    RegistryStore& FStore;
+};
+
+namespace {
+
+std::string HomeFolder() {
+    if (const char* home = std::getenv("HOME"); home != nullptr && home[0] != '\0') return home;
+    struct passwd entry {};
+    struct passwd* found = nullptr;
+    std::string buffer(16384, '\0');
+    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr &&
+        found->pw_dir != nullptr) {
+        return found->pw_dir;
+    }
+    return "/";
+}
+
+std::string UtcStamp() {
+    const std::time_t now = std::time(nullptr);
+    std::tm utc {};
+    ::gmtime_r(&now, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y%m%dT%H%M%SZ", &utc);
+    return text;
+}
+
+}  // namespace
+
+RegistryStore::RegistryStore(fs::path File) : FFile(std::move(File)) {}
+
+RegistryStore::~RegistryStore() = default;
+
+fs::path RegistryStore::DefaultPath() {
+    fs::path base;
+    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && config[0] == '/') {
+        base = config;
+    } else {
+        base = fs::path(HomeFolder()) / ".config";
+    }
+    return base / "Quorvel" / "registry.reg";
+}
+
+void RegistryStore::Load() {
+    FProblems.clear();
+    FDamagedBytes.reset();
+    FUnreadable = false;
+    FModified = false;
+    TFileBytes file = ReadFileBytes(FFile);
+    if (file.State == TFileBytes::TState::Unreadable) {
+        FUnreadable = true;
+        FProblems.push_back(FFile.string() + ": " + std::strerror(file.Error));
+        FRoot = std::make_unique<TRegKey>(std::string(RegRootKeyName));
+        return;
+    }
+    if (file.State == TFileBytes::TState::Missing) {
+        FRoot = std::make_unique<TRegKey>(std::string(RegRootKeyName));
+        return;
+    }
+    TRegFileContent content = ParseRegFile(file.Bytes);
+    FRoot = std::move(content.Root);
+    FProblems = std::move(content.Problems);
+    if (!FProblems.empty()) FDamagedBytes = std::move(file.Bytes);
+}
+
+void RegistryStore::KeepDamagedCopy(const fs::path& Target) {
+    const std::string base = Target.string() + ".damaged-" + UtcStamp();
+    for (int attempt = 1;; ++attempt) {
+        const fs::path copy = attempt == 1 ? fs::path(base) : fs::path(base + "-" + std::to_string(attempt));
+        try {
+            WriteNewFile(copy, *FDamagedBytes);
+            FDamagedBytes.reset();
+            return;
+        } catch (const EFileError& error) {
+            if (error.Error() != EEXIST || attempt >= 100) throw;
+        }
+    }
+}
+
+void RegistryStore::Save() {
+    if (FUnreadable) {
+        throw ERegistryException(FFile.string() + " cannot be read, so it is not replaced");
+    }
+    // A link to the settings (kept elsewhere) stays a link.
+    fs::path target = FFile;
+    std::error_code error;
+    if (fs::is_symlink(FFile, error)) {
+        const fs::path resolved = fs::weakly_canonical(FFile, error);
+        if (!error) target = resolved;
+    }
+    try {
+        if (FDamagedBytes) KeepDamagedCopy(target);
+        ReplaceFileAtomically(target, FormatRegFile(*FRoot), FFault);
+    } catch (const EFileError& failure) {
+        throw ERegistryException(failure.what());
+    }
+}
+
+void RegistryStore::BeginUpdate() {
+    if (FDepth++ == 0) Load();
+}
+
+void RegistryStore::CommitUpdate() {
+    if (FDepth == 0 || !FModified) return;
+    Save();
+    FModified = false;
+}
+
+void RegistryStore::EndUpdate() noexcept {
+    if (FDepth > 0 && --FDepth == 0) {
+        FRoot.reset();
+        FModified = false;
+    }
+}
+
+TRegKey& RegistryStore::CreateKeyPath(std::string_view Path) {
+    const std::vector<std::string> parts = SplitKeyPath(Path);
+    for (const std::string& part : parts) {
+        if (!IsValidKeyName(part)) throw ERegistryException(KeyCreateFailedText(Path));
+    }
+    TRegKey* key = FRoot.get();
+    for (const std::string& part : parts) {
+        TRegKey* next = key->FindKey(part);
+        if (next == nullptr) {
+            next = &key->CreateKey(part);
+            FModified = true;
+        }
+        key = next;
+    }
+    return *key;
+}
+
+void RegistryStore::CreateKey(std::string_view Path) {
+    TAutoUpdate update(*this);
+    CreateKeyPath(Path);
+    update.Done();
+}
+
+bool RegistryStore::KeyExists(std::string_view Path) {
+    TAutoUpdate update(*this);
+    return FindKeyPath(*FRoot, Path) != nullptr;
+}
+
+std::vector<std::string> RegistryStore::GetKeyNames(std::string_view Path) {
+    TAutoUpdate update(*this);
+    const TRegKey* key = FindKeyPath(*FRoot, Path);
+    return key == nullptr ? std::vector<std::string>() : key->KeyNames();
+}
+
+bool RegistryStore::DeleteKey(std::string_view Path) {
+    TAutoUpdate update(*this);
+    std::vector<std::string> parts = SplitKeyPath(Path);
+    if (parts.empty()) return false;
+    TRegKey* parent = FRoot.get();
+    for (std::size_t i = 0; i + 1 < parts.size() && parent != nullptr; ++i) parent = parent->FindKey(parts[i]);
+    if (parent == nullptr || !parent->DeleteKey(parts.back())) return false;
+    FModified = true;
+    update.Done();
+    return true;
+}
+
+const TRegValue* RegistryStore::FindValue(std::string_view Path, std::string_view Name) {
+    const TRegKey* key = FindKeyPath(*FRoot, Path);
+    return key == nullptr ? nullptr : key->FindValue(Name);
+}
+
+std::optional<TRegDataType> RegistryStore::GetDataType(std::string_view Path, std::string_view Name) {
+    TAutoUpdate update(*this);
+    const TRegValue* value = FindValue(Path, Name);
+    if (value == nullptr) return std::nullopt;
+    return value->Type;
+}
+
+std::string RegistryStore::ReadString(std::string_view Path, std::string_view Name) {
+    TAutoUpdate update(*this);
+    const TRegValue* value = FindValue(Path, Name);
+    if (value == nullptr) throw ERegistryException(ValueGetFailedText(Name));
+    if (value->Type != TRegDataType::String && value->Type != TRegDataType::ExpandString) {
+        throw ERegistryException(InvalidValueTypeText(Name));
+    }
+    return value->Data;
+}
+
+std::int32_t RegistryStore::ReadInteger(std::string_view Path, std::string_view Name) {
+    TAutoUpdate update(*this);
+    const TRegValue* value = FindValue(Path, Name);
+    if (value == nullptr) throw ERegistryException(ValueGetFailedText(Name));
+    if (value->Type != TRegDataType::DWord) throw ERegistryException(InvalidValueTypeText(Name));
+    if (value->Data.size() != 4) throw ERegistryException(ValueGetFailedText(Name));
+    std::uint32_t n = 0;
+    for (int i = 3; i >= 0; --i) n = (n << 8) | static_cast<unsigned char>(value->Data[static_cast<std::size_t>(i)]);
+    return static_cast<std::int32_t>(n);
+}
+
+void RegistryStore::SetValue(std::string_view Path, TRegValue Value) {
+    if (!IsStorableValueName(Value.Name)) throw ERegistryException(ValueSetFailedText(Value.Name));
+    TRegKey& key = CreateKeyPath(Path);
+    const TRegValue* old = key.FindValue(Value.Name);
+    if (old != nullptr && old->Type == Value.Type && old->Data == Value.Data) return;
+    key.SetValue(std::move(Value));
+    FModified = true;
+}
+
+void RegistryStore::WriteString(std::string_view Path, std::string_view Name, std::string_view Value,
+                                TRegDataType Type) {
+    TAutoUpdate update(*this);
+    if (Type != TRegDataType::String && Type != TRegDataType::ExpandString) {
+        throw ERegistryException(ValueSetFailedText(Name));
+    }
+    SetValue(Path, TRegValue{std::string(Name), Type, std::string(Value)});
+    update.Done();
+}
+
+void RegistryStore::WriteInteger(std::string_view Path, std::string_view Name, std::int32_t Value) {
+    TAutoUpdate update(*this);
+    const auto n = static_cast<std::uint32_t>(Value);
+    std::string data;
+    for (int i = 0; i < 4; ++i) data += static_cast<char>((n >> (8 * i)) & 0xFF);
+    SetValue(Path, TRegValue{std::string(Name), TRegDataType::DWord, std::move(data)});
+    update.Done();
+}
+
+}  // namespace quorvel

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "settings/AtomicFile.h"
+#include "settings/Registry.h"
+#include "settings/RegistryTree.h"
+
+namespace quorvel {
+
+// HKEY_CURRENT_USER kept in one REGEDIT4 text file (see RegFileFormat.h).
+//
+// An update (BeginUpdate .. EndUpdate) reads the file once at its start and
+// CommitUpdate writes it once, atomically; an operation outside an update is
+// an update of its own. The store never writes when nothing changed.
+//
+// A file with parts that cannot be read is loaded as far as it can be; the
+// first write that replaces it first keeps its old bytes in
+// "<file>.damaged-<UTC time>" next to it. A file that exists but cannot be
+// read at all is never replaced: writes then fail.
+class RegistryStore final : public IRegistry {
+public:
+    explicit RegistryStore(std::filesystem::path File);
+    ~RegistryStore() override;
+
+    // $XDG_CONFIG_HOME/Quorvel/registry.reg; $HOME/.config stands in when
+    // XDG_CONFIG_HOME is unset, empty or not an absolute path.
+    static std::filesystem::path DefaultPath();
+
+    const std::filesystem::path& File() const { return FFile; }
+    // What the last read found wrong with the file; empty when it was sound.
+    const std::vector<std::string>& Problems() const { return FProblems; }
+    // For tests: every following write of the file fails this way.
+    void SetWriteFaultForTesting(std::optional<TWriteFault> Fault) { FFault = Fault; }
+
+    void BeginUpdate() override;
+    void CommitUpdate() override;
+    void EndUpdate() noexcept override;
+
+    void CreateKey(std::string_view Path) override;
+    bool KeyExists(std::string_view Path) override;
+    std::vector<std::string> GetKeyNames(std::string_view Path) override;
+    bool DeleteKey(std::string_view Path) override;
+    std::optional<TRegDataType> GetDataType(std::string_view Path, std::string_view Name) override;
+    std::string ReadString(std::string_view Path, std::string_view Name) override;
+    std::int32_t ReadInteger(std::string_view Path, std::string_view Name) override;
+    void WriteString(std::string_view Path, std::string_view Name, std::string_view Value,
+                     TRegDataType Type = TRegDataType::String) override;
+    void WriteInteger(std::string_view Path, std::string_view Name, std::int32_t Value) override;
+
+private:
+    class TAutoUpdate;
+
+    void Load();
+    void Save();
+    void KeepDamagedCopy(const std::filesystem::path& Target);
+    TRegKey& CreateKeyPath(std::string_view Path);
+    const TRegValue* FindValue(std::string_view Path, std::string_view Name);
+    void SetValue(std::string_view Path, TRegValue Value);
+
+    std::filesystem::path FFile;
+    std::unique_ptr<TRegKey> FRoot;
+    int FDepth = 0;
+    bool FModified = false;
+    bool FUnreadable = false;
+    std::optional<std::string> FDamagedBytes;  // bytes of a damaged file not yet copied
+    std::vector<std::string> FProblems;
+    std::optional<TWriteFault> FFault;
+};
+
+}  // namespace quorvel

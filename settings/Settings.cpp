@@ -1,0 +1,153 @@
+#include "settings/Settings.h"
+
+#include <exception>
+#include <optional>
+
+#include "core/IntegerText.h"
+
+namespace quorvel {
+
+namespace {
+
+// A text value: String or ExpandString (unexpanded); Default when absent.
+std::string ReadStringDef(IRegistry& Registry, std::string_view Key, std::string_view Name,
+                          const std::string& Default) {
+    const std::optional<TRegDataType> type = Registry.GetDataType(Key, Name);
+    if (!type) return Default;
+    if (*type != TRegDataType::String && *type != TRegDataType::ExpandString) {
+        throw ERegistryException(InvalidValueTypeText(Name));
+    }
+    return Registry.ReadString(Key, Name);
+}
+
+// An integer value: DWord, or String holding an integer in text; Default when
+// absent or when the text is not such an integer.
+std::int32_t ReadIntegerDef(IRegistry& Registry, std::string_view Key, std::string_view Name,
+                            std::int32_t Default) {
+    const std::optional<TRegDataType> type = Registry.GetDataType(Key, Name);
+    if (!type) return Default;
+    if (*type == TRegDataType::DWord) return Registry.ReadInteger(Key, Name);
+    if (*type == TRegDataType::String) return StrToIntDef(Registry.ReadString(Key, Name), Default);
+    throw ERegistryException(InvalidValueTypeText(Name));
+}
+
+// Writes an integer as text when the value is already stored as text,
+// otherwise as a DWord.
+void WriteIntegerKeepingText(IRegistry& Registry, std::string_view Key, std::string_view Name,
+                             std::int32_t Value) {
+    if (Registry.GetDataType(Key, Name) == TRegDataType::String) {
+        Registry.WriteString(Key, Name, std::to_string(Value));
+    } else {
+        Registry.WriteInteger(Key, Name, Value);
+    }
+}
+
+std::string AccountKey(std::string_view Name) {
+    std::string key(AccountsKeyPath);
+    key += '\\';
+    key += Name;
+    return key;
+}
+
+void ReadAccount(IRegistry& Registry, std::string_view Key, TAccount& Account) {
+    Account.Host = ReadStringDef(Registry, Key, "Host", "");
+    Account.Port = ReadIntegerDef(Registry, Key, "PortNo", DefaultPortNo);
+    Account.UserID = ReadStringDef(Registry, Key, "UserID", "");
+    Account.Password = DecodePassword(ReadStringDef(Registry, Key, "Password", ""));
+    Account.Enabled = ReadIntegerDef(Registry, Key, "Enabled", 0) != 0;
+}
+
+}  // namespace
+
+void LoadSettings(IRegistry& Registry, TAccounts& Accounts, std::uint32_t& TimerPeriodMs) {
+    TRegistryUpdate update(Registry);
+
+    bool haveAccountsKey = true;
+    try {
+        Registry.CreateKey(AccountsKeyPath);
+    } catch (const Exception&) {
+        haveAccountsKey = false;
+    }
+    if (haveAccountsKey) {
+        for (const std::string& name : Registry.GetKeyNames(AccountsKeyPath)) {
+            TAccount& account = Accounts.Add();
+            try {
+                ReadAccount(Registry, AccountKey(name), account);
+            } catch (const Exception&) {
+                Accounts.Remove(account);
+            }
+        }
+    }
+
+    std::int32_t minutes = static_cast<std::int32_t>(DefaultIntervalMinutes);
+    std::exception_ptr intervalError;
+    try {
+        Registry.CreateKey(SettingsKeyPath);
+        minutes = ReadIntegerDef(Registry, SettingsKeyPath, "Interval", static_cast<std::int32_t>(DefaultIntervalMinutes));
+    } catch (const Exception&) {
+        intervalError = std::current_exception();
+    }
+
+    // Keys created above are kept when they can be; when not, the next save
+    // creates them, and the settings just read stay valid either way.
+    try {
+        update.Commit();
+    } catch (const Exception&) {
+    }
+
+    if (intervalError) std::rethrow_exception(intervalError);
+    if (minutes < 0 || static_cast<std::uint32_t>(minutes) > MaxIntervalMinutes) {
+        minutes = static_cast<std::int32_t>(DefaultIntervalMinutes);
+    }
+    TimerPeriodMs = MinutesToPeriod(static_cast<std::uint32_t>(minutes));
+}
+
+void SaveAccounts(IRegistry& Registry, const TAccounts& Accounts) {
+    TRegistryUpdate update(Registry);
+    Registry.CreateKey(AccountsKeyPath);
+    for (const std::string& name : Registry.GetKeyNames(AccountsKeyPath)) {
+        try {
+            Registry.DeleteKey(AccountKey(name));
+        } catch (const Exception&) {
+            // An old subkey that cannot go is left; the next name is tried.
+        }
+    }
+    for (std::int32_t i = 0; i < Accounts.Count(); ++i) {
+        const TAccount& account = Accounts.Items(i);
+        const std::string key = AccountKey(std::to_string(i));
+        Registry.CreateKey(key);
+        Registry.WriteString(key, "Host", account.Host);
+        WriteIntegerKeepingText(Registry, key, "PortNo", account.Port);
+        Registry.WriteString(key, "UserID", account.UserID);
+        Registry.WriteString(key, "Password", EncodePassword(account.Password));
+        Registry.WriteString(key, "Enabled", account.Enabled ? "1" : "0");
+    }
+    try {
+        update.Commit();
+    } catch (const Exception&) {
+        throw ERegistryException(KeyCreateFailedText(AccountsKeyPath));
+    }
+}
+
+void SaveInterval(IRegistry& Registry, std::uint32_t TimerPeriodMs) {
+    TRegistryUpdate update(Registry);
+    Registry.CreateKey(SettingsKeyPath);
+    WriteIntegerKeepingText(Registry, SettingsKeyPath, "Interval",
+                            static_cast<std::int32_t>(PeriodToMinutes(TimerPeriodMs)));
+    try {
+        update.Commit();
+    } catch (const Exception&) {
+        throw ERegistryException(ValueSetFailedText("Interval"));
+    }
+}
+
+std::uint32_t MinutesToPeriod(std::uint32_t Minutes) {
+    if (Minutes > MaxIntervalMinutes) Minutes = DefaultIntervalMinutes;
+    return Minutes * 60000u;
+}
+
+std::uint32_t PeriodToMinutes(std::uint32_t PeriodMs) {
+    return PeriodMs / 60000u;
+}
+
+}  // namespace quorvel
