@@ -1,0 +1,232 @@
+#include "tests/pop3server/DovecotServer.h"
+
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+#include "tests/pop3server/DovecotConfig.h"
+#include "tests/pop3server/LoopbackLineClient.h"
+
+namespace quorvel {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int PortAttempts = 5;
+
+std::string ReadWhole(const std::filesystem::path& Path) {
+    std::ifstream In(Path, std::ios::binary);
+    std::ostringstream Text;
+    Text << In.rdbuf();
+    return Text.str();
+}
+
+// A port on 127.0.0.1 that was free a moment ago. Another program may take
+// it before Dovecot binds; the caller retries on such a clash.
+std::int32_t FindFreePort() {
+    int Fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (Fd < 0) {
+        throw std::runtime_error(std::string("socket() for a free port failed: ") + std::strerror(errno));
+    }
+    sockaddr_in Address{};
+    Address.sin_family = AF_INET;
+    Address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    Address.sin_port = 0;
+    socklen_t Length = sizeof(Address);
+    if (::bind(Fd, reinterpret_cast<sockaddr*>(&Address), sizeof(Address)) != 0 ||
+        ::getsockname(Fd, reinterpret_cast<sockaddr*>(&Address), &Length) != 0) {
+        int Error = errno;
+        ::close(Fd);
+        throw std::runtime_error(std::string("no free port on 127.0.0.1: ") + std::strerror(Error));
+    }
+    ::close(Fd);
+    return ntohs(Address.sin_port);
+}
+
+std::filesystem::path MakeTemporaryFolder(bool AsRoot) {
+    // As root the unprivileged Dovecot processes must be able to walk down
+    // to the folder, so it goes straight under /tmp rather than $TMPDIR.
+    std::string Base = "/tmp";
+    const char* TmpDir = std::getenv("TMPDIR");
+    if (!AsRoot && TmpDir != nullptr && *TmpDir != '\0') {
+        Base = TmpDir;
+    }
+    std::string Pattern = Base + "/quorvel-dovecot-XXXXXX";
+    if (::mkdtemp(Pattern.data()) == nullptr) {
+        throw std::runtime_error("cannot create a temporary folder under " + Base + ": " + std::strerror(errno));
+    }
+    ::chmod(Pattern.c_str(), 0755);
+    return Pattern;
+}
+
+void WriteTextFile(const std::filesystem::path& Path, const std::string& Text) {
+    std::ofstream Out(Path, std::ios::binary | std::ios::trunc);
+    Out << Text;
+    Out.close();
+    if (!Out) {
+        throw std::runtime_error("cannot write " + Path.string());
+    }
+    ::chmod(Path.c_str(), 0644);
+}
+
+}  // namespace
+
+DovecotServer::DovecotServer(std::vector<DovecotMailbox> Mailboxes, std::chrono::milliseconds StartLimit)
+    : Boxes(std::move(Mailboxes)) {
+    if (::access(BinaryPath, X_OK) != 0) {
+        throw std::runtime_error(std::string(BinaryPath) +
+                                 " is missing or not executable: the POP3 tests need a real Dovecot "
+                                 "(Debian packages dovecot-core and dovecot-pop3d)");
+    }
+    const DovecotIdentity Who = DovecotIdentityForThisProcess();
+    Root = MakeTemporaryFolder(Who.AsRoot);
+    try {
+        PrepareFolder(Who);
+        const auto Deadline = Clock::now() + StartLimit;
+        for (int Attempt = 1;; ++Attempt) {
+            ListenPort = FindFreePort();
+            WriteTextFile(Root / "dovecot.conf", DovecotConfigText(Root, ListenPort, Who));
+            if (StartOnce(ListenPort, Deadline) == StartResult::Ready) {
+                break;
+            }
+            Stop();
+            if (Attempt == PortAttempts) {
+                throw std::runtime_error("every port tried was taken before Dovecot could bind it");
+            }
+        }
+    } catch (const std::exception& Error) {
+        std::string Message = std::string("the Dovecot test server did not start: ") + Error.what() +
+                              "\n--- Dovecot log (" + Root.string() + ") ---\n" + Log();
+        Stop();
+        std::error_code Ignored;
+        std::filesystem::remove_all(Root, Ignored);
+        throw std::runtime_error(Message);
+    }
+}
+
+DovecotServer::~DovecotServer() {
+    Stop();
+    std::error_code Ignored;
+    std::filesystem::remove_all(Root, Ignored);
+}
+
+void DovecotServer::PrepareFolder(const DovecotIdentity& Who) {
+    std::filesystem::create_directories(Root / "run");
+    std::filesystem::create_directories(Root / "state");
+    std::filesystem::create_directories(Root / "mail");
+    ::chmod((Root / "mail").c_str(), 0755);
+    std::string Passwd;
+    for (const auto& Box : Boxes) {
+        const auto Home = Root / "mail" / Box.UserID;
+        Passwd += DovecotPasswdLine(Box, Home);
+        if (std::filesystem::exists(Home)) {
+            throw std::invalid_argument("test mailbox \"" + Box.UserID + "\" is listed twice");
+        }
+        FillMaildir(Home, Box.MessageCount, Who);
+    }
+    WriteTextFile(Root / "passwd", Passwd);
+}
+
+DovecotServer::StartResult DovecotServer::StartOnce(std::int32_t TryPort, Clock::time_point Deadline) {
+    const std::string Conf = (Root / "dovecot.conf").string();
+    const std::string ErrPath = (Root / "dovecot.stderr").string();
+    int ErrFd = ::open(ErrPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    int NullFd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (ErrFd < 0 || NullFd < 0) {
+        throw std::runtime_error("cannot open the files for Dovecot's standard streams");
+    }
+    pid_t Child = ::fork();
+    if (Child == 0) {
+        // Only async-signal-safe calls between fork and exec.
+        ::setpgid(0, 0);
+        ::dup2(NullFd, 0);
+        ::dup2(ErrFd, 1);
+        ::dup2(ErrFd, 2);
+        ::close_range(3, ~0U, 0);
+        const char* Args[] = {"dovecot", "-F", "-c", Conf.c_str(), nullptr};
+        ::execv(BinaryPath, const_cast<char* const*>(Args));
+        ::_exit(127);
+    }
+    ::close(ErrFd);
+    ::close(NullFd);
+    if (Child < 0) {
+        throw std::runtime_error(std::string("fork failed: ") + std::strerror(errno));
+    }
+    ::setpgid(Child, Child);
+    Pid = Child;
+
+    while (Clock::now() < Deadline) {
+        if (Exited()) {
+            if (Log().find("Address already in use") != std::string::npos) {
+                return StartResult::PortTaken;
+            }
+            throw std::runtime_error("dovecot exited during start-up");
+        }
+        LoopbackLineClient Probe;
+        auto Step = std::min(Deadline, Clock::now() + std::chrono::seconds(2));
+        std::string Greeting;
+        if (Probe.Connect("127.0.0.1", TryPort, Step) && Probe.ReadLine(Greeting, Step)) {
+            if (Greeting.rfind("+OK", 0) == 0) {
+                return StartResult::Ready;
+            }
+            throw std::runtime_error("unexpected greeting on port " + std::to_string(TryPort) + ": " + Greeting);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    throw std::runtime_error("no POP3 greeting on 127.0.0.1:" + std::to_string(TryPort) + " within the start limit");
+}
+
+bool DovecotServer::Exited() {
+    if (Pid <= 0) {
+        return true;
+    }
+    int Status = 0;
+    pid_t Result = ::waitpid(Pid, &Status, WNOHANG);
+    if (Result == Pid || (Result < 0 && errno == ECHILD)) {
+        Pid = -1;
+        return true;
+    }
+    return false;
+}
+
+void DovecotServer::Stop(std::chrono::milliseconds StopLimit) {
+    if (Pid <= 0) {
+        return;
+    }
+    const pid_t Group = Pid;
+    ::kill(Pid, SIGTERM);
+    const auto Deadline = Clock::now() + StopLimit;
+    while (!Exited() && Clock::now() < Deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (!Exited()) {
+        ::kill(-Group, SIGKILL);
+        int Status = 0;
+        ::waitpid(Group, &Status, 0);
+        Pid = -1;
+    }
+}
+
+std::string DovecotServer::Log() const {
+    std::string Text = ReadWhole(Root / "dovecot.log");
+    std::string Err = ReadWhole(Root / "dovecot.stderr");
+    if (!Err.empty()) {
+        Text += "--- dovecot stderr ---\n" + Err;
+    }
+    return Text;
+}
+
+}  // namespace quorvel

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace quorvel {
+
+struct DovecotIdentity;
+
+// One POP3 mailbox of the test server: log-in name, password and the number
+// of small messages it holds when the server starts.
+struct DovecotMailbox {
+    std::string UserID;
+    std::string Password;
+    int MessageCount = 0;
+};
+
+// A real Dovecot POP3 server for the tests and benchmarks, running from a
+// configuration generated in a fresh temporary folder: POP3 only, on
+// 127.0.0.1 and a free ephemeral port, plaintext USER/PASS without TLS,
+// passwd-file users, Maildir mailboxes. The constructor returns once the
+// server greets (or throws std::runtime_error with the reason and the
+// server's log); the destructor stops it and removes the folder.
+//
+// Runs as root (mail is then owned by "nobody", since Dovecot refuses mail
+// access as root) and as a normal user (every service then runs as that
+// user, without chroot).
+class DovecotServer {
+public:
+    static constexpr const char* BinaryPath = "/usr/sbin/dovecot";
+
+    explicit DovecotServer(std::vector<DovecotMailbox> Mailboxes,
+                           std::chrono::milliseconds StartLimit = std::chrono::seconds(10));
+    ~DovecotServer();
+    DovecotServer(const DovecotServer&) = delete;
+    DovecotServer& operator=(const DovecotServer&) = delete;
+
+    std::string Host() const { return "127.0.0.1"; }
+    std::int32_t Port() const { return ListenPort; }
+    const std::filesystem::path& Folder() const { return Root; }
+    const std::vector<DovecotMailbox>& Mailboxes() const { return Boxes; }
+
+    // Dovecot's log file and what the master process wrote to stderr, for
+    // failure messages.
+    std::string Log() const;
+
+    // Stops the server now (the destructor does it otherwise). Bounded:
+    // SIGTERM, then SIGKILL to the whole process group after StopLimit.
+    void Stop(std::chrono::milliseconds StopLimit = std::chrono::seconds(5));
+
+private:
+    enum class StartResult { Ready, PortTaken };
+
+    void PrepareFolder(const DovecotIdentity& Who);
+    StartResult StartOnce(std::int32_t TryPort, std::chrono::steady_clock::time_point Deadline);
+    bool Exited();
+
+    std::vector<DovecotMailbox> Boxes;
+    std::filesystem::path Root;
+    std::int32_t ListenPort = 0;
+    pid_t Pid = -1;
+};
+
+}  // namespace quorvel
