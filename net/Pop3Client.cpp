@@ -1,0 +1,147 @@
+#include "net/Pop3Client.h"
+
+#include <exception>
+
+#include "core/IntegerText.h"
+
+namespace quorvel {
+
+namespace {
+
+const char* const AuthenticationFailed = "Authentication failed";
+
+// CR or LF would end the command early and let the rest act as a command of
+// its own; a NUL would cut the command before its line end.
+bool HoldsLineBreak(const std::string& Text) {
+    return Text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos;
+}
+
+}  // namespace
+
+TPop3Client::TPop3Client(EventLoop& loop) : TSocketTransport(loop) { Port = 110; }
+
+TPop3Client::~TPop3Client() {
+    // The base destructor cannot reach this class's Abort; run it here, with
+    // no handler told, as the transport's own destruction does.
+    BeginDestroy();
+    try {
+        Abort();
+    } catch (...) {
+    }
+}
+
+std::string TPop3Client::NthWord(const std::string& Text, char Separator, std::int32_t N) {
+    std::string result;
+    std::int32_t count = 0;
+    for (const char c : Text) {
+        if (c == Separator) {
+            ++count;
+            if (count >= N) break;
+        } else if (count == N - 1) {
+            result += c;
+        }
+    }
+    return result;
+}
+
+bool TPop3Client::IsPositive(const std::string& Reply) {
+    return NthWord(Reply, ' ', 1).find("+OK") != std::string::npos;
+}
+
+void TPop3Client::AskCredentials() {
+    std::int32_t tries = 0;
+    while (Password.empty() || UserID.empty()) {
+        if (!OnAuthenticationNeeded) throw Exception(AuthenticationFailed);
+        if (tries > 0) break;
+        bool handled = false;
+        OnAuthenticationNeeded(handled);
+        if (!handled) throw Exception(AuthenticationFailed);
+        ++tries;
+    }
+    if (HoldsLineBreak(UserID) || HoldsLineBreak(Password)) {
+        throw Exception("Invalid character in user ID or password");
+    }
+}
+
+bool TPop3Client::CheckLoginReply(const std::string& Reply, std::int32_t& Tries) {
+    if (IsPositive(Reply)) return true;
+    if (Tries > 0 || !OnAuthenticationFailed) throw Exception(AuthenticationFailed);
+    bool handled = false;
+    OnAuthenticationFailed(handled);
+    if (!handled) throw Exception(AuthenticationFailed);
+    ++Tries;
+    return false;
+}
+
+void TPop3Client::LogIn() {
+    std::int32_t tries = 0;
+    bool ok = false;
+    while (!ok) {
+        if (CheckLoginReply(Transaction("USER " + UserID), tries)) {
+            ok = CheckLoginReply(Transaction("PASS " + Password), tries);
+        }
+        ++tries;
+    }
+}
+
+void TPop3Client::Connect() {
+    AskCredentials();
+
+    bool loggedIn = false;
+    try {
+        TSocketTransport::Connect();
+        try {
+            const std::string greeting = ReadLn();
+            if (!IsPositive(greeting)) throw Exception(greeting);
+            LogIn();
+            loggedIn = true;
+            const std::string reply = Transaction("STAT");
+            if (!IsPositive(reply)) throw Exception(reply);
+            FMessageCount = StrToIntDef(NthWord(reply, ' ', 2), 0);
+        } catch (...) {
+            // Leave with QUIT while the connection is still up. A close the
+            // server has already sent is seen first, so no QUIT goes to a
+            // closed connection. Should the QUIT exchange fail as well, the
+            // original failure is reported: it names the cause.
+            const std::exception_ptr original = std::current_exception();
+            try {
+                Loop().PumpOnce();
+            } catch (...) {
+            }
+            try {
+                Disconnect();
+            } catch (...) {
+            }
+            std::rethrow_exception(original);
+        }
+    } catch (...) {
+        const std::exception_ptr failure = std::current_exception();
+        if (loggedIn && OnConnect) OnConnect(*this);
+        std::rethrow_exception(failure);
+    }
+    if (loggedIn && OnConnect) OnConnect(*this);
+}
+
+void TPop3Client::Disconnect() {
+    if (!Connected()) return;
+    std::string reply;
+    try {
+        reply = Transaction("QUIT");
+    } catch (...) {
+        const std::exception_ptr failure = std::current_exception();
+        TSocketTransport::Disconnect();
+        std::rethrow_exception(failure);
+    }
+    TSocketTransport::Disconnect();
+    if (!IsPositive(reply)) throw Exception(reply);
+}
+
+void TPop3Client::Abort() {
+    Cancel();
+    if (Connected()) {
+        TSocketTransport::Disconnect();
+        ClearInput();
+    }
+}
+
+}  // namespace quorvel

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "net/SocketTransport.h"
+
+namespace quorvel {
+
+// The POP3 client: logs in with USER and PASS, reads the number of waiting
+// messages with STAT and leaves with QUIT. It never retrieves, lists or
+// deletes mail.
+//
+// Failures are exceptions: the transport's ESockError and EAbortError, and
+// the general Exception with "Authentication failed" or the server's reply
+// line itself (line end included).
+class TPop3Client : public TSocketTransport {
+public:
+    using TPop3NotifyEvent = std::function<void(TPop3Client&)>;
+
+    explicit TPop3Client(EventLoop& Loop);
+    ~TPop3Client() override;
+
+    std::string UserID;
+    std::string Password;
+
+    // Messages counted by the last successful STAT. A failed Connect leaves
+    // the previous value in place.
+    std::int32_t MessageCount() const { return FMessageCount; }
+
+    // The user ID or password is empty; the handler may fill them in and set
+    // Handled.
+    THandlerEvent OnAuthenticationNeeded;
+    // USER or PASS was refused; the handler may set Handled to ask for one
+    // more attempt.
+    THandlerEvent OnAuthenticationFailed;
+    // The client's own connect event: fired after a successful log-in. It
+    // hides the transport's event of the same name.
+    TPop3NotifyEvent OnConnect;
+
+    // Connects, logs in and asks STAT; on return MessageCount is valid and
+    // the connection is open. A failure after the TCP connection came up has
+    // already sent QUIT (when still connected) and closed the connection.
+    void Connect() override;
+    // Sends QUIT and closes, when connected; raises the reply line when it
+    // is negative (after closing).
+    void Disconnect() override;
+    // Ends the current wait and drops the connection at once, without QUIT.
+    void Abort() override;
+
+    // Field N (counted from 1) of Text, fields being separated by single
+    // Separator characters; the last field keeps whatever follows it.
+    static std::string NthWord(const std::string& Text, char Separator, std::int32_t N);
+    // A reply is positive when its first blank-separated field holds "+OK".
+    static bool IsPositive(const std::string& Reply);
+
+private:
+    void AskCredentials();
+    void LogIn();
+    bool CheckLoginReply(const std::string& Reply, std::int32_t& Tries);
+
+    std::int32_t FMessageCount = 0;
+};
+
+}  // namespace quorvel

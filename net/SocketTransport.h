@@ -1,0 +1,150 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "net/EventLoop.h"
+#include "net/HostLookup.h"
+#include "net/SocketErrors.h"
+#include "net/ThreadTimer.h"
+
+namespace quorvel {
+
+// One TCP client socket offered through blocking-style operations: resolve
+// and connect, write a line, read a line, send a command and read its reply,
+// close. The socket itself is non-blocking; every operation that has to wait
+// does so inside EventLoop::WaitForEvents, so timers, user input and the
+// socket's own notifications are handled meanwhile and the processor sleeps.
+//
+// Socket readiness is turned into the notifications a Winsock program gets
+// (connect completed, data arrived, connection closed, with an error number)
+// and handled at the same points: inside the pump step of a wait.
+class TSocketTransport {
+public:
+    using TNotifyEvent = std::function<void(TSocketTransport&)>;
+    using THandlerEvent = std::function<void(bool& Handled)>;
+    using TOnStatus = std::function<void(TSocketTransport&, const std::string&)>;
+
+    // Longest line ReadLn assembles, and longest text Write sends.
+    static constexpr std::size_t MaxLineLength = 65536;
+    static constexpr std::size_t MaxTextLength = 65535;
+
+    explicit TSocketTransport(EventLoop& Loop);
+    virtual ~TSocketTransport();
+    TSocketTransport(const TSocketTransport&) = delete;
+    TSocketTransport& operator=(const TSocketTransport&) = delete;
+
+    // Name or numeric address (dotted IPv4 or an IPv6 literal) of the server.
+    std::string Host;
+    // Server TCP port; Connect refuses a value outside 1..65535.
+    std::int32_t Port = 0;
+    // Highest status level that is reported through OnStatus.
+    std::int32_t ReportLevel = 0;
+
+    // Limit of each single wait in milliseconds; 0 means no limit. A
+    // negative value is refused with an exception.
+    void SetTimeOut(std::int32_t Milliseconds);
+    std::int32_t TimeOut() const { return FTimeOut; }
+
+    bool Connected() const { return FConnected; }
+    // The reply line of the last completed Transaction, line end included.
+    const std::string& LastReply() const { return FLastReply; }
+    // Leading decimal number of LastReply, 0 when it has none.
+    std::int16_t ReplyNumber() const { return FReplyNumber; }
+    // The last status text reported.
+    const std::string& Status() const { return FStatus; }
+    // Number of the last socket error fetched (0 when none).
+    std::int32_t LastErrorNo() const { return FLastErrorNo; }
+
+    TNotifyEvent OnConnect, OnDisconnect, OnConnectionFailed, OnHostResolved;
+    THandlerEvent OnInvalidHost;
+    TOnStatus OnStatus;
+
+    // Resolves Host and connects to Port; returns only when the connection
+    // is up.
+    virtual void Connect();
+    // Closes the connection and makes a fresh socket.
+    virtual void Disconnect();
+    // Sends Command with CR LF and returns the reply line, line end included.
+    virtual std::string Transaction(const std::string& Command);
+    // Ends the current wait (a time-out calls this).
+    virtual void Abort();
+
+    void Cancel();
+    // Sends Text up to its first NUL.
+    void Write(const std::string& Text);
+    // Sends Text followed by CR LF.
+    void Writeln(const std::string& Text);
+    // Sends Length bytes of Data; Length 0 means up to the first NUL.
+    void SendBuffer(const char* Data, std::uint16_t Length);
+    // Reads one line, its line end included, and not one byte more.
+    std::string ReadLn();
+    // Discards at most one read's worth of pending input without waiting.
+    void ClearInput();
+    bool DataAvailable();
+
+protected:
+    // Called first by a descendant's destructor, so that the clean-up it
+    // runs (its own Abort) reports to no handler, as the base's does.
+    void BeginDestroy() { Destroying = true; }
+    EventLoop& Loop() { return FLoop; }
+
+    void StatusMessage(std::uint8_t Level, const std::string& Text);
+    void RequestCloseSocket();
+
+private:
+    void ResolveHost();
+    void TimerOn();
+    void TimerOff();
+    void TimerTriggered();
+    // Stores the socket error standing for Errno in LastErrorNo and raises
+    // ESockError with its text unless it is Allowed or 10000 or below.
+    void CheckSocketError(int Errno, std::int32_t Allowed);
+    // The text of a read or send that found the connection gone.
+    std::string NotConnectedText() const;
+
+    void CreateSocket(int Family, bool LingerZero);
+    void DropSocket();
+    void UpdateInterest();
+    void HandleSocketReady(SocketReadiness Readiness);
+    void HandleConnectDone();
+    void HandleReadable();
+    void WaitWritable();
+
+    EventLoop& FLoop;
+    std::unique_ptr<TThreadTimer> Timer;
+    std::unique_ptr<HostLookup> Lookup;
+    std::unique_ptr<SocketWatch> Watch;
+    int Fd = -1;
+    int Family = 0;
+    bool LingerZero = false;
+
+    std::vector<char> Buffer;  // peek area of ReadLn
+    SocketAddress RemoteAddress;
+    SocketAddress LookupAddress;
+
+    std::int32_t FTimeOut = 0;
+    std::int32_t FLastErrorNo = 0;
+    // Error number carried by the notification that closed the connection.
+    std::int32_t CloseErrorNo = 0;
+    std::string FStatus;
+    std::string FLastReply;
+    std::int16_t FReplyNumber = 0;
+
+    bool FConnected = false;
+    bool Canceled = false;
+    bool Closing = false;
+    bool Destroying = false;
+    bool Succeeded = false;
+    bool TimedOut = false;
+    bool Completed = false;
+    bool ConnectPending = false;  // a connect was started and not yet told
+    bool ReadArmed = false;       // read readiness is wanted (see HandleReadable)
+    bool SendWaiting = false;
+    bool WriteReady = false;
+};
+
+}  // namespace quorvel
