@@ -18,7 +18,7 @@ int RunProgram(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Quorvel"));
     QApplication::setQuitOnLastWindowClosed(false);
 
-    quorvel::UnixSignals signals([] { QApplication::quit(); });
+    quorvel::UnixSignals endOnSignal([] { QApplication::quit(); });
     quorvel::QtEventLoop loop([](const std::string& message) { quorvel::ShowErrorReport(message); });
 
     quorvel::TAccounts accounts;
