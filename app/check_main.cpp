@@ -43,9 +43,11 @@ int Run() {
     client.SetTimeOut(quorvel::CheckTimeOutMs);
 
     int status = ExitAllChecked;
+    bool anyEnabled = false;
     for (std::int32_t i = 0; i < accounts.Count(); ++i) {
         const quorvel::TAccount& account = accounts.Items(i);
         if (!account.Enabled) continue;
+        anyEnabled = true;
         const auto result = quorvel::CheckAccount(client, account);
         std::cout << quorvel::AccountName(account) << ": ";
         if (result.Succeeded) {
@@ -56,6 +58,7 @@ int Run() {
         }
         std::cout.flush();
     }
+    if (!anyEnabled) std::cerr << "quorvel-check: no account is set up and enabled\n";
     return status;
 }
 
