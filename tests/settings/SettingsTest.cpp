@@ -1,0 +1,319 @@
+#include <gtest/gtest.h>
+
+#include "settings/RegFileFormat.h"
+#include "settings/RegistryStore.h"
+#include "settings/Settings.h"
+#include "TempFolder.h"
+
+using namespace quorvel;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string Accounts = "Software\\Ombrask\\Quorvel\\Accounts";
+
+struct TLoaded {
+    TAccounts Accounts;
+    std::uint32_t PeriodMs = 123;
+    std::string Error;
+};
+
+void Load(IRegistry& registry, TLoaded& out) {
+    try {
+        LoadSettings(registry, out.Accounts, out.PeriodMs);
+    } catch (const Exception& e) {
+        out.Error = e.what();
+    }
+}
+
+TAccount& AddAccount(TAccounts& accounts, const std::string& host, std::int32_t port, const std::string& user,
+                     const std::string& password, bool enabled) {
+    TAccount& a = accounts.Add();
+    a.Host = host;
+    a.Port = port;
+    a.UserID = user;
+    a.Password = password;
+    a.Enabled = enabled;
+    return a;
+}
+
+void ExpectAccount(const TAccount& a, const std::string& host, std::int32_t port, const std::string& user,
+                   const std::string& password, bool enabled) {
+    EXPECT_EQ(a.Host, host);
+    EXPECT_EQ(a.Port, port);
+    EXPECT_EQ(a.UserID, user);
+    EXPECT_EQ(a.Password, password);
+    EXPECT_EQ(a.Enabled, enabled);
+    EXPECT_EQ(a.LastCount, 0);
+}
+
+}  // namespace
+
+TEST(Settings, FirstStartCreatesTheKeysAndUsesFiveMinutes) {
+    TTempFolder temp;
+    const fs::path file = temp / "Quorvel/registry.reg";
+    RegistryStore store(file);
+    TLoaded loaded;
+    Load(store, loaded);
+    EXPECT_EQ(loaded.Error, "");
+    EXPECT_EQ(loaded.Accounts.Count(), 0);
+    EXPECT_EQ(loaded.PeriodMs, 300000u);
+    EXPECT_TRUE(store.KeyExists("\\Software\\Ombrask\\Quorvel\\Accounts"));
+    EXPECT_FALSE(store.ValueExists("\\Software\\Ombrask\\Quorvel", "Interval"));
+    EXPECT_TRUE(fs::exists(file));
+}
+
+TEST(Settings, SavedAccountsAndIntervalLoadBackIdentically) {
+    TTempFolder temp;
+    RegistryStore store(temp / "registry.reg");
+    TAccounts accounts;
+    AddAccount(accounts, "メール.example.jp", 110, "山田", "パスワード\"\\", true);
+    AddAccount(accounts, "pop.example.com", 995, "user@example.com", "", false);
+    TAccount& third = AddAccount(accounts, "", 0, "", std::string("\x00\xff", 2), true);
+    third.LastCount = 7;  // never stored
+    SaveAccounts(store, accounts);
+    SaveInterval(store, 12 * 60000);
+
+    // The stored password is scrambled, the port a DWord, Enabled text.
+    EXPECT_EQ(store.ReadString(Accounts + "\\0", "Password"), EncodePassword("パスワード\"\\"));
+    EXPECT_EQ(store.GetDataType(Accounts + "\\0", "PortNo"), TRegDataType::DWord);
+    EXPECT_EQ(store.ReadString(Accounts + "\\1", "Enabled"), "0");
+    EXPECT_EQ(store.ReadInteger("Software\\Ombrask\\Quorvel", "Interval"), 12);
+
+    TLoaded loaded;
+    Load(store, loaded);
+    EXPECT_EQ(loaded.Error, "");
+    ASSERT_EQ(loaded.Accounts.Count(), 3);
+    ExpectAccount(loaded.Accounts.Items(0), "メール.example.jp", 110, "山田", "パスワード\"\\", true);
+    ExpectAccount(loaded.Accounts.Items(1), "pop.example.com", 995, "user@example.com", "", false);
+    ExpectAccount(loaded.Accounts.Items(2), "", 0, "", std::string("\x00\xff", 2), true);
+    EXPECT_EQ(loaded.PeriodMs, 12u * 60000u);
+}
+
+TEST(Settings, ElevenAccountsLoadInStoreOrderAndTheNextSaveRenumbers) {
+    TTempFolder temp;
+    RegistryStore store(temp / "registry.reg");
+    TAccounts accounts;
+    for (int i = 0; i <= 10; ++i) {
+        AddAccount(accounts, "host" + std::to_string(i), 1000 + i, "user" + std::to_string(i),
+                   "pw" + std::to_string(i), i % 3 == 0);
+    }
+    SaveAccounts(store, accounts);
+    EXPECT_EQ(store.GetKeyNames(Accounts),
+              (std::vector<std::string>{"0", "1", "10", "2", "3", "4", "5", "6", "7", "8", "9"}));
+
+    TLoaded loaded;
+    Load(store, loaded);
+    const int order[] = {0, 1, 10, 2, 3, 4, 5, 6, 7, 8, 9};
+    ASSERT_EQ(loaded.Accounts.Count(), 11);
+    for (int pos = 0; pos < 11; ++pos) {
+        const int i = order[pos];
+        SCOPED_TRACE(pos);
+        ExpectAccount(loaded.Accounts.Items(pos), "host" + std::to_string(i), 1000 + i, "user" + std::to_string(i),
+                      "pw" + std::to_string(i), i % 3 == 0);
+    }
+
+    SaveAccounts(store, loaded.Accounts);
+    EXPECT_EQ(store.ReadString(Accounts + "\\2", "Host"), "host10");
+    EXPECT_EQ(store.ReadString(Accounts + "\\10", "Host"), "host9");
+    EXPECT_EQ(store.ReadString(Accounts + "\\3", "Host"), "host2");
+    EXPECT_EQ(store.ReadString(Accounts + "\\3", "Enabled"), "0");
+    EXPECT_EQ(store.ReadString(Accounts + "\\10", "Enabled"), "1");
+}
+
+TEST(Settings, HandWrittenFileLoadsAsDescribed) {
+    TTempFolder temp;
+    const fs::path file = temp / "registry.reg";
+    const std::string good = EncodePassword("secret");
+    WriteText(file,
+              "\xEF\xBB\xBFREGEDIT4\r\n\r\n"
+              "; accounts typed by hand\r\n"
+              "[HKEY_CURRENT_USER\\Software\\Ombrask\\Quorvel]\r\n"
+              "\"Interval\"=\"  $A\"\r\n\r\n"
+              "[HKEY_CURRENT_USER\\Software\\Ombrask\\Quorvel\\Accounts\\0]\r\n"
+              "\"Host\"=\"a \\\"q\\\" \\\\ b\"\r\n\"PortNo\"=\"995\"\r\n\"UserID\"=\"one\"\r\n"
+              "\"Password\"=\"" + good + "\"\r\n\"Enabled\"=\"2\"\r\n"
+              "[HKEY_CURRENT_USER\\Software\\Ombrask\\Quorvel\\Accounts\\1]\r\n"
+              "\"Host\"=\"bad.password\"\r\n\"Password\"=\"not hex!\"\r\n\"Enabled\"=\"1\"\r\n"
+              "[HKEY_CURRENT_USER\\Software\\Ombrask\\Quorvel\\Accounts\\2]\r\n"
+              "\"Host\"=hex(2):65,78,70,61,6e,64,2e,\\\r\n  6a,70,00\r\n\"Enabled\"=\"abc\"\r\n"
+              "\"PortNo\"=\"99999999999\"\r\n"
+              "[HKEY_CURRENT_USER\\Software\\Ombrask\\Quorvel\\Accounts\\3]\r\n"
+              "\"Host\"=dword:00000001\r\n\"Enabled\"=\"1\"\r\n"
+              "[HKEY_CURRENT_USER\\Software\\Ombrask\\Quorvel\\Accounts\\4]\r\n"
+              "\"PortNo\"=hex(2):31,00\r\n"
+              "[HKEY_CURRENT_USER\\Software\\Ombrask\\Quorvel\\Accounts\\5]\r\n"
+              "\"Enabled\"=hex:01\r\n"
+              "[HKEY_CURRENT_USER\\Software\\Ombrask\\Quorvel\\Accounts\\mine]\r\n"
+              "\"Host\"=\"named.by.hand\"\r\n\"Enabled\"=dword:00000001\r\n\"PortNo\"=dword:00000017\r\n");
+    RegistryStore store(file);
+    TLoaded loaded;
+    Load(store, loaded);
+    EXPECT_EQ(loaded.Error, "");
+    EXPECT_TRUE(store.Problems().empty());
+    EXPECT_EQ(loaded.PeriodMs, 10u * 60000u);  // "$A" is hexadecimal 10
+    ASSERT_EQ(loaded.Accounts.Count(), 3);
+    ExpectAccount(loaded.Accounts.Items(0), "a \"q\" \\ b", 995, "one", "secret", true);
+    // Text that is no number gives the default port and a disabled account.
+    ExpectAccount(loaded.Accounts.Items(1), "expand.jp", 110, "", "", false);
+    ExpectAccount(loaded.Accounts.Items(2), "named.by.hand", 23, "", "", true);
+
+    // The next save drops the bad ones for good and renumbers the rest.
+    SaveAccounts(store, loaded.Accounts);
+    EXPECT_EQ(store.GetKeyNames(Accounts), (std::vector<std::string>{"0", "1", "2"}));
+    EXPECT_EQ(store.ReadString(Accounts + "\\2", "Host"), "named.by.hand");
+    EXPECT_EQ(store.ReadString(Accounts + "\\1", "Host"), "expand.jp");
+    EXPECT_EQ(store.GetDataType(Accounts + "\\1", "Host"), TRegDataType::String);
+    // The interval written by hand as text stays untouched by an account save
+    // and, when saved, stays text.
+    EXPECT_EQ(store.ReadString("Software\\Ombrask\\Quorvel", "Interval"), "  $A");
+    SaveInterval(store, 7 * 60000 + 59999);
+    EXPECT_EQ(store.ReadString("Software\\Ombrask\\Quorvel", "Interval"), "7");
+}
+
+TEST(Settings, MissingValuesGiveTheDefaults) {
+    TTempFolder temp;
+    RegistryStore store(temp / "registry.reg");
+    store.CreateKey(Accounts + "\\0");
+    TLoaded loaded;
+    Load(store, loaded);
+    ASSERT_EQ(loaded.Accounts.Count(), 1);
+    ExpectAccount(loaded.Accounts.Items(0), "", 110, "", "", false);
+}
+
+TEST(Settings, LoadAppendsToTheList) {
+    TTempFolder temp;
+    RegistryStore store(temp / "registry.reg");
+    TAccounts saved;
+    AddAccount(saved, "stored", 110, "u", "p", true);
+    SaveAccounts(store, saved);
+    TLoaded loaded;
+    AddAccount(loaded.Accounts, "already there", 1, "", "", false);
+    Load(store, loaded);
+    ASSERT_EQ(loaded.Accounts.Count(), 2);
+    EXPECT_EQ(loaded.Accounts.Items(0).Host, "already there");
+    EXPECT_EQ(loaded.Accounts.Items(1).Host, "stored");
+}
+
+TEST(Settings, IntervalEdgeCases) {
+    TTempFolder temp;
+    RegistryStore store(temp / "registry.reg");
+    const std::string key = "Software\\Ombrask\\Quorvel";
+    struct TCase {
+        std::function<void()> Store;
+        std::uint32_t Period;
+    } cases[] = {
+        {[&] { store.WriteInteger(key, "Interval", 0); }, 0u},
+        {[&] { store.WriteInteger(key, "Interval", 71582); }, 71582u * 60000u},
+        {[&] { store.WriteInteger(key, "Interval", 71583); }, 300000u},
+        {[&] { store.WriteInteger(key, "Interval", -1); }, 300000u},
+        {[&] { store.WriteString(key, "Interval", "abc"); }, 300000u},
+        {[&] { store.WriteString(key, "Interval", "100000"); }, 300000u},
+        {[&] { store.WriteString(key, "Interval", " 0x1E"); }, 30u * 60000u},
+    };
+    for (const TCase& c : cases) {
+        store.DeleteKey(key);
+        c.Store();
+        TLoaded loaded;
+        Load(store, loaded);
+        EXPECT_EQ(loaded.Error, "");
+        EXPECT_EQ(loaded.PeriodMs, c.Period);
+    }
+
+    SaveInterval(store, 299999);
+    EXPECT_EQ(store.ReadString(key, "Interval"), "4");  // the text form stayed
+    store.DeleteKey(key);
+    SaveInterval(store, 299999);
+    EXPECT_EQ(store.GetDataType(key, "Interval"), TRegDataType::DWord);
+    EXPECT_EQ(store.ReadInteger(key, "Interval"), 4);
+    SaveInterval(store, 0xFFFFFFFFu);
+    EXPECT_EQ(store.ReadInteger(key, "Interval"), 71582);
+}
+
+TEST(Settings, IntervalOfABadTypeRaisesAfterTheAccountsWereLoaded) {
+    TTempFolder temp;
+    RegistryStore store(temp / "registry.reg");
+    TAccounts accounts;
+    AddAccount(accounts, "h", 110, "u", "p", true);
+    SaveAccounts(store, accounts);
+    for (TRegDataType type : {TRegDataType::ExpandString, TRegDataType::Binary}) {
+        if (type == TRegDataType::ExpandString) {
+            store.WriteString("Software\\Ombrask\\Quorvel", "Interval", "5", type);
+        } else {
+            WriteText(store.File(), ReadText(store.File()) +
+                                        "[HKEY_CURRENT_USER\\Software\\Ombrask\\Quorvel]\n\"Interval\"=hex:05\n");
+        }
+        TLoaded loaded;
+        Load(store, loaded);
+        EXPECT_EQ(loaded.Error, "'Interval' のデータ型が不正です");
+        EXPECT_EQ(loaded.PeriodMs, 123u);  // untouched
+        EXPECT_EQ(loaded.Accounts.Count(), 1);
+    }
+}
+
+TEST(Settings, SavingReplacesTheWholeAccountListAndLeavesTheInterval) {
+    TTempFolder temp;
+    RegistryStore store(temp / "registry.reg");
+    SaveInterval(store, 60000);
+    store.WriteString(Accounts + "\\old\\deeper", "x", "y");
+    store.WriteString(Accounts, "Stray", "value");
+    TAccounts accounts;
+    AddAccount(accounts, "h", 110, "u", "p", true);
+    SaveAccounts(store, accounts);
+    EXPECT_EQ(store.GetKeyNames(Accounts), std::vector<std::string>{"0"});
+    EXPECT_EQ(store.ReadInteger("Software\\Ombrask\\Quorvel", "Interval"), 1);
+
+    TAccounts none;
+    SaveAccounts(store, none);
+    EXPECT_TRUE(store.KeyExists(Accounts));
+    EXPECT_TRUE(store.GetKeyNames(Accounts).empty());
+    EXPECT_EQ(store.ReadInteger("Software\\Ombrask\\Quorvel", "Interval"), 1);
+}
+
+TEST(Settings, FailedSavesReportTheStoreTextsAndKeepTheOldSettings) {
+    TTempFolder temp;
+    RegistryStore store(temp / "registry.reg");
+    TAccounts accounts;
+    AddAccount(accounts, "old", 110, "u", "p", true);
+    SaveAccounts(store, accounts);
+    SaveInterval(store, 60000);
+    const std::string before = ReadText(store.File());
+
+    TAccounts changed;
+    for (int i = 0; i < 50; ++i) AddAccount(changed, "new" + std::to_string(i), 110, "u", "p", true);
+    store.SetWriteFaultForTesting(TWriteFault{100, ENOSPC});
+    try {
+        SaveAccounts(store, changed);
+        ADD_FAILURE() << "the save reported success";
+    } catch (const Exception& e) {
+        EXPECT_STREQ(e.what(), "キー \\Software\\Ombrask\\Quorvel\\Accounts の作成に失敗しました");
+    }
+    try {
+        SaveInterval(store, 10 * 60000);
+        ADD_FAILURE() << "the save reported success";
+    } catch (const Exception& e) {
+        EXPECT_STREQ(e.what(), "'Interval' の設定に失敗しました");
+    }
+    EXPECT_EQ(ReadText(store.File()), before);
+
+    // Loading still works when the keys cannot be written.
+    store.SetWriteFaultForTesting(TWriteFault{0, EROFS});
+    store.DeleteKey("Nothing");  // no change, so no write is tried
+    TLoaded loaded;
+    Load(store, loaded);
+    EXPECT_EQ(loaded.Error, "");
+    ASSERT_EQ(loaded.Accounts.Count(), 1);
+    EXPECT_EQ(loaded.Accounts.Items(0).Host, "old");
+}
+
+TEST(Settings, LoadOfAFreshFolderThatCannotBeWrittenStillGivesDefaults) {
+    TTempFolder temp;
+    RegistryStore store(temp / "registry.reg");
+    store.SetWriteFaultForTesting(TWriteFault{0, EROFS});
+    TLoaded loaded;
+    Load(store, loaded);
+    EXPECT_EQ(loaded.Error, "");
+    EXPECT_EQ(loaded.Accounts.Count(), 0);
+    EXPECT_EQ(loaded.PeriodMs, 300000u);
+    EXPECT_FALSE(fs::exists(store.File()));
+}
