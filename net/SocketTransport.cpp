@@ -304,12 +304,13 @@ void TSocketTransport::Connect() {
     }
     if (!TimedOut && !Canceled && Succeeded && FConnected) return;
 
-    // A time-out or cancel can leave the attempt running; such a socket could
-    // come up later behind the program's back, so it is replaced. A refused
-    // or failed attempt leaves a socket that can connect again; it is kept.
+    // The attempt's socket is replaced: after a time-out or cancel the
+    // attempt may still be running and could come up later behind the
+    // program's back, and a socket whose connect failed cannot be trusted to
+    // connect again (POSIX leaves its state unspecified).
     if (FConnected) {
         RequestCloseSocket();
-    } else if (ConnectPending) {
+    } else {
         const int family = Family;
         const bool linger = LingerZero;
         DropSocket();

@@ -1,0 +1,411 @@
+#include <gtest/gtest.h>
+#include <netdb.h>
+
+#include <string>
+#include <vector>
+
+#include "net/SocketTransport.h"
+#include "tests/net/NetTestSupport.h"
+#include "tests/net/ScriptedPop3Server.h"
+#include "tests/net/TestLoop.h"
+
+namespace quorvel {
+namespace {
+
+using test::Close;
+using test::Hear;
+using test::Pause;
+using test::Say;
+using test::ScriptedPop3Server;
+
+// Every test bounds its waits: no single wait may last more than this.
+constexpr std::int32_t TestTimeOut = 5000;
+
+struct Counts {
+    int Connect = 0;
+    int Disconnect = 0;
+    int Failed = 0;
+    int Resolved = 0;
+};
+
+void Count(TSocketTransport& transport, Counts& counts) {
+    transport.OnConnect = [&counts](TSocketTransport&) { ++counts.Connect; };
+    transport.OnDisconnect = [&counts](TSocketTransport&) { ++counts.Disconnect; };
+    transport.OnConnectionFailed = [&counts](TSocketTransport&) { ++counts.Failed; };
+    transport.OnHostResolved = [&counts](TSocketTransport&) { ++counts.Resolved; };
+}
+
+std::string MessageOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const std::exception& error) {
+        return error.what();
+    }
+    return "(nothing raised)";
+}
+
+TEST(SocketTransport, DottedAddressConnectsWithoutLookup) {
+    ScriptedPop3Server server({Say("hello\r\n")});
+    test::CountingLoop loop;
+    TSocketTransport transport(loop);
+    transport.SetTimeOut(TestTimeOut);
+    Counts counts;
+    Count(transport, counts);
+    transport.Host = "127.0.0.1";
+    transport.Port = server.Port();
+
+    transport.Connect();
+    EXPECT_TRUE(transport.Connected());
+    EXPECT_EQ(counts.Connect, 1);
+    EXPECT_EQ(counts.Resolved, 0) << "a dotted address needs no look-up";
+    EXPECT_EQ(transport.ReadLn(), "hello\r\n");
+
+    transport.Disconnect();
+    EXPECT_FALSE(transport.Connected());
+    EXPECT_EQ(counts.Disconnect, 1);
+    EXPECT_EQ(server.Received(), "");
+}
+
+TEST(SocketTransport, AlreadyConnectedLeavesTheConnectionAlone) {
+    ScriptedPop3Server server({Pause(100), Say("still here\r\n")});
+    test::CountingLoop loop;
+    TSocketTransport transport(loop);
+    transport.SetTimeOut(TestTimeOut);
+    transport.Host = "127.0.0.1";
+    transport.Port = server.Port();
+    transport.Connect();
+    EXPECT_EQ(MessageOf([&] { transport.Connect(); }), "Already connected");
+    EXPECT_TRUE(transport.Connected());
+    EXPECT_EQ(transport.ReadLn(), "still here\r\n");
+}
+
+TEST(SocketTransport, RefusedConnectionFailsAndTheNextConnectWorks) {
+    test::RefusingPort refusing;
+    ASSERT_NE(refusing.Port, 0);
+    test::CountingLoop loop;
+    TSocketTransport transport(loop);
+    transport.SetTimeOut(TestTimeOut);
+    Counts counts;
+    Count(transport, counts);
+    transport.Host = "127.0.0.1";
+    transport.Port = refusing.Port;
+
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(MessageOf([&] { transport.Connect(); }), "Connection Failed");
+    EXPECT_LT(test::ElapsedMs(start), 3000);
+    EXPECT_EQ(counts.Failed, 1);
+    EXPECT_EQ(counts.Connect, 0);
+    EXPECT_FALSE(transport.Connected());
+    EXPECT_EQ(transport.LastErrorNo(), 10061);
+
+    ScriptedPop3Server server({Say("second\r\n")});
+    transport.Port = server.Port();
+    transport.Connect();
+    EXPECT_EQ(transport.ReadLn(), "second\r\n");
+    EXPECT_EQ(counts.Connect, 1);
+}
+
+TEST(SocketTransport, NoAddressGivesNullRemoteAddressAndOneRetry) {
+    test::CountingLoop loop;
+    TSocketTransport transport(loop);
+    transport.SetTimeOut(TestTimeOut);
+    Counts counts;
+    Count(transport, counts);
+    transport.Port = 110;
+
+    for (const char* host : {"", "no-such-host.invalid", "0.0.0.0"}) {
+        transport.Host = host;
+        EXPECT_EQ(MessageOf([&] { transport.Connect(); }), "Null Remote Address") << host;
+    }
+
+    int asked = 0;
+    transport.OnInvalidHost = [&](bool& handled) {
+        ++asked;
+        handled = true;
+    };
+    transport.Host = "no-such-host.invalid";
+    EXPECT_EQ(MessageOf([&] { transport.Connect(); }), "Null Remote Address");
+    EXPECT_EQ(asked, 1) << "at most one retry";
+
+    asked = 0;
+    transport.OnInvalidHost = [&](bool&) { ++asked; };
+    EXPECT_EQ(MessageOf([&] { transport.Connect(); }), "Null Remote Address");
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(counts.Failed, 0) << "no connection was attempted";
+    EXPECT_EQ(counts.Resolved, 0);
+
+    ScriptedPop3Server server({Say("found\r\n")});
+    transport.Port = server.Port();
+    transport.Host = "";
+    transport.OnInvalidHost = [&](bool& handled) {
+        transport.Host = "127.0.0.1";
+        handled = true;
+    };
+    transport.Connect();
+    EXPECT_EQ(transport.ReadLn(), "found\r\n");
+}
+
+TEST(SocketTransport, NameIsResolvedThroughTheLoop) {
+    // The server listens where "localhost" leads first.
+    addrinfo hints{};
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* list = nullptr;
+    ASSERT_EQ(getaddrinfo("localhost", nullptr, &hints, &list), 0);
+    char text[INET6_ADDRSTRLEN] = {};
+    getnameinfo(list->ai_addr, list->ai_addrlen, text, sizeof(text), nullptr, 0, NI_NUMERICHOST);
+    freeaddrinfo(list);
+
+    ScriptedPop3Server server({Say("by name\r\n")}, text);
+    if (!server.Listening()) GTEST_SKIP() << "cannot listen on " << text;
+    test::CountingLoop loop;
+    TSocketTransport transport(loop);
+    transport.SetTimeOut(TestTimeOut);
+    Counts counts;
+    Count(transport, counts);
+    bool connectedWhenResolved = true;
+    transport.OnHostResolved = [&](TSocketTransport& sender) {
+        ++counts.Resolved;
+        connectedWhenResolved = sender.Connected();
+    };
+    transport.Host = "localhost";
+    transport.Port = server.Port();
+    const long waitsBefore = loop.Waits;
+    transport.Connect();
+    EXPECT_EQ(counts.Resolved, 1);
+    EXPECT_FALSE(connectedWhenResolved);
+    EXPECT_GT(loop.Waits, waitsBefore) << "the look-up reply arrives through the loop";
+    EXPECT_EQ(transport.ReadLn(), "by name\r\n");
+}
+
+TEST(SocketTransport, Ipv6LoopbackAndBackToIpv4) {
+    ScriptedPop3Server server6({Say("six\r\n")}, "::1");
+    if (!server6.Listening()) GTEST_SKIP() << "no IPv6 loopback here";
+    test::CountingLoop loop;
+    TSocketTransport transport(loop);
+    transport.SetTimeOut(TestTimeOut);
+    Counts counts;
+    Count(transport, counts);
+    transport.Host = "::1";
+    transport.Port = server6.Port();
+    transport.Connect();
+    EXPECT_EQ(counts.Resolved, 0) << "a literal needs no look-up";
+    EXPECT_EQ(transport.ReadLn(), "six\r\n");
+    transport.Disconnect();
+
+    ScriptedPop3Server server4({Say("four\r\n")});
+    transport.Host = "127.0.0.1";
+    transport.Port = server4.Port();
+    transport.Connect();
+    EXPECT_EQ(transport.ReadLn(), "four\r\n");
+}
+
+TEST(SocketTransport, PortOutsideTheTcpRangeIsRefused) {
+    test::CountingLoop loop;
+    TSocketTransport transport(loop);
+    Counts counts;
+    Count(transport, counts);
+    transport.Host = "127.0.0.1";
+    for (const std::int32_t port : {0, -1, 65536, 65536 + 110}) {
+        transport.Port = port;
+        EXPECT_EQ(MessageOf([&] { transport.Connect(); }), "Invalid Port " + std::to_string(port));
+    }
+    EXPECT_EQ(counts.Failed, 0);
+    EXPECT_FALSE(transport.Connected());
+}
+
+TEST(SocketTransport, NegativeTimeOutIsRefused) {
+    test::CountingLoop loop;
+    TSocketTransport transport(loop);
+    transport.SetTimeOut(300);
+    EXPECT_EQ(MessageOf([&] { transport.SetTimeOut(-1); }), "TimeOut must not be negative");
+    EXPECT_EQ(transport.TimeOut(), 300);
+    transport.SetTimeOut(0);
+    EXPECT_EQ(transport.TimeOut(), 0);
+}
+
+TEST(SocketTransport, CancelDuringConnectAndLookup) {
+    ScriptedPop3Server server({});
+    test::CountingLoop loop;
+    TSocketTransport transport(loop);
+    transport.SetTimeOut(TestTimeOut);
+    Counts counts;
+    Count(transport, counts);
+    transport.ReportLevel = 8;
+    bool cancelNext = true;
+    transport.OnStatus = [&](TSocketTransport& sender, const std::string& status) {
+        if (status == "Timer On" && cancelNext) {
+            cancelNext = false;
+            sender.Cancel();
+        }
+    };
+    transport.Host = "127.0.0.1";
+    transport.Port = server.Port();
+    EXPECT_EQ(MessageOf([&] { transport.Connect(); }), "Connection Canceled");
+    EXPECT_EQ(counts.Failed, 1);
+    EXPECT_FALSE(transport.Connected());
+
+    cancelNext = true;
+    transport.Host = "localhost";
+    EXPECT_EQ(MessageOf([&] { transport.Connect(); }), "Host Lookup Canceled");
+    EXPECT_EQ(counts.Failed, 1);
+
+    // The canceled attempt left nothing behind that could come up later.
+    loop.RunFor(std::chrono::milliseconds(50));
+    EXPECT_EQ(counts.Connect, 0);
+    ScriptedPop3Server next({Say("after cancel\r\n")});
+    transport.Host = "127.0.0.1";
+    transport.Port = next.Port();
+    transport.Connect();
+    EXPECT_EQ(transport.ReadLn(), "after cancel\r\n");
+    // The canceled attempt's connection was dropped, not left open.
+    EXPECT_TRUE(server.Accepted());
+    EXPECT_EQ(server.Received(std::chrono::milliseconds(3000)), "");
+}
+
+TEST(SocketTransport, StatusIsReportedByLevel) {
+    ScriptedPop3Server server({Hear(), Say("+OK\r\n")});
+    test::CountingLoop loop;
+    TSocketTransport transport(loop);
+    transport.SetTimeOut(TestTimeOut);
+    std::vector<std::string> seen;
+    transport.OnStatus = [&](TSocketTransport&, const std::string& status) {
+        seen.push_back(status);
+        throw std::runtime_error("a status handler that raises is ignored");
+    };
+    transport.Host = "127.0.0.1";
+    transport.Port = server.Port();
+
+    transport.ReportLevel = 0;
+    transport.Connect();
+    EXPECT_TRUE(seen.empty());
+    EXPECT_EQ(transport.Status(), "");
+
+    transport.ReportLevel = 8;
+    EXPECT_EQ(transport.Transaction("NOOP"), "+OK\r\n");
+    transport.Disconnect();
+    const std::vector<std::string> expected = {"Transaction", "Writeln", "Write", "Sending Buffer", "Timer On",
+                                               "Timer Off", "ReadLn", "Timer On"};
+    ASSERT_GE(seen.size(), expected.size());
+    EXPECT_EQ(std::vector<std::string>(seen.begin(), seen.begin() + 8), expected);
+    for (const char* text : {"+OK\r\n", "Disconnecting", "Request Close Socket", "Timer Off"}) {
+        EXPECT_NE(std::find(seen.begin(), seen.end(), text), seen.end()) << text;
+    }
+    EXPECT_EQ(transport.Status(), "Request Close Socket");
+
+    seen.clear();
+    transport.ReportLevel = 4;
+    ScriptedPop3Server second({Hear(), Say("+OK\r\n")});
+    transport.Port = second.Port();
+    transport.Connect();
+    transport.Transaction("NOOP");
+    transport.Disconnect();
+    EXPECT_EQ(seen, (std::vector<std::string>{"Sending Buffer", "+OK\r\n", "Request Close Socket"}));
+}
+
+TEST(SocketTransport, PeerCloseWhileIdleClosesAndMakesAFreshSocket) {
+    ScriptedPop3Server server({Close()});
+    test::CountingLoop loop;
+    TSocketTransport transport(loop);
+    transport.SetTimeOut(TestTimeOut);
+    Counts counts;
+    Count(transport, counts);
+    transport.Host = "127.0.0.1";
+    transport.Port = server.Port();
+    transport.Connect();
+    const auto start = std::chrono::steady_clock::now();
+    while (transport.Connected() && test::ElapsedMs(start) < 3000) loop.Inner.WaitForEventsFor(std::chrono::milliseconds(50));
+    EXPECT_FALSE(transport.Connected());
+    EXPECT_EQ(counts.Disconnect, 1);
+
+    ScriptedPop3Server again({Say("again\r\n")});
+    transport.Port = again.Port();
+    transport.Connect();
+    EXPECT_EQ(transport.ReadLn(), "again\r\n");
+}
+
+TEST(SocketTransport, CloseWithUnreadDataKeepsTheSocketOpenWithoutSpinning) {
+    ScriptedPop3Server server({Say("unread\r\n"), Close()});
+    test::CountingLoop loop;
+    TSocketTransport transport(loop);
+    transport.SetTimeOut(TestTimeOut);
+    Counts counts;
+    Count(transport, counts);
+    transport.Host = "127.0.0.1";
+    transport.Port = server.Port();
+    transport.Connect();
+    server.Received();  // the server has sent and closed
+
+    const long before = loop.Notifications;
+    loop.RunFor(std::chrono::milliseconds(200));
+    EXPECT_TRUE(transport.Connected()) << "unread data keeps the socket open";
+    EXPECT_LE(loop.Notifications - before, 2) << "unread data must not make the loop spin";
+
+    EXPECT_EQ(transport.ReadLn(), "unread\r\n");
+    loop.RunFor(std::chrono::milliseconds(100));
+    EXPECT_FALSE(transport.Connected()) << "the close is seen once the data is read";
+    EXPECT_EQ(counts.Disconnect, 1);
+}
+
+TEST(SocketTransport, DestroyWhileConnectedClosesWithoutTellingAnyone) {
+    ScriptedPop3Server server({});
+    test::CountingLoop loop;
+    Counts counts;
+    {
+        TSocketTransport transport(loop);
+        transport.SetTimeOut(TestTimeOut);
+        Count(transport, counts);
+        transport.Host = "127.0.0.1";
+        transport.Port = server.Port();
+        transport.Connect();
+    }
+    EXPECT_EQ(counts.Disconnect, 0);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(server.Received(std::chrono::milliseconds(3000)), "");
+    EXPECT_LT(test::ElapsedMs(start), 2500) << "the server saw the connection end";
+    loop.RunFor(std::chrono::milliseconds(20));  // nothing of the transport is left to run
+}
+
+TEST(SocketTransport, ConnectTimeOutReplacesThePendingSocket) {
+    // A listener whose queue is full answers no further handshake, so the
+    // next connect stays pending.
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof(address);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), length), 0);
+    ASSERT_EQ(::listen(listener, 0), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    std::vector<int> fillers;
+    for (int i = 0; i < 4; ++i) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        ::connect(fd, reinterpret_cast<sockaddr*>(&address), length);
+        fillers.push_back(fd);
+    }
+
+    test::CountingLoop loop;
+    TSocketTransport transport(loop);
+    Counts counts;
+    Count(transport, counts);
+    transport.SetTimeOut(300);
+    transport.Host = "127.0.0.1";
+    transport.Port = ntohs(address.sin_port);
+    const std::string message = MessageOf([&] { transport.Connect(); });
+    for (const int fd : fillers) ::close(fd);
+    ::close(listener);
+    if (message == "(nothing raised)") GTEST_SKIP() << "this network stack completes every handshake";
+
+    EXPECT_EQ(message, "Connection Timed out");
+    EXPECT_EQ(counts.Failed, 1);
+    EXPECT_FALSE(transport.Connected());
+
+    ScriptedPop3Server server({Say("fresh\r\n")});
+    transport.SetTimeOut(TestTimeOut);
+    transport.Port = server.Port();
+    transport.Connect();
+    EXPECT_EQ(transport.ReadLn(), "fresh\r\n");
+    EXPECT_EQ(counts.Connect, 1);
+}
+
+}  // namespace
+}  // namespace quorvel
