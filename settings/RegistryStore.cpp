@@ -125,7 +125,9 @@ void RegistryStore::Save() {
 }
 
 void RegistryStore::BeginUpdate() {
-    if (FDepth++ == 0) Load();
+    // Counted only once the file was read, so a failed start leaves no update open.
+    if (FDepth == 0) Load();
+    ++FDepth;
 }
 
 void RegistryStore::CommitUpdate() {
