@@ -68,10 +68,17 @@ std::filesystem::path FolderOf(const std::filesystem::path& file) {
 
 TFileBytes ReadFileBytes(const std::filesystem::path& File) {
     TFileBytes result;
-    TFd fd(::open(File.c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking, so that a pipe put in the file's place cannot hang the program.
+    TFd fd(::open(File.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.Get() < 0) {
         result.Error = errno;
         result.State = errno == ENOENT ? TFileBytes::TState::Missing : TFileBytes::TState::Unreadable;
+        return result;
+    }
+    struct stat info {};
+    if (::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        result.Error = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+        result.State = TFileBytes::TState::Unreadable;
         return result;
     }
     char buffer[65536];
@@ -95,6 +102,8 @@ void CreatePrivateFolders(const std::filesystem::path& Folder) {
     std::filesystem::path prefix;
     for (const auto& part : Folder) {
         prefix /= part;
+        struct stat existing {};
+        if (::stat(prefix.c_str(), &existing) == 0) continue;
         if (::mkdir(prefix.c_str(), 0700) != 0 && errno != EEXIST) Fail("cannot create folder", prefix, errno);
     }
     struct stat info {};
