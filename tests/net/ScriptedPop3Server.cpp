@@ -26,6 +26,7 @@ ServerStep Say(std::string Text) { return {ServerStep::Kind::Say, std::move(Text
 ServerStep Hear() { return {ServerStep::Kind::Hear, {}, 0}; }
 ServerStep Pause(int Milliseconds) { return {ServerStep::Kind::Pause, {}, Milliseconds}; }
 ServerStep Close() { return {ServerStep::Kind::Close, {}, 0}; }
+ServerStep SayAndClose(std::string Text) { return {ServerStep::Kind::SayAndClose, std::move(Text), 0}; }
 ServerStep Reset() { return {ServerStep::Kind::Reset, {}, 0}; }
 
 ScriptedPop3Server::ScriptedPop3Server(std::vector<ServerStep> script, const std::string& Address)
@@ -167,17 +168,17 @@ void ScriptedPop3Server::Serve(int Fd) {
                 ::close(Fd);
                 return;
             }
+            case ServerStep::Kind::SayAndClose:
+                // Held back with MSG_MORE, the bytes leave together with the
+                // FIN that shutdown adds, so the client sees both at once.
+                (void)::send(Fd, step.Text.data(), step.Text.size(), MSG_NOSIGNAL | MSG_MORE);
+                ::shutdown(Fd, SHUT_WR);
+                break;
             case ServerStep::Kind::Close:
-                // Take what the client sent so far first, so the close is an
-                // orderly one and not a reset for unread data.
-                while (ReadSome(Fd, 0)) {
-                    pollfd p{Fd, POLLIN, 0};
-                    if (::poll(&p, 1, 0) <= 0) break;
-                }
-                ::close(Fd);
-                // Keep no connection, but the recording is complete only once
-                // the client is done; nothing more can arrive.
-                return;
+                // Only our side: what the client still sends is recorded,
+                // and no unread data turns the close into a reset.
+                ::shutdown(Fd, SHUT_WR);
+                break;
         }
     }
     // The script is over: record until the client closes.

@@ -1,0 +1,413 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <typeinfo>
+#include <vector>
+
+#include "net/Pop3Client.h"
+#include "tests/net/NetTestSupport.h"
+#include "tests/net/ScriptedPop3Server.h"
+#include "tests/net/TestLoop.h"
+
+namespace quorvel {
+namespace {
+
+using test::Close;
+using test::Hear;
+using test::Pause;
+using test::Reset;
+using test::Say;
+using test::ScriptedPop3Server;
+
+constexpr std::int32_t TestTimeOut = 5000;
+
+// What a call raised: its exception class and its message.
+struct Raised {
+    std::string Class;
+    std::string Message;
+};
+
+Raised RaisedBy(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const EAbortError& error) {
+        return {"EAbortError", error.what()};
+    } catch (const ESockError& error) {
+        return {"ESockError", error.what()};
+    } catch (const Exception& error) {
+        return {"Exception", error.what()};
+    } catch (const std::exception& error) {
+        return {"other", error.what()};
+    }
+    return {"none", ""};
+}
+
+struct Pop3Test : ::testing::Test {
+    void Use(ScriptedPop3Server& server) {
+        Client.Host = "127.0.0.1";
+        Client.Port = server.Port();
+    }
+    void SetUp() override {
+        Client.SetTimeOut(TestTimeOut);
+        Client.UserID = "u";
+        Client.Password = "p";
+        Client.OnConnect = [this](TPop3Client&) { ++Connects; };
+        Client.OnDisconnect = [this](TSocketTransport&) { ++Disconnects; };
+    }
+
+    test::CountingLoop Loop;
+    TPop3Client Client{Loop};
+    int Connects = 0;
+    int Disconnects = 0;
+};
+
+std::vector<test::ServerStep> LogInAndStat(const std::string& statReply) {
+    return {Say("+OK POP3 ready\r\n"), Hear(), Say("+OK\r\n"), Hear(), Say("+OK logged in\r\n"), Hear(),
+            Say(statReply),            Hear(), Say("+OK bye\r\n")};
+}
+
+TEST_F(Pop3Test, CheckSendsExactlyUserPassStatQuit) {
+    ScriptedPop3Server server(LogInAndStat("+OK 3 1200\r\n"));
+    EXPECT_EQ(Client.Port, 110);
+    Use(server);
+    Client.Connect();
+    EXPECT_TRUE(Client.Connected());
+    EXPECT_EQ(Client.MessageCount(), 3);
+    EXPECT_EQ(Connects, 1);
+    Client.Disconnect();
+    EXPECT_FALSE(Client.Connected());
+    EXPECT_EQ(Disconnects, 1);
+    EXPECT_EQ(server.Received(), "USER u\r\nPASS p\r\nSTAT\r\nQUIT\r\n");
+    EXPECT_EQ(server.Problems(), "");
+}
+
+TEST_F(Pop3Test, DefaultPortIs110) {
+    test::CountingLoop loop;
+    TPop3Client client(loop);
+    EXPECT_EQ(client.Port, 110);
+    EXPECT_EQ(client.MessageCount(), 0);
+}
+
+TEST_F(Pop3Test, StatCountForms) {
+    struct Case {
+        const char* Reply;
+        std::int32_t Count;
+    };
+    for (const Case& c : {Case{"+OK 7 999\r\n", 7}, Case{"+OK 2\r\n", 0}, Case{"+OK\r\n", 0}, Case{"+OK 0 0\r\n", 0},
+                          Case{"+OK x 1\r\n", 0}, Case{"+OK 12 3456\n", 12}}) {
+        ScriptedPop3Server server(LogInAndStat(c.Reply));
+        Use(server);
+        Client.Connect();
+        EXPECT_EQ(Client.MessageCount(), c.Count) << c.Reply;
+        Client.Disconnect();
+    }
+}
+
+TEST_F(Pop3Test, RepliesInPiecesAndWithLfOnly) {
+    ScriptedPop3Server server({Say("+OK he"), Pause(50), Say("llo\n"), Hear(), Say("+"), Pause(30), Say("OK\r"),
+                               Pause(30), Say("\n"), Hear(), Say("+OK\n"), Hear(), Say("+OK 5 10\n"), Hear(),
+                               Say("+OK\n")});
+    Use(server);
+    Client.Connect();
+    EXPECT_EQ(Client.MessageCount(), 5);
+    Client.Disconnect();
+    EXPECT_EQ(server.Received(), "USER u\r\nPASS p\r\nSTAT\r\nQUIT\r\n");
+}
+
+TEST_F(Pop3Test, NegativeGreetingIsRaisedAndQuitSent) {
+    for (const char* greeting : {"-ERR busy\r\n", "+ok lower case\r\n", " +OK leading blank\r\n"}) {
+        ScriptedPop3Server server({Say(greeting), Hear(), Say("+OK\r\n")});
+        Use(server);
+        const Raised raised = RaisedBy([&] { Client.Connect(); });
+        EXPECT_EQ(raised.Class, "Exception");
+        EXPECT_EQ(raised.Message, greeting);
+        EXPECT_FALSE(Client.Connected());
+        EXPECT_EQ(server.Received(), "QUIT\r\n");
+    }
+    EXPECT_EQ(Connects, 0);
+}
+
+TEST_F(Pop3Test, RefusedUserNeverSendsThePassword) {
+    ScriptedPop3Server server({Say("+OK\r\n"), Hear(), Say("-ERR who?\r\n"), Hear(), Say("+OK\r\n")});
+    Use(server);
+    const Raised raised = RaisedBy([&] { Client.Connect(); });
+    EXPECT_EQ(raised.Class, "Exception");
+    EXPECT_EQ(raised.Message, "Authentication failed");
+    EXPECT_EQ(server.Received(), "USER u\r\nQUIT\r\n");
+    EXPECT_EQ(Connects, 0);
+}
+
+TEST_F(Pop3Test, RefusedPassword) {
+    ScriptedPop3Server server({Say("+OK\r\n"), Hear(), Say("+OK\r\n"), Hear(), Say("+ok wrong case\r\n"), Hear(),
+                               Say("+OK\r\n")});
+    Use(server);
+    EXPECT_EQ(RaisedBy([&] { Client.Connect(); }).Message, "Authentication failed");
+    EXPECT_EQ(server.Received(), "USER u\r\nPASS p\r\nQUIT\r\n");
+    EXPECT_FALSE(Client.Connected());
+}
+
+TEST_F(Pop3Test, AuthenticationFailedHandlerGetsOneRetry) {
+    int asked = 0;
+    Client.OnAuthenticationFailed = [&](bool& handled) {
+        ++asked;
+        Client.Password = "right";
+        handled = true;
+    };
+    {
+        ScriptedPop3Server server({Say("+OK\r\n"), Hear(), Say("+OK\r\n"), Hear(), Say("-ERR\r\n"), Hear(),
+                                   Say("+OK\r\n"), Hear(), Say("+OK\r\n"), Hear(), Say("+OK 1 1\r\n"), Hear(),
+                                   Say("+OK\r\n")});
+        Use(server);
+        Client.Connect();
+        EXPECT_EQ(asked, 1);
+        EXPECT_EQ(Client.MessageCount(), 1);
+        Client.Disconnect();
+        EXPECT_EQ(server.Received(), "USER u\r\nPASS p\r\nUSER u\r\nPASS right\r\nSTAT\r\nQUIT\r\n");
+    }
+    {
+        asked = 0;
+        ScriptedPop3Server server({Say("+OK\r\n"), Hear(), Say("-ERR\r\n"), Hear(), Say("-ERR\r\n"), Hear(),
+                                   Say("+OK\r\n")});
+        Use(server);
+        EXPECT_EQ(RaisedBy([&] { Client.Connect(); }).Message, "Authentication failed");
+        EXPECT_EQ(asked, 1) << "a second refusal is final";
+        EXPECT_EQ(server.Received(), "USER u\r\nUSER u\r\nQUIT\r\n");
+    }
+}
+
+TEST_F(Pop3Test, NegativeStatIsRaisedAfterQuitAndOnConnectStillFires) {
+    ScriptedPop3Server server(LogInAndStat("-ERR mailbox locked\r\n"));
+    Use(server);
+    bool connectedAtOnConnect = true;
+    Client.OnConnect = [&](TPop3Client& sender) {
+        ++Connects;
+        connectedAtOnConnect = sender.Connected();
+    };
+    const Raised raised = RaisedBy([&] { Client.Connect(); });
+    EXPECT_EQ(raised.Class, "Exception");
+    EXPECT_EQ(raised.Message, "-ERR mailbox locked\r\n");
+    EXPECT_EQ(Connects, 1);
+    EXPECT_FALSE(connectedAtOnConnect) << "OnConnect runs after the clean-up Disconnect";
+    EXPECT_EQ(server.Received(), "USER u\r\nPASS p\r\nSTAT\r\nQUIT\r\n");
+}
+
+TEST_F(Pop3Test, FailedConnectKeepsTheOldMessageCount) {
+    {
+        ScriptedPop3Server server(LogInAndStat("+OK 4 100\r\n"));
+        Use(server);
+        Client.Connect();
+        Client.Disconnect();
+    }
+    ScriptedPop3Server server(LogInAndStat("-ERR\r\n"));
+    Use(server);
+    RaisedBy([&] { Client.Connect(); });
+    EXPECT_EQ(Client.MessageCount(), 4);
+    Client.Password.clear();
+    RaisedBy([&] { Client.Connect(); });
+    EXPECT_EQ(Client.MessageCount(), 4);
+}
+
+TEST_F(Pop3Test, RefusalFollowedByCloseSendsNoQuit) {
+    ScriptedPop3Server server({Say("+OK\r\n"), Hear(), test::SayAndClose("-ERR go away\r\n")});
+    Use(server);
+    const Raised raised = RaisedBy([&] { Client.Connect(); });
+    EXPECT_EQ(raised.Message, "Authentication failed");
+    EXPECT_FALSE(Client.Connected());
+    EXPECT_EQ(server.Received(), "USER u\r\n");
+}
+
+TEST_F(Pop3Test, FailingQuitInTheCleanUpKeepsTheOriginalFailure) {
+    ScriptedPop3Server server({Say("-ERR too busy\r\n"), Hear(), Reset()});
+    Use(server);
+    const Raised raised = RaisedBy([&] { Client.Connect(); });
+    EXPECT_EQ(raised.Class, "Exception");
+    EXPECT_EQ(raised.Message, "-ERR too busy\r\n");
+    EXPECT_FALSE(Client.Connected());
+}
+
+TEST_F(Pop3Test, SilentServerTimesOutAndTheConnectionIsDropped) {
+    ScriptedPop3Server server({});
+    Use(server);
+    Client.SetTimeOut(300);
+    int ticks = 0;
+    auto other = Loop.CreateTimer([&] { ++ticks; });
+    other->Start(25);
+    const long waits = Loop.Waits;
+    const auto start = std::chrono::steady_clock::now();
+    const Raised raised = RaisedBy([&] { Client.Connect(); });
+    const long long elapsed = test::ElapsedMs(start);
+    EXPECT_EQ(raised.Class, "EAbortError");
+    EXPECT_EQ(raised.Message, "Socket readln aborted");
+    EXPECT_GE(elapsed, 250);
+    EXPECT_LT(elapsed, 3000);
+    EXPECT_GE(ticks, 4) << "the loop dispatches other timers meanwhile";
+    EXPECT_LT(Loop.Waits - waits, 2 * ticks + 20) << "waiting must not spin";
+    EXPECT_FALSE(Client.Connected());
+    EXPECT_EQ(server.Received(std::chrono::milliseconds(3000)), "") << "dropped at once, without QUIT";
+
+    // The client is usable again at once.
+    Client.SetTimeOut(TestTimeOut);
+    ScriptedPop3Server next(LogInAndStat("+OK 1 1\r\n"));
+    Use(next);
+    Client.Connect();
+    EXPECT_EQ(Client.MessageCount(), 1);
+    Client.Disconnect();
+}
+
+TEST_F(Pop3Test, ResetDuringTheDialogue) {
+    ScriptedPop3Server server({Say("+OK\r\n"), Hear(), Reset()});
+    Use(server);
+    const Raised raised = RaisedBy([&] { Client.Connect(); });
+    EXPECT_EQ(raised.Class, "ESockError");
+    EXPECT_EQ(raised.Message, "10054:Connection reset by peer");
+    EXPECT_FALSE(Client.Connected());
+}
+
+TEST_F(Pop3Test, ServerClosingMidReply) {
+    ScriptedPop3Server server({Say("+OK\r\n"), Hear(), Say("+OK ha"), Close()});
+    Use(server);
+    const Raised raised = RaisedBy([&] { Client.Connect(); });
+    EXPECT_EQ(raised.Class, "ESockError");
+    EXPECT_EQ(raised.Message, "10057:Socket is not connected");
+}
+
+TEST_F(Pop3Test, TransportFailuresPassThrough) {
+    test::RefusingPort refusing;
+    int failed = 0;
+    Client.OnConnectionFailed = [&](TSocketTransport&) { ++failed; };
+    Client.Host = "127.0.0.1";
+    Client.Port = refusing.Port;
+    Raised raised = RaisedBy([&] { Client.Connect(); });
+    EXPECT_EQ(raised.Class, "ESockError");
+    EXPECT_EQ(raised.Message, "Connection Failed");
+    EXPECT_EQ(failed, 1);
+
+    for (const char* host : {"", "quorvel-test.invalid"}) {
+        Client.Host = host;
+        raised = RaisedBy([&] { Client.Connect(); });
+        EXPECT_EQ(raised.Class, "ESockError");
+        EXPECT_EQ(raised.Message, "Null Remote Address");
+    }
+    int asked = 0;
+    Client.OnInvalidHost = [&](bool& handled) {
+        ++asked;
+        handled = true;
+    };
+    EXPECT_EQ(RaisedBy([&] { Client.Connect(); }).Message, "Null Remote Address");
+    EXPECT_EQ(asked, 1);
+
+    Client.Host = "127.0.0.1";
+    Client.Port = 0;
+    raised = RaisedBy([&] { Client.Connect(); });
+    EXPECT_EQ(raised.Class, "ESockError");
+    EXPECT_EQ(raised.Message, "Invalid Port 0");
+    EXPECT_EQ(Connects, 0);
+}
+
+TEST_F(Pop3Test, AlreadyConnected) {
+    ScriptedPop3Server server(LogInAndStat("+OK 1 2\r\n"));
+    Use(server);
+    Client.Connect();
+    const Raised raised = RaisedBy([&] { Client.Connect(); });
+    EXPECT_EQ(raised.Class, "ESockError");
+    EXPECT_EQ(raised.Message, "Already connected");
+    EXPECT_TRUE(Client.Connected());
+    Client.Disconnect();
+    EXPECT_EQ(server.Received(), "USER u\r\nPASS p\r\nSTAT\r\nQUIT\r\n");
+}
+
+TEST_F(Pop3Test, MissingCredentialsSendNothing) {
+    ScriptedPop3Server server({});
+    Use(server);
+    Client.Password.clear();
+    EXPECT_EQ(RaisedBy([&] { Client.Connect(); }).Message, "Authentication failed");
+    Client.Password = "p";
+    Client.UserID.clear();
+    int asked = 0;
+    Client.OnAuthenticationNeeded = [&](bool&) { ++asked; };
+    EXPECT_EQ(RaisedBy([&] { Client.Connect(); }).Message, "Authentication failed");
+    EXPECT_EQ(asked, 1);
+    Client.OnAuthenticationNeeded = [&](bool& handled) {
+        ++asked;
+        handled = true;
+    };
+    // The handler supplies nothing: after one try the values are used as
+    // they are, and the empty user ID is sent.
+    ScriptedPop3Server other(LogInAndStat("+OK 0 0\r\n"));
+    Use(other);
+    Client.Connect();
+    Client.Disconnect();
+    EXPECT_EQ(asked, 2);
+    EXPECT_EQ(other.Received(), "USER \r\nPASS p\r\nSTAT\r\nQUIT\r\n");
+    EXPECT_FALSE(server.Accepted()) << "nothing connected for the refused attempts";
+}
+
+TEST_F(Pop3Test, LineBreaksInCredentialsAreNeverSent) {
+    ScriptedPop3Server server({});
+    Use(server);
+    for (const auto& [user, pass] : std::vector<std::pair<std::string, std::string>>{
+             {"u\r\nDELE 1", "p"}, {"u", "p\nDELE 1"}, {"u\r", "p"}, {"u", std::string("p\0x", 3)}}) {
+        Client.UserID = user;
+        Client.Password = pass;
+        const Raised raised = RaisedBy([&] { Client.Connect(); });
+        EXPECT_EQ(raised.Class, "Exception");
+        EXPECT_EQ(raised.Message, "Invalid character in user ID or password");
+    }
+    EXPECT_FALSE(server.Accepted());
+}
+
+TEST_F(Pop3Test, DisconnectRules) {
+    {
+        ScriptedPop3Server server({Say("+OK\r\n"), Hear(), Say("+OK\r\n"), Hear(), Say("+OK\r\n"), Hear(),
+                                   Say("+OK 0 0\r\n"), Hear(), Say("-ERR could not remove\r\n")});
+        Use(server);
+        Client.Connect();
+        const Raised raised = RaisedBy([&] { Client.Disconnect(); });
+        EXPECT_EQ(raised.Class, "Exception");
+        EXPECT_EQ(raised.Message, "-ERR could not remove\r\n");
+        EXPECT_FALSE(Client.Connected()) << "closed before raising";
+    }
+    {
+        ScriptedPop3Server server({Say("+OK\r\n"), Hear(), Say("+OK\r\n"), Hear(), Say("+OK\r\n"), Hear(),
+                                   Say("+OK 0 0\r\n"), Close()});
+        Use(server);
+        Client.Connect();
+        Loop.RunFor(std::chrono::milliseconds(100));  // the server's close arrives
+        EXPECT_FALSE(Client.Connected());
+        Client.Disconnect();  // nothing at all
+        EXPECT_EQ(server.Received(), "USER u\r\nPASS p\r\nSTAT\r\n");
+    }
+    Client.Disconnect();  // never connected: nothing happens
+}
+
+TEST_F(Pop3Test, DestroyWhileConnectedDropsTheConnectionQuietly) {
+    ScriptedPop3Server server(LogInAndStat("+OK 2 2\r\n"));
+    int disconnects = 0;
+    {
+        TPop3Client client(Loop);
+        client.SetTimeOut(TestTimeOut);
+        client.UserID = "u";
+        client.Password = "p";
+        client.Host = "127.0.0.1";
+        client.Port = server.Port();
+        client.OnDisconnect = [&](TSocketTransport&) { ++disconnects; };
+        client.Connect();
+    }
+    EXPECT_EQ(disconnects, 0);
+    EXPECT_EQ(server.Received(), "USER u\r\nPASS p\r\nSTAT\r\n") << "no QUIT: the connection is dropped";
+}
+
+TEST_F(Pop3Test, ReplyLinesAreReportedAtLevelOne) {
+    ScriptedPop3Server server(LogInAndStat("+OK 1 5\r\n"));
+    Use(server);
+    std::vector<std::string> seen;
+    Client.ReportLevel = 1;
+    Client.OnStatus = [&](TSocketTransport&, const std::string& status) { seen.push_back(status); };
+    Client.Connect();
+    Client.Disconnect();
+    EXPECT_EQ(seen, (std::vector<std::string>{"+OK\r\n", "+OK logged in\r\n", "+OK 1 5\r\n", "+OK bye\r\n"}));
+}
+
+}  // namespace
+}  // namespace quorvel
