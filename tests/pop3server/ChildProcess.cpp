@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -61,11 +62,17 @@ ChildResult RunChild(const std::string& Program, const std::vector<std::string>&
     }
     int NullFd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
     const auto Start = Clock::now();
+    const pid_t Parent = ::getpid();
     pid_t Child = ::fork();
     if (Child == 0) {
         // Its own process group, so that a child killed for overrunning
         // takes whatever it started with it.
         ::setpgid(0, 0);
+        // It dies with this process too.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != Parent) {
+            ::_exit(127);
+        }
         if (NullFd >= 0) {
             ::dup2(NullFd, 0);
         }

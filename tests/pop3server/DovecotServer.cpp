@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -84,10 +85,10 @@ void WriteTextFile(const std::filesystem::path& Path, const std::string& Text) {
 
 }  // namespace
 
-DovecotServer::DovecotServer(std::vector<DovecotMailbox> Mailboxes, std::chrono::milliseconds StartLimit)
-    : Boxes(std::move(Mailboxes)) {
-    if (::access(BinaryPath, X_OK) != 0) {
-        throw std::runtime_error(std::string(BinaryPath) +
+DovecotServer::DovecotServer(std::vector<DovecotMailbox> Mailboxes, DovecotOptions Options)
+    : Boxes(std::move(Mailboxes)), Settings(std::move(Options)) {
+    if (::access(Settings.Binary.c_str(), X_OK) != 0) {
+        throw std::runtime_error(Settings.Binary +
                                  " is missing or not executable: the POP3 tests need a real Dovecot "
                                  "(Debian packages dovecot-core and dovecot-pop3d)");
     }
@@ -95,7 +96,7 @@ DovecotServer::DovecotServer(std::vector<DovecotMailbox> Mailboxes, std::chrono:
     Root = MakeTemporaryFolder(Who.AsRoot);
     try {
         PrepareFolder(Who);
-        const auto Deadline = Clock::now() + StartLimit;
+        const auto Deadline = Clock::now() + Settings.StartLimit;
         for (int Attempt = 1;; ++Attempt) {
             ListenPort = FindFreePort();
             WriteTextFile(Root / "dovecot.conf", DovecotConfigText(Root, ListenPort, Who));
@@ -142,22 +143,30 @@ void DovecotServer::PrepareFolder(const DovecotIdentity& Who) {
 
 DovecotServer::StartResult DovecotServer::StartOnce(std::int32_t TryPort, Clock::time_point Deadline) {
     const std::string Conf = (Root / "dovecot.conf").string();
+    const std::string Binary = Settings.Binary;
     const std::string ErrPath = (Root / "dovecot.stderr").string();
     int ErrFd = ::open(ErrPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     int NullFd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
     if (ErrFd < 0 || NullFd < 0) {
         throw std::runtime_error("cannot open the files for Dovecot's standard streams");
     }
+    const pid_t Parent = ::getpid();
     pid_t Child = ::fork();
     if (Child == 0) {
-        // Only async-signal-safe calls between fork and exec.
+        // Only async-signal-safe calls between fork and exec. Dovecot is
+        // told to shut down when this process dies without stopping it (a
+        // test killed on its time limit), so no server outlives its test.
         ::setpgid(0, 0);
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (::getppid() != Parent) {
+            ::_exit(127);
+        }
         ::dup2(NullFd, 0);
         ::dup2(ErrFd, 1);
         ::dup2(ErrFd, 2);
         ::close_range(3, ~0U, 0);
         const char* Args[] = {"dovecot", "-F", "-c", Conf.c_str(), nullptr};
-        ::execv(BinaryPath, const_cast<char* const*>(Args));
+        ::execv(Binary.c_str(), const_cast<char* const*>(Args));
         ::_exit(127);
     }
     ::close(ErrFd);

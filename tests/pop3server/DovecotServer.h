@@ -20,6 +20,13 @@ struct DovecotMailbox {
     int MessageCount = 0;
 };
 
+// How the test server is started.
+struct DovecotOptions {
+    std::string Binary = "/usr/sbin/dovecot";
+    // Longest wait for the first greeting, port retries included.
+    std::chrono::milliseconds StartLimit = std::chrono::seconds(10);
+};
+
 // A real Dovecot POP3 server for the tests and benchmarks, running from a
 // configuration generated in a fresh temporary folder: POP3 only, on
 // 127.0.0.1 and a free ephemeral port, plaintext USER/PASS without TLS,
@@ -32,10 +39,7 @@ struct DovecotMailbox {
 // user, without chroot).
 class DovecotServer {
 public:
-    static constexpr const char* BinaryPath = "/usr/sbin/dovecot";
-
-    explicit DovecotServer(std::vector<DovecotMailbox> Mailboxes,
-                           std::chrono::milliseconds StartLimit = std::chrono::seconds(10));
+    explicit DovecotServer(std::vector<DovecotMailbox> Mailboxes, DovecotOptions Options = {});
     ~DovecotServer();
     DovecotServer(const DovecotServer&) = delete;
     DovecotServer& operator=(const DovecotServer&) = delete;
@@ -61,6 +65,7 @@ private:
     bool Exited();
 
     std::vector<DovecotMailbox> Boxes;
+    DovecotOptions Settings;
     std::filesystem::path Root;
     std::int32_t ListenPort = 0;
     pid_t Pid = -1;

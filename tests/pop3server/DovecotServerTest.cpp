@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
+#include <fstream>
 #include <string>
 
 #include "tests/pop3server/LoopbackLineClient.h"
@@ -83,6 +86,55 @@ TEST(DovecotServerTest, MailboxesTheFilesCannotCarryAreRefusedBeforeStart) {
     EXPECT_THROW(DovecotServer({{"a", "p\r\nSTAT", 0}}), std::runtime_error);
     EXPECT_THROW(DovecotServer({{"../x", "p", 0}}), std::runtime_error);
     EXPECT_THROW(DovecotServer({{"a", "p", 0}, {"a", "q", 1}}), std::runtime_error);
+}
+
+TEST(DovecotServerTest, AMissingDovecotIsAClearFailure) {
+    DovecotOptions Options;
+    Options.Binary = "/nonexistent/sbin/dovecot";
+    try {
+        DovecotServer Server({{"a", "p", 0}}, Options);
+        ADD_FAILURE() << "a server started without its program";
+    } catch (const std::runtime_error& Error) {
+        const std::string Message = Error.what();
+        EXPECT_NE(Message.find("/nonexistent/sbin/dovecot is missing"), std::string::npos) << Message;
+        EXPECT_NE(Message.find("dovecot-pop3d"), std::string::npos) << Message;
+    }
+}
+
+TEST(DovecotServerTest, AServerThatNeverGreetsTimesOutAndIsStopped) {
+    // A stand-in program that runs but never opens the port: the start
+    // gives up at its limit with the reason, and the program is stopped.
+    const auto Script = std::filesystem::temp_directory_path() /
+                        ("quorvel-silent-" + std::to_string(::getpid()) + ".sh");
+    {
+        std::ofstream Out(Script);
+        Out << "#!/bin/sh\nexec sleep 30\n";
+    }
+    std::filesystem::permissions(Script, std::filesystem::perms::owner_all);
+    DovecotOptions Options;
+    Options.Binary = Script.string();
+    Options.StartLimit = std::chrono::milliseconds(700);
+    const auto Started = Clock::now();
+    try {
+        DovecotServer Server({{"a", "p", 0}}, Options);
+        ADD_FAILURE() << "a server that never greets was taken as started";
+    } catch (const std::runtime_error& Error) {
+        EXPECT_NE(std::string(Error.what()).find("no POP3 greeting"), std::string::npos) << Error.what();
+    }
+    // Stopped within the bound, not after the stand-in's 30 s.
+    EXPECT_LT(Clock::now() - Started, std::chrono::seconds(10));
+    std::filesystem::remove(Script);
+}
+
+TEST(DovecotServerTest, AServerThatExitsAtStartIsAClearFailure) {
+    DovecotOptions Options;
+    Options.Binary = "/bin/false";
+    try {
+        DovecotServer Server({{"a", "p", 0}}, Options);
+        ADD_FAILURE() << "a server that exited was taken as started";
+    } catch (const std::runtime_error& Error) {
+        EXPECT_NE(std::string(Error.what()).find("exited during start-up"), std::string::npos) << Error.what();
+    }
 }
 
 }  // namespace
