@@ -77,15 +77,17 @@ DovecotIdentity DovecotIdentityForThisProcess() {
     return Who;
 }
 
-std::string DovecotConfigText(const std::filesystem::path& Root, std::int32_t Port, const DovecotIdentity& Who) {
+std::string DovecotConfigText(const std::filesystem::path& Root, std::int32_t Port, const DovecotIdentity& Who,
+                              bool AlsoIPv6) {
     const std::string R = Root.string();
+    const std::string Addresses = AlsoIPv6 ? "127.0.0.1, ::1" : "127.0.0.1";
     std::ostringstream Conf;
     Conf << "# Generated for one test run; everything Dovecot writes stays in this folder.\n"
          << "base_dir = " << R << "/run\n"
          << "state_dir = " << R << "/state\n"
          << "log_path = " << R << "/dovecot.log\n"
          << "protocols = pop3\n"
-         << "listen = 127.0.0.1\n"
+         << "listen = " << Addresses << "\n"
          << "ssl = no\n"
          << "disable_plaintext_auth = no\n"
          << "auth_mechanisms = plain\n"
@@ -120,7 +122,7 @@ std::string DovecotConfigText(const std::filesystem::path& Root, std::int32_t Po
         Conf << "  chroot =\n";
     }
     Conf << "  inet_listener pop3 {\n"
-         << "    address = 127.0.0.1\n"
+         << "    address = " << Addresses << "\n"
          << "    port = " << Port << "\n"
          << "  }\n"
          << "  inet_listener pop3s {\n"

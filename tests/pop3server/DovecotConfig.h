@@ -30,8 +30,10 @@ struct DovecotIdentity {
 DovecotIdentity DovecotIdentityForThisProcess();
 
 // The whole dovecot.conf for a server rooted in Root and listening on
-// 127.0.0.1:Port. Every path Dovecot writes lies inside Root.
-std::string DovecotConfigText(const std::filesystem::path& Root, std::int32_t Port, const DovecotIdentity& Who);
+// 127.0.0.1:Port (and [::1]:Port when AlsoIPv6). Every path Dovecot writes
+// lies inside Root.
+std::string DovecotConfigText(const std::filesystem::path& Root, std::int32_t Port, const DovecotIdentity& Who,
+                              bool AlsoIPv6 = false);
 
 // One passwd-file line: name, {PLAIN} password, empty uid/gid (the global
 // mail_uid/mail_gid apply), home = Home. Throws std::invalid_argument for a

@@ -99,7 +99,7 @@ DovecotServer::DovecotServer(std::vector<DovecotMailbox> Mailboxes, DovecotOptio
         const auto Deadline = Clock::now() + Settings.StartLimit;
         for (int Attempt = 1;; ++Attempt) {
             ListenPort = FindFreePort();
-            WriteTextFile(Root / "dovecot.conf", DovecotConfigText(Root, ListenPort, Who));
+            WriteTextFile(Root / "dovecot.conf", DovecotConfigText(Root, ListenPort, Who, Settings.AlsoIPv6));
             if (StartOnce(ListenPort, Deadline) == StartResult::Ready) {
                 break;
             }

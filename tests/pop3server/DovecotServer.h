@@ -25,6 +25,8 @@ struct DovecotOptions {
     std::string Binary = "/usr/sbin/dovecot";
     // Longest wait for the first greeting, port retries included.
     std::chrono::milliseconds StartLimit = std::chrono::seconds(10);
+    // Listen on ::1 as well as on 127.0.0.1, on the same port.
+    bool AlsoIPv6 = false;
 };
 
 // A real Dovecot POP3 server for the tests and benchmarks, running from a

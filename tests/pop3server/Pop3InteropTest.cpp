@@ -3,6 +3,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <string>
@@ -172,6 +173,34 @@ TEST_F(Pop3InteropTest, AHostNameIsLookedUp) {
     const auto Outcome = CheckWith(Client, "localhost", Server.Port(), "u", "p");
     EXPECT_TRUE(Outcome.Succeeded) << Outcome.Message << "\n" << Server.Log();
     EXPECT_EQ(Outcome.Count, 3);
+}
+
+bool Ipv6LoopbackUsable() {
+    int Fd = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (Fd < 0) {
+        return false;
+    }
+    sockaddr_in6 Address{};
+    Address.sin6_family = AF_INET6;
+    Address.sin6_addr = in6addr_loopback;
+    const bool Usable = ::bind(Fd, reinterpret_cast<sockaddr*>(&Address), sizeof(Address)) == 0;
+    ::close(Fd);
+    return Usable;
+}
+
+TEST_F(Pop3InteropTest, AnIpv6AddressIsReached) {
+    if (!Ipv6LoopbackUsable()) {
+        GTEST_SKIP() << "::1 is not available on this machine";
+    }
+    DovecotOptions Options;
+    Options.AlsoIPv6 = true;
+    DovecotServer Server({{"u", "p", 6}}, Options);
+    TPop3Client Client(Loop);
+    Client.SetTimeOut(WaitLimitMs);
+    const auto Outcome = CheckWith(Client, "::1", Server.Port(), "u", "p");
+    EXPECT_TRUE(Outcome.Succeeded) << Outcome.Message << "\n" << Server.Log();
+    EXPECT_EQ(Outcome.Count, 6);
+    EXPECT_TRUE(LogShows(Server, "rip=::1")) << Server.Log();
 }
 
 TEST_F(Pop3InteropTest, AStoppedServerFailsTheCheckAndTheClientRecovers) {
