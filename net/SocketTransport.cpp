@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <system_error>
 
 namespace quorvel {
 
@@ -84,11 +85,16 @@ void TSocketTransport::StatusMessage(std::uint8_t Level, const std::string& Text
 void TSocketTransport::CheckSocketError(int Errno, std::int32_t Allowed) {
     const std::int32_t error = SocketErrorFromErrno(Errno);
     FLastErrorNo = error;
-    if (error != Allowed && error > 10000) throw ESockError(ErrorText(error));
+    if (error != Allowed && error > 10000) throw ESockError(LookUpErrorText(error));
 }
 
-std::string TSocketTransport::NotConnectedText() const {
-    return ErrorText(CloseErrorNo != 0 ? CloseErrorNo : SocketErrorNo::NotConnected);
+std::string TSocketTransport::LookUpErrorText(std::int32_t Code) {
+    StatusMessage(8, "Looking Up Error Message");
+    return ErrorText(Code);
+}
+
+std::string TSocketTransport::NotConnectedText() {
+    return LookUpErrorText(CloseErrorNo != 0 ? CloseErrorNo : SocketErrorNo::NotConnected);
 }
 
 // ---- sockets and their notifications ----
@@ -96,7 +102,7 @@ std::string TSocketTransport::NotConnectedText() const {
 void TSocketTransport::CreateSocket(int family, bool lingerZero) {
     const int fd = ::socket(family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
     if (fd < 0) CheckSocketError(errno, 0);
-    if (fd < 0) throw ESockError(ErrorText(SocketErrorNo::BadFile));
+    if (fd < 0) throw ESockError(LookUpErrorText(SocketErrorNo::BadFile));
     if (lingerZero) {
         linger option{};
         option.l_onoff = 1;
@@ -235,12 +241,16 @@ void TSocketTransport::ResolveHost() {
         Completed = true;
     } else {
         LookupAddress = SocketAddress{};
-        Lookup = std::make_unique<HostLookup>(FLoop, Host, [this](std::int32_t error, const SocketAddress& address) {
-            Succeeded = error == 0;
-            if (error != 0) FLastErrorNo = error;
-            LookupAddress = address;
-            Completed = true;
-        });
+        try {
+            Lookup = std::make_unique<HostLookup>(FLoop, Host, [this](std::int32_t error, const SocketAddress& address) {
+                Succeeded = error == 0;
+                if (error != 0) FLastErrorNo = error;
+                LookupAddress = address;
+                Completed = true;
+            });
+        } catch (const std::system_error&) {
+            throw ESockError("Host Lookup Failed");  // no worker could be started
+        }
     }
     while (!Completed && !TimedOut && !Canceled) FLoop.WaitForEvents();
     if (TimedOut) throw ESockError("Host Lookup Timed Out");

@@ -103,8 +103,11 @@ private:
     // Stores the socket error standing for Errno in LastErrorNo and raises
     // ESockError with its text unless it is Allowed or 10000 or below.
     void CheckSocketError(int Errno, std::int32_t Allowed);
-    // The text of a read or send that found the connection gone.
-    std::string NotConnectedText() const;
+    // ErrorText, reported as a step of its own.
+    std::string LookUpErrorText(std::int32_t Code);
+    // The text of a read or send that found the connection gone: the error
+    // the closing notification carried, else 10057 "Socket is not connected".
+    std::string NotConnectedText();
 
     void CreateSocket(int Family, bool LingerZero);
     void DropSocket();
