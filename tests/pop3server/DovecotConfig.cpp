@@ -78,7 +78,7 @@ DovecotIdentity DovecotIdentityForThisProcess() {
 }
 
 std::string DovecotConfigText(const std::filesystem::path& Root, std::int32_t Port, const DovecotIdentity& Who,
-                              bool AlsoIPv6) {
+                              bool AlsoIPv6, bool RawLog) {
     const std::string R = Root.string();
     const std::string Addresses = AlsoIPv6 ? "127.0.0.1, ::1" : "127.0.0.1";
     std::ostringstream Conf;
@@ -117,6 +117,16 @@ std::string DovecotConfigText(const std::filesystem::path& Root, std::int32_t Po
     if (!Who.AsRoot) {
         Conf << "service anvil {\n  chroot =\n}\n";
     }
+    if (RawLog) {
+        Conf << "service pop3 {\n"
+             << "  executable = pop3 postlogin\n"
+             << "}\n"
+             << "service postlogin {\n"
+             << "  executable = script-login -d rawlog\n"
+             << "  unix_listener postlogin {\n"
+             << "  }\n"
+             << "}\n";
+    }
     Conf << "service pop3-login {\n";
     if (!Who.AsRoot) {
         Conf << "  chroot =\n";
@@ -147,6 +157,13 @@ std::string DovecotPasswdLine(const DovecotMailbox& Box, const std::filesystem::
         throw std::invalid_argument("test mailbox \"" + Box.UserID + "\" has a negative message count");
     }
     return Box.UserID + ":{PLAIN}" + Box.Password + "::::" + Home.string() + "::\n";
+}
+
+std::filesystem::path RawLogFolder(const std::filesystem::path& Home) { return Home / "dovecot.rawlog"; }
+
+void PrepareRawLogFolder(const std::filesystem::path& Home, const DovecotIdentity& Who) {
+    std::filesystem::create_directories(RawLogFolder(Home));
+    GiveTo(RawLogFolder(Home), Who);
 }
 
 void FillMaildir(const std::filesystem::path& Home, int Count, const DovecotIdentity& Who) {

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -99,7 +100,7 @@ DovecotServer::DovecotServer(std::vector<DovecotMailbox> Mailboxes, DovecotOptio
         const auto Deadline = Clock::now() + Settings.StartLimit;
         for (int Attempt = 1;; ++Attempt) {
             ListenPort = FindFreePort();
-            WriteTextFile(Root / "dovecot.conf", DovecotConfigText(Root, ListenPort, Who, Settings.AlsoIPv6));
+            WriteTextFile(Root / "dovecot.conf", DovecotConfigText(Root, ListenPort, Who, Settings.AlsoIPv6, Settings.RawLog));
             if (StartOnce(ListenPort, Deadline) == StartResult::Ready) {
                 break;
             }
@@ -137,6 +138,9 @@ void DovecotServer::PrepareFolder(const DovecotIdentity& Who) {
             throw std::invalid_argument("test mailbox \"" + Box.UserID + "\" is listed twice");
         }
         FillMaildir(Home, Box.MessageCount, Who);
+        if (Settings.RawLog) {
+            PrepareRawLogFolder(Home, Who);
+        }
     }
     WriteTextFile(Root / "passwd", Passwd);
 }
@@ -227,6 +231,24 @@ void DovecotServer::Stop(std::chrono::milliseconds StopLimit) {
         ::waitpid(Group, &Status, 0);
         Pid = -1;
     }
+}
+
+std::string DovecotServer::RawInput(const std::string& UserID) const {
+    std::vector<std::filesystem::path> Sessions;
+    std::error_code Error;
+    for (const auto& Entry : std::filesystem::directory_iterator(RawLogFolder(Root / "mail" / UserID), Error)) {
+        if (Entry.path().extension() == ".in") {
+            Sessions.push_back(Entry.path());
+        }
+    }
+    // Names are "<date>-<time>-<pid>.in"; within one second the pid orders
+    // them only roughly, so sessions that matter are told apart by content.
+    std::sort(Sessions.begin(), Sessions.end());
+    std::string Text;
+    for (const auto& Session : Sessions) {
+        Text += ReadWhole(Session);
+    }
+    return Text;
 }
 
 std::string DovecotServer::Log() const {

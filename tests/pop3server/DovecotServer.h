@@ -27,6 +27,8 @@ struct DovecotOptions {
     std::chrono::milliseconds StartLimit = std::chrono::seconds(10);
     // Listen on ::1 as well as on 127.0.0.1, on the same port.
     bool AlsoIPv6 = false;
+    // Record what clients send after their log-in (see RawInput).
+    bool RawLog = false;
 };
 
 // A real Dovecot POP3 server for the tests and benchmarks, running from a
@@ -54,6 +56,10 @@ public:
     // Dovecot's log file and what the master process wrote to stderr, for
     // failure messages.
     std::string Log() const;
+
+    // With DovecotOptions::RawLog: every byte the clients of UserID sent
+    // after logging in, session after session in the order they began.
+    std::string RawInput(const std::string& UserID) const;
 
     // Stops the server now (the destructor does it otherwise). Bounded:
     // SIGTERM, then SIGKILL to the whole process group after StopLimit.

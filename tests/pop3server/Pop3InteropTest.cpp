@@ -109,6 +109,26 @@ TEST_F(Pop3InteropTest, AnUnknownUserFailsTheLogIn) {
     EXPECT_EQ(Outcome.Message, "Authentication failed") << Server.Log();
 }
 
+TEST_F(Pop3InteropTest, AfterLogInTheClientSendsOnlyStatAndQuit) {
+    DovecotOptions Options;
+    Options.RawLog = true;
+    DovecotServer Server({{"u", "p", 2}}, Options);
+    TPop3Client Client(Loop);
+    Client.SetTimeOut(WaitLimitMs);
+    for (int Run = 0; Run < 2; ++Run) {
+        const auto Outcome = CheckWith(Client, Server.Host(), Server.Port(), "u", "p");
+        EXPECT_TRUE(Outcome.Succeeded) << Outcome.Message << "\n" << Server.Log();
+        EXPECT_EQ(Outcome.Count, 2);
+    }
+    // Dovecot's rawlog writes the sessions a moment after they end.
+    const std::string Expected = "STAT\r\nQUIT\r\nSTAT\r\nQUIT\r\n";
+    const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (Server.RawInput("u") != Expected && std::chrono::steady_clock::now() < Deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(Server.RawInput("u"), Expected) << Server.Log();
+}
+
 TEST_F(Pop3InteropTest, OneClientChecksSeveralAccountsInTurn) {
     // As the tray does: one client object, the accounts one after another,
     // a refused account in the middle that must not spoil the ones after it.
