@@ -296,13 +296,14 @@ void TSocketTransport::Connect() {
     CloseErrorNo = 0;
     const int result =
         ::connect(Fd, reinterpret_cast<const sockaddr*>(&RemoteAddress.Storage), RemoteAddress.Length);
-    if (result == 0 || errno == EINPROGRESS) {
+    const int error = result == 0 ? 0 : errno;
+    if (error == 0 || error == EINPROGRESS) {
         ConnectPending = true;  // told through the notification, as always
-    } else if (IsConnectOutcome(errno)) {
-        FLastErrorNo = SocketErrorFromErrno(errno);
+    } else if (IsConnectOutcome(error)) {
+        FLastErrorNo = SocketErrorFromErrno(error);
         Succeeded = false;
     } else {
-        CheckSocketError(errno, SocketErrorNo::WouldBlock);
+        CheckSocketError(error, SocketErrorNo::WouldBlock);
         Succeeded = false;
     }
     UpdateInterest();
