@@ -38,6 +38,10 @@ struct DovecotOptions {
 // server greets (or throws std::runtime_error with the reason and the
 // server's log); the destructor stops it and removes the folder.
 //
+// After a refused log-in Dovecot delays further log-ins from the same
+// address (its authentication penalty: 2 s, doubling up to 15 s); a test that
+// needs many refusals should use a server of its own for each.
+//
 // Runs as root (mail is then owned by "nobody", since Dovecot refuses mail
 // access as root) and as a normal user (every service then runs as that
 // user, without chroot).

@@ -132,6 +132,7 @@ TEST_F(Pop3InteropTest, AfterLogInTheClientSendsOnlyStatAndQuit) {
 TEST_F(Pop3InteropTest, OneClientChecksSeveralAccountsInTurn) {
     // As the tray does: one client object, the accounts one after another,
     // a refused account in the middle that must not spoil the ones after it.
+    // (Dovecot delays the log-ins after a refused one by a few seconds.)
     DovecotServer Server({{"one", "p1", 1}, {"two", "p2", 2}, {"empty", "pe", 0}, {"many", "pm", 250}});
     TPop3Client Client(Loop);
     Client.SetTimeOut(WaitLimitMs);
