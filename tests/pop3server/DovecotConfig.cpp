@@ -78,7 +78,7 @@ DovecotIdentity DovecotIdentityForThisProcess() {
 }
 
 std::string DovecotConfigText(const std::filesystem::path& Root, std::int32_t Port, const DovecotIdentity& Who,
-                              bool AlsoIPv6, bool RawLog) {
+                              const std::string& Greeting, bool AlsoIPv6, bool RawLog) {
     const std::string R = Root.string();
     const std::string Addresses = AlsoIPv6 ? "127.0.0.1, ::1" : "127.0.0.1";
     std::ostringstream Conf;
@@ -87,6 +87,7 @@ std::string DovecotConfigText(const std::filesystem::path& Root, std::int32_t Po
          << "state_dir = " << R << "/state\n"
          << "log_path = " << R << "/dovecot.log\n"
          << "protocols = pop3\n"
+         << "login_greeting = " << Greeting << "\n"
          << "listen = " << Addresses << "\n"
          << "ssl = no\n"
          << "disable_plaintext_auth = no\n"

@@ -32,10 +32,12 @@ DovecotIdentity DovecotIdentityForThisProcess();
 // The whole dovecot.conf for a server rooted in Root and listening on
 // 127.0.0.1:Port (and [::1]:Port when AlsoIPv6). Every path Dovecot writes
 // lies inside Root.
-// With RawLog every mail session runs through Dovecot's rawlog, which
-// records the session's traffic in the user's RawLogFolder.
+// The server greets with "+OK " and Greeting, so that a test can tell its
+// own server from another that took the port. With RawLog every mail
+// session runs through Dovecot's rawlog, which records the session's
+// traffic in the user's RawLogFolder.
 std::string DovecotConfigText(const std::filesystem::path& Root, std::int32_t Port, const DovecotIdentity& Who,
-                              bool AlsoIPv6 = false, bool RawLog = false);
+                              const std::string& Greeting, bool AlsoIPv6 = false, bool RawLog = false);
 
 // Where rawlog keeps a user's sessions: "<session>.in" holds what the client
 // sent, "<session>.out" what the server answered.

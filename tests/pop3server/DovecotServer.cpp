@@ -99,8 +99,12 @@ DovecotServer::DovecotServer(std::vector<DovecotMailbox> Mailboxes, DovecotOptio
         PrepareFolder(Who);
         const auto Deadline = Clock::now() + Settings.StartLimit;
         for (int Attempt = 1;; ++Attempt) {
-            ListenPort = FindFreePort();
-            WriteTextFile(Root / "dovecot.conf", DovecotConfigText(Root, ListenPort, Who, Settings.AlsoIPv6, Settings.RawLog));
+            ListenPort = Attempt == 1 && Settings.FirstPort > 0 ? Settings.FirstPort : FindFreePort();
+            WriteTextFile(Root / "dovecot.conf", DovecotConfigText(Root, ListenPort, Who, GreetingText(),
+                                                                   Settings.AlsoIPv6, Settings.RawLog));
+            // Only this attempt's messages decide whether the port was taken.
+            std::filesystem::remove(Root / "dovecot.log");
+            std::filesystem::remove(Root / "dovecot.stderr");
             if (StartOnce(ListenPort, Deadline) == StartResult::Ready) {
                 break;
             }
@@ -192,15 +196,18 @@ DovecotServer::StartResult DovecotServer::StartOnce(std::int32_t TryPort, Clock:
         auto Step = std::min(Deadline, Clock::now() + std::chrono::seconds(2));
         std::string Greeting;
         if (Probe.Connect("127.0.0.1", TryPort, Step) && Probe.ReadLine(Greeting, Step)) {
-            if (Greeting.rfind("+OK", 0) == 0) {
+            if (Greeting == "+OK " + GreetingText()) {
                 return StartResult::Ready;
             }
-            throw std::runtime_error("unexpected greeting on port " + std::to_string(TryPort) + ": " + Greeting);
+            // Another server holds the port; this one will fail to bind it
+            // and exit, which the next round sees.
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     throw std::runtime_error("no POP3 greeting on 127.0.0.1:" + std::to_string(TryPort) + " within the start limit");
 }
+
+std::string DovecotServer::GreetingText() const { return Root.filename().string() + " ready."; }
 
 bool DovecotServer::Exited() {
     if (Pid <= 0) {

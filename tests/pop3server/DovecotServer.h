@@ -29,6 +29,8 @@ struct DovecotOptions {
     bool AlsoIPv6 = false;
     // Record what clients send after their log-in (see RawInput).
     bool RawLog = false;
+    // A port to try first (0: none); when it is taken, free ones follow.
+    std::int32_t FirstPort = 0;
 };
 
 // A real Dovecot POP3 server for the tests and benchmarks, running from a
@@ -75,6 +77,7 @@ private:
     void PrepareFolder(const DovecotIdentity& Who);
     StartResult StartOnce(std::int32_t TryPort, std::chrono::steady_clock::time_point Deadline);
     bool Exited();
+    std::string GreetingText() const;
 
     std::vector<DovecotMailbox> Boxes;
     DovecotOptions Settings;

@@ -66,6 +66,18 @@ TEST(DovecotServerTest, TwoServersRunSideBySideOnTheirOwnPorts) {
     EXPECT_EQ(StatByHand(Second, "a", "pb").rfind("+OK 4 ", 0), 0u) << Second.Log();
 }
 
+TEST(DovecotServerTest, APortTakenByAnotherServerIsLeftForAFreeOne) {
+    DovecotServer First({{"a", "pa", 1}});
+    DovecotOptions Options;
+    Options.FirstPort = First.Port();
+    DovecotServer Second({{"a", "pb", 4}}, Options);
+    EXPECT_NE(Second.Port(), First.Port());
+    // Each answers for its own mailboxes: the second did not settle for the
+    // first one's greeting.
+    EXPECT_EQ(StatByHand(Second, "a", "pb").rfind("+OK 4 ", 0), 0u) << Second.Log();
+    EXPECT_EQ(StatByHand(First, "a", "pa").rfind("+OK 1 ", 0), 0u) << First.Log();
+}
+
 TEST(DovecotServerTest, StoppingClosesThePortAndTheDestructorRemovesTheFolder) {
     std::filesystem::path Folder;
     {
