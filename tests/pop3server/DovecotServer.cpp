@@ -63,7 +63,9 @@ std::filesystem::path MakeTemporaryFolder(bool AsRoot) {
     // to the folder, so it goes straight under /tmp rather than $TMPDIR.
     std::string Base = "/tmp";
     const char* TmpDir = std::getenv("TMPDIR");
-    if (!AsRoot && TmpDir != nullptr && *TmpDir != '\0') {
+    // Dovecot's sockets live below the folder, and a socket path may not
+    // exceed 107 bytes; a long $TMPDIR gives way to /tmp.
+    if (!AsRoot && TmpDir != nullptr && *TmpDir != '\0' && std::strlen(TmpDir) <= 60) {
         Base = TmpDir;
     }
     std::string Pattern = Base + "/quorvel-dovecot-XXXXXX";
