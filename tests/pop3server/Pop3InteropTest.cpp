@@ -249,5 +249,30 @@ TEST_F(Pop3InteropTest, AStoppedServerFailsTheCheckAndTheClientRecovers) {
     EXPECT_EQ(Outcome.Count, 5);
 }
 
+TEST_F(Pop3InteropTest, AServerThatGoesAwayDuringTheSessionLeavesTheClientUsable) {
+    DovecotServer Leaving({{"u", "p", 3}});
+    TPop3Client Client(Loop);
+    Client.SetTimeOut(WaitLimitMs);
+    Client.Host = Leaving.Host();
+    Client.Port = Leaving.Port();
+    Client.UserID = "u";
+    Client.Password = "p";
+    Client.Connect();
+    EXPECT_EQ(Client.MessageCount(), 3);
+    Leaving.Stop();
+    // The QUIT finds the connection gone (or the close was already seen and
+    // nothing is sent); either way the wait ends and the connection is shut.
+    try {
+        Client.Disconnect();
+    } catch (const Exception&) {
+    }
+    EXPECT_FALSE(Client.Connected());
+
+    DovecotServer Next({{"u", "p", 8}});
+    const auto Outcome = CheckWith(Client, Next.Host(), Next.Port(), "u", "p");
+    EXPECT_TRUE(Outcome.Succeeded) << Outcome.Message << "\n" << Next.Log();
+    EXPECT_EQ(Outcome.Count, 8);
+}
+
 }  // namespace
 }  // namespace quorvel
