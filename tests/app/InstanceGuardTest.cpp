@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "app/InstanceGuard.h"
+#include "tests/support/TempFolder.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -17,20 +18,11 @@ using quorvel::InstanceGuard;
 
 namespace {
 
-struct TempDir {
-    fs::path Path;
-    TempDir() {
-        char name[] = "/tmp/quorvel-guard-XXXXXX";
-        Path = ::mkdtemp(name);
-    }
-    ~TempDir() { fs::remove_all(Path); }
-};
-
 }  // namespace
 
 TEST(InstanceGuard, SecondHolderIsRefusedUntilTheFirstEnds) {
-    TempDir dir;
-    const auto lock = dir.Path / "Quorvel.lock";
+    TTempFolder dir;
+    const auto lock = dir.Path() / "Quorvel.lock";
     {
         InstanceGuard first(lock);
         ASSERT_TRUE(first.Held());
@@ -46,8 +38,8 @@ TEST(InstanceGuard, SecondHolderIsRefusedUntilTheFirstEnds) {
 }
 
 TEST(InstanceGuard, KilledHolderLeavesNoStaleGuard) {
-    TempDir dir;
-    const auto lock = dir.Path / "Quorvel.lock";
+    TTempFolder dir;
+    const auto lock = dir.Path() / "Quorvel.lock";
     int ready[2];
     ASSERT_EQ(::pipe(ready), 0);
     const pid_t child = ::fork();
@@ -75,9 +67,9 @@ TEST(InstanceGuard, KilledHolderLeavesNoStaleGuard) {
 }
 
 TEST(InstanceGuard, RefusesALockFileThatIsASymlink) {
-    TempDir dir;
-    const auto target = dir.Path / "elsewhere";
-    const auto lock = dir.Path / "Quorvel.lock";
+    TTempFolder dir;
+    const auto target = dir.Path() / "elsewhere";
+    const auto lock = dir.Path() / "Quorvel.lock";
     fs::create_symlink(target, lock);
     InstanceGuard guard(lock);
     EXPECT_FALSE(guard.Held());
@@ -86,11 +78,11 @@ TEST(InstanceGuard, RefusesALockFileThatIsASymlink) {
 }
 
 TEST(InstanceGuard, DefaultPathFollowsTheRuntimeFolder) {
-    TempDir dir;
+    TTempFolder dir;
     const char* saved = std::getenv("XDG_RUNTIME_DIR");
     const std::string restore = saved ? saved : "";
-    ::setenv("XDG_RUNTIME_DIR", dir.Path.c_str(), 1);
-    EXPECT_EQ(InstanceGuard::DefaultPath(), dir.Path / "Quorvel.lock");
+    ::setenv("XDG_RUNTIME_DIR", dir.Path().c_str(), 1);
+    EXPECT_EQ(InstanceGuard::DefaultPath(), dir.Path() / "Quorvel.lock");
     ::setenv("XDG_RUNTIME_DIR", "relative/path", 1);
     EXPECT_EQ(InstanceGuard::DefaultPath(), fs::path("/tmp") / ("Quorvel-" + std::to_string(::getuid()) + ".lock"));
     if (saved)

@@ -15,20 +15,12 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/TempFolder.h"
+
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 namespace {
-
-struct TempDir {
-    fs::path Path;
-    TempDir() {
-        char name[] = "/tmp/quorvel-start-XXXXXX";
-        Path = ::mkdtemp(name);
-        fs::permissions(Path, fs::perms::owner_all, fs::perm_options::replace);
-    }
-    ~TempDir() { fs::remove_all(Path); }
-};
 
 class Program {
 public:
@@ -91,13 +83,13 @@ bool WaitGuardHeld(const fs::path& lock, std::chrono::milliseconds limit) {
 }  // namespace
 
 TEST(ProgramStart, OneCopyPerUserAndNoStaleGuardAfterAKill) {
-    TempDir runtime, config;
-    const auto lock = runtime.Path / "Quorvel.lock";
+    TTempFolder runtime, config;
+    const auto lock = runtime.Path() / "Quorvel.lock";
 
-    Program first(runtime.Path, config.Path);
+    Program first(runtime.Path(), config.Path());
     ASSERT_TRUE(WaitGuardHeld(lock, 20s)) << "the first copy never took the guard";
 
-    Program second(runtime.Path, config.Path);
+    Program second(runtime.Path(), config.Path());
     const auto secondExit = second.WaitExit(10s);
     ASSERT_TRUE(secondExit.has_value()) << "the second copy did not end by itself";
     EXPECT_TRUE(WIFEXITED(*secondExit));
@@ -107,12 +99,12 @@ TEST(ProgramStart, OneCopyPerUserAndNoStaleGuardAfterAKill) {
     first.Signal(SIGKILL);
     ASSERT_TRUE(first.WaitExit(10s).has_value());
 
-    Program third(runtime.Path, config.Path);
+    Program third(runtime.Path(), config.Path());
     ASSERT_TRUE(WaitGuardHeld(lock, 20s)) << "a new copy could not start after the first was killed";
     EXPECT_FALSE(third.WaitExit(300ms).has_value());
 
     // The first start created the settings file with the program's keys.
-    EXPECT_TRUE(fs::exists(config.Path / "Quorvel" / "registry.reg"));
+    EXPECT_TRUE(fs::exists(config.Path() / "Quorvel" / "registry.reg"));
 
     third.Signal(SIGTERM);
     const auto thirdExit = third.WaitExit(10s);

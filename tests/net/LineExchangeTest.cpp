@@ -5,6 +5,7 @@
 
 #include "net/SocketTransport.h"
 #include "tests/net/NetTestSupport.h"
+#include "tests/support/MessageOf.h"
 #include "tests/net/ScriptedPop3Server.h"
 #include "tests/net/TestLoop.h"
 
@@ -32,18 +33,6 @@ struct Connection {
     test::CountingLoop Loop;
     TSocketTransport Transport;
 };
-
-template <typename Error = std::exception>
-std::string MessageOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Error& error) {
-        return error.what();
-    } catch (const std::exception& error) {
-        return std::string("wrong class: ") + error.what();
-    }
-    return "(nothing raised)";
-}
 
 TEST(LineExchange, LineInPiecesIsReturnedWholeAndTheRestStays) {
     Connection c({Say("+OK hel"), Pause(60), Say("lo wor"), Pause(60), Say("ld\r\n+OK next\r\nthird")});

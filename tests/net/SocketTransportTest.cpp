@@ -7,6 +7,7 @@
 
 #include "net/SocketTransport.h"
 #include "tests/net/NetTestSupport.h"
+#include "tests/support/MessageOf.h"
 #include "tests/net/ScriptedPop3Server.h"
 #include "tests/net/TestLoop.h"
 
@@ -36,22 +37,21 @@ void Count(TSocketTransport& transport, Counts& counts) {
     transport.OnHostResolved = [&counts](TSocketTransport&) { ++counts.Resolved; };
 }
 
-std::string MessageOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const std::exception& error) {
-        return error.what();
+// A transport on its own loop, with its events counted and every wait bounded.
+struct Rig {
+    test::CountingLoop Loop;
+    TSocketTransport Transport{Loop};
+    Counts Events;
+    Rig() {
+        Transport.SetTimeOut(TestTimeOut);
+        Count(Transport, Events);
     }
-    return "(nothing raised)";
-}
+};
 
 TEST(SocketTransport, DottedAddressConnectsWithoutLookup) {
     ScriptedPop3Server server({Say("hello\r\n")});
-    test::CountingLoop loop;
-    TSocketTransport transport(loop);
-    transport.SetTimeOut(TestTimeOut);
-    Counts counts;
-    Count(transport, counts);
+    Rig rig;
+    auto& [loop, transport, counts] = rig;
     transport.Host = "127.0.0.1";
     transport.Port = server.Port();
 
@@ -83,11 +83,8 @@ TEST(SocketTransport, AlreadyConnectedLeavesTheConnectionAlone) {
 TEST(SocketTransport, RefusedConnectionFailsAndTheNextConnectWorks) {
     test::RefusingPort refusing;
     ASSERT_NE(refusing.Port, 0);
-    test::CountingLoop loop;
-    TSocketTransport transport(loop);
-    transport.SetTimeOut(TestTimeOut);
-    Counts counts;
-    Count(transport, counts);
+    Rig rig;
+    auto& [loop, transport, counts] = rig;
     transport.Host = "127.0.0.1";
     transport.Port = refusing.Port;
 
@@ -107,11 +104,8 @@ TEST(SocketTransport, RefusedConnectionFailsAndTheNextConnectWorks) {
 }
 
 TEST(SocketTransport, NoAddressGivesNullRemoteAddressAndOneRetry) {
-    test::CountingLoop loop;
-    TSocketTransport transport(loop);
-    transport.SetTimeOut(TestTimeOut);
-    Counts counts;
-    Count(transport, counts);
+    Rig rig;
+    auto& [loop, transport, counts] = rig;
     transport.Port = 110;
 
     for (const char* host : {"", "no-such-host.invalid", "0.0.0.0"}) {
@@ -158,11 +152,8 @@ TEST(SocketTransport, NameIsResolvedThroughTheLoop) {
 
     ScriptedPop3Server server({Say("by name\r\n")}, text);
     if (!server.Listening()) GTEST_SKIP() << "cannot listen on " << text;
-    test::CountingLoop loop;
-    TSocketTransport transport(loop);
-    transport.SetTimeOut(TestTimeOut);
-    Counts counts;
-    Count(transport, counts);
+    Rig rig;
+    auto& [loop, transport, counts] = rig;
     bool connectedWhenResolved = true;
     transport.OnHostResolved = [&](TSocketTransport& sender) {
         ++counts.Resolved;
@@ -181,11 +172,8 @@ TEST(SocketTransport, NameIsResolvedThroughTheLoop) {
 TEST(SocketTransport, Ipv6LoopbackAndBackToIpv4) {
     ScriptedPop3Server server6({Say("six\r\n")}, "::1");
     if (!server6.Listening()) GTEST_SKIP() << "no IPv6 loopback here";
-    test::CountingLoop loop;
-    TSocketTransport transport(loop);
-    transport.SetTimeOut(TestTimeOut);
-    Counts counts;
-    Count(transport, counts);
+    Rig rig;
+    auto& [loop, transport, counts] = rig;
     transport.Host = "::1";
     transport.Port = server6.Port();
     transport.Connect();
@@ -226,11 +214,8 @@ TEST(SocketTransport, NegativeTimeOutIsRefused) {
 
 TEST(SocketTransport, CancelDuringConnectAndLookup) {
     ScriptedPop3Server server({});
-    test::CountingLoop loop;
-    TSocketTransport transport(loop);
-    transport.SetTimeOut(TestTimeOut);
-    Counts counts;
-    Count(transport, counts);
+    Rig rig;
+    auto& [loop, transport, counts] = rig;
     transport.ReportLevel = 8;
     bool cancelNext = true;
     transport.OnStatus = [&](TSocketTransport& sender, const std::string& status) {
@@ -305,11 +290,8 @@ TEST(SocketTransport, StatusIsReportedByLevel) {
 
 TEST(SocketTransport, PeerCloseWhileIdleClosesAndMakesAFreshSocket) {
     ScriptedPop3Server server({Close()});
-    test::CountingLoop loop;
-    TSocketTransport transport(loop);
-    transport.SetTimeOut(TestTimeOut);
-    Counts counts;
-    Count(transport, counts);
+    Rig rig;
+    auto& [loop, transport, counts] = rig;
     transport.Host = "127.0.0.1";
     transport.Port = server.Port();
     transport.Connect();
@@ -326,11 +308,8 @@ TEST(SocketTransport, PeerCloseWhileIdleClosesAndMakesAFreshSocket) {
 
 TEST(SocketTransport, CloseWithUnreadDataKeepsTheSocketOpenWithoutSpinning) {
     ScriptedPop3Server server({test::SayAndClose("unread\r\n")});
-    test::CountingLoop loop;
-    TSocketTransport transport(loop);
-    transport.SetTimeOut(TestTimeOut);
-    Counts counts;
-    Count(transport, counts);
+    Rig rig;
+    auto& [loop, transport, counts] = rig;
     transport.Host = "127.0.0.1";
     transport.Port = server.Port();
     transport.Connect();

@@ -2,6 +2,7 @@
 
 #include "core/Exception.h"
 #include "settings/Account.h"
+#include "tests/support/MessageOf.h"
 
 using quorvel::TAccount;
 using quorvel::TAccounts;
@@ -58,16 +59,8 @@ TEST(Accounts, RemoveTakesOutThatAccountOnly) {
 TEST(Accounts, IndexOutsideTheListRaisesIndexError) {
     TAccounts accounts;
     accounts.Add();
-    auto message = [&](auto&& call) -> std::string {
-        try {
-            call();
-        } catch (const quorvel::Exception& e) {
-            return e.what();
-        }
-        return "no exception";
-    };
-    EXPECT_EQ(message([&] { accounts.Items(1); }), "List index out of bounds (1)");
-    EXPECT_EQ(message([&] { accounts.Items(-1); }), "List index out of bounds (-1)");
-    EXPECT_EQ(message([&] { accounts.Delete(5); }), "List index out of bounds (5)");
+    EXPECT_EQ(MessageOf<quorvel::Exception>([&] { accounts.Items(1); }), "List index out of bounds (1)");
+    EXPECT_EQ(MessageOf<quorvel::Exception>([&] { accounts.Items(-1); }), "List index out of bounds (-1)");
+    EXPECT_EQ(MessageOf<quorvel::Exception>([&] { accounts.Delete(5); }), "List index out of bounds (5)");
     EXPECT_EQ(accounts.Count(), 1);
 }

@@ -11,7 +11,7 @@
 #include "settings/RegFileFormat.h"
 #include "settings/RegistryStore.h"
 #include "settings/Settings.h"
-#include "TempFolder.h"
+#include "tests/support/TempFolder.h"
 
 using namespace quorvel;
 namespace fs = std::filesystem;

@@ -7,21 +7,13 @@
 
 #include "settings/RegFileFormat.h"
 #include "settings/RegistryStore.h"
-#include "TempFolder.h"
+#include "tests/support/MessageOf.h"
+#include "tests/support/TempFolder.h"
 
 using namespace quorvel;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Message(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return "no exception";
-}
 
 unsigned Mode(const fs::path& path) {
     struct stat info {};
@@ -92,11 +84,11 @@ TEST(RegistryStore, KeysAndValuesPersistWithTheirTypes) {
     EXPECT_EQ(store.ReadString("Software\\A", "Expand"), "%HOME%/x");
     EXPECT_EQ(store.ReadString("Software\\A", ""), "default");
     EXPECT_EQ(store.ReadInteger("Software\\A", "Number"), -2);
-    EXPECT_EQ(Message([&] { store.ReadInteger("Software\\A", "Text"); }), "'Text' のデータ型が不正です");
-    EXPECT_EQ(Message([&] { store.ReadString("Software\\A", "Number"); }), "'Number' のデータ型が不正です");
-    EXPECT_EQ(Message([&] { store.ReadString("Software\\A", "Missing"); }), "'Missing' の取得に失敗しました");
-    EXPECT_EQ(Message([&] { store.CreateKey("Software\\bad\nname"); }), "キー Software\\bad\nname の作成に失敗しました");
-    EXPECT_EQ(Message([&] { store.WriteString("Software\\A", "bad\nname", "x"); }), "'bad\nname' の設定に失敗しました");
+    EXPECT_EQ(MessageOf([&] { store.ReadInteger("Software\\A", "Text"); }), "'Text' のデータ型が不正です");
+    EXPECT_EQ(MessageOf([&] { store.ReadString("Software\\A", "Number"); }), "'Number' のデータ型が不正です");
+    EXPECT_EQ(MessageOf([&] { store.ReadString("Software\\A", "Missing"); }), "'Missing' の取得に失敗しました");
+    EXPECT_EQ(MessageOf([&] { store.CreateKey("Software\\bad\nname"); }), "キー Software\\bad\nname の作成に失敗しました");
+    EXPECT_EQ(MessageOf([&] { store.WriteString("Software\\A", "bad\nname", "x"); }), "'bad\nname' の設定に失敗しました");
 }
 
 TEST(RegistryStore, DeleteKeyRemovesEverythingBelow) {

@@ -12,7 +12,7 @@ class TTempFolder {
 public:
     TTempFolder() {
         const char* base = std::getenv("TMPDIR");
-        std::string pattern = std::string(base != nullptr && base[0] == '/' ? base : "/tmp") + "/quorvel-settings-XXXXXX";
+        std::string pattern = std::string(base != nullptr && base[0] == '/' ? base : "/tmp") + "/quorvel-test-XXXXXX";
         if (::mkdtemp(pattern.data()) == nullptr) std::abort();
         FPath = pattern;
     }
