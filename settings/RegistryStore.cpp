@@ -126,7 +126,15 @@ void RegistryStore::Save() {
 
 void RegistryStore::BeginUpdate() {
     // Counted only once the file was read, so a failed start leaves no update open.
-    if (FDepth == 0) Load();
+    if (FDepth == 0) {
+        FLock = std::make_unique<UpdateLock>(FFile);
+        try {
+            Load();
+        } catch (...) {
+            FLock.reset();
+            throw;
+        }
+    }
     ++FDepth;
 }
 
@@ -140,6 +148,7 @@ void RegistryStore::EndUpdate() noexcept {
     if (FDepth > 0 && --FDepth == 0) {
         FRoot.reset();
         FModified = false;
+        FLock.reset();
     }
 }
 

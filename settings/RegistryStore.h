@@ -9,6 +9,7 @@
 #include "settings/AtomicFile.h"
 #include "settings/Registry.h"
 #include "settings/RegistryTree.h"
+#include "settings/UpdateLock.h"
 
 namespace quorvel {
 
@@ -21,7 +22,8 @@ namespace quorvel {
 // A file with parts that cannot be read is loaded as far as it can be; the
 // first write that replaces it first keeps its old bytes in
 // "<file>.damaged-<UTC time>" next to it. A file that exists but cannot be
-// read at all is never replaced: writes then fail.
+// read at all is never replaced: writes then fail. An update holds the
+// settings' update lock, so two programs never interleave their updates.
 class RegistryStore final : public IRegistry {
 public:
     explicit RegistryStore(std::filesystem::path File);
@@ -70,6 +72,7 @@ private:
     std::optional<std::string> FDamagedBytes;  // bytes of a damaged file not yet copied
     std::vector<std::string> FProblems;
     std::optional<TWriteFault> FFault;
+    std::unique_ptr<UpdateLock> FLock;  // held from BeginUpdate to the last EndUpdate
 };
 
 }  // namespace quorvel
