@@ -16,6 +16,15 @@ bool HoldsLineBreak(const std::string& Text) {
     return Text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos;
 }
 
+// The message count of a STAT reply: plain decimal digits, as servers send
+// it. Anything else (a sign, a prefix, the line end of a reply without a
+// size, a number beyond 32 bits) counts as 0: a negative count or one read
+// from a stray prefix would show mail that is not there.
+std::int32_t StatCount(const std::string& Field) {
+    if (Field.empty() || Field.find_first_not_of("0123456789") != std::string::npos) return 0;
+    return StrToIntDef(Field, 0);
+}
+
 }  // namespace
 
 TPop3Client::TPop3Client(EventLoop& loop) : TSocketTransport(loop) { Port = 110; }
@@ -97,7 +106,7 @@ void TPop3Client::Connect() {
             loggedIn = true;
             const std::string reply = Transaction("STAT");
             if (!IsPositive(reply)) throw Exception(reply);
-            FMessageCount = StrToIntDef(NthWord(reply, ' ', 2), 0);
+            FMessageCount = StatCount(NthWord(reply, ' ', 2));
         } catch (...) {
             // Leave with QUIT while the connection is still up. A close the
             // server has already sent is seen first, so no QUIT goes to a

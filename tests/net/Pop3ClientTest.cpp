@@ -95,7 +95,8 @@ TEST_F(Pop3Test, StatCountForms) {
         std::int32_t Count;
     };
     for (const Case& c : {Case{"+OK 7 999\r\n", 7}, Case{"+OK 2\r\n", 0}, Case{"+OK\r\n", 0}, Case{"+OK 0 0\r\n", 0},
-                          Case{"+OK x 1\r\n", 0}, Case{"+OK 12 3456\n", 12}}) {
+                          Case{"+OK x 1\r\n", 0}, Case{"+OK 12 3456\n", 12}, Case{"+OK -3 100\r\n", 0},
+                          Case{"+OK $10 100\r\n", 0}, Case{"+OK 4294967297 1\r\n", 0}}) {
         ScriptedPop3Server server(LogInAndStat(c.Reply));
         Use(server);
         Client.Connect();
