@@ -77,7 +77,10 @@ TEST(LineExchange, ResetIsReportedWithItsNumber) {
         EXPECT_FALSE(c.Transport.Connected());
     }
     {
-        Connection c({Reset()});
+        // The server resets only once it hears from the connected client: a
+        // reset that beats the connect completion is a failed connect instead.
+        Connection c({Hear(), Reset()});
+        c.Transport.Writeln("hello");
         c.Server.Received();  // the reset has arrived before the read
         EXPECT_EQ(MessageOf<ESockError>([&] { c.Transport.ReadLn(); }), "10054:Connection reset by peer");
     }
