@@ -145,6 +145,27 @@ void ReplaceFileAtomically(const std::filesystem::path& File, std::string_view B
     (void)FsyncFolder(folder);
 }
 
+int RemoveLeftoverTempFiles(const std::filesystem::path& File, std::chrono::seconds MinimumAge) {
+    const std::string prefix = File.filename().string() + ".tmp-";
+    constexpr std::size_t UniquePart = 6;  // the XXXXXX that mkostemp fills in
+    const auto now = std::chrono::system_clock::now();
+    int removed = 0;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(FolderOf(File), error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() != prefix.size() + UniquePart || name.compare(0, prefix.size(), prefix) != 0) continue;
+        // Only plain files that this user's saves made; never follow a link.
+        struct stat info {};
+        if (::lstat(entry.path().c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) {
+            continue;
+        }
+        const auto changed = std::chrono::system_clock::from_time_t(info.st_mtime);
+        if (now - changed < MinimumAge) continue;
+        if (::unlink(entry.path().c_str()) == 0) ++removed;
+    }
+    return removed;
+}
+
 void WriteNewFile(const std::filesystem::path& File, std::string_view Bytes) {
     TFd fd(::open(File.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
     if (fd.Get() < 0) Fail("cannot create", File, errno);

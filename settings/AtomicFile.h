@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <filesystem>
 #include <optional>
@@ -47,6 +48,12 @@ void CreatePrivateFolders(const std::filesystem::path& Folder);
 // On failure raises EFileError and leaves File as it was.
 void ReplaceFileAtomically(const std::filesystem::path& File, std::string_view Bytes,
                            const std::optional<TWriteFault>& Fault = std::nullopt);
+
+// Removes what a save killed half-way left next to File: its temporary files
+// ("<name>.tmp-XXXXXX") last changed more than MinimumAge ago. Call it only
+// while no other save of File can be under way. Best effort: a file that
+// cannot be removed stays. Returns how many were removed.
+int RemoveLeftoverTempFiles(const std::filesystem::path& File, std::chrono::seconds MinimumAge);
 
 // Writes a file that must not exist yet (mode 0600) and flushes it to disk.
 // Raises EFileError on failure (removing what was written).

@@ -32,6 +32,9 @@ private:
 
 namespace {
 
+// A save takes milliseconds; a temporary file this old belongs to no save.
+constexpr std::chrono::seconds LeftoverTempFileAge(60);
+
 std::string HomeFolder() {
     if (const char* home = std::getenv("HOME"); home != nullptr && home[0] != '\0') return home;
     struct passwd entry {};
@@ -122,6 +125,10 @@ void RegistryStore::Save() {
     } catch (const EFileError& failure) {
         throw ERegistryException(failure.what());
     }
+    // With the update lock held no other save is writing its temporary file,
+    // so what is lying there was left by a save that was killed. The age
+    // spares a writer that gave up waiting for the lock.
+    if (FLock && FLock->Held()) RemoveLeftoverTempFiles(target, LeftoverTempFileAge);
 }
 
 void RegistryStore::BeginUpdate() {

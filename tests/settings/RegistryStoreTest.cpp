@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 
 #include "settings/RegFileFormat.h"
@@ -217,6 +218,29 @@ TEST(RegistryStore, DamagedFileIsCopiedBeforeTheFirstSave) {
     WriteText(file, damaged + "even more noise\n");
     store.WriteString("K", "w", "newest");
     EXPECT_EQ(FilesIn(temp.Path()).size(), 4u);
+}
+
+TEST(RegistryStore, SaveRemovesWhatAKilledSaveLeftBehind) {
+    TTempFolder temp;
+    const fs::path file = temp / "registry.reg";
+    WriteText(file, "REGEDIT4\n");
+    const auto old = fs::file_time_type::clock::now() - std::chrono::hours(1);
+    for (const char* name : {"registry.reg.tmp-aB3xY9", "registry.reg.tmp-fresh1", "registry.reg.tmp-toolong",
+                             "other.reg.tmp-aB3xY9"}) {
+        WriteText(temp / name, "REGEDIT4\n[HKEY_CURRENT_USER\\Half");
+        if (std::string(name) != "registry.reg.tmp-fresh1") fs::last_write_time(temp / name, old);
+    }
+    fs::create_symlink(temp / "other.reg.tmp-aB3xY9", temp / "registry.reg.tmp-link01");
+
+    RegistryStore store(file);
+    EXPECT_EQ(FilesIn(temp.Path()).size(), 6u) << "reading removes nothing";
+    store.WriteString("K", "v", "saved");
+    // Only an old temporary file of this settings file goes; a fresh one may
+    // belong to a save under way, and links and other names are not ours.
+    EXPECT_EQ(FilesIn(temp.Path()),
+              (std::vector<std::string>{"other.reg.tmp-aB3xY9", "registry.reg", "registry.reg.tmp-fresh1",
+                                        "registry.reg.tmp-link01", "registry.reg.tmp-toolong"}));
+    EXPECT_EQ(store.ReadString("K", "v"), "saved");
 }
 
 TEST(RegistryStore, SymbolicLinkToTheFileStaysALink) {
