@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "app/AccountCheck.h"
+#include "app/TrayCycleReport.h"
 #include "net/PollEventLoop.h"
 #include "net/Pop3Client.h"
 #include "settings/Account.h"
@@ -19,15 +20,17 @@ constexpr int ExitAccountFailed = 1;
 constexpr int ExitNoSettings = 2;
 
 void PrintUsage() {
-    std::cout << "Usage: quorvel-check\n"
+    std::cout << "Usage: quorvel-check [--tray]\n"
                  "Checks every enabled Quorvel account once and prints one line per account:\n"
                  "  USER@HOST: COUNT            the mailbox holds COUNT messages\n"
                  "  USER@HOST: failed: MESSAGE  the check failed\n"
+                 "With --tray it prints what the tray would show instead: the status hint,\n"
+                 "  the signal level (0-4), then one summary line per account with mail.\n"
                  "Exit status: 0 every account was checked, 1 an account failed,\n"
                  "2 the settings could not be read.\n";
 }
 
-int Run() {
+int Run(bool AsTray) {
     quorvel::TAccounts accounts;
     std::uint32_t period = 0;
     try {
@@ -41,6 +44,8 @@ int Run() {
     quorvel::PollEventLoop loop([](const std::string& message) { std::cerr << "quorvel-check: " << message << '\n'; });
     quorvel::TPop3Client client(loop);
     client.SetTimeOut(quorvel::CheckTimeOutMs);
+
+    if (AsTray) return quorvel::ReportTrayCycle(accounts, client, std::cout) ? ExitAccountFailed : ExitAllChecked;
 
     int status = ExitAllChecked;
     bool anyEnabled = false;
@@ -65,13 +70,14 @@ int Run() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 1) {
+    const bool asTray = argc == 2 && std::strcmp(argv[1], "--tray") == 0;
+    if (argc > 1 && !asTray) {
         const bool help = std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0;
         PrintUsage();
         return help ? 0 : ExitNoSettings;
     }
     try {
-        return Run();
+        return Run(asTray);
     } catch (const std::exception& error) {
         std::cerr << "quorvel-check: " << error.what() << '\n';
         return ExitNoSettings;

@@ -7,7 +7,7 @@
 namespace quorvel {
 
 TAccount& TAccounts::Add() {
-    FItems.push_back(std::make_unique<TAccount>());
+    FItems.push_back(std::make_shared<TAccount>());
     return *FItems.back();
 }
 
@@ -25,6 +25,11 @@ TAccount& TAccounts::Items(std::int32_t Index) {
 const TAccount& TAccounts::Items(std::int32_t Index) const {
     CheckIndex(Index);
     return *FItems[static_cast<std::size_t>(Index)];
+}
+
+std::weak_ptr<TAccount> TAccounts::Track(std::int32_t Index) const {
+    CheckIndex(Index);
+    return FItems[static_cast<std::size_t>(Index)];
 }
 
 std::int32_t TAccounts::Count() const {

@@ -39,6 +39,10 @@ public:
     void Delete(std::int32_t Index);
     // Destroys the given account if it belongs to this list; otherwise nothing.
     void Remove(const TAccount& Account);
+    // A handle on the account at Index that expires when the account is
+    // destroyed, so a caller that runs the event loop (the check cycle) can
+    // tell afterwards whether the account still exists. Same index error.
+    std::weak_ptr<TAccount> Track(std::int32_t Index) const;
     // Position of Account in the list, or -1 when it is not in it.
     std::int32_t IndexOf(const TAccount& Account) const;
     void Clear();
@@ -46,7 +50,7 @@ public:
 private:
     void CheckIndex(std::int32_t Index) const;
 
-    std::vector<std::unique_ptr<TAccount>> FItems;
+    std::vector<std::shared_ptr<TAccount>> FItems;
 };
 
 }  // namespace quorvel

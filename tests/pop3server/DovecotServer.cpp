@@ -131,6 +131,16 @@ DovecotServer::~DovecotServer() {
     std::filesystem::remove_all(Root, Ignored);
 }
 
+void DovecotServer::SetMessageCount(const std::string& UserID, int Count) {
+    const auto Home = Root / "mail" / UserID;
+    for (const char* Sub : {"new", "cur"}) {
+        for (const auto& Entry : std::filesystem::directory_iterator(Home / "Maildir" / Sub)) {
+            std::filesystem::remove(Entry.path());
+        }
+    }
+    FillMaildir(Home, Count, DovecotIdentityForThisProcess());
+}
+
 void DovecotServer::PrepareFolder(const DovecotIdentity& Who) {
     std::filesystem::create_directories(Root / "run");
     std::filesystem::create_directories(Root / "state");

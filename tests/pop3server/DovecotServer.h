@@ -67,6 +67,10 @@ public:
     // after logging in, session after session in the order they began.
     std::string RawInput(const std::string& UserID) const;
 
+    // Replaces the messages of UserID's mailbox with Count fresh ones; the
+    // next session sees the new count.
+    void SetMessageCount(const std::string& UserID, int Count);
+
     // Stops the server now (the destructor does it otherwise). Bounded:
     // SIGTERM, then SIGKILL to the whole process group after StopLimit.
     void Stop(std::chrono::milliseconds StopLimit = std::chrono::seconds(5));

@@ -1,0 +1,45 @@
+#include "app/TrayCycleReport.h"
+
+#include <string>
+
+#include "app/CheckCycle.h"
+#include "app/TickClock.h"
+
+namespace quorvel {
+
+namespace {
+
+// Keeps the last hint of the status icon; the rest the outcome tells.
+class HintRecorder final : public ICheckCycleView {
+public:
+    std::string StatusHint;
+
+    void SetConnectEnabled(bool) override {}
+    void SetStatusHint(const std::string& Hint) override { StatusHint = Hint; }
+    void StartAnimation() override {}
+    void StopAnimation() override {}
+    void SetStatusPicture(int) override {}
+    void SetNewMailPicture(int) override {}
+    void SetNewMailHint(const std::string&) override {}
+    void RemoveNewMail() override {}
+    void PlayNewMailSound() override {}
+};
+
+}  // namespace
+
+bool ReportTrayCycle(TAccounts& Accounts, TPop3Client& Client, std::ostream& Out) {
+    HintRecorder view;
+    MonotonicTickClock clock;
+    std::int32_t level = 0;
+    const TCycleOutcome outcome = RunCheckCycle(Accounts, Client, clock, view, level);
+    Out << view.StatusHint << "\nlevel: " << level << '\n';
+    // The summary's lines are joined by CR LF; the terminal wants LF.
+    for (char c : outcome.Summary) {
+        if (c != '\r') Out << c;
+    }
+    if (!outcome.Summary.empty()) Out << '\n';
+    Out.flush();
+    return outcome.Failed;
+}
+
+}  // namespace quorvel
