@@ -26,7 +26,10 @@ TEST(VisibleText, ControlCharactersBecomeVisibleEscapes) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(VisibleText(c.In), c.Out) << c.Out;
-        EXPECT_FALSE(HoldsControlCharacter(VisibleText(c.In))) << c.Out;
+        // Only a tab, which is shown as it is, may be left.
+        std::string shown = VisibleText(c.In);
+        std::erase(shown, '\t');
+        EXPECT_FALSE(HoldsControlCharacter(shown)) << c.Out;
     }
     EXPECT_TRUE(HoldsControlCharacter(std::string("127.0.0.1\0.evil.invalid", 23)));
     EXPECT_TRUE(HoldsControlCharacter("host\t"));
