@@ -6,6 +6,7 @@
 
 #include "app/AccountCheck.h"
 #include "app/TickClock.h"
+#include "core/VisibleText.h"
 #include "settings/Account.h"
 
 namespace quorvel {
@@ -49,7 +50,7 @@ std::int32_t SignalLevelFor(std::uint32_t AverageMs) {
 }
 
 std::string SummaryLine(const std::string& UserID, const std::string& Host, std::int32_t Count) {
-    return UserID + "@" + Host + " " + std::to_string(Count) + "通";
+    return VisibleText(UserID) + "@" + VisibleText(Host) + " " + std::to_string(Count) + "通";
 }
 
 TCycleOutcome RunCheckCycle(TAccounts& Accounts, TPop3Client& Client, ITickClock& Clock, ICheckCycleView& View,

@@ -8,6 +8,7 @@
 
 #include "bench/CheckTiming.h"
 #include "bench/Figures.h"
+#include "bench/SettingsTiming.h"
 #include "bench/SilentServerWait.h"
 #include "tests/pop3server/DovecotServer.h"
 
@@ -38,6 +39,17 @@ void PrintSilentWait() {
 void PrintRow(const char* Name, const quorvel::TimingSummary& S, int Failures) {
     std::printf("    %-28s %5zu %8.2f %8.2f %8.2f %8.2f %8.2f %8d\n", Name, S.Runs, S.Min, S.P10, S.Median, S.P90,
                 S.Max, Failures);
+}
+
+void PrintSettingsTimes() {
+    std::printf("(c) Loading and saving a settings file with many values in one key\n");
+    std::printf("    %10s %10s %10s %10s\n", "values", "KB", "load ms", "save ms");
+    for (std::size_t values : {10000u, 40000u, 160000u}) {
+        const auto figures = quorvel::MeasureManyValues(values);
+        std::printf("    %10zu %10.0f %10.1f %10.1f\n", values, static_cast<double>(figures.FileBytes) / 1024.0,
+                    Milliseconds(figures.Load), Milliseconds(figures.Save));
+    }
+    std::printf("\n");
 }
 
 int PrintCheckTimes(int Runs) {
@@ -75,6 +87,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     try {
+        PrintSettingsTimes();
         PrintSilentWait();
         return PrintCheckTimes(Runs);
     } catch (const std::exception& Error) {

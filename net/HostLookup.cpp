@@ -36,6 +36,23 @@ void SocketAddress::SetPort(std::uint16_t Port) {
 
 namespace {
 
+HostLookup::Resolver& TestResolver() {
+    static HostLookup::Resolver resolver;
+    return resolver;
+}
+
+void CopyAddresses(const addrinfo* list, std::vector<SocketAddress>& Addresses) {
+    for (const addrinfo* ai = list; ai != nullptr; ai = ai->ai_next) {
+        if ((ai->ai_family != AF_INET && ai->ai_family != AF_INET6) || ai->ai_addrlen > sizeof(sockaddr_storage)) {
+            continue;
+        }
+        SocketAddress address;
+        std::memcpy(&address.Storage, ai->ai_addr, ai->ai_addrlen);
+        address.Length = ai->ai_addrlen;
+        Addresses.push_back(address);
+    }
+}
+
 bool CopyFirstAddress(const addrinfo* list, SocketAddress& Address) {
     for (const addrinfo* ai = list; ai != nullptr; ai = ai->ai_next) {
         if ((ai->ai_family != AF_INET && ai->ai_family != AF_INET6) ||
@@ -88,12 +105,26 @@ std::int32_t LookupErrorFromGai(int GaiError) {
     }
 }
 
+void HostLookup::SetResolverForTesting(Resolver Answer) { TestResolver() = std::move(Answer); }
+
+std::int32_t HostLookup::SystemResolve(const std::string& Host, std::vector<SocketAddress>& Addresses) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* list = nullptr;
+    const int result = getaddrinfo(Host.c_str(), nullptr, &hints, &list);
+    if (result != 0) return LookupErrorFromGai(result);
+    CopyAddresses(list, Addresses);
+    freeaddrinfo(list);
+    return Addresses.empty() ? 11004 : 0;
+}
+
 // What the worker and the program's thread share. The worker holds its own
 // reference, so the pipe stays open until both are done with it.
 struct HostLookup::Shared {
     std::mutex Lock;
     std::int32_t ErrorNo = 0;
-    SocketAddress Address;
+    std::vector<SocketAddress> Addresses;
     int ReadFd = -1;
     int WriteFd = -1;
 
@@ -114,22 +145,15 @@ HostLookup::HostLookup(EventLoop& Loop, const std::string& Host, ReplyHandler on
     Watch = Loop.WatchSocket(State->ReadFd, [this](SocketReadiness) { ReplyArrived(); });
     Watch->SetInterest(true, false);
 
-    std::thread worker([state = State, host = Host] {
-        addrinfo hints{};
-        hints.ai_family = AF_UNSPEC;
-        hints.ai_socktype = SOCK_STREAM;
-        addrinfo* list = nullptr;
-        const int result = getaddrinfo(host.c_str(), nullptr, &hints, &list);
-        SocketAddress address;
-        std::int32_t error = LookupErrorFromGai(result);
-        if (result == 0) {
-            if (!CopyFirstAddress(list, address)) error = 11004;
-            freeaddrinfo(list);
-        }
+    Resolver resolve = TestResolver() ? TestResolver() : Resolver(&HostLookup::SystemResolve);
+    std::thread worker([state = State, host = Host, resolve = std::move(resolve)] {
+        std::vector<SocketAddress> addresses;
+        std::int32_t error = resolve(host, addresses);
+        if (error == 0 && addresses.empty()) error = 11004;
         {
             std::lock_guard<std::mutex> guard(state->Lock);
             state->ErrorNo = error;
-            state->Address = address;
+            state->Addresses = std::move(addresses);
         }
         const char done = 1;
         while (::write(state->WriteFd, &done, 1) < 0 && errno == EINTR) {
@@ -145,15 +169,15 @@ void HostLookup::ReplyArrived() {
     if (::read(State->ReadFd, &done, 1) != 1) return;  // not yet
     Watch->SetInterest(false, false);
     std::int32_t error = 0;
-    SocketAddress address;
+    std::vector<SocketAddress> addresses;
     {
         std::lock_guard<std::mutex> guard(State->Lock);
         error = State->ErrorNo;
-        address = State->Address;
+        addresses = State->Addresses;
     }
     // The handler may destroy this object; nothing is touched afterwards.
     ReplyHandler handler = OnReply;
-    handler(error, address);
+    handler(error, addresses);
 }
 
 }  // namespace quorvel

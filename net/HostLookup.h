@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "net/EventLoop.h"
 
@@ -26,7 +27,9 @@ struct SocketAddress {
 // an IPv6 literal. Needs no look-up.
 bool ParseNumericHost(const std::string& Host, SocketAddress& Address);
 
-// One asynchronous host-name look-up. getaddrinfo runs on a short-lived
+// One asynchronous host-name look-up. The reply carries every address of
+// the name (IPv4 and IPv6) in the order the resolver gives them, so a
+// connect can move on when the first one does not answer. getaddrinfo runs on a short-lived
 // worker thread, which signals a pipe that the event loop watches; the reply
 // handler therefore runs inside the loop's pump on the program's thread.
 // Destroying the object drops the reply: the worker keeps only state of its
@@ -35,13 +38,23 @@ class HostLookup {
 public:
     // ErrorNo is 0 on success, otherwise a look-up error number of the
     // socket error table (11001 "Host not found" and its neighbours).
-    using ReplyHandler = std::function<void(std::int32_t ErrorNo, const SocketAddress& Address)>;
+    using ReplyHandler = std::function<void(std::int32_t ErrorNo, const std::vector<SocketAddress>& Addresses)>;
+    // What answers a look-up: fills Addresses and returns 0, or returns a
+    // look-up error number. Runs on the worker thread.
+    using Resolver = std::function<std::int32_t(const std::string& Host, std::vector<SocketAddress>& Addresses)>;
 
     // Starts the look-up; throws std::system_error when no worker can be made.
     HostLookup(EventLoop& Loop, const std::string& Host, ReplyHandler OnReply);
     ~HostLookup();
     HostLookup(const HostLookup&) = delete;
     HostLookup& operator=(const HostLookup&) = delete;
+
+    // For tests: look-ups started from now on ask Answer instead of the
+    // system's resolver (an empty one puts the system's back). Set it while
+    // no look-up is being started.
+    static void SetResolverForTesting(Resolver Answer);
+    // The system's resolver (getaddrinfo, any family, stream sockets).
+    static std::int32_t SystemResolve(const std::string& Host, std::vector<SocketAddress>& Addresses);
 
     struct Shared;
 

@@ -82,12 +82,20 @@ bool TPop3Client::CheckLoginReply(const std::string& Reply, std::int32_t& Tries)
     return false;
 }
 
+std::string TPop3Client::Reply(const std::string& Command) {
+    const std::string reply = Command.empty() ? ReadLn() : Transaction(Command);
+    // An empty reply is what a connection closed before the reply began
+    // gives: the connection failed, the server refused nothing.
+    if (reply.empty()) throw ESockError(NotConnectedText());
+    return reply;
+}
+
 void TPop3Client::LogIn() {
     std::int32_t tries = 0;
     bool ok = false;
     while (!ok) {
-        if (CheckLoginReply(Transaction("USER " + UserID), tries)) {
-            ok = CheckLoginReply(Transaction("PASS " + Password), tries);
+        if (CheckLoginReply(Reply("USER " + UserID), tries)) {
+            ok = CheckLoginReply(Reply("PASS " + Password), tries);
         }
         ++tries;
     }
@@ -100,11 +108,11 @@ void TPop3Client::Connect() {
     try {
         TSocketTransport::Connect();
         try {
-            const std::string greeting = ReadLn();
+            const std::string greeting = Reply("");
             if (!IsPositive(greeting)) throw Exception(greeting);
             LogIn();
             loggedIn = true;
-            const std::string reply = Transaction("STAT");
+            const std::string reply = Reply("STAT");
             if (!IsPositive(reply)) throw Exception(reply);
             FMessageCount = StatCount(NthWord(reply, ' ', 2));
         } catch (...) {
@@ -135,7 +143,7 @@ void TPop3Client::Disconnect() {
     if (!Connected()) return;
     std::string reply;
     try {
-        reply = Transaction("QUIT");
+        reply = Reply("QUIT");
     } catch (...) {
         const std::exception_ptr failure = std::current_exception();
         TSocketTransport::Disconnect();

@@ -14,7 +14,8 @@ namespace quorvel {
 //
 // Failures are exceptions: the transport's ESockError and EAbortError, and
 // the general Exception with "Authentication failed" or the server's reply
-// line itself (line end included).
+// line itself (line end included). A connection that closes where a reply
+// is due is the transport's failure, never a refusal.
 class TPop3Client : public TSocketTransport {
 public:
     using TPop3NotifyEvent = std::function<void(TPop3Client&)>;
@@ -57,6 +58,10 @@ public:
 
 private:
     void AskCredentials();
+    // Transaction(Command), or ReadLn for an empty Command (the greeting). A
+    // connection that closes before a reply arrives raises ESockError with
+    // the close's text, so it never reads as a refusal.
+    std::string Reply(const std::string& Command);
     void LogIn();
     bool CheckLoginReply(const std::string& Reply, std::int32_t& Tries);
 

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <system_error>
 
+#include "core/VisibleText.h"
+
 namespace quorvel {
 
 namespace {
@@ -226,10 +228,10 @@ void TSocketTransport::ResolveHost() {
     StatusMessage(8, "Resolve Host");
     SocketAddress numeric;
     if (ParseNumericHost(Host, numeric)) {
-        RemoteAddress = numeric;
+        RemoteAddresses = {numeric};
         return;
     }
-    RemoteAddress = SocketAddress{};
+    RemoteAddresses.clear();
     TimerOn();
     OnExit stop([this] {
         Lookup.reset();
@@ -240,14 +242,15 @@ void TSocketTransport::ResolveHost() {
         Succeeded = false;  // nothing to look up
         Completed = true;
     } else {
-        LookupAddress = SocketAddress{};
+        LookupAddresses.clear();
         try {
-            Lookup = std::make_unique<HostLookup>(FLoop, Host, [this](std::int32_t error, const SocketAddress& address) {
-                Succeeded = error == 0;
-                if (error != 0) FLastErrorNo = error;
-                LookupAddress = address;
-                Completed = true;
-            });
+            Lookup = std::make_unique<HostLookup>(
+                FLoop, Host, [this](std::int32_t error, const std::vector<SocketAddress>& addresses) {
+                    Succeeded = error == 0;
+                    if (error != 0) FLastErrorNo = error;
+                    LookupAddresses = addresses;
+                    Completed = true;
+                });
         } catch (const std::system_error&) {
             throw ESockError("Host Lookup Failed");  // no worker could be started
         }
@@ -256,7 +259,7 @@ void TSocketTransport::ResolveHost() {
     if (TimedOut) throw ESockError("Host Lookup Timed Out");
     if (Canceled) throw ESockError("Host Lookup Canceled");
     if (!Succeeded) throw ESockError("Host Lookup Failed");
-    RemoteAddress = LookupAddress;
+    RemoteAddresses = LookupAddresses;
     if (OnHostResolved) OnHostResolved(*this);
 }
 
@@ -266,6 +269,14 @@ void TSocketTransport::Connect() {
     if (FConnected) throw ESockError("Already connected");
     if (Port < 1 || Port > 65535) throw ESockError("Invalid Port " + std::to_string(Port));
 
+    if (HoldsControlCharacter(Host)) throw ESockError("Invalid character in host name");
+
+    const auto anySet = [this] {
+        for (const SocketAddress& address : RemoteAddresses) {
+            if (address.IsSet()) return true;
+        }
+        return false;
+    };
     int tries = 0;
     for (;;) {
         try {
@@ -274,7 +285,7 @@ void TSocketTransport::Connect() {
             const std::string message = error.what();
             if (message == "Host Lookup Timed Out" || message == "Host Lookup Canceled") throw;
         }
-        if (RemoteAddress.IsSet()) break;
+        if (anySet()) break;
         if (tries > 0 || !OnInvalidHost) throw ESockError("Null Remote Address");
         bool handled = false;
         OnInvalidHost(handled);
@@ -282,14 +293,42 @@ void TSocketTransport::Connect() {
         ++tries;
     }
 
+    // Every address in turn (a name may give ::1 before 127.0.0.1 while the
+    // server listens on IPv4 only), all within the one time-out.
+    std::string raised;
+    {
+        TimerOn();
+        OnExit stop([this] { TimerOff(); });
+        const std::vector<SocketAddress> addresses = RemoteAddresses;
+        for (const SocketAddress& address : addresses) {
+            if (!address.IsSet()) continue;
+            raised.clear();
+            if (TryConnect(address, raised)) return;
+            if (TimedOut || Canceled) break;
+        }
+    }
+    if (!raised.empty() && !TimedOut && !Canceled) throw ESockError(raised);
+    if (OnConnectionFailed) OnConnectionFailed(*this);
+    if (TimedOut) throw ESockError("Connection Timed out");
+    if (Canceled) throw ESockError("Connection Canceled");
+    throw ESockError("Connection Failed");
+}
+
+bool TSocketTransport::TryConnect(const SocketAddress& Address, std::string& Raised) {
+    RemoteAddress = Address;
+    RemoteAddress.SetPort(static_cast<std::uint16_t>(Port));
     // The socket follows the address's family; an idle socket of the other
     // family (or none at all, after a failed re-creation) is replaced.
     if (Fd < 0 || Family != RemoteAddress.Family()) {
         const bool linger = Fd >= 0 ? LingerZero : false;
         DropSocket();
-        CreateSocket(RemoteAddress.Family(), linger);
+        try {
+            CreateSocket(RemoteAddress.Family(), linger);
+        } catch (const ESockError& error) {
+            Raised = error.what();  // e.g. no IPv6 here: the next address may do
+            return false;
+        }
     }
-    RemoteAddress.SetPort(static_cast<std::uint16_t>(Port));
 
     Completed = false;
     Succeeded = true;
@@ -303,17 +342,17 @@ void TSocketTransport::Connect() {
         FLastErrorNo = SocketErrorFromErrno(error);
         Succeeded = false;
     } else {
-        CheckSocketError(error, SocketErrorNo::WouldBlock);
+        try {
+            CheckSocketError(error, SocketErrorNo::WouldBlock);
+        } catch (const ESockError& failure) {
+            Raised = failure.what();
+        }
         Succeeded = false;
     }
     UpdateInterest();
 
-    {
-        TimerOn();
-        OnExit stop([this] { TimerOff(); });
-        while (!FConnected && !TimedOut && !Canceled && Succeeded) FLoop.WaitForEvents();
-    }
-    if (!TimedOut && !Canceled && Succeeded && FConnected) return;
+    while (!FConnected && !TimedOut && !Canceled && Succeeded) FLoop.WaitForEvents();
+    if (!TimedOut && !Canceled && Succeeded && FConnected) return true;
 
     // The attempt's socket is replaced: after a time-out or cancel the
     // attempt may still be running and could come up later behind the
@@ -327,10 +366,7 @@ void TSocketTransport::Connect() {
         DropSocket();
         CreateSocket(family, linger);
     }
-    if (OnConnectionFailed) OnConnectionFailed(*this);
-    if (TimedOut) throw ESockError("Connection Timed out");
-    if (Canceled) throw ESockError("Connection Canceled");
-    throw ESockError("Connection Failed");
+    return false;
 }
 
 void TSocketTransport::Disconnect() {

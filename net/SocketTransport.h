@@ -64,7 +64,10 @@ public:
     TOnStatus OnStatus;
 
     // Resolves Host and connects to Port; returns only when the connection
-    // is up.
+    // is up. A name with several addresses is tried address by address, in
+    // the resolver's order, within the one time-out; when all fail, the last
+    // failure is reported. A Host holding a control character (a NUL cuts
+    // the name the resolver sees) fails at once, without a connection.
     virtual void Connect();
     // Closes the connection and makes a fresh socket.
     virtual void Disconnect();
@@ -94,6 +97,9 @@ protected:
 
     void StatusMessage(std::uint8_t Level, const std::string& Text);
     void RequestCloseSocket();
+    // The text of a read or send that found the connection gone: the error
+    // the closing notification carried, else 10057 "Socket is not connected".
+    std::string NotConnectedText();
 
 private:
     void ResolveHost();
@@ -105,9 +111,10 @@ private:
     void CheckSocketError(int Errno, std::int32_t Allowed);
     // ErrorText, reported as a step of its own.
     std::string LookUpErrorText(std::int32_t Code);
-    // The text of a read or send that found the connection gone: the error
-    // the closing notification carried, else 10057 "Socket is not connected".
-    std::string NotConnectedText();
+    // One connection attempt to Address inside Connect's wait; true when the
+    // connection is up. A failed attempt leaves a fresh socket; Raised gets
+    // the text of a socket error that the attempt raised.
+    bool TryConnect(const SocketAddress& Address, std::string& Raised);
 
     void CreateSocket(int Family, bool LingerZero);
     void DropSocket();
@@ -126,8 +133,9 @@ private:
     bool LingerZero = false;
 
     std::vector<char> Buffer;  // peek area of ReadLn
-    SocketAddress RemoteAddress;
-    SocketAddress LookupAddress;
+    SocketAddress RemoteAddress;                  // the address being connected to
+    std::vector<SocketAddress> RemoteAddresses;   // every address of Host, in order
+    std::vector<SocketAddress> LookupAddresses;
 
     std::int32_t FTimeOut = 0;
     std::int32_t FLastErrorNo = 0;

@@ -20,6 +20,9 @@ namespace quorvel {
 // Text is UTF-8.
 
 inline constexpr std::string_view RegFileHeader = "REGEDIT4";
+// What the Windows registry editor writes since Windows 2000 (in UTF-16; see
+// RegFileText.h). Its hex forms of text types hold UTF-16 too.
+inline constexpr std::string_view RegFileUnicodeHeader = "Windows Registry Editor Version 5.00";
 inline constexpr std::string_view RegRootKeyName = "HKEY_CURRENT_USER";
 
 struct TRegFileContent {
@@ -30,13 +33,16 @@ struct TRegFileContent {
 };
 
 // Reads what can be understood: CR LF or LF line ends, an optional UTF-8 byte
-// order mark, blank lines, ";" comment lines. Lines that cannot be read are
+// order mark, blank lines, ";" comment lines, either header. A key deeper
+// than MaxKeyDepth or with a name longer than MaxKeyNameLength is skipped
+// with its values, like any section that cannot be read. Lines that cannot be read are
 // skipped and listed in Problems ("line N: why"), as are the values of a
 // section that cannot be read.
 TRegFileContent ParseRegFile(std::string_view Text);
 
-// The text of the tree under Root (HKEY_CURRENT_USER), LF line ends. Every
-// key gets its own section, so empty keys survive.
+// The text of the tree under Root (HKEY_CURRENT_USER), LF line ends. A key
+// gets a section of its own when it has values or no subkeys, so empty keys
+// survive and keys that only lead to others are implied by their subkeys.
 std::string FormatRegFile(const TRegKey& Root);
 
 // Whether a value name can be stored: no CR, LF or zero byte.

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "settings/RegFileText.h"
+
 namespace quorvel {
 
 namespace {
@@ -80,7 +82,9 @@ std::optional<std::string> ReadHexBytes(std::string_view s) {
 }
 
 // Reads the data after "=" into value; an error text when it cannot.
-std::optional<std::string> ReadData(std::string_view data, TRegValue& value) {
+// Unicode: the file is a "Version 5.00" export, whose text types in hex form
+// hold UTF-16 little endian, turned into UTF-8 here.
+std::optional<std::string> ReadData(std::string_view data, TRegValue& value, bool Unicode) {
     data = TrimRight(TrimLeft(data));
     if (!data.empty() && data.front() == '"') {
         std::optional<std::string> text = ReadQuoted(data);
@@ -122,8 +126,13 @@ std::optional<std::string> ReadData(std::string_view data, TRegValue& value) {
         std::optional<std::string> bytes = ReadHexBytes(rest.substr(1));
         if (!bytes) return "bad hex data";
         value.Type = static_cast<TRegDataType>(type);
-        if ((value.Type == TRegDataType::String || value.Type == TRegDataType::ExpandString) && !bytes->empty() &&
-            bytes->back() == '\0') {
+        const bool text = value.Type == TRegDataType::String || value.Type == TRegDataType::ExpandString;
+        if (text && Unicode) {
+            if (bytes->size() >= 2 && bytes->substr(bytes->size() - 2) == std::string(2, '\0')) bytes->resize(bytes->size() - 2);
+            std::optional<std::string> utf8 = Utf16LeToUtf8(*bytes);
+            if (!utf8) return "bad UTF-16 text";
+            *bytes = std::move(*utf8);
+        } else if (text && !bytes->empty() && bytes->back() == '\0') {
             bytes->pop_back();
         }
         value.Data = std::move(*bytes);
@@ -149,6 +158,10 @@ public:
             if (!headerSeen) {
                 headerSeen = true;
                 if (trimmed == RegFileHeader) continue;
+                if (trimmed == RegFileUnicodeHeader) {
+                    FUnicode = true;
+                    continue;
+                }
                 Problem("the first line is not " + std::string(RegFileHeader));
             }
             if (trimmed.front() == '[') {
@@ -184,6 +197,13 @@ private:
         if (line.back() != ']') return Problem("section without ]");
         const std::string_view path = line.substr(1, line.size() - 2);
         if (!path.empty() && path.front() == '-') return Problem("key deletion is not supported here");
+        // Counted before anything is split, so a path of any length costs
+        // one pass over its line.
+        std::size_t levels = 0;
+        for (char c : path) levels += c == '\\' ? 1 : 0;
+        if (levels > MaxKeyDepth) {
+            return Problem("key deeper than " + std::to_string(MaxKeyDepth) + " levels");
+        }
         std::vector<std::string> parts;
         std::size_t start = 0;
         while (true) {
@@ -195,7 +215,7 @@ private:
         }
         if (!SameName(parts.front(), RegRootKeyName)) return Problem("key outside HKEY_CURRENT_USER");
         for (std::size_t i = 1; i < parts.size(); ++i) {
-            if (!IsValidKeyName(parts[i])) return Problem("bad key name");
+            if (!IsValidKeyName(parts[i])) return Problem("bad key name (empty, too long or with a control character)");
         }
         TRegKey* key = FResult.Root.get();
         for (std::size_t i = 1; i < parts.size(); ++i) key = &key->CreateKey(parts[i]);
@@ -232,7 +252,7 @@ private:
         }
 
         if (FCurrent == nullptr) return Problem("value outside a readable section");
-        if (std::optional<std::string> error = ReadData(rest, value)) return Problem(*error);
+        if (std::optional<std::string> error = ReadData(rest, value, FUnicode)) return Problem(*error);
         FCurrent->SetValue(std::move(value));
     }
 
@@ -240,6 +260,7 @@ private:
     std::size_t FPos = 0;
     std::size_t FLineNo = 0;
     TRegKey* FCurrent = nullptr;
+    bool FUnicode = false;
     TRegFileContent FResult;
 };
 

@@ -1,6 +1,9 @@
 #include "settings/RegFileFormat.h"
 
 #include <cstdint>
+#include <map>
+#include <memory>
+#include <vector>
 
 namespace quorvel {
 
@@ -79,16 +82,40 @@ void AppendValue(std::string& out, const TRegValue& value) {
     out += '\n';
 }
 
-void AppendKey(std::string& out, const TRegKey& key, const std::string& path, bool writeSection) {
-    if (writeSection) {
-        out += '[';
-        out += path;
-        out += "]\n";
-        for (const TRegValue& value : key.Values()) AppendValue(out, value);
-        out += '\n';
-    }
-    for (const auto& entry : key.Keys()) {
-        AppendKey(out, *entry.second, path + "\\" + entry.second->Name(), true);
+void AppendSection(std::string& out, const TRegKey& key, const std::string& path) {
+    out += '[';
+    out += path;
+    out += "]\n";
+    for (const TRegValue& value : key.Values()) AppendValue(out, value);
+    out += '\n';
+}
+
+// Depth first without recursion. A key that has subkeys and no values gets no
+// section: its subkeys' sections bring it back. So every section written
+// carries values or is a leaf, and the text never grows beyond the one a
+// person would write for the same tree.
+void AppendTree(std::string& out, const TRegKey& root) {
+    struct TFrame {
+        const TRegKey* Key;
+        std::map<std::string, std::unique_ptr<TRegKey>, TNameLess>::const_iterator Next;
+        std::size_t PathLength;
+    };
+    std::string path(RegRootKeyName);
+    if (!root.Values().empty()) AppendSection(out, root, path);
+    std::vector<TFrame> stack{{&root, root.Keys().begin(), path.size()}};
+    while (!stack.empty()) {
+        TFrame& frame = stack.back();
+        if (frame.Next == frame.Key->Keys().end()) {
+            stack.pop_back();
+            continue;
+        }
+        const TRegKey& key = *frame.Next->second;
+        ++frame.Next;
+        path.resize(frame.PathLength);
+        path += '\\';
+        path += key.Name();
+        if (!key.Values().empty() || key.Keys().empty()) AppendSection(out, key, path);
+        stack.push_back({&key, key.Keys().begin(), path.size()});
     }
 }
 
@@ -101,7 +128,7 @@ bool IsStorableValueName(std::string_view Name) {
 std::string FormatRegFile(const TRegKey& Root) {
     std::string out(RegFileHeader);
     out += "\n\n";
-    AppendKey(out, Root, std::string(RegRootKeyName), !Root.Values().empty());
+    AppendTree(out, Root);
     return out;
 }
 

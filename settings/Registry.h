@@ -26,6 +26,17 @@ public:
     using Exception::Exception;
 };
 
+// The settings exist but cannot be read at all: the file is a folder, a pipe
+// or a device, the user may not read it, or its text cannot be decoded. The
+// message names the file and the reason, e.g.
+//   "/home/u/.config/Quorvel/registry.reg cannot be read: Permission denied".
+// LoadSettings raises it before it loads any account; a program that catches
+// it may go on with no accounts: the store never replaces such a file.
+class ESettingsUnreadable : public ERegistryException {
+public:
+    using ERegistryException::ERegistryException;
+};
+
 // The four messages of the store; Name is a key path or a value name.
 std::string KeyCreateFailedText(std::string_view Key);      // "キー %s の作成に失敗しました"
 std::string ValueSetFailedText(std::string_view Name);      // "'%s' の設定に失敗しました"
@@ -53,6 +64,16 @@ public:
     virtual void CommitUpdate() = 0;
     // Ends the group; changes not committed are dropped.
     virtual void EndUpdate() noexcept = 0;
+
+    // Raises ESettingsUnreadable when the store's backing exists but cannot
+    // be read at all (a missing or partly damaged one can). Stores that cannot
+    // fail this way keep the default, which does nothing.
+    virtual void CheckReadable() {}
+    // Asks the current update to keep a copy of the stored settings, as they
+    // were when the update began, before its commit replaces them; Tag names
+    // the copy (the file store writes "<file>.<Tag>-<UTC time>"). Stores with
+    // nothing to copy keep the default, which does nothing.
+    virtual void KeepCopyOnCommit(std::string_view Tag) { (void)Tag; }
 
     // Opens the key, creating it and every missing parent. Raises
     // ERegistryException (KeyCreateFailedText) when it cannot.

@@ -9,6 +9,7 @@
 #include <ctime>
 
 #include "settings/RegFileFormat.h"
+#include "settings/RegFileText.h"
 
 namespace quorvel {
 
@@ -72,35 +73,65 @@ fs::path RegistryStore::DefaultPath() {
     return base / "Quorvel" / "registry.reg";
 }
 
-void RegistryStore::Load() {
-    FProblems.clear();
-    FDamagedBytes.reset();
-    FUnreadable = false;
-    FModified = false;
-    TFileBytes file = ReadFileBytes(FFile);
-    if (file.State == TFileBytes::TState::Unreadable) {
-        FUnreadable = true;
-        FProblems.push_back(FFile.string() + ": " + std::strerror(file.Error));
-        FRoot = std::make_unique<TRegKey>(std::string(RegRootKeyName));
-        return;
-    }
-    if (file.State == TFileBytes::TState::Missing) {
-        FRoot = std::make_unique<TRegKey>(std::string(RegRootKeyName));
-        return;
-    }
-    TRegFileContent content = ParseRegFile(file.Bytes);
-    FRoot = std::move(content.Root);
-    FProblems = std::move(content.Problems);
-    if (!FProblems.empty()) FDamagedBytes = std::move(file.Bytes);
+namespace {
+
+std::string UnreadableReason(int Error) {
+    if (Error == EISDIR) return "it is a folder";
+    if (Error == EINVAL) return "it is not a regular file";
+    return std::strerror(Error);
 }
 
-void RegistryStore::KeepDamagedCopy(const fs::path& Target) {
-    const std::string base = Target.string() + ".damaged-" + UtcStamp();
+}  // namespace
+
+void RegistryStore::Load() {
+    FProblems.clear();
+    FOriginalBytes.reset();
+    FCopyTags.clear();
+    FUnreadable.reset();
+    FModified = false;
+    FRoot = std::make_unique<TRegKey>(std::string(RegRootKeyName));
+    TFileBytes file = ReadFileBytes(FFile);
+    if (file.State == TFileBytes::TState::Missing) return ApplyImpliedKeys();
+    std::string reason;
+    if (file.State == TFileBytes::TState::Unreadable) reason = UnreadableReason(file.Error);
+    TRegFileText text;
+    if (reason.empty()) {
+        text = DecodeRegFileBytes(file.Bytes);
+        if (text.Encoding == TRegFileText::TEncoding::Undecodable) reason = text.Reason;
+    }
+    if (!reason.empty()) {
+        FUnreadable = FFile.string() + " cannot be read: " + reason;
+        FProblems.push_back(*FUnreadable);
+        return;
+    }
+    TRegFileContent content = ParseRegFile(text.Text);
+    FRoot = std::move(content.Root);
+    FProblems = std::move(content.Problems);
+    // What a save would lose sight of is kept as it was first.
+    if (!FProblems.empty()) {
+        FCopyTags.push_back("damaged");
+    } else if (text.Encoding == TRegFileText::TEncoding::Utf16Le) {
+        FCopyTags.push_back("utf16");
+    }
+    FOriginalBytes = std::move(file.Bytes);
+    ApplyImpliedKeys();
+}
+
+// Keys that a read-only update (the load) created stay in memory: every
+// later update sees them, and the next save writes them.
+void RegistryStore::ApplyImpliedKeys() {
+    for (const std::string& path : FImpliedKeys) {
+        TRegKey* key = FRoot.get();
+        for (const std::string& part : SplitKeyPath(path)) key = &key->CreateKey(part);
+    }
+}
+
+void RegistryStore::KeepCopy(const fs::path& Target, const std::string& Tag) {
+    const std::string base = Target.string() + "." + Tag + "-" + UtcStamp();
     for (int attempt = 1;; ++attempt) {
         const fs::path copy = attempt == 1 ? fs::path(base) : fs::path(base + "-" + std::to_string(attempt));
         try {
-            WriteNewFile(copy, *FDamagedBytes);
-            FDamagedBytes.reset();
+            WriteNewFile(copy, *FOriginalBytes);
             return;
         } catch (const EFileError& error) {
             if (error.Error() != EEXIST || attempt >= 100) throw;
@@ -120,15 +151,34 @@ void RegistryStore::Save() {
         if (!error) target = resolved;
     }
     try {
-        if (FDamagedBytes) KeepDamagedCopy(target);
+        if (FOriginalBytes) {
+            while (!FCopyTags.empty()) {
+                KeepCopy(target, FCopyTags.front());
+                FCopyTags.erase(FCopyTags.begin());
+            }
+        }
         ReplaceFileAtomically(target, FormatRegFile(*FRoot), FFault);
     } catch (const EFileError& failure) {
         throw ERegistryException(failure.what());
     }
+    FImpliedKeys.clear();  // written now
     // With the update lock held no other save is writing its temporary file,
     // so what is lying there was left by a save that was killed. The age
     // spares a writer that gave up waiting for the lock.
     if (FLock && FLock->Held()) RemoveLeftoverTempFiles(target, LeftoverTempFileAge);
+}
+
+void RegistryStore::CheckReadable() {
+    TAutoUpdate update(*this);
+    if (FUnreadable) throw ESettingsUnreadable(*FUnreadable);
+}
+
+void RegistryStore::KeepCopyOnCommit(std::string_view Tag) {
+    if (FDepth == 0) return;  // outside an update there is nothing to commit
+    for (const std::string& tag : FCopyTags) {
+        if (tag == Tag) return;
+    }
+    FCopyTags.emplace_back(Tag);
 }
 
 void RegistryStore::BeginUpdate() {
@@ -146,21 +196,31 @@ void RegistryStore::BeginUpdate() {
 }
 
 void RegistryStore::CommitUpdate() {
-    if (FDepth == 0 || !FModified) return;
+    if (FDepth == 0) return;
+    FCommitTried = true;
+    if (!FModified) return;
     Save();
     FModified = false;
 }
 
 void RegistryStore::EndUpdate() noexcept {
     if (FDepth > 0 && --FDepth == 0) {
+        // Keys made by an update that never tried to commit (a load) live on
+        // in memory; those of a save that failed are gone with it.
+        if (!FCommitTried) {
+            for (std::string& path : FCreatedKeys) FImpliedKeys.push_back(std::move(path));
+        }
+        FCreatedKeys.clear();
+        FCommitTried = false;
         FRoot.reset();
         FModified = false;
         FLock.reset();
     }
 }
 
-TRegKey& RegistryStore::CreateKeyPath(std::string_view Path) {
+TRegKey& RegistryStore::CreateKeyPath(std::string_view Path, bool* Created) {
     const std::vector<std::string> parts = SplitKeyPath(Path);
+    if (parts.size() > MaxKeyDepth) throw ERegistryException(KeyCreateFailedText(Path));
     for (const std::string& part : parts) {
         if (!IsValidKeyName(part)) throw ERegistryException(KeyCreateFailedText(Path));
     }
@@ -170,6 +230,7 @@ TRegKey& RegistryStore::CreateKeyPath(std::string_view Path) {
         if (next == nullptr) {
             next = &key->CreateKey(part);
             FModified = true;
+            if (Created != nullptr) *Created = true;
         }
         key = next;
     }
@@ -178,7 +239,9 @@ TRegKey& RegistryStore::CreateKeyPath(std::string_view Path) {
 
 void RegistryStore::CreateKey(std::string_view Path) {
     TAutoUpdate update(*this);
-    CreateKeyPath(Path);
+    bool created = false;
+    CreateKeyPath(Path, &created);
+    if (created) FCreatedKeys.emplace_back(Path);
     update.Done();
 }
 
@@ -197,6 +260,16 @@ bool RegistryStore::DeleteKey(std::string_view Path) {
     TAutoUpdate update(*this);
     std::vector<std::string> parts = SplitKeyPath(Path);
     if (parts.empty()) return false;
+    const auto under = [&](const std::string& created) {
+        const std::vector<std::string> below = SplitKeyPath(created);
+        if (below.size() < parts.size()) return false;
+        for (std::size_t i = 0; i < parts.size(); ++i) {
+            if (!SameName(below[i], parts[i])) return false;
+        }
+        return true;
+    };
+    std::erase_if(FImpliedKeys, under);
+    std::erase_if(FCreatedKeys, under);
     TRegKey* parent = FRoot.get();
     for (std::size_t i = 0; i + 1 < parts.size() && parent != nullptr; ++i) parent = parent->FindKey(parts[i]);
     if (parent == nullptr || !parent->DeleteKey(parts.back())) return false;

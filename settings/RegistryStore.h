@@ -19,10 +19,17 @@ namespace quorvel {
 // CommitUpdate writes it once, atomically; an operation outside an update is
 // an update of its own. The store never writes when nothing changed.
 //
+// Reading never writes: keys created by an update that is not committed (the
+// load's) are kept in memory only, seen by later updates and written by the
+// next save.
+//
 // A file with parts that cannot be read is loaded as far as it can be; the
 // first write that replaces it first keeps its old bytes in
-// "<file>.damaged-<UTC time>" next to it. A file that exists but cannot be
-// read at all is never replaced: writes then fail. An update holds the
+// "<file>.damaged-<UTC time>" next to it. A UTF-16 export of the Windows
+// registry editor is read; its first replacement keeps the original as
+// "<file>.utf16-<UTC time>". A file that exists but cannot be read at all is
+// never replaced: writes then fail, and CheckReadable raises
+// ESettingsUnreadable. An update holds the
 // settings' update lock, so two programs never interleave their updates.
 class RegistryStore final : public IRegistry {
 public:
@@ -42,6 +49,8 @@ public:
     void BeginUpdate() override;
     void CommitUpdate() override;
     void EndUpdate() noexcept override;
+    void CheckReadable() override;
+    void KeepCopyOnCommit(std::string_view Tag) override;
 
     void CreateKey(std::string_view Path) override;
     bool KeyExists(std::string_view Path) override;
@@ -59,8 +68,9 @@ private:
 
     void Load();
     void Save();
-    void KeepDamagedCopy(const std::filesystem::path& Target);
-    TRegKey& CreateKeyPath(std::string_view Path);
+    void ApplyImpliedKeys();
+    void KeepCopy(const std::filesystem::path& Target, const std::string& Tag);
+    TRegKey& CreateKeyPath(std::string_view Path, bool* Created = nullptr);
     const TRegValue* FindValue(std::string_view Path, std::string_view Name);
     void SetValue(std::string_view Path, TRegValue Value);
 
@@ -68,8 +78,12 @@ private:
     std::unique_ptr<TRegKey> FRoot;
     int FDepth = 0;
     bool FModified = false;
-    bool FUnreadable = false;
-    std::optional<std::string> FDamagedBytes;  // bytes of a damaged file not yet copied
+    std::optional<std::string> FUnreadable;    // why the file cannot be read at all
+    std::optional<std::string> FOriginalBytes;  // the file as this update read it
+    std::vector<std::string> FCopyTags;         // copies of it to keep before the next save
+    std::vector<std::string> FImpliedKeys;      // created in memory, not yet written
+    std::vector<std::string> FCreatedKeys;      // created by CreateKey in this update
+    bool FCommitTried = false;                  // this update asked for a commit
     std::vector<std::string> FProblems;
     std::optional<TWriteFault> FFault;
     std::unique_ptr<UpdateLock> FLock;  // held from BeginUpdate to the last EndUpdate

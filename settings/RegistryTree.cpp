@@ -11,6 +11,12 @@ unsigned char FoldCase(char c) {
     return (u >= 'a' && u <= 'z') ? static_cast<unsigned char>(u - 'a' + 'A') : u;
 }
 
+std::string FoldedName(std::string_view Name) {
+    std::string folded(Name);
+    for (char& c : folded) c = static_cast<char>(FoldCase(c));
+    return folded;
+}
+
 }  // namespace
 
 int CompareNames(std::string_view A, std::string_view B) {
@@ -42,10 +48,27 @@ std::vector<std::string> SplitKeyPath(std::string_view Path) {
 
 bool IsValidKeyName(std::string_view Name) {
     if (Name.empty()) return false;
+    // Characters, not bytes: continuation bytes of UTF-8 are not counted.
+    const auto characters = std::count_if(Name.begin(), Name.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    });
+    if (static_cast<std::size_t>(characters) > MaxKeyNameLength) return false;
     return std::none_of(Name.begin(), Name.end(), [](char c) {
         const auto u = static_cast<unsigned char>(c);
         return c == '\\' || u < 0x20 || u == 0x7F;
     });
+}
+
+TRegKey::~TRegKey() {
+    std::vector<std::unique_ptr<TRegKey>> pending;
+    for (auto& entry : FKeys) pending.push_back(std::move(entry.second));
+    FKeys.clear();
+    while (!pending.empty()) {
+        std::unique_ptr<TRegKey> key = std::move(pending.back());
+        pending.pop_back();
+        for (auto& entry : key->FKeys) pending.push_back(std::move(entry.second));
+        key->FKeys.clear();
+    }  // each key dies here with no subkeys left
 }
 
 TRegKey* TRegKey::FindKey(std::string_view Name) const {
@@ -76,29 +99,30 @@ std::vector<std::string> TRegKey::KeyNames() const {
 }
 
 const TRegValue* TRegKey::FindValue(std::string_view Name) const {
-    for (const TRegValue& value : FValues) {
-        if (SameName(value.Name, Name)) return &value;
-    }
-    return nullptr;
+    const auto it = FValueIndex.find(FoldedName(Name));
+    return it == FValueIndex.end() ? nullptr : &FValues[it->second];
 }
 
 void TRegKey::SetValue(TRegValue Value) {
-    for (TRegValue& value : FValues) {
-        if (SameName(value.Name, Value.Name)) {
-            value.Type = Value.Type;
-            value.Data = std::move(Value.Data);
-            return;
-        }
+    const auto [it, added] = FValueIndex.emplace(FoldedName(Value.Name), FValues.size());
+    if (!added) {
+        TRegValue& value = FValues[it->second];
+        value.Type = Value.Type;
+        value.Data = std::move(Value.Data);
+        return;
     }
     FValues.push_back(std::move(Value));
 }
 
 bool TRegKey::SameContent(const TRegKey& Other) const {
-    if (FName != Other.FName || FValues != Other.FValues || FKeys.size() != Other.FKeys.size()) return false;
-    auto a = FKeys.begin();
-    auto b = Other.FKeys.begin();
-    for (; a != FKeys.end(); ++a, ++b) {
-        if (!a->second->SameContent(*b->second)) return false;
+    std::vector<std::pair<const TRegKey*, const TRegKey*>> pending{{this, &Other}};
+    while (!pending.empty()) {
+        const auto [a, b] = pending.back();
+        pending.pop_back();
+        if (a->FName != b->FName || a->FValues != b->FValues || a->FKeys.size() != b->FKeys.size()) return false;
+        auto x = a->FKeys.begin();
+        auto y = b->FKeys.begin();
+        for (; x != a->FKeys.end(); ++x, ++y) pending.emplace_back(x->second.get(), y->second.get());
     }
     return true;
 }

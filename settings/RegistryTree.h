@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "settings/Registry.h"
@@ -24,7 +25,13 @@ struct TNameLess {
 // Splits "\Software\Ombrask" into its parts; empty parts are skipped.
 std::vector<std::string> SplitKeyPath(std::string_view Path);
 
-// Whether Name can be a key name: not empty, no "\" and no control character.
+// The registry's own limits: a key name holds at most 255 characters, and a
+// key lies at most 512 levels below the root.
+inline constexpr std::size_t MaxKeyNameLength = 255;
+inline constexpr std::size_t MaxKeyDepth = 512;
+
+// Whether Name can be a key name: not empty, at most MaxKeyNameLength
+// characters (UTF-8 counted by character), no "\" and no control character.
 bool IsValidKeyName(std::string_view Name);
 
 struct TRegValue {
@@ -42,6 +49,10 @@ struct TRegValue {
 class TRegKey {
 public:
     explicit TRegKey(std::string Name) : FName(std::move(Name)) {}
+    // Takes the tree apart level by level, so no depth can exhaust the stack.
+    ~TRegKey();
+    TRegKey(const TRegKey&) = delete;
+    TRegKey& operator=(const TRegKey&) = delete;
 
     const std::string& Name() const { return FName; }
 
@@ -58,13 +69,16 @@ public:
     void SetValue(TRegValue Value);
     const std::vector<TRegValue>& Values() const { return FValues; }
 
-    // Same names, values and subkeys, recursively.
+    // Same names, values and subkeys, all the way down.
     bool SameContent(const TRegKey& Other) const;
 
 private:
     std::string FName;
     std::map<std::string, std::unique_ptr<TRegKey>, TNameLess> FKeys;
     std::vector<TRegValue> FValues;
+    // Position in FValues by the name with ASCII letters folded to upper case,
+    // so finding a value does not walk all of them.
+    std::unordered_map<std::string, std::size_t> FValueIndex;
 };
 
 // Follows the parts of Path from Root; null when a key on the way is missing.

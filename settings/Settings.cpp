@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <optional>
+#include <vector>
 
 #include "core/IntegerText.h"
 
@@ -57,10 +58,29 @@ void ReadAccount(IRegistry& Registry, std::string_view Key, TAccount& Account) {
     Account.Enabled = ReadIntegerDef(Registry, Key, "Enabled", 0) != 0;
 }
 
+// Whether any account key would be dropped by a load.
+bool AnyAccountFailsToLoad(IRegistry& Registry, const std::vector<std::string>& Names) {
+    for (const std::string& name : Names) {
+        TAccount scratch;
+        try {
+            ReadAccount(Registry, AccountKey(name), scratch);
+        } catch (const Exception&) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 void LoadSettings(IRegistry& Registry, TAccounts& Accounts, std::uint32_t& TimerPeriodMs) {
+    LoadSettings(Registry, Accounts, TimerPeriodMs, nullptr);
+}
+
+void LoadSettings(IRegistry& Registry, TAccounts& Accounts, std::uint32_t& TimerPeriodMs,
+                  std::vector<TDroppedAccount>* Dropped) {
     TRegistryUpdate update(Registry);
+    Registry.CheckReadable();
 
     bool haveAccountsKey = true;
     try {
@@ -73,8 +93,9 @@ void LoadSettings(IRegistry& Registry, TAccounts& Accounts, std::uint32_t& Timer
             TAccount& account = Accounts.Add();
             try {
                 ReadAccount(Registry, AccountKey(name), account);
-            } catch (const Exception&) {
+            } catch (const Exception& error) {
                 Accounts.Remove(account);
+                if (Dropped != nullptr) Dropped->push_back({name, error.what()});
             }
         }
     }
@@ -88,12 +109,8 @@ void LoadSettings(IRegistry& Registry, TAccounts& Accounts, std::uint32_t& Timer
         intervalError = std::current_exception();
     }
 
-    // Keys created above are kept when they can be; when not, the next save
-    // creates them, and the settings just read stay valid either way.
-    try {
-        update.Commit();
-    } catch (const Exception&) {
-    }
+    // A load only reads: the keys created above live in memory until the
+    // next save, and the update ends without a commit.
 
     if (intervalError) std::rethrow_exception(intervalError);
     if (minutes < 0 || static_cast<std::uint32_t>(minutes) > MaxIntervalMinutes) {
@@ -105,7 +122,11 @@ void LoadSettings(IRegistry& Registry, TAccounts& Accounts, std::uint32_t& Timer
 void SaveAccounts(IRegistry& Registry, const TAccounts& Accounts) {
     TRegistryUpdate update(Registry);
     Registry.CreateKey(AccountsKeyPath);
-    for (const std::string& name : Registry.GetKeyNames(AccountsKeyPath)) {
+    const std::vector<std::string> oldNames = Registry.GetKeyNames(AccountsKeyPath);
+    // An account that the load dropped goes for good with this save; the
+    // settings as they were are kept beside them first.
+    if (AnyAccountFailsToLoad(Registry, oldNames)) Registry.KeepCopyOnCommit("dropped");
+    for (const std::string& name : oldNames) {
         try {
             Registry.DeleteKey(AccountKey(name));
         } catch (const Exception&) {

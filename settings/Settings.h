@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "settings/Account.h"
 #include "settings/Registry.h"
@@ -18,15 +19,30 @@ inline constexpr std::int32_t DefaultPortNo = 110;
 // The longest interval whose period in milliseconds fits 32 bits.
 constexpr std::uint32_t MaxIntervalMinutes = 71582;
 
+// An account key that LoadSettings left out, and why.
+struct TDroppedAccount {
+    std::string Key;     // the subkey's name under AccountsKeyPath
+    std::string Reason;  // the read or decode error's message
+};
+
 // Reads accounts (appending to Accounts) and the interval; sets TimerPeriodMs
 // from the stored minutes. An account with a value of a bad type or a
 // password that does not decode is left out. A stored interval outside
 // 0 .. MaxIntervalMinutes, or text that is not a number, counts as 5 minutes.
 // Raises quorvel::Exception for an Interval of a bad type (after the accounts
-// were loaded; TimerPeriodMs then unchanged).
+// were loaded; TimerPeriodMs then unchanged). Raises ESettingsUnreadable,
+// before any account is loaded, when the settings exist but cannot be read.
+// Never writes: keys it creates stay in the store's memory.
 void LoadSettings(IRegistry& Registry, TAccounts& Accounts, std::uint32_t& TimerPeriodMs);
+// The same; when Dropped is given, every account key left out is appended
+// to it in load order.
+void LoadSettings(IRegistry& Registry, TAccounts& Accounts, std::uint32_t& TimerPeriodMs,
+                  std::vector<TDroppedAccount>* Dropped);
 // Replaces the stored account list with Accounts, all or nothing: subkeys
-// "0", "1", ... in list order. Raises quorvel::Exception when it cannot.
+// "0", "1", ... in list order. When an old account key would not load (so it
+// is in no list and goes for good), the store first keeps a copy of the
+// settings (the file store: "<file>.dropped-<UTC time>"). Raises
+// quorvel::Exception when it cannot.
 void SaveAccounts(IRegistry& Registry, const TAccounts& Accounts);
 // Stores the interval in whole minutes (truncated). Raises
 // quorvel::Exception when it cannot.
