@@ -4,7 +4,6 @@
 
 #include <QGuiApplication>
 #include <QImage>
-#include <QPixmap>
 
 #include "core/Exception.h"
 #include "tests/support/MessageOf.h"
@@ -14,55 +13,32 @@
 
 namespace {
 
-class QtIcons : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "tray_qt_icons_tests";
-        static char* argv[] = {name, nullptr};
-        static QGuiApplication app(argc, argv);
-    }
-};
-
-QImage Argb(const QIcon& Icon, int Side) {
-    return Icon.pixmap(QSize(Side, Side)).toImage().convertToFormat(QImage::Format_ARGB32);
-}
+QImage Argb(const QImage& Image) { return Image.convertToFormat(QImage::Format_ARGB32); }
 
 }  // namespace
 
-TEST_F(QtIcons, EveryPanelSizeCarriesTheWholePixelRendering) {
-    for (int index : {8, 12, 5}) {
-        const QIcon icon = quorvel::MakeMenuQIcon(index);
-        EXPECT_EQ(icon.availableSizes().size(), static_cast<qsizetype>(quorvel::PanelSizes.size()));
-        for (int side : quorvel::PanelSizes) {
-            const quorvel::TPanelImage expected = quorvel::RenderForPanel(quorvel::ImageListPicture(index), side);
-            const QImage image = Argb(icon, side);
-            ASSERT_EQ(image.size(), QSize(side, side));
-            for (int y = 0; y < side; ++y)
-                for (int x = 0; x < side; ++x)
-                    ASSERT_EQ(image.pixel(x, y), expected.At(x, y)) << index << " @" << side << " " << x << "," << y;
-        }
-    }
-}
-
-TEST_F(QtIcons, MenuIconOutsideTheListIsRefused) {
-    EXPECT_EQ(MessageOf<quorvel::Exception>([] { quorvel::MakeMenuQIcon(23); }), "List index out of bounds (23)");
-}
-
-// The picture files are real XPM: Qt's own reader sees what the program sees.
-TEST_F(QtIcons, QtReadsThePictureFilesAlike) {
+TEST(QtIcons, IconsCarryThePanelRenderingsAndQtReadsThePictureFilesAlike) {
+    static int argc = 1;
+    static char name[] = "tray_qt_icons_tests", *argv[] = {name, nullptr};
+    static QGuiApplication app(argc, argv);
     for (int index = 0; index < quorvel::ImageCount; ++index) {
-        const std::string name = (index < 10 ? "0" : "") + std::to_string(index) + ".xpm";
-        QImage image(QString::fromStdString(std::string(QUORVEL_PICTURES_DIR) + "/" + name));
-        ASSERT_FALSE(image.isNull()) << name;
-        image = image.convertToFormat(QImage::Format_ARGB32);
-        ASSERT_EQ(image.size(), QSize(16, 16));
         const quorvel::TPicture16& picture = quorvel::ImageListPicture(index);
-        for (int y = 0; y < 16; ++y) {
-            for (int x = 0; x < 16; ++x) {
-                const QRgb qt = image.pixel(x, y);
-                ASSERT_EQ(qAlpha(qt) == 0 ? 0u : qt, picture.At(x, y)) << name << " " << x << "," << y;
-            }
+        const QIcon icon = quorvel::MakeMenuQIcon(index);
+        ASSERT_EQ(icon.availableSizes().size(), static_cast<qsizetype>(quorvel::PanelSizes.size()));
+        for (int side : quorvel::PanelSizes) {
+            const auto expected = quorvel::RenderForPanel(picture, side);
+            const QImage image = Argb(icon.pixmap(QSize(side, side)).toImage());
+            ASSERT_EQ(image.size(), QSize(side, side));
+            for (int i = 0; i < side * side; ++i) ASSERT_EQ(image.pixel(i % side, i / side), expected.Pixels[i]) << index;
+        }
+        // The files are real XPM: Qt's own reader sees what the program sees.
+        const std::string file = (index < 10 ? "/0" : "/") + std::to_string(index) + ".xpm";
+        const QImage read = Argb(QImage(QString::fromStdString(QUORVEL_PICTURES_DIR + file)));
+        ASSERT_EQ(read.size(), QSize(16, 16)) << file;
+        for (int i = 0; i < 256; ++i) {
+            const QRgb qt = read.pixel(i % 16, i / 16);
+            ASSERT_EQ(qAlpha(qt) == 0 ? 0u : qt, picture.Pixels[i]) << file << " " << i;
         }
     }
+    EXPECT_EQ(MessageOf<quorvel::Exception>([] { quorvel::MakeMenuQIcon(23); }), "List index out of bounds (23)");
 }
