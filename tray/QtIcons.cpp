@@ -1,24 +1,22 @@
 #include "tray/QtIcons.h"
 
+#include <cstring>
+
 #include <QImage>
 #include <QPixmap>
+
+#include "tray/ImageList.h"
+#include "tray/PanelImage.h"
 
 namespace quorvel {
 
 namespace {
 
-QImage Scaled(const TPicture16& Picture, int Side) {
-    QImage image(Side, Side, QImage::Format_ARGB32);
-    image.fill(Qt::transparent);
-    const int factor = Side / TPicture16::Size;
-    const int offset = (Side - factor * TPicture16::Size) / 2;
-    for (int y = 0; y < Side; ++y) {
-        for (int x = 0; x < Side; ++x) {
-            const int px = (x - offset) / factor;
-            const int py = (y - offset) / factor;
-            if (x < offset || y < offset || px >= TPicture16::Size || py >= TPicture16::Size) continue;
-            image.setPixel(x, y, Picture.At(px, py));
-        }
+QImage ToQImage(const TPanelImage& Image) {
+    QImage image(Image.Side, Image.Side, QImage::Format_ARGB32);
+    const auto rowBytes = static_cast<std::size_t>(Image.Side) * sizeof(std::uint32_t);
+    for (int y = 0; y < Image.Side; ++y) {
+        std::memcpy(image.scanLine(y), Image.Pixels.data() + static_cast<std::size_t>(y * Image.Side), rowBytes);
     }
     return image;
 }
@@ -27,8 +25,10 @@ QImage Scaled(const TPicture16& Picture, int Side) {
 
 QIcon MakeTrayQIcon(const TPicture16& Picture) {
     QIcon icon;
-    for (int side : {16, 22, 24, 32, 48, 64}) icon.addPixmap(QPixmap::fromImage(Scaled(Picture, side)));
+    for (int side : PanelSizes) icon.addPixmap(QPixmap::fromImage(ToQImage(RenderForPanel(Picture, side))));
     return icon;
 }
+
+QIcon MakeMenuQIcon(int Index) { return MakeTrayQIcon(ImageListPicture(Index)); }
 
 }  // namespace quorvel
