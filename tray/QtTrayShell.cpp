@@ -63,17 +63,11 @@ void QtTrayShell::ApplyMenu() {
     FTray->setContextMenu(menu && menu->AutoPopup() ? menu->Menu() : nullptr);
 }
 
+// Once made, Qt keeps the icon with its host by itself: it re-docks an
+// XEmbed icon in a restarted tray and registers a StatusNotifierItem again
+// with a restarted watcher.
 void QtTrayShell::OnHostAppeared() {
-    if (!FTray) {
-        Apply();
-        return;
-    }
-    // A restarted host learns of the icon again: Qt re-docks XEmbed icons
-    // and re-registers StatusNotifierItems by itself only in some cases.
-    if (FWanted && qEnvironmentVariableIsEmpty("QUORVEL_TRAY_NO_RESHOW")) {
-        FTray->hide();
-        FTray->show();
-    }
+    if (!FTray) Apply();
 }
 
 TPoint QtTrayShell::CursorPos() {

@@ -16,7 +16,7 @@ namespace quorvel {
 // The notification-area shell of one TTrayIcon on a QSystemTrayIcon: a
 // StatusNotifierItem where a StatusNotifierWatcher runs on the session bus,
 // an XEmbed icon on other X11 trays. With no tray host at all the icon waits
-// and appears as soon as a host does, also after the panel restarts.
+// and appears as soon as a host does; after a panel restart Qt shows it again.
 //
 // The main window builds its two icons like this (each shell declared before
 // its icon, so it outlives it):
