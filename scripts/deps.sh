@@ -8,6 +8,8 @@ packages=(
   qt6-base-dev libcanberra-dev libglib2.0-dev
   libgtest-dev
   dovecot-core dovecot-pop3d curl
+  libxcb1-dev
+  xvfb trayer xdotool imagemagick dbus x11-utils
 )
 
 missing=()

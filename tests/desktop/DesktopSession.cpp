@@ -1,0 +1,142 @@
+#include "tests/desktop/DesktopSession.h"
+
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QStandardPaths>
+#include <QTimer>
+
+namespace quorvel {
+
+namespace {
+
+// Reads one line that a starting program prints on its standard output.
+QString FirstLine(QProcess& Process, int TimeoutMs) {
+    QDeadlineTimer deadline(TimeoutMs);
+    while (!Process.canReadLine() && !deadline.hasExpired() && Process.state() != QProcess::NotRunning)
+        Process.waitForReadyRead(static_cast<int>(std::max<qint64>(1, deadline.remainingTime())));
+    return QString::fromUtf8(Process.readLine()).trimmed();
+}
+
+}  // namespace
+
+bool WaitUntil(const std::function<bool()>& Condition, int TimeoutMs) {
+    QDeadlineTimer deadline(TimeoutMs);
+    while (!Condition()) {
+        if (deadline.hasExpired()) return false;
+        QEventLoop loop;
+        QTimer::singleShot(25, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return true;
+}
+
+DesktopSession::DesktopSession() {
+    for (const char* tool : {"Xvfb", "dbus-daemon"}) {
+        if (QStandardPaths::findExecutable(tool).isEmpty()) {
+            FSkipReason = QStringLiteral("%1 is not installed (scripts/deps.sh installs it)").arg(tool);
+            return;
+        }
+    }
+    // -displayfd 1: Xvfb picks a free display and prints its number.
+    QProcess* xvfb = Start(QStringLiteral("Xvfb"), {"-displayfd", "1", "-screen", "0", "640x480x24", "-nolisten", "tcp"});
+    const QString number = FirstLine(*xvfb, 10000);
+    if (number.isEmpty()) {
+        FSkipReason = QStringLiteral("Xvfb could not start: ") + QString::fromUtf8(xvfb->readAllStandardError());
+        return;
+    }
+    FDisplay = ":" + number;
+    QProcess* bus = Start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address=1"});
+    FBusAddress = FirstLine(*bus, 10000);
+    if (FBusAddress.isEmpty()) FSkipReason = QStringLiteral("the private D-Bus session bus could not start");
+}
+
+DesktopSession::~DesktopSession() {
+    for (auto it = FProcesses.rbegin(); it != FProcesses.rend(); ++it) Kill(it->get());
+}
+
+QProcessEnvironment DesktopSession::Environment() const {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("DISPLAY", FDisplay);
+    environment.insert("DBUS_SESSION_BUS_ADDRESS", FBusAddress);
+    environment.insert("QT_QPA_PLATFORM", "xcb");
+    environment.remove("WAYLAND_DISPLAY");
+    environment.remove("XDG_CURRENT_DESKTOP");
+    return environment;
+}
+
+QProcess* DesktopSession::Start(const QString& Program, const QStringList& Arguments) {
+    auto process = std::make_unique<QProcess>();
+    process->setProcessEnvironment(Environment());
+    process->setProcessChannelMode(QProcess::SeparateChannels);
+    process->start(Program, Arguments);
+    process->waitForStarted(10000);
+    FProcesses.push_back(std::move(process));
+    return FProcesses.back().get();
+}
+
+void DesktopSession::Kill(QProcess* Process) {
+    if (Process->state() == QProcess::NotRunning) return;
+    Process->kill();
+    Process->waitForFinished(5000);
+}
+
+QProcess* DesktopSession::StartXEmbedTray() {
+    return Start(QStringLiteral("trayer"), {"--edge", "top", "--align", "left", "--widthtype", "pixel", "--width",
+                                            "200", "--heighttype", "pixel", "--height", "32", "--SetDockType",
+                                            "false", "--transparent", "false", "--tint", "0xffffff"});
+}
+
+QString DesktopSession::Run(const QString& Program, const QStringList& Arguments, int TimeoutMs) const {
+    QProcess process;
+    process.setProcessEnvironment(Environment());
+    process.start(Program, Arguments);
+    if (!process.waitForFinished(TimeoutMs)) {
+        process.kill();
+        process.waitForFinished(2000);
+        return {};
+    }
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) return {};
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+QStringList DesktopSession::FindWindows(const QString& ClassName) const {
+    return Run("xdotool", {"search", "--onlyvisible", "--classname", ClassName}).split('\n', Qt::SkipEmptyParts);
+}
+
+QRect DesktopSession::WindowGeometry(const QString& Window) const {
+    QRect rect;
+    for (const QString& line : Run("xdotool", {"getwindowgeometry", "--shell", Window}).split('\n')) {
+        const int value = line.section('=', 1).toInt();
+        if (line.startsWith("X=")) rect.moveLeft(value);
+        if (line.startsWith("Y=")) rect.moveTop(value);
+        if (line.startsWith("WIDTH=")) rect.setWidth(value);
+        if (line.startsWith("HEIGHT=")) rect.setHeight(value);
+    }
+    return rect;
+}
+
+bool DesktopSession::Click(const QString& Window, int Button) const {
+    const QRect rect = WindowGeometry(Window);
+    if (rect.isEmpty()) return false;
+    const QPoint centre = rect.center();
+    Run("xdotool", {"mousemove", QString::number(centre.x()), QString::number(centre.y()), "click",
+                    QString::number(Button), "mousemove", "600", "400"});
+    return true;
+}
+
+QImage DesktopSession::Screenshot(const QString& SavePath) const {
+    QProcess process;
+    process.setProcessEnvironment(Environment());
+    process.start("import", {"-window", "root", "png:-"});
+    if (!process.waitForFinished(15000)) {
+        process.kill();
+        process.waitForFinished(2000);
+        return {};
+    }
+    const QByteArray png = process.readAllStandardOutput();
+    QImage image = QImage::fromData(png, "PNG");
+    if (!SavePath.isEmpty()) image.save(SavePath);
+    return image;
+}
+
+}  // namespace quorvel

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QImage>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace quorvel {
+
+// A private desktop for end-to-end tests: Xvfb on a free display and a
+// private D-Bus session bus, plus the programs started on them (a real
+// XEmbed tray, programs under test). Everything started is killed when the
+// session ends. Needs a Q(Core|Gui)Application in the test process.
+class DesktopSession {
+public:
+    DesktopSession();
+    ~DesktopSession();
+    DesktopSession(const DesktopSession&) = delete;
+    DesktopSession& operator=(const DesktopSession&) = delete;
+
+    // False when Xvfb or the bus could not start; SkipReason tells why.
+    bool Ok() const { return FSkipReason.isEmpty(); }
+    const QString& SkipReason() const { return FSkipReason; }
+    const QString& Display() const { return FDisplay; }        // ":N"
+    const QString& BusAddress() const { return FBusAddress; }
+    // The environment for programs on this desktop (DISPLAY, the bus, xcb).
+    QProcessEnvironment Environment() const;
+
+    // Starts Program on this desktop; the session owns the process.
+    QProcess* Start(const QString& Program, const QStringList& Arguments = {});
+    // Kills a process the session started (SIGKILL) and waits for it.
+    static void Kill(QProcess* Process);
+
+    // A real XEmbed tray (trayer) at the top left of the screen.
+    QProcess* StartXEmbedTray();
+
+    // Runs a helper tool (xdotool, import ...) to its end, bounded in time;
+    // returns its standard output, or an empty string when it failed.
+    QString Run(const QString& Program, const QStringList& Arguments, int TimeoutMs = 10000) const;
+    // Visible windows whose WM_CLASS name is ClassName (xdotool search).
+    QStringList FindWindows(const QString& ClassName) const;
+    // A window's place on the screen.
+    QRect WindowGeometry(const QString& Window) const;
+    // Clicks Button at the middle of a window.
+    bool Click(const QString& Window, int Button = 1) const;
+    // The whole screen (ImageMagick import), also saved to SavePath if given.
+    QImage Screenshot(const QString& SavePath = {}) const;
+
+private:
+    QString FSkipReason;
+    QString FDisplay;
+    QString FBusAddress;
+    std::vector<std::unique_ptr<QProcess>> FProcesses;
+};
+
+// Handles events until Condition holds or TimeoutMs pass; true if it held.
+bool WaitUntil(const std::function<bool()>& Condition, int TimeoutMs);
+
+}  // namespace quorvel

@@ -1,0 +1,226 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QStandardPaths>
+#include <memory>
+
+#include "tests/desktop/DesktopSession.h"
+#include "tests/desktop/SniHost.h"
+#include "tests/desktop/TrayProbePicture.h"
+#include "tray/QtIcons.h"
+
+namespace quorvel {
+namespace {
+
+constexpr int AppearMs = 15000;
+
+// Where the screenshots are left for a person to look at.
+QString ShotPath(const QString& Name) { return QDir::temp().filePath("quorvel-" + Name + ".png"); }
+
+class DesktopTray : public ::testing::Test {
+protected:
+    void SetUp() override {
+        static int argc = 1;
+        static char name[] = "desktop_tray_tests";
+        static char* argv[] = {name, nullptr};
+        static QGuiApplication app(argc, argv);
+        Session = std::make_unique<DesktopSession>();
+        if (!Session->Ok()) GTEST_SKIP() << Session->SkipReason().toStdString();
+    }
+
+    // The XEmbed tests need a real tray and the X tools to click and look.
+    bool XEmbedToolsMissing() {
+        for (const char* tool : {"trayer", "xdotool", "import"})
+            if (QStandardPaths::findExecutable(tool).isEmpty()) {
+                Missing = tool;
+                return true;
+            }
+        return false;
+    }
+
+    QProcess* StartProbe(const QStringList& Arguments = {}) {
+        Probe = Session->Start(QUORVEL_TRAY_PROBE, Arguments);
+        EXPECT_TRUE(WaitUntil([&] { return Output().contains("ready"); }, AppearMs));
+        return Probe;
+    }
+    // Everything the probe printed so far.
+    const QString& Output() {
+        ProbeOutput += QString::fromUtf8(Probe->readAllStandardOutput());
+        return ProbeOutput;
+    }
+    int Clicks() { return static_cast<int>(Output().count("click\n")); }
+
+    QStringList WaitForItem(SniHost& Host) {
+        WaitUntil([&] { return !Host.Items().isEmpty(); }, AppearMs);
+        return Host.Items();
+    }
+    QString WaitForDockedIcon() {
+        WaitUntil([&] { return !Session->FindWindows("quorvel-tray-probe").isEmpty(); }, AppearMs);
+        const QStringList windows = Session->FindWindows("quorvel-tray-probe");
+        return windows.isEmpty() ? QString() : windows.first();
+    }
+
+    std::unique_ptr<DesktopSession> Session;
+    QProcess* Probe = nullptr;
+    QString ProbeOutput;
+    std::string Missing;
+};
+
+TEST_F(DesktopTray, SniItemShowsThePictureAndTheHint) {
+    SniHost host(Session->BusAddress());
+    ASSERT_TRUE(host.Ok());
+    StartProbe();
+    const QStringList items = WaitForItem(host);
+    ASSERT_EQ(items.size(), 1);
+    const SniItemState state = host.ReadItem(items.first());
+    EXPECT_EQ(state.Status, "Active");
+    EXPECT_EQ(state.ToolTipTitle + state.ToolTipText, QString::fromUtf8(ProbeHint));
+    ASSERT_FALSE(state.IconPixmaps.empty());
+    const QIcon expected = MakeTrayQIcon(ProbePicture());
+    bool sawActualSize = false;
+    for (const QImage& image : state.IconPixmaps) {
+        const QImage wanted = expected.pixmap(image.size()).toImage().convertToFormat(QImage::Format_ARGB32);
+        EXPECT_EQ(image, wanted) << image.width() << " x " << image.height();
+        if (image.width() == 16) {
+            sawActualSize = true;
+            EXPECT_EQ(image.pixel(3, 3), 0xFF00FF00u);
+            EXPECT_EQ(image.pixel(8, 8), 0xFF0000FFu);
+            EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0);
+        }
+    }
+    EXPECT_TRUE(sawActualSize);
+    // What the panel would draw, side by side, for a person to look at.
+    QImage strip(260, 72, QImage::Format_ARGB32);
+    strip.fill(0xFFDCDCDCu);
+    int left = 4;
+    for (const QImage& image : state.IconPixmaps) {
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (qAlpha(image.pixel(x, y)) != 0) strip.setPixel(left + x, 4 + y, image.pixel(x, y));
+        left += image.width() + 4;
+    }
+    strip.copy(0, 0, std::min(left, 260), 72).save(ShotPath("sni"));
+}
+
+TEST_F(DesktopTray, SniMenuReadsBackOverDbusmenu) {
+    SniHost host(Session->BusAddress());
+    StartProbe();
+    const QStringList items = WaitForItem(host);
+    ASSERT_EQ(items.size(), 1);
+    const std::vector<SniMenuEntry> menu = host.ReadMenu(items.first());
+    ASSERT_EQ(menu.size(), 7u);
+    EXPECT_EQ(menu[0].Label, "メールチェック(_C)");
+    EXPECT_EQ(menu[1].Label, "メーラーを開く(_M)");
+    EXPECT_TRUE(menu[2].Separator);
+    EXPECT_EQ(menu[3].Label, "設定(_S)");
+    ASSERT_EQ(menu[3].Children.size(), 2u);
+    EXPECT_EQ(menu[3].Children[0].Label, "アカウントの設定(_A)...");
+    EXPECT_FALSE(menu[3].Children[0].Enabled);
+    EXPECT_TRUE(menu[3].Children[1].Enabled);
+    EXPECT_EQ(menu[4].Label, "バージョン情報(_A)...");
+    EXPECT_TRUE(menu[5].Separator);
+    EXPECT_EQ(menu[6].Label, "終了(_X)");
+}
+
+TEST_F(DesktopTray, SniActivateIsOneClick) {
+    SniHost host(Session->BusAddress());
+    StartProbe();
+    const QStringList items = WaitForItem(host);
+    ASSERT_EQ(items.size(), 1);
+    host.Activate(items.first());
+    EXPECT_TRUE(WaitUntil([&] { return Clicks() >= 1; }, AppearMs));
+    WaitUntil([] { return false; }, 1000);
+    EXPECT_EQ(Clicks(), 1);
+}
+
+TEST_F(DesktopTray, SniIconAppearsWhenTheHostStartsLate) {
+    StartProbe();
+    WaitUntil([] { return false; }, 1500);
+    EXPECT_EQ(Probe->state(), QProcess::Running);
+    SniHost host(Session->BusAddress());
+    EXPECT_EQ(WaitForItem(host).size(), 1);
+}
+
+TEST_F(DesktopTray, SniIconComesBackAfterTheHostRestarts) {
+    auto host = std::make_unique<SniHost>(Session->BusAddress());
+    StartProbe();
+    ASSERT_EQ(WaitForItem(*host).size(), 1);
+    host.reset();
+    WaitUntil([] { return false; }, 1000);
+    SniHost again(Session->BusAddress());
+    EXPECT_EQ(WaitForItem(again).size(), 1);
+    EXPECT_EQ(Probe->state(), QProcess::Running);
+}
+
+TEST_F(DesktopTray, XEmbedIconDocksAndShowsThePicture) {
+    if (XEmbedToolsMissing()) GTEST_SKIP() << Missing << " is not installed (scripts/deps.sh installs it)";
+    Session->StartXEmbedTray();
+    StartProbe();
+    const QString window = WaitForDockedIcon();
+    ASSERT_FALSE(window.isEmpty());
+    WaitUntil([] { return false; }, 1000);  // let the tray lay it out and paint
+    const QRect place = Session->WindowGeometry(window);
+    const QImage shot = Session->Screenshot(ShotPath("xembed"));
+    ASSERT_FALSE(shot.isNull());
+    const QImage icon = shot.copy(place);
+    int red = 0, blue = 0;
+    for (int y = 0; y < icon.height(); ++y)
+        for (int x = 0; x < icon.width(); ++x) {
+            red += icon.pixel(x, y) == 0xFFFF0000u;
+            blue += icon.pixel(x, y) == 0xFF0000FFu;
+        }
+    EXPECT_GT(blue, red) << "icon at " << place.x() << "," << place.y();
+    EXPECT_GT(red, 0);
+}
+
+TEST_F(DesktopTray, XEmbedClickIsOneClick) {
+    if (XEmbedToolsMissing()) GTEST_SKIP() << Missing << " is not installed (scripts/deps.sh installs it)";
+    Session->StartXEmbedTray();
+    StartProbe();
+    const QString window = WaitForDockedIcon();
+    ASSERT_FALSE(window.isEmpty());
+    ASSERT_TRUE(Session->Click(window));
+    EXPECT_TRUE(WaitUntil([&] { return Clicks() >= 1; }, AppearMs));
+    WaitUntil([] { return false; }, 1000);
+    EXPECT_EQ(Clicks(), 1);
+}
+
+TEST_F(DesktopTray, XEmbedRightClickShowsTheMenuOnce) {
+    if (XEmbedToolsMissing()) GTEST_SKIP() << Missing << " is not installed (scripts/deps.sh installs it)";
+    Session->StartXEmbedTray();
+    StartProbe();
+    const QString window = WaitForDockedIcon();
+    ASSERT_FALSE(window.isEmpty());
+    ASSERT_TRUE(Session->Click(window, 3));
+    EXPECT_TRUE(WaitUntil([&] { return Session->FindWindows("quorvel-tray-probe").size() >= 2; }, AppearMs));
+    WaitUntil([] { return false; }, 1000);
+    EXPECT_EQ(Session->FindWindows("quorvel-tray-probe").size(), 2);  // the icon and one menu
+    Session->Screenshot(ShotPath("xembed-menu"));
+    Session->Run("xdotool", {"key", "Escape"});
+    EXPECT_TRUE(WaitUntil([&] { return Session->FindWindows("quorvel-tray-probe").size() == 1; }, AppearMs));
+    EXPECT_EQ(Clicks(), 0);
+}
+
+TEST_F(DesktopTray, XEmbedIconAppearsWhenTheTrayStartsLate) {
+    if (XEmbedToolsMissing()) GTEST_SKIP() << Missing << " is not installed (scripts/deps.sh installs it)";
+    StartProbe();
+    WaitUntil([] { return false; }, 1500);
+    Session->StartXEmbedTray();
+    EXPECT_FALSE(WaitForDockedIcon().isEmpty());
+}
+
+TEST_F(DesktopTray, XEmbedIconComesBackAfterTheTrayRestarts) {
+    if (XEmbedToolsMissing()) GTEST_SKIP() << Missing << " is not installed (scripts/deps.sh installs it)";
+    QProcess* tray = Session->StartXEmbedTray();
+    StartProbe();
+    ASSERT_FALSE(WaitForDockedIcon().isEmpty());
+    DesktopSession::Kill(tray);
+    EXPECT_TRUE(WaitUntil([&] { return Session->FindWindows("quorvel-tray-probe").isEmpty(); }, AppearMs));
+    Session->StartXEmbedTray();
+    EXPECT_FALSE(WaitForDockedIcon().isEmpty());
+    EXPECT_EQ(Probe->state(), QProcess::Running);
+}
+
+}  // namespace
+}  // namespace quorvel

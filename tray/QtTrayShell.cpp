@@ -1,0 +1,132 @@
+#include "tray/QtTrayShell.h"
+
+#include <QCoreApplication>
+#include <QCursor>
+#include <QGuiApplication>
+#include <exception>
+
+#include "tray/PopupMenu.h"
+#include "tray/QtIcons.h"
+#include "tray/QtPopupMenu.h"
+#include "tray/TrayHostWatch.h"
+
+namespace quorvel {
+
+QtTrayShell::QtTrayShell(std::function<void(const std::string&)> Reporter, QObject* Parent)
+    : QObject(Parent), FReporter(std::move(Reporter)) {
+    connect(&TrayHostWatch::Instance(), &TrayHostWatch::HostAppeared, this, &QtTrayShell::OnHostAppeared);
+}
+
+QtTrayShell::~QtTrayShell() = default;
+
+void QtTrayShell::Attach(ITrayWindow* Window) { FWindow = Window; }
+
+void QtTrayShell::NotifyIcon(TNotifyIconMessage Message, const TNotifyIconData& Data) {
+    FWanted = Message != TNotifyIconMessage::NIM_DELETE;
+    if (FWanted) {
+        FIcon = MakeTrayQIcon(Data.Icon.Image);
+        FTip = QString::fromUtf8(Data.Tip.data(), static_cast<qsizetype>(Data.Tip.size()));
+    }
+    Apply();
+}
+
+// The Qt tray icon is made only once a tray host is there, so that Qt
+// chooses the kind of tray the host speaks (see TrayHostWatch).
+void QtTrayShell::Apply() {
+    if (!FTray) {
+        if (!FWanted || !TrayHostWatch::Instance().AnyHostPresent()) return;
+        TrayHostWatch::Instance().NoteFirstTrayIcon();
+        FTray = new QSystemTrayIcon(this);
+        connect(FTray, &QSystemTrayIcon::activated, this, &QtTrayShell::OnActivated);
+        ApplyMenu();
+    }
+    if (!FWanted) {
+        FTray->hide();
+        return;
+    }
+    FTray->setIcon(FIcon);
+    FTray->setToolTip(FTip);
+    FTray->show();
+}
+
+void QtTrayShell::SetContextMenu(TPopupMenu* Menu) {
+    FContextMenu = Menu;
+    ApplyMenu();
+}
+
+// A StatusNotifierItem host shows the exported menu itself on a right
+// click. An XEmbed icon with a context menu would open it on the press and
+// the component again on the release, so there the component alone shows it.
+void QtTrayShell::ApplyMenu() {
+    if (!FTray || !TrayHostWatch::Instance().UsesStatusNotifier()) return;
+    auto* menu = dynamic_cast<QtPopupMenu*>(FContextMenu);
+    FTray->setContextMenu(menu && menu->AutoPopup() ? menu->Menu() : nullptr);
+}
+
+// Once made, Qt keeps the icon with its host by itself: it re-docks an
+// XEmbed icon in a restarted tray and registers a StatusNotifierItem again
+// with a restarted watcher.
+void QtTrayShell::OnHostAppeared() {
+    if (!FTray) Apply();
+}
+
+TPoint QtTrayShell::CursorPos() {
+    const QPoint pos = QCursor::pos();
+    return {pos.x(), pos.y()};
+}
+
+TShiftState QtTrayShell::ShiftState() {
+    const Qt::KeyboardModifiers keys = QGuiApplication::queryKeyboardModifiers();
+    const Qt::MouseButtons buttons = QGuiApplication::mouseButtons();
+    TShiftState shift = 0;
+    if (keys & Qt::ShiftModifier) shift |= ssShift;
+    if (keys & Qt::ControlModifier) shift |= ssCtrl;
+    if (keys & Qt::AltModifier) shift |= ssAlt;
+    if (buttons & Qt::LeftButton) shift |= ssLeft;
+    if (buttons & Qt::RightButton) shift |= ssRight;
+    if (buttons & Qt::MiddleButton) shift |= ssMiddle;
+    return shift;
+}
+
+// A Qt popup menu grabs the pointer and keyboard itself while it is open.
+void QtTrayShell::SetForeground() {}
+
+void QtTrayShell::ProcessMessages() { QCoreApplication::processEvents(); }
+
+void QtTrayShell::ShowMenu(TPopupMenu& Menu, int X, int Y) { Menu.Popup(X, Y); }
+
+void QtTrayShell::OnActivated(QSystemTrayIcon::ActivationReason Reason) {
+    switch (Reason) {
+    case QSystemTrayIcon::Trigger:
+        Deliver(WM_LBUTTONDOWN, WM_LBUTTONUP);
+        break;
+    case QSystemTrayIcon::Context:
+        Deliver(WM_RBUTTONDOWN, WM_RBUTTONUP);
+        break;
+    case QSystemTrayIcon::DoubleClick:
+        Deliver(WM_LBUTTONDBLCLK, WM_LBUTTONUP);
+        break;
+    case QSystemTrayIcon::MiddleClick:
+        Deliver(WM_MBUTTONDOWN, WM_MBUTTONUP);
+        break;
+    default:
+        break;
+    }
+}
+
+// An event handler may destroy the icon, or this shell, in between.
+void QtTrayShell::Deliver(std::int32_t First, std::int32_t Second) {
+    const QPointer<QtTrayShell> self(this);
+    for (std::int32_t message : {First, Second}) {
+        if (!self || !FWindow) return;
+        try {
+            FWindow->TrayWndProc(WM_USER, message);
+        } catch (const std::exception& error) {
+            if (FReporter) FReporter(error.what());
+        } catch (...) {
+            if (FReporter) FReporter("Unknown error");
+        }
+    }
+}
+
+}  // namespace quorvel

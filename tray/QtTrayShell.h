@@ -1,0 +1,70 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include <QIcon>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QSystemTrayIcon>
+
+#include "tray/TrayShell.h"
+
+namespace quorvel {
+
+// The notification-area shell of one TTrayIcon on a QSystemTrayIcon: a
+// StatusNotifierItem where a StatusNotifierWatcher runs on the session bus,
+// an XEmbed icon on other X11 trays. With no tray host at all the icon waits
+// and appears as soon as a host does; after a panel restart Qt shows it again.
+//
+// The main window builds its two icons like this (each shell declared before
+// its icon, so it outlives it):
+//
+//     QtTrayShell Shell1{ShowErrorReport}, Shell2{ShowErrorReport};
+//     TTrayIcon TrayIcon1{Shell1}, TrayIcon2{Shell2};
+//     QMenu Menu1;  // actions added by the main window
+//     QtPopupMenu PopupMenu1{&Menu1};
+//     TrayIcon1.SetRBtnPopupMenu(&PopupMenu1);
+//     TrayIcon1.OnClick = [this](TTrayIcon& Sender) { TrayIcon1Click(Sender); };
+//     TrayIcon2.OnClick = [this](TTrayIcon& Sender) { TrayIcon2Click(Sender); };
+//
+// Do not call QSystemTrayIcon::isSystemTrayAvailable() before a tray host is
+// there: Qt fixes its choice of tray kind for the process at the first ask.
+class QtTrayShell final : public QObject, public ITrayShell {
+    Q_OBJECT
+
+public:
+    // Reporter shows what an event handler let escape (the general error report).
+    explicit QtTrayShell(std::function<void(const std::string&)> Reporter, QObject* Parent = nullptr);
+    ~QtTrayShell() override;
+
+    void Attach(ITrayWindow* Window) override;
+    void NotifyIcon(TNotifyIconMessage Message, const TNotifyIconData& Data) override;
+    void SetContextMenu(TPopupMenu* Menu) override;
+    TPoint CursorPos() override;
+    TShiftState ShiftState() override;
+    void SetForeground() override;
+    void ProcessMessages() override;
+    void ShowMenu(TPopupMenu& Menu, int X, int Y) override;
+
+    // The Qt tray icon, once a tray host has been seen (for tests).
+    QSystemTrayIcon* TrayIcon() const { return FTray.data(); }
+
+private:
+    void Apply();
+    void ApplyMenu();
+    void OnHostAppeared();
+    void OnActivated(QSystemTrayIcon::ActivationReason Reason);
+    void Deliver(std::int32_t First, std::int32_t Second);
+
+    std::function<void(const std::string&)> FReporter;
+    ITrayWindow* FWindow = nullptr;
+    QPointer<QSystemTrayIcon> FTray;
+    bool FWanted = false;
+    QIcon FIcon;
+    QString FTip;
+    TPopupMenu* FContextMenu = nullptr;
+};
+
+}  // namespace quorvel

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QAbstractNativeEventFilter>
+#include <cstdint>
+#include <cstring>
+#include <QObject>
+
+class QDBusServiceWatcher;
+
+namespace quorvel {
+
+// Tells whether a tray host is there and when one appears: a
+// StatusNotifierWatcher with a registered host on the session bus, or an
+// XEmbed tray owning the _NET_SYSTEM_TRAY_S0 selection on X11. One per
+// process, created on first use after the QApplication.
+class TrayHostWatch final : public QObject, public QAbstractNativeEventFilter {
+    Q_OBJECT
+
+public:
+    static TrayHostWatch& Instance();
+
+    bool StatusNotifierHostPresent() const;
+    bool XEmbedTrayPresent() const;
+    bool AnyHostPresent() const { return StatusNotifierHostPresent() || XEmbedTrayPresent(); }
+
+    // Qt picks the kind of tray once per process, when its first tray icon is
+    // made: StatusNotifierItem if a host is registered then, XEmbed if not.
+    // NoteFirstTrayIcon records that choice; call it just before making one.
+    void NoteFirstTrayIcon();
+    bool UsesStatusNotifier() const { return FUsesStatusNotifier; }
+
+    bool nativeEventFilter(const QByteArray& EventType, void* Message, qintptr* Result) override;
+
+signals:
+    // A StatusNotifierWatcher or an XEmbed tray has (re)appeared.
+    void HostAppeared();
+
+private:
+    TrayHostWatch();
+    void WatchXEmbed();
+
+    QDBusServiceWatcher* FWatcher = nullptr;
+    bool FDecided = false;
+    bool FUsesStatusNotifier = false;
+    std::uint32_t FManagerAtom = 0;
+    std::uint32_t FSelectionAtom = 0;
+};
+
+}  // namespace quorvel
