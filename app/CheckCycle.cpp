@@ -8,6 +8,7 @@
 #include "app/TickClock.h"
 #include "core/VisibleText.h"
 #include "settings/Account.h"
+#include "tray/ImageList.h"
 
 namespace quorvel {
 
@@ -93,7 +94,7 @@ TCycleOutcome RunCheckCycle(TAccounts& Accounts, TPop3Client& Client, ITickClock
         SignalLevel = outcome.SignalLevel;
     }
 
-    View.SetStatusPicture(outcome.SignalLevel + LevelZeroPicture);
+    View.SetStatusPicture(outcome.SignalLevel + FirstLevelPicture);
     if (outcome.Summary.empty()) {
         View.RemoveNewMail();
     } else {

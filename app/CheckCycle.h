@@ -9,10 +9,6 @@ class ITickClock;
 class TAccounts;
 class TPop3Client;
 
-// Picture indexes of the image list that the check cycle puts on the icons.
-constexpr int NewMailPicture = 8;
-constexpr int LevelZeroPicture = 9;  // levels 0 .. 4 are pictures 9 .. 13
-
 // Status hints of the status icon.
 inline constexpr const char* HintNotConnected = "Quorvel - 未接続";
 inline constexpr const char* HintChecking = "Quorvel - チェック中...";

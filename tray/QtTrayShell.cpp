@@ -26,6 +26,8 @@ void QtTrayShell::NotifyIcon(TNotifyIconMessage Message, const TNotifyIconData& 
     if (FWanted) {
         FIcon = MakeTrayQIcon(Data.Icon.Image);
         FTip = QString::fromUtf8(Data.Tip.data(), static_cast<qsizetype>(Data.Tip.size()));
+        // Lines of a tip are joined by CR LF; tray hosts break lines at LF.
+        FTip.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     }
     Apply();
 }

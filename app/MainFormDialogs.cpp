@@ -1,0 +1,73 @@
+// The main window's dialog actions: each disables itself, creates its dialog
+// owned by the main window, fills it, shows it modally, carries out what OK
+// asks for, releases the dialog and enables itself again, whatever happened.
+#include <QAction>
+#include <memory>
+
+#include "app/MainForm.h"
+#include "settings/RegistryStore.h"
+#include "settings/RunAtStartup.h"
+#include "settings/Settings.h"
+#include "settings/ui/AccountListForm.h"
+#include "settings/ui/OptionForm.h"
+#include "tray/about/AboutForm.h"
+
+namespace quorvel {
+
+namespace {
+
+// Disables an action for as long as it lives.
+class ActionBusy {
+public:
+    explicit ActionBusy(QAction* Action) : Action(Action) { Action->setEnabled(false); }
+    ~ActionBusy() { Action->setEnabled(true); }
+    ActionBusy(const ActionBusy&) = delete;
+    ActionBusy& operator=(const ActionBusy&) = delete;
+
+private:
+    QAction* Action;
+};
+
+// Modal for the hidden main window only, so the tray menu and the other
+// actions stay usable while the dialog is open.
+template <typename Dialog>
+int ShowModal(Dialog& Form) {
+    Form.setWindowModality(Qt::WindowModal);
+    return Form.exec();
+}
+
+}  // namespace
+
+void TMainForm::AccountSettingActionExecute() {
+    ActionBusy busy(AccountSettingAction);
+    auto form = std::make_unique<TAccountListForm>(this, Accounts);
+    if (ShowModal(*form) == QDialog::Accepted) {
+        RegistryStore store(RegistryStore::DefaultPath());
+        SaveAccounts(store, Accounts);
+    }
+}
+
+void TMainForm::OptionSettingActionExecute() {
+    ActionBusy busy(OptionSettingAction);
+    auto form = std::make_unique<TOptionForm>(this);
+    form->SetIntervalMinutes(PeriodToMinutes(Timer1.Interval()));
+    form->SetRunAtStartup(IsRunAtStartup());
+    if (ShowModal(*form) != QDialog::Accepted) return;
+    // The dialog refuses minutes whose period would not fit 32 bits.
+    Timer1.SetInterval(MinutesToPeriod(form->IntervalMinutes()));
+    if (form->RunAtStartup()) {
+        AddRunAtStartup();
+    } else {
+        RemoveRunAtStartup();
+    }
+    RegistryStore store(RegistryStore::DefaultPath());
+    SaveInterval(store, Timer1.Interval());
+}
+
+void TMainForm::AboutActionExecute() {
+    ActionBusy busy(AboutAction);
+    auto form = std::make_unique<TAboutForm1>(this);
+    ShowModal(*form);
+}
+
+}  // namespace quorvel
