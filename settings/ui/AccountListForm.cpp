@@ -238,6 +238,8 @@ void TAccountListForm::DeleteAccountActionExecute() {
     account = RowAccount(*row);
     if (account != nullptr) FAccounts->Remove(*account);
     delete row;
+    // As in the list before: no row is selected after a delete.
+    AccountListView->clearSelection();
     UpdateActionStates();
 }
 

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+#include "settings/ui/DialogSupport.h"
+
+// Acts on the next modal window of class T once it is shown, from inside its
+// modal loop. A window that never comes within five seconds fails the test,
+// and any modal window still open then is closed, so no test hangs.
+template <typename T>
+void WhenModal(std::function<void(T&)> Action) {
+    auto timer = std::make_shared<QTimer>();
+    auto clock = std::make_shared<QElapsedTimer>();
+    clock->start();
+    QObject::connect(timer.get(), &QTimer::timeout, [timer, clock, Action] {
+        if (auto* window = qobject_cast<T*>(QApplication::activeModalWidget()); window && window->isVisible()) {
+            timer->stop();
+            Action(*window);
+        } else if (clock->elapsed() > 5000) {
+            timer->stop();
+            ADD_FAILURE() << "no modal " << T::staticMetaObject.className() << " came";
+            if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+        }
+    });
+    timer->start(5);
+}
+
+// Counts the beeps of refused input for one test.
+class TBeepCounter {
+public:
+    TBeepCounter() { quorvel::SetRefusalSound([this] { ++Count; }); }
+    ~TBeepCounter() { quorvel::SetRefusalSound({}); }
+    int Count = 0;
+};
+
+// Saves a picture of Window as <name>.png when QUORVEL_SCREENSHOT_DIR names a
+// folder.
+inline void SaveScreenshot(QWidget& Window, const char* Name) {
+    const QString folder = qEnvironmentVariable("QUORVEL_SCREENSHOT_DIR");
+    if (folder.isEmpty()) return;
+    Window.grab().save(QDir(folder).filePath(QString::fromLatin1(Name) + QStringLiteral(".png")));
+}
