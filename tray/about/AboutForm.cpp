@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QWindow>
+#include <algorithm>
 
 #include "tray/AboutText.h"
 #include "tray/BevelFrame.h"
@@ -82,6 +83,9 @@ void TAboutForm::FormCreate() {
     setFixedSize(FormWidth, FormHeight);
     SetCaption(*VersionLabel, ToQString(VersionLine(ProgramFileVersion())));
     SetCaption(*TitleLabel, ToQString(title));
+    // A font taller than the box was drawn for pushes the version line down
+    // rather than under the title.
+    VersionLabel->move(VersionLabel->x(), std::max(48, TitleLabel->geometry().bottom() + 1));
     QIcon icon = QApplication::windowIcon();
     if (icon.isNull()) icon = QIcon(QStringLiteral(":/quorvel/about/quorvel.png"));
     ApplicationIconImage->setPixmap(icon.pixmap(32, 32));
