@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QStyle>
 #include <QVBoxLayout>
@@ -23,6 +24,16 @@ QLabel* NewLabel(const QString& Caption, QWidget* Buddy, QWidget* Parent) {
     if (Buddy != nullptr) label->setBuddy(Buddy);
     return label;
 }
+
+// Shows every character of a password box as "*".
+class TAsteriskStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint Hint, const QStyleOption* Option, const QWidget* Widget,
+                  QStyleHintReturn* Return) const override {
+        if (Hint == SH_LineEdit_PasswordCharacter) return '*';
+        return QProxyStyle::styleHint(Hint, Option, Widget, Return);
+    }
+};
 
 QPushButton* NewButton(const QString& Caption, QStyle::StandardPixmap Icon, QWidget* Parent) {
     auto* button = new QPushButton(Parent->style()->standardIcon(Icon), Caption, Parent);
@@ -44,6 +55,9 @@ TAccountInfomationForm::TAccountInfomationForm(QWidget* Owner)
     // Only direct input in the port box, no input method.
     ServerPortEdit->setAttribute(Qt::WA_InputMethodEnabled, false);
     PasswordEdit->setEchoMode(QLineEdit::Password);
+    auto* asterisks = new TAsteriskStyle;
+    asterisks->setParent(PasswordEdit);
+    PasswordEdit->setStyle(asterisks);
     ServerNameEdit->setMinimumWidth(181);
     ServerPortEdit->setFixedWidth(EditWidthForDigits(*ServerPortEdit, 5, 41));
     UserIDEdit->setMinimumWidth(121);

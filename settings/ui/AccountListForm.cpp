@@ -264,8 +264,10 @@ void TAccountListForm::setVisible(bool Visible) {
 }
 
 void TAccountListForm::keyPressEvent(QKeyEvent* Event) {
-    // There is no cancel button; Esc does not close the list.
-    if (Event->key() == Qt::Key_Escape) {
+    // There is no cancel button; Esc does not close the list. Enter presses
+    // a button only while that button has the focus (it handles the key
+    // itself), never "閉じる" from the list.
+    if (Event->key() == Qt::Key_Escape || Event->key() == Qt::Key_Return || Event->key() == Qt::Key_Enter) {
         Event->accept();
         return;
     }

@@ -2,6 +2,7 @@
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
 #include <QTest>
 
 #include "settings/ui/AccountInfomationForm.h"
@@ -71,6 +72,7 @@ TEST_F(AccountInfomationFormTest, FieldsAndLook) {
     EXPECT_EQ(fields.UserID, "taro");
     EXPECT_EQ(fields.Password, "秘密");
     EXPECT_EQ(Form.PasswordEdit->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(Form.PasswordEdit->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter), '*');
     EXPECT_FALSE(Form.BitBtn3->isEnabled());
     EXPECT_TRUE(Form.BitBtn1->isDefault());
     EXPECT_EQ(Form.windowTitle(), QStringLiteral("Account Infomation"));

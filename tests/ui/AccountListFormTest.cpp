@@ -124,6 +124,7 @@ TEST_F(AccountListFormTest, ChangeEditsTheSelectedAccountAndKeepsItsState) {
         EXPECT_EQ(fields.Port, "110");
         EXPECT_EQ(fields.UserID, "taro");
         EXPECT_EQ(fields.Password, "abcde");
+        SaveScreenshot(edit, "account-change");
         edit.ServerNameEdit->setText(QStringLiteral("mail.example.jp"));
         edit.ServerPortEdit->setText(QStringLiteral("$3E3"));
         edit.PasswordEdit->setText(QStringLiteral("xy"));
@@ -175,7 +176,8 @@ TEST_F(AccountListFormTest, CloseButtonAcceptsTitleBarCloseRejectsBothCopyTicks)
         form.AccountListView->topLevelItem(0)->setCheckState(0, first ? Qt::Unchecked : Qt::Checked);
         WhenModal<TAccountListForm>([closeButton](TAccountListForm& list) {
             QTest::keyClick(&list, Qt::Key_Escape);
-            EXPECT_TRUE(list.isVisible());  // Esc does not close the list
+            QTest::keyClick(list.AccountListView, Qt::Key_Return);
+            EXPECT_TRUE(list.isVisible());  // neither Esc nor Enter closes the list
             if (closeButton) {
                 list.BitBtn1->click();
             } else {
