@@ -22,7 +22,6 @@ constexpr PathCase PathCases[] = {
     {"/opt/a\"b/quorvel", "\"/opt/a\\\\\"b/quorvel\""},
     {"/opt/back\\slash/quorvel", "\"/opt/back\\\\\\\\slash/quorvel\""},
     {"/opt/100%/quorvel", "/opt/100%%/quorvel"},
-    {"/opt/it's/quorvel", "\"/opt/it's/quorvel\""},
     {"/opt/メール/quorvel", "/opt/メール/quorvel"},
     {"/opt/(x86)/`q`", "\"/opt/(x86)/\\\\`q\\\\`\""},
 };
@@ -41,13 +40,6 @@ TEST(DesktopEntry, ExecHoldsTheProgramQuotedWhenItMustBe) {
     }
 }
 
-TEST(DesktopEntry, EntryIsAnApplicationNamedQuorvel) {
-    const std::string entry = AutostartEntryText("Quorvel", "/usr/bin/quorvel");
-    EXPECT_EQ(entry.rfind("[Desktop Entry]\n", 0), 0u);
-    EXPECT_EQ(DesktopEntryValue(entry, "Type"), "Application");
-    EXPECT_EQ(DesktopEntryValue(entry, "Name"), "Quorvel");
-}
-
 TEST(DesktopEntry, SplitsArgumentsAndRefusesBrokenQuoting) {
     const struct {
         const char* Exec;
@@ -57,7 +49,6 @@ TEST(DesktopEntry, SplitsArgumentsAndRefusesBrokenQuoting) {
         {"  /usr/bin/quorvel   --x  ", std::vector<std::string>{"/usr/bin/quorvel", "--x"}},
         {"\"/a b\" %U", std::vector<std::string>{"/a b", "%U"}},
         {"\"a\\\"b\"", std::vector<std::string>{"a\"b"}},
-        {"", std::vector<std::string>{}},
         {"\"/a b", std::nullopt},
         {"\"a\\qb\"", std::nullopt},
         {"\"a\"b", std::nullopt},
@@ -86,13 +77,11 @@ TEST(DesktopEntry, StartsOnlyThisProgramWithoutArgumentsWhileSwitchedOn) {
         {"[Desktop Entry]\nExec=/home/taro/bin/quorvel\n", true},
         {"[Desktop Entry]\nExec=/HOME/Taro/bin/QUORVEL\n", true},
         {"[Desktop Entry]\nExec=\"/home/taro/bin/quorvel\"\n", true},
-        {"[Desktop Entry]\nExec=/home/taro/bin/quorvel\nHidden=false\n", true},
         {"[Desktop Entry]\nExec=/home/taro/bin/quorvel\nHidden=true\n", false},
         {"[Desktop Entry]\nExec=/home/taro/bin/quorvel\nX-GNOME-Autostart-enabled=false\n", false},
         {"[Desktop Entry]\nExec=/home/taro/bin/quorvel --now\n", false},
         {"[Desktop Entry]\nExec=/home/taro/bin/quorvel %U\n", false},
         {"[Desktop Entry]\nExec=/opt/quorvel/quorvel\n", false},
-        {"[Desktop Entry]\nExec=quorvel\n", false},
         {"[Desktop Entry]\nExec=\"/home/taro/bin/quorvel\n", false},
         {"[Desktop Entry]\nName=Quorvel\n", false},
         {"Exec=/home/taro/bin/quorvel\n", false},
@@ -101,15 +90,8 @@ TEST(DesktopEntry, StartsOnlyThisProgramWithoutArgumentsWhileSwitchedOn) {
     for (const auto& c : cases) EXPECT_EQ(AutostartEntryStarts(c.Entry, program), c.Starts) << c.Entry;
 }
 
-TEST(DesktopEntry, StringValuesRoundTrip) {
-    for (const char* text : {"plain", " leading blank", "a\\b", "tab\there", "new\nline", "cr\rx", "\\s"}) {
-        EXPECT_EQ(UnescapeStringValue(EscapeStringValue(text)), text);
-    }
-}
-
 TEST(DesktopEntry, Utf8Check) {
-    EXPECT_TRUE(IsValidUtf8("/opt/メール/quorvel"));
-    EXPECT_TRUE(IsValidUtf8("\xF0\x9F\x93\xAE"));
+    EXPECT_TRUE(IsValidUtf8("/opt/メール/\xF0\x9F\x93\xAE"));
     for (const char* bad : {"\xFF", "\xC0\xAF", "\xE3\x83", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\x80"}) {
         EXPECT_FALSE(IsValidUtf8(bad)) << bad;
     }

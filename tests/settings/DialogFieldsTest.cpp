@@ -7,55 +7,36 @@
 
 using namespace quorvel;
 
-TEST(PortFromText, AcceptsIntegersThatNameAPort) {
-    const struct {
-        const char* Text;
-        std::optional<std::int32_t> Port;
-    } cases[] = {
-        {"110", 110},   {" 110", 110}, {"+110", 110}, {"$6E", 110}, {"0x6E", 110}, {"1", 1},
-        {"65535", 65535}, {"", {}},    {"1 2", {}},   {"110 ", {}}, {"abc", {}},   {"0", {}},
-        {"-1", {}},     {"70000", {}}, {"65536", {}}, {"x6E", {}},  {"12345678901", {}}, {"$FFFFFFFF", {}},
+TEST(DialogFields, PortsAreIntegersFrom1To65535) {
+    const std::pair<const char*, std::optional<std::int32_t>> cases[] = {
+        {"110", 110}, {" 110", 110}, {"+110", 110}, {"$6E", 110},  {"0x6E", 110},        {"1", 1},
+        {"65535", 65535}, {"", {}},  {"1 2", {}},   {"110 ", {}},  {"abc", {}},          {"0", {}},
+        {"-1", {}},   {"70000", {}}, {"x6E", {}},   {"12345678901", {}}, {"$FFFFFFFF", {}},
     };
-    for (const auto& c : cases) EXPECT_EQ(PortFromText(c.Text), c.Port) << '"' << c.Text << '"';
+    for (const auto& [text, port] : cases) EXPECT_EQ(PortFromText(text), port) << '"' << text << '"';
 }
 
-TEST(IntervalMinutesFromText, AcceptsMinutesWhosePeriodFits32Bits) {
-    const struct {
-        const char* Text;
-        std::optional<std::uint32_t> Minutes;
-    } cases[] = {
-        {"5", 5u},    {"0", 0u},    {"-0", 0u}, {"71582", 71582u}, {"$A", 10u}, {" 10", 10u},
-        {"-1", {}},   {"71583", {}}, {"abc", {}}, {"5 ", {}},       {"", {}},    {"4294967296", {}},
+TEST(DialogFields, IntervalsAreMinutesWhosePeriodFits32Bits) {
+    const std::pair<const char*, std::optional<std::uint32_t>> cases[] = {
+        {"5", 5u},  {"0", 0u},     {"-0", 0u},  {"71582", 71582u}, {"$A", 10u}, {" 10", 10u},
+        {"-1", {}}, {"71583", {}}, {"abc", {}}, {"5 ", {}},        {"", {}},    {"4294967296", {}},
     };
-    for (const auto& c : cases) EXPECT_EQ(IntervalMinutesFromText(c.Text), c.Minutes) << '"' << c.Text << '"';
+    for (const auto& [text, minutes] : cases) EXPECT_EQ(IntervalMinutesFromText(text), minutes) << text;
 }
 
-TEST(AccountFields, NewAccountIsFilledUserPortPasswordServer) {
-    const std::vector<TFieldText> expected = {{TAccountField::UserID, ""},
-                                              {TAccountField::Port, "110"},
-                                              {TAccountField::Password, ""},
-                                              {TAccountField::ServerName, ""}};
-    EXPECT_EQ(FieldsForNewAccount(), expected);
+TEST(DialogFields, FillOrderForNewAndExistingAccounts) {
+    using F = TAccountField;
+    EXPECT_EQ(FieldsForNewAccount(),
+              (std::vector<TFieldText>{{F::UserID, ""}, {F::Port, "110"}, {F::Password, ""}, {F::ServerName, ""}}));
+    const TAccount account{"pop.example.jp", 995, "秘密", "taro", true, 0};
+    EXPECT_EQ(FieldsForAccount(account), (std::vector<TFieldText>{{F::ServerName, "pop.example.jp"},
+                                                                   {F::Port, "995"},
+                                                                   {F::UserID, "taro"},
+                                                                   {F::Password, "秘密"}}));
 }
 
-TEST(AccountFields, ExistingAccountIsFilledServerPortUserPassword) {
-    TAccount account;
-    account.Host = "pop.example.jp";
-    account.Port = 995;
-    account.UserID = "taro";
-    account.Password = "秘密";
-    const std::vector<TFieldText> expected = {{TAccountField::ServerName, "pop.example.jp"},
-                                              {TAccountField::Port, "995"},
-                                              {TAccountField::UserID, "taro"},
-                                              {TAccountField::Password, "秘密"}};
-    EXPECT_EQ(FieldsForAccount(account), expected);
-}
-
-TEST(AccountFields, ConfirmedTextsGoInAsTypedAndABadPortKeepsTheOldOne) {
-    TAccount account;
-    account.Port = 110;
-    account.Enabled = true;
-    account.LastCount = 3;
+TEST(DialogFields, ConfirmedTextsGoInAsTypedAndABadPortKeepsTheOldOne) {
+    TAccount account{"", 110, "", "", true, 3};
     ApplyAccountFields(account, {" host ", "$3E3", "user", "pass"});
     EXPECT_EQ(account.Host, " host ");
     EXPECT_EQ(account.Port, 995);
@@ -68,10 +49,7 @@ TEST(AccountFields, ConfirmedTextsGoInAsTypedAndABadPortKeepsTheOldOne) {
 }
 
 TEST(AccountListText, RowShowsOneAsteriskPerPasswordByte) {
-    TAccount account;
-    account.Host = "pop.example.jp";
-    account.Port = 110;
-    account.UserID = "taro";
+    TAccount account{"pop.example.jp", 110, "", "taro", false, 0};
     for (const auto& [password, mask] : {std::pair{"", ""}, {"abcde", "*****"}, {"秘密", "******"}}) {
         account.Password = password;
         EXPECT_EQ(AccountRowTexts(account), (TAccountRowTexts{"pop.example.jp", "110", "taro", mask}));
@@ -80,19 +58,12 @@ TEST(AccountListText, RowShowsOneAsteriskPerPasswordByte) {
 
 TEST(AccountListText, DeleteQuestionNamesTheAccount) {
     const struct {
-        const char* UserID;
-        const char* Host;
-        const char* Question;
+        const char *UserID, *Host, *Question;
     } cases[] = {
         {"taro", "pop.example.jp", "\"taro@pop.example.jp\" を削除してよろしいですか？"},
         {"", "", "名称なし を削除してよろしいですか？"},
         {"", "pop.example.jp", "\"@pop.example.jp\" を削除してよろしいですか？"},
         {"taro", "", "\"taro@\" を削除してよろしいですか？"},
     };
-    for (const auto& c : cases) {
-        TAccount account;
-        account.UserID = c.UserID;
-        account.Host = c.Host;
-        EXPECT_EQ(DeleteAccountQuestion(account), c.Question);
-    }
+    for (const auto& c : cases) EXPECT_EQ(DeleteAccountQuestion(TAccount{c.Host, 0, "", c.UserID, false, 0}), c.Question);
 }

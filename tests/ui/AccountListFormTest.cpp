@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QHeaderView>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -19,23 +18,14 @@ namespace {
 class AccountListFormTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        Add("pop.example.jp", 110, "taro", "abcde", true);
-        Add("", 995, "", "秘密", false);
+        Accounts.Add() = TAccount{"pop.example.jp", 110, "abcde", "taro", true, 0};
+        Accounts.Add() = TAccount{"", 995, "秘密", "", false, 0};
     }
-    TAccount& Add(const char* Host, std::int32_t Port, const char* UserID, const char* Password, bool Enabled) {
-        TAccount& account = Accounts.Add();
-        account.Host = Host;
-        account.Port = Port;
-        account.UserID = UserID;
-        account.Password = Password;
-        account.Enabled = Enabled;
-        return account;
-    }
-    QStringList Row(TAccountListForm& Form, int Index) {
+    static QStringList Row(TAccountListForm& Form, int Index) {
         const QTreeWidgetItem* row = Form.AccountListView->topLevelItem(Index);
         return {row->text(0), row->text(1), row->text(2), row->text(3)};
     }
-    void Select(TAccountListForm& Form, int Index) {
+    static void Select(TAccountListForm& Form, int Index) {
         Form.AccountListView->setCurrentItem(Form.AccountListView->topLevelItem(Index));
     }
 
@@ -69,14 +59,10 @@ TEST_F(AccountListFormTest, ChangeAndDeleteNeedASelectedRow) {
     TAccounts none;
     TAccountListForm form(nullptr, none);
     EXPECT_TRUE(form.BitBtn2->isEnabled());
-    EXPECT_FALSE(form.BitBtn3->isEnabled());
-    EXPECT_FALSE(form.BitBtn4->isEnabled());
+    EXPECT_FALSE(form.BitBtn3->isEnabled() || form.BitBtn4->isEnabled());
     form.SetAccounts(Accounts);
     Select(form, 1);
-    EXPECT_TRUE(form.BitBtn3->isEnabled());
-    EXPECT_TRUE(form.BitBtn4->isEnabled());
-    form.AccountListView->clearSelection();
-    EXPECT_FALSE(form.ChangeAccountAction->isEnabled());
+    EXPECT_TRUE(form.BitBtn3->isEnabled() && form.BitBtn4->isEnabled());
 }
 
 TEST_F(AccountListFormTest, AddWithTheDefaultsAppendsATickedAccount) {
@@ -97,21 +83,6 @@ TEST_F(AccountListFormTest, AddWithTheDefaultsAppendsATickedAccount) {
     EXPECT_EQ(form.AccountListView->topLevelItem(2)->checkState(0), Qt::Checked);
     form.BitBtn1->click();
     EXPECT_TRUE(added.Enabled);
-}
-
-TEST_F(AccountListFormTest, AnAddThatIsCancelledAddsNothing) {
-    TBeepCounter beeps;
-    TAccountListForm form(nullptr, Accounts);
-    WhenModal<TAccountInfomationForm>([](TAccountInfomationForm& edit) {
-        edit.ServerPortEdit->setText(QStringLiteral("70000"));
-        edit.BitBtn1->click();
-        EXPECT_TRUE(edit.isVisible());
-        edit.BitBtn2->click();
-    });
-    form.AddAccountAction->trigger();
-    EXPECT_EQ(beeps.Count, 1);
-    EXPECT_EQ(Accounts.Count(), 2);
-    EXPECT_EQ(form.AccountListView->topLevelItemCount(), 2);
 }
 
 TEST_F(AccountListFormTest, ChangeEditsTheSelectedAccountAndKeepsItsState) {

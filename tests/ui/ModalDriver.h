@@ -12,9 +12,9 @@
 
 #include "settings/ui/DialogSupport.h"
 
-// Acts on the next modal window of class T once it is shown, from inside its
-// modal loop. A window that never comes within five seconds fails the test,
-// and any modal window still open then is closed, so no test hangs.
+// Acts on the next modal window of class T from inside its modal loop. One
+// that does not come within five seconds fails the test and whatever modal
+// window is open is closed, so no test hangs.
 template <typename T>
 void WhenModal(std::function<void(T&)> Action) {
     auto timer = std::make_shared<QTimer>();
@@ -41,8 +41,7 @@ public:
     int Count = 0;
 };
 
-// Saves a picture of Window as <name>.png when QUORVEL_SCREENSHOT_DIR names a
-// folder.
+// Saves Window as <Name>.png into the folder QUORVEL_SCREENSHOT_DIR, if set.
 inline void SaveScreenshot(QWidget& Window, const char* Name) {
     const QString folder = qEnvironmentVariable("QUORVEL_SCREENSHOT_DIR");
     if (folder.isEmpty()) return;

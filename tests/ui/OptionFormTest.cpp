@@ -48,12 +48,9 @@ TEST(OptionForm, FilledFromTheCaller) {
     EXPECT_TRUE(form.RunAtStartup());
     form.RunOnStartupCheckBox->click();
     EXPECT_FALSE(form.RunAtStartup());
-    EXPECT_EQ(form.RunOnStartupCheckBox->text(), QStringLiteral("ログオン時にこのプログラムを実行する(&R)"));
     EXPECT_FALSE(form.HelpBitBtn->isEnabled());
-    EXPECT_EQ(form.windowTitle(), QStringLiteral("オプション"));
     EXPECT_GE(form.width(), 330);
     EXPECT_GE(form.height(), 123);
-    form.SetRunAtStartup(true);
     form.show();
     SaveScreenshot(form, "options");
 }
