@@ -35,8 +35,16 @@ fs::path ConfigFolder() {
 
 std::string RunningProgramPath() {
     std::error_code error;
-    const fs::path program = fs::read_symlink("/proc/self/exe", error);
-    return error ? std::string() : program.string();
+    std::string program = fs::read_symlink("/proc/self/exe", error).string();
+    if (error) return {};
+    // A program replaced by an update while it runs reads as "<path> (deleted)";
+    // the entry should start the new file at the same path.
+    constexpr std::string_view deleted = " (deleted)";
+    if (program.ends_with(deleted)) {
+        const std::string replaced = program.substr(0, program.size() - deleted.size());
+        if (fs::exists(replaced, error)) program = replaced;
+    }
+    return program;
 }
 
 }  // namespace

@@ -8,7 +8,6 @@
 #include <QTimer>
 #include <QWidget>
 #include <functional>
-#include <memory>
 
 #include "settings/ui/DialogSupport.h"
 
@@ -17,15 +16,18 @@
 // window is open is closed, so no test hangs.
 template <typename T>
 void WhenModal(std::function<void(T&)> Action) {
-    auto timer = std::make_shared<QTimer>();
-    auto clock = std::make_shared<QElapsedTimer>();
-    clock->start();
-    QObject::connect(timer.get(), &QTimer::timeout, [timer, clock, Action] {
+    // Owned by the application, so it goes at the latest with it.
+    auto* timer = new QTimer(qApp);
+    QElapsedTimer clock;
+    clock.start();
+    QObject::connect(timer, &QTimer::timeout, [timer, clock, Action] {
         if (auto* window = qobject_cast<T*>(QApplication::activeModalWidget()); window && window->isVisible()) {
             timer->stop();
+            timer->deleteLater();
             Action(*window);
-        } else if (clock->elapsed() > 5000) {
+        } else if (clock.elapsed() > 5000) {
             timer->stop();
+            timer->deleteLater();
             ADD_FAILURE() << "no modal " << T::staticMetaObject.className() << " came";
             if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
         }

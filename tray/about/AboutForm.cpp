@@ -47,6 +47,11 @@ TAboutForm::TAboutForm(QWidget* Owner)
       FOpenLink([](const QUrl& Link) { QDesktopServices::openUrl(Link); }) {
     // The box is drawn for a 12-pixel font; its picture does not grow.
     setFont(WithPixelSize(font(), 12, false));
+    // The texts stand on the box's own light picture, so they stay dark
+    // whatever colours the desktop uses.
+    QPalette colours = palette();
+    colours.setColor(QPalette::WindowText, Qt::black);
+    setPalette(colours);
 
     CopyrightLabel = NewLabel(this, 12, 164);
     CopyrightLabel->setFont(WithPixelSize(font(), 12, true));
