@@ -6,7 +6,8 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libcanberra-dev libglib2.0-dev
-  libgtest-dev
+  libgtest-dev desktop-file-utils
+  fonts-ipafont-gothic
   dovecot-core dovecot-pop3d curl
   libxcb1-dev
   xvfb trayer xdotool imagemagick dbus x11-utils

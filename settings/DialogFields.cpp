@@ -1,0 +1,48 @@
+#include "settings/DialogFields.h"
+
+#include "core/IntegerText.h"
+#include "settings/Settings.h"
+
+namespace quorvel {
+
+std::optional<std::int32_t> PortFromText(std::string_view Text) {
+    std::int32_t value = 0;
+    if (!IsIntegerText(Text) || !TryStrToInt(Text, value)) return std::nullopt;
+    if (value < MinPortNo || value > MaxPortNo) return std::nullopt;
+    return value;
+}
+
+std::optional<std::uint32_t> IntervalMinutesFromText(std::string_view Text) {
+    std::int32_t value = 0;
+    if (!IsIntegerText(Text) || !TryStrToInt(Text, value)) return std::nullopt;
+    if (value < 0 || static_cast<std::uint32_t>(value) > MaxIntervalMinutes) return std::nullopt;
+    return static_cast<std::uint32_t>(value);
+}
+
+std::vector<TFieldText> FieldsForNewAccount() {
+    return {
+        {TAccountField::UserID, ""},
+        {TAccountField::Port, std::to_string(DefaultPortNo)},
+        {TAccountField::Password, ""},
+        {TAccountField::ServerName, ""},
+    };
+}
+
+std::vector<TFieldText> FieldsForAccount(const TAccount& Account) {
+    return {
+        {TAccountField::ServerName, Account.Host},
+        {TAccountField::Port, std::to_string(Account.Port)},
+        {TAccountField::UserID, Account.UserID},
+        {TAccountField::Password, Account.Password},
+    };
+}
+
+void ApplyAccountFields(TAccount& Account, const TAccountFields& Fields) {
+    Account.Host = Fields.ServerName;
+    std::int32_t port = 0;
+    if (TryStrToInt(Fields.Port, port)) Account.Port = port;
+    Account.UserID = Fields.UserID;
+    Account.Password = Fields.Password;
+}
+
+}  // namespace quorvel

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "settings/Account.h"
+
+namespace quorvel {
+
+// The lowest and highest TCP port an account may name.
+inline constexpr std::int32_t MinPortNo = 1;
+inline constexpr std::int32_t MaxPortNo = 65535;
+
+// The port that a port box's text names, when the text is an integer (see
+// IsIntegerText) within MinPortNo .. MaxPortNo; nothing otherwise.
+std::optional<std::int32_t> PortFromText(std::string_view Text);
+
+// The check interval that an interval box's text names, when the text is an
+// integer within 0 .. MaxIntervalMinutes; nothing otherwise.
+std::optional<std::uint32_t> IntervalMinutesFromText(std::string_view Text);
+
+// The four boxes of the account edit dialog.
+enum class TAccountField { ServerName, Port, UserID, Password };
+
+struct TFieldText {
+    TAccountField Field;
+    std::string Text;
+    bool operator==(const TFieldText&) const = default;
+};
+
+// What the account list fills into the edit dialog, in the order it fills
+// it: for a new account user ID "", port "110", password "", server name "".
+std::vector<TFieldText> FieldsForNewAccount();
+// For an existing one: server name, port in decimal, user ID, password.
+std::vector<TFieldText> FieldsForAccount(const TAccount& Account);
+
+// The edit dialog's texts after OK.
+struct TAccountFields {
+    std::string ServerName;
+    std::string Port;
+    std::string UserID;
+    std::string Password;
+};
+
+// Copies confirmed texts into Account: Host and UserID and Password as typed;
+// Port when its text is a 32-bit integer, otherwise Port keeps its value.
+void ApplyAccountFields(TAccount& Account, const TAccountFields& Fields);
+
+}  // namespace quorvel

@@ -1,0 +1,277 @@
+#include "settings/ui/AccountListForm.h"
+
+#include <QAction>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <exception>
+
+#include "app/ErrorReport.h"
+#include "settings/AccountListText.h"
+#include "settings/ui/AccountInfomationForm.h"
+#include "settings/ui/DialogSupport.h"
+
+namespace quorvel {
+
+namespace {
+
+constexpr int MinimumWidth = 320;
+constexpr int MinimumHeight = 200;
+constexpr int AccountRole = Qt::UserRole;
+
+struct TColumn {
+    const char* Header;
+    int Width;
+    Qt::Alignment Alignment;
+};
+constexpr TColumn Columns[] = {
+    {"Server name", 120, Qt::AlignLeft},
+    {"Port", 35, Qt::AlignRight},
+    {"UserID", 70, Qt::AlignLeft},
+    {"Password", 70, Qt::AlignLeft},
+};
+
+// Runs a handler the event loop called, so that no exception reaches it.
+template <typename Handler>
+void Guarded(Handler handler) {
+    try {
+        handler();
+    } catch (const std::exception& error) {
+        ShowErrorReport(error.what());
+    }
+}
+
+QPushButton* NewButton(const QString& Caption, QWidget* Parent) {
+    auto* button = new QPushButton(Caption, Parent);
+    button->setMinimumSize(75, 25);
+    return button;
+}
+
+// Lets the button run the action and follow its enabled state.
+void Bind(QPushButton* Button, QAction* Action) {
+    Button->setEnabled(Action->isEnabled());
+    QObject::connect(Button, &QPushButton::clicked, Action, &QAction::trigger);
+    QObject::connect(Action, &QAction::enabledChanged, Button, &QPushButton::setEnabled);
+}
+
+}  // namespace
+
+TAccountListForm::TAccountListForm(QWidget* Owner, TAccounts& Accounts)
+    : QDialog(Owner), FAccounts(&Accounts) {
+    setWindowTitle(QStringLiteral("Accounts"));
+    setSizeGripEnabled(true);
+
+    AccountListView = new QTreeWidget(this);
+    AccountListView->setRootIsDecorated(false);
+    AccountListView->setItemsExpandable(false);
+    AccountListView->setUniformRowHeights(true);
+    AccountListView->setSelectionMode(QAbstractItemView::SingleSelection);
+    AccountListView->setSelectionBehavior(QAbstractItemView::SelectRows);
+    AccountListView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    AccountListView->setAllColumnsShowFocus(true);
+    AccountListView->setColumnCount(static_cast<int>(std::size(Columns)));
+    auto* header = new QTreeWidgetItem;
+    for (int i = 0; i < static_cast<int>(std::size(Columns)); ++i) {
+        header->setText(i, QString::fromLatin1(Columns[i].Header));
+        header->setTextAlignment(i, Columns[i].Alignment | Qt::AlignVCenter);
+    }
+    AccountListView->setHeaderItem(header);
+    AccountListView->header()->setStretchLastSection(false);
+    AccountListView->header()->setSectionsMovable(false);
+    const QFontMetrics headerFont = AccountListView->header()->fontMetrics();
+    for (int i = 0; i < static_cast<int>(std::size(Columns)); ++i) {
+        // A header caption is never cut, whatever the font.
+        const int needed = headerFont.horizontalAdvance(QString::fromLatin1(Columns[i].Header)) + 16;
+        AccountListView->setColumnWidth(i, std::max(Columns[i].Width, needed));
+    }
+
+    AddAccountAction = new QAction(QStringLiteral("追加"), this);
+    ChangeAccountAction = new QAction(QStringLiteral("変更"), this);
+    DeleteAccountAction = new QAction(QStringLiteral("削除"), this);
+    connect(AddAccountAction, &QAction::triggered, this, [this] { Guarded([this] { AddAccountActionExecute(); }); });
+    connect(ChangeAccountAction, &QAction::triggered, this,
+            [this] { Guarded([this] { ChangeAccountActionExecute(); }); });
+    connect(DeleteAccountAction, &QAction::triggered, this,
+            [this] { Guarded([this] { DeleteAccountActionExecute(); }); });
+
+    BitBtn1 = NewButton(QStringLiteral("閉じる"), this);
+    BitBtn2 = NewButton(QStringLiteral("追加"), this);
+    BitBtn3 = NewButton(QStringLiteral("変更"), this);
+    BitBtn4 = NewButton(QStringLiteral("削除"), this);
+    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
+    Bind(BitBtn2, AddAccountAction);
+    Bind(BitBtn3, ChangeAccountAction);
+    Bind(BitBtn4, DeleteAccountAction);
+
+    // Selection and check box changes; text changes do no harm.
+    connect(AccountListView, &QTreeWidget::itemSelectionChanged, this, [this] { UpdateActionStates(); });
+    connect(AccountListView, &QTreeWidget::itemChanged, this, [this] { UpdateActionStates(); });
+
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(1);
+    buttons->addWidget(BitBtn2);
+    buttons->addWidget(BitBtn3);
+    buttons->addWidget(BitBtn4);
+    buttons->addStretch(1);
+    buttons->addWidget(BitBtn1);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(AccountListView, 1);
+    layout->addLayout(buttons);
+
+    setTabOrder(AccountListView, BitBtn1);
+    setTabOrder(BitBtn1, BitBtn2);
+    setTabOrder(BitBtn2, BitBtn3);
+    setTabOrder(BitBtn3, BitBtn4);
+
+    int columnsWidth = 2 * AccountListView->frameWidth();
+    for (int i = 0; i < AccountListView->columnCount(); ++i) columnsWidth += AccountListView->columnWidth(i);
+    setMinimumSize(minimumSizeHint().expandedTo(QSize(MinimumWidth, MinimumHeight)));
+    resize(minimumSize().expandedTo(QSize(columnsWidth, 0)));
+
+    UpdateActionStates();
+    SetAccounts(Accounts);
+}
+
+void TAccountListForm::SetAccounts(TAccounts& Accounts) {
+    FAccounts = &Accounts;
+    AccountListView->clear();
+    for (std::int32_t i = 0; i < Accounts.Count(); ++i) {
+        // A row that cannot be made is left out.
+        try {
+            AddRow(Accounts.Items(i));
+        } catch (const std::exception&) {
+        }
+    }
+    UpdateActionStates();
+}
+
+QTreeWidgetItem* TAccountListForm::AddRow(TAccount& Account) {
+    auto* row = new QTreeWidgetItem;
+    row->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+    row->setCheckState(0, Account.Enabled ? Qt::Checked : Qt::Unchecked);
+    for (int i = 0; i < static_cast<int>(std::size(Columns)); ++i) {
+        row->setTextAlignment(i, Columns[i].Alignment | Qt::AlignVCenter);
+    }
+    ShowRowTexts(*row, Account);
+    row->setData(0, AccountRole, QVariant::fromValue(reinterpret_cast<quintptr>(&Account)));
+    AccountListView->addTopLevelItem(row);
+    return row;
+}
+
+void TAccountListForm::ShowRowTexts(QTreeWidgetItem& Row, const TAccount& Account) {
+    const TAccountRowTexts texts = AccountRowTexts(Account);
+    Row.setText(0, ToQString(texts.Host));
+    Row.setText(1, ToQString(texts.Port));
+    Row.setText(2, ToQString(texts.UserID));
+    Row.setText(3, ToQString(texts.Password));
+}
+
+QTreeWidgetItem* TAccountListForm::SelectedRow() const {
+    const QList<QTreeWidgetItem*> selected = AccountListView->selectedItems();
+    return selected.isEmpty() ? nullptr : selected.front();
+}
+
+TAccount* TAccountListForm::RowAccount(const QTreeWidgetItem& Row) const {
+    auto* account = reinterpret_cast<TAccount*>(Row.data(0, AccountRole).value<quintptr>());
+    if (account == nullptr || FAccounts->IndexOf(*account) < 0) return nullptr;
+    return account;
+}
+
+void TAccountListForm::UpdateActionStates() {
+    const bool selected = SelectedRow() != nullptr;
+    AddAccountAction->setEnabled(true);
+    ChangeAccountAction->setEnabled(selected);
+    DeleteAccountAction->setEnabled(selected);
+}
+
+void TAccountListForm::AddAccountActionExecute() {
+    TAccountInfomationForm form(this);
+    form.Fill(FieldsForNewAccount());
+    if (form.exec() != QDialog::Accepted) return;
+    TAccount& account = FAccounts->Add();
+    QTreeWidgetItem* row = nullptr;
+    try {
+        ApplyAccountFields(account, form.Fields());
+        row = AddRow(account);
+        row->setCheckState(0, Qt::Checked);
+    } catch (const std::exception&) {
+        // A half-made account does not stay.
+        delete row;
+        FAccounts->Remove(account);
+    }
+}
+
+void TAccountListForm::ChangeAccountActionExecute() {
+    QTreeWidgetItem* row = SelectedRow();
+    if (row == nullptr) return;
+    TAccount* account = RowAccount(*row);
+    if (account == nullptr) return;
+    TAccountInfomationForm form(this);
+    form.Fill(FieldsForAccount(*account));
+    if (form.exec() != QDialog::Accepted) return;
+    // The account may have gone while the dialog was open.
+    account = RowAccount(*row);
+    if (account == nullptr) return;
+    ApplyAccountFields(*account, form.Fields());
+    ShowRowTexts(*row, *account);
+}
+
+void TAccountListForm::DeleteAccountActionExecute() {
+    QTreeWidgetItem* row = SelectedRow();
+    if (row == nullptr) return;
+    const TAccount* account = RowAccount(*row);
+    if (account == nullptr) return;
+    QMessageBox box(QMessageBox::Question, QStringLiteral("確認"), ToQString(DeleteAccountQuestion(*account)),
+                    QMessageBox::NoButton, this);
+    QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    QPushButton* cancel = box.addButton(QStringLiteral("キャンセル"), QMessageBox::RejectRole);
+    box.setDefaultButton(ok);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (box.clickedButton() != ok) return;
+    account = RowAccount(*row);
+    if (account != nullptr) FAccounts->Remove(*account);
+    delete row;
+    // As in the list before: no row is selected after a delete.
+    AccountListView->clearSelection();
+    UpdateActionStates();
+}
+
+void TAccountListForm::FormClose() {
+    for (int i = 0; i < AccountListView->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem& row = *AccountListView->topLevelItem(i);
+        TAccount* account = RowAccount(row);
+        if (account == nullptr) continue;
+        const bool ticked = row.checkState(0) == Qt::Checked;
+        if (account->Enabled != ticked) account->Enabled = ticked;
+    }
+}
+
+void TAccountListForm::done(int Result) {
+    FormClose();
+    QDialog::done(Result);
+}
+
+void TAccountListForm::setVisible(bool Visible) {
+    if (Visible && !testAttribute(Qt::WA_Moved)) CenterOnScreen(*this);
+    QDialog::setVisible(Visible);
+}
+
+void TAccountListForm::keyPressEvent(QKeyEvent* Event) {
+    // There is no cancel button; Esc does not close the list. Enter presses
+    // a button only while that button has the focus (it handles the key
+    // itself), never "閉じる" from the list.
+    if (Event->key() == Qt::Key_Escape || Event->key() == Qt::Key_Return || Event->key() == Qt::Key_Enter) {
+        Event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(Event);
+}
+
+}  // namespace quorvel

@@ -1,0 +1,98 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTest>
+#include <vector>
+
+#include "tray/AboutText.h"
+#include "tray/about/AboutForm.h"
+#include "tray/about/LinkLabel.h"
+#include "tests/ui/ModalDriver.h"
+
+using namespace quorvel;
+
+namespace {
+
+void Press(QWidget& Widget, QPoint At, QEvent::Type Type, Qt::MouseButtons Buttons) {
+    QMouseEvent event(Type, QPointF(At), QPointF(Widget.mapToGlobal(At)), Qt::LeftButton, Buttons, Qt::NoModifier);
+    QApplication::sendEvent(&Widget, &event);
+}
+
+// Drags from At by (30, 20) on Widget; the window is looked at afterwards.
+void Drag(QWidget& Widget, QPoint At) {
+    Press(Widget, At, QEvent::MouseButtonPress, Qt::LeftButton);
+    Press(Widget, At + QPoint(30, 20), QEvent::MouseMove, Qt::LeftButton);
+    Press(Widget, At + QPoint(30, 20), QEvent::MouseButtonRelease, Qt::NoButton);
+}
+
+}  // namespace
+
+TEST(AboutForm, ShowsTheProgramsTextsWithinTheBox) {
+    TAboutForm1 form(nullptr);
+    EXPECT_EQ(form.VersionLabel->text(), QStringLiteral(QUORVEL_EXPECTED_VERSION_LINE));
+    EXPECT_EQ(form.TitleLabel->text().toStdString(),
+              ApplicationTitle(QCoreApplication::applicationFilePath().toStdString()));
+    EXPECT_EQ(form.windowTitle(), form.TitleLabel->text() + QStringLiteral("のバージョン情報"));
+    EXPECT_EQ(form.size(), QSize(320, 240));
+    EXPECT_TRUE(form.windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_TRUE(form.windowFlags() & Qt::WindowStaysOnTopHint);
+    for (QLabel* label : {form.CopyrightLabel, form.TitleLabel, form.VersionLabel, form.SubTitleLabel,
+                          static_cast<QLabel*>(form.Label1), static_cast<QLabel*>(form.HPUrlLinkLabel)}) {
+        EXPECT_LE(label->geometry().right(), 318) << label->text().toStdString();
+        EXPECT_FALSE(label->geometry().intersects(form.OkButton->geometry())) << label->text().toStdString();
+    }
+    EXPECT_FALSE(form.TitleLabel->geometry().intersects(form.VersionLabel->geometry()));
+}
+
+TEST(AboutForm, PaintsARaisedFrameOverThePicture) {
+    TAboutForm1 form(nullptr);
+    form.show();
+    const QImage picture = form.grab().toImage();
+    SaveScreenshot(form, "about");
+    const QColor light = form.palette().color(QPalette::Light);
+    const QColor dark = form.palette().color(QPalette::Dark);
+    ASSERT_NE(light, dark);
+    EXPECT_EQ(picture.pixel(0, 239), light.rgb());
+    EXPECT_EQ(picture.pixel(0, 0), light.rgb());
+    EXPECT_EQ(picture.pixel(160, 0), light.rgb());
+    EXPECT_EQ(picture.pixel(319, 0), dark.rgb());
+    EXPECT_EQ(picture.pixel(319, 239), dark.rgb());
+    EXPECT_EQ(picture.pixel(160, 239), dark.rgb());
+}
+
+TEST(AboutForm, LinksOpenTheirOwnText) {
+    TAboutForm1 form(nullptr);
+    std::vector<QUrl> opened;
+    form.SetLinkOpener([&](const QUrl& link) { opened.push_back(link); });
+    form.show();
+    QTest::mouseClick(form.Label1, Qt::LeftButton);
+    QTest::mouseClick(form.HPUrlLinkLabel, Qt::LeftButton);
+    ASSERT_EQ(opened.size(), 2u);
+    EXPECT_EQ(opened[0].toString(), form.Label1->text());
+    EXPECT_EQ(opened[1].toString(), form.HPUrlLinkLabel->text());
+}
+
+TEST(AboutForm, EnterClosesEscDoesNot) {
+    TAboutForm1 form(nullptr);
+    WhenModal<TAboutForm1>([](TAboutForm1& about) {
+        QTest::keyClick(&about, Qt::Key_Escape);
+        EXPECT_TRUE(about.isVisible());
+        QTest::keyClick(&about, Qt::Key_Return);
+    });
+    EXPECT_EQ(form.exec(), QDialog::Accepted);
+}
+
+TEST(AboutForm, DraggingTheBackgroundMovesTheWindowButNotALabel) {
+    TAboutForm1 form(nullptr);
+    form.show();
+    const QPoint start = form.pos();
+    Drag(*form.TitleLabel, QPoint(2, 2));
+    EXPECT_EQ(form.pos(), start);
+    Drag(*form.Label1, QPoint(2, 2));
+    EXPECT_EQ(form.pos(), start);
+    Drag(form, QPoint(200, 120));
+    EXPECT_EQ(form.pos(), start + QPoint(30, 20));
+}

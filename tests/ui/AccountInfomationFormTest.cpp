@@ -1,0 +1,73 @@
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStyle>
+#include <QTest>
+
+#include "settings/ui/AccountInfomationForm.h"
+#include "tests/ui/ModalDriver.h"
+
+using namespace quorvel;
+
+namespace {
+
+class AccountInfomationFormTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Form.Fill(FieldsForNewAccount());
+        Form.show();
+        Form.ServerNameEdit->setFocus();
+    }
+    TBeepCounter Beeps;
+    TAccountInfomationForm Form{nullptr};
+};
+
+}  // namespace
+
+TEST_F(AccountInfomationFormTest, RefusesPortsThatAreNotOneTo65535) {
+    for (const char* port : {"", "1 2", "110 ", "abc", "0", "70000", "-1", "12345678901"}) {
+        Form.ServerPortEdit->setText(QString::fromUtf8(port));
+        Form.ServerNameEdit->setFocus();
+        const int beeps = Beeps.Count;
+        Form.BitBtn1->click();
+        EXPECT_TRUE(Form.isVisible()) << port;
+        EXPECT_EQ(Beeps.Count, beeps + 1) << port;
+        EXPECT_EQ(Form.focusWidget(), Form.ServerPortEdit) << port;
+        }
+}
+
+TEST_F(AccountInfomationFormTest, AcceptsPortTexts) {
+    SaveScreenshot(Form, "account-edit");
+    for (const char* port : {"110", " 110", "+110", "$6E", "0x6E", "1", "65535"}) {
+        Form.show();
+        Form.ServerPortEdit->setText(QString::fromUtf8(port));
+        Form.BitBtn1->click();
+        EXPECT_FALSE(Form.isVisible()) << port;
+        EXPECT_EQ(Form.result(), QDialog::Accepted) << port;
+    }
+    EXPECT_EQ(Beeps.Count, 0);
+}
+
+TEST_F(AccountInfomationFormTest, CancelEscAndCloseNeverCheck) {
+    Form.ServerPortEdit->setText(QStringLiteral("abc"));
+    Form.BitBtn2->click();
+    EXPECT_EQ(Form.result(), QDialog::Rejected);
+    Form.show();
+    QTest::keyClick(&Form, Qt::Key_Escape);
+    EXPECT_FALSE(Form.isVisible());
+    EXPECT_EQ(Form.result(), QDialog::Rejected);
+    Form.show();
+    Form.close();
+    EXPECT_EQ(Form.result(), QDialog::Rejected);
+    EXPECT_EQ(Beeps.Count, 0);
+}
+
+TEST_F(AccountInfomationFormTest, Look) {
+    EXPECT_EQ(Form.PasswordEdit->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(Form.PasswordEdit->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter), '*');
+    EXPECT_FALSE(Form.BitBtn3->isEnabled());
+    EXPECT_TRUE(Form.BitBtn1->isDefault());
+    EXPECT_GE(Form.width(), 290);
+    EXPECT_GE(Form.height(), 139);
+}

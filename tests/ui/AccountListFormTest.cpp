@@ -1,0 +1,162 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+
+#include "settings/ui/AccountInfomationForm.h"
+#include "settings/ui/AccountListForm.h"
+#include "tests/ui/ModalDriver.h"
+
+using namespace quorvel;
+
+namespace {
+
+class AccountListFormTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Accounts.Add() = TAccount{"pop.example.jp", 110, "abcde", "taro", true, 0};
+        Accounts.Add() = TAccount{"", 995, "秘密", "", false, 0};
+    }
+    static QStringList Row(TAccountListForm& Form, int Index) {
+        const QTreeWidgetItem* row = Form.AccountListView->topLevelItem(Index);
+        return {row->text(0), row->text(1), row->text(2), row->text(3)};
+    }
+    static void Select(TAccountListForm& Form, int Index) {
+        Form.AccountListView->setCurrentItem(Form.AccountListView->topLevelItem(Index));
+    }
+
+    TAccounts Accounts;
+};
+
+}  // namespace
+
+TEST_F(AccountListFormTest, ShowsOneRowPerAccount) {
+    TAccountListForm form(nullptr, Accounts);
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("Accounts"));
+    const QTreeWidgetItem* header = form.AccountListView->headerItem();
+    EXPECT_EQ(QStringList({header->text(0), header->text(1), header->text(2), header->text(3)}),
+              QStringList({"Server name", "Port", "UserID", "Password"}));
+    const int widths[] = {120, 35, 70, 70};
+    for (int i = 0; i < 4; ++i) EXPECT_GE(form.AccountListView->columnWidth(i), widths[i]);
+    ASSERT_EQ(form.AccountListView->topLevelItemCount(), 2);
+    EXPECT_EQ(Row(form, 0), QStringList({"pop.example.jp", "110", "taro", "*****"}));
+    EXPECT_EQ(Row(form, 1), QStringList({"", "995", "", "******"}));
+    EXPECT_EQ(form.AccountListView->topLevelItem(0)->checkState(0), Qt::Checked);
+    EXPECT_EQ(form.AccountListView->topLevelItem(1)->checkState(0), Qt::Unchecked);
+    EXPECT_TRUE(form.AccountListView->topLevelItem(0)->textAlignment(1) & Qt::AlignRight);
+    EXPECT_GE(form.width(), 320);
+    EXPECT_GE(form.height(), 200);
+    Select(form, 0);
+    form.show();
+    SaveScreenshot(form, "account-list");
+}
+
+TEST_F(AccountListFormTest, ChangeAndDeleteNeedASelectedRow) {
+    TAccounts none;
+    TAccountListForm form(nullptr, none);
+    EXPECT_TRUE(form.BitBtn2->isEnabled());
+    EXPECT_FALSE(form.BitBtn3->isEnabled() || form.BitBtn4->isEnabled());
+    form.SetAccounts(Accounts);
+    Select(form, 1);
+    EXPECT_TRUE(form.BitBtn3->isEnabled() && form.BitBtn4->isEnabled());
+}
+
+TEST_F(AccountListFormTest, AddWithTheDefaultsAppendsATickedAccount) {
+    TAccountListForm form(nullptr, Accounts);
+    WhenModal<TAccountInfomationForm>([](TAccountInfomationForm& edit) {
+        EXPECT_EQ(edit.Fields().Port, "110");
+        EXPECT_EQ(edit.Fields().ServerName, "");
+        SaveScreenshot(edit, "account-add");
+        edit.BitBtn1->click();
+    });
+    form.BitBtn2->click();
+    ASSERT_EQ(Accounts.Count(), 3);
+    const TAccount& added = Accounts.Items(2);
+    EXPECT_EQ(added.Host, "");
+    EXPECT_EQ(added.Port, 110);
+    EXPECT_FALSE(added.Enabled);  // until the list closes
+    EXPECT_EQ(Row(form, 2), QStringList({"", "110", "", ""}));
+    EXPECT_EQ(form.AccountListView->topLevelItem(2)->checkState(0), Qt::Checked);
+    form.BitBtn1->click();
+    EXPECT_TRUE(added.Enabled);
+}
+
+TEST_F(AccountListFormTest, ChangeEditsTheSelectedAccountAndKeepsItsState) {
+    Accounts.Items(0).LastCount = 4;
+    TAccountListForm form(nullptr, Accounts);
+    Select(form, 0);
+    WhenModal<TAccountInfomationForm>([](TAccountInfomationForm& edit) {
+        const TAccountFields fields = edit.Fields();
+        EXPECT_EQ(fields.ServerName, "pop.example.jp");
+        EXPECT_EQ(fields.Port, "110");
+        EXPECT_EQ(fields.UserID, "taro");
+        EXPECT_EQ(fields.Password, "abcde");
+        SaveScreenshot(edit, "account-change");
+        edit.ServerNameEdit->setText(QStringLiteral("mail.example.jp"));
+        edit.ServerPortEdit->setText(QStringLiteral("$3E3"));
+        edit.PasswordEdit->setText(QStringLiteral("xy"));
+        edit.BitBtn1->click();
+    });
+    form.BitBtn3->click();
+    const TAccount& changed = Accounts.Items(0);
+    EXPECT_EQ(changed.Host, "mail.example.jp");
+    EXPECT_EQ(changed.Port, 995);
+    EXPECT_EQ(changed.Password, "xy");
+    EXPECT_EQ(changed.LastCount, 4);
+    EXPECT_EQ(Row(form, 0), QStringList({"mail.example.jp", "995", "taro", "**"}));
+    EXPECT_EQ(form.AccountListView->topLevelItem(0)->checkState(0), Qt::Checked);
+}
+
+TEST_F(AccountListFormTest, DeleteAsksFirstAndCancelChangesNothing) {
+    TAccountListForm form(nullptr, Accounts);
+    Select(form, 0);
+    WhenModal<QMessageBox>([](QMessageBox& box) {
+        EXPECT_EQ(box.windowTitle(), QStringLiteral("確認"));
+        EXPECT_EQ(box.text(), QStringLiteral("\"taro@pop.example.jp\" を削除してよろしいですか？"));
+        EXPECT_EQ(box.icon(), QMessageBox::Question);
+        EXPECT_EQ(box.defaultButton()->text(), QStringLiteral("OK"));
+        ASSERT_NE(box.escapeButton(), nullptr);
+        EXPECT_EQ(box.escapeButton()->text(), QStringLiteral("キャンセル"));
+        SaveScreenshot(box, "delete-question");
+        QTest::keyClick(&box, Qt::Key_Escape);
+    });
+    form.BitBtn4->click();
+    EXPECT_EQ(Accounts.Count(), 2);
+    EXPECT_EQ(form.AccountListView->topLevelItemCount(), 2);
+
+    Select(form, 1);
+    WhenModal<QMessageBox>([](QMessageBox& box) {
+        EXPECT_EQ(box.text(), QStringLiteral("名称なし を削除してよろしいですか？"));
+        box.defaultButton()->click();
+    });
+    form.BitBtn4->click();
+    ASSERT_EQ(Accounts.Count(), 1);
+    EXPECT_EQ(Accounts.Items(0).Host, "pop.example.jp");
+    EXPECT_EQ(form.AccountListView->topLevelItemCount(), 1);
+    EXPECT_FALSE(form.BitBtn4->isEnabled());
+}
+
+TEST_F(AccountListFormTest, CloseButtonAcceptsTitleBarCloseRejectsBothCopyTicks) {
+    for (const bool closeButton : {true, false}) {
+        TAccountListForm form(nullptr, Accounts);
+        const bool first = Accounts.Items(0).Enabled;
+        form.AccountListView->topLevelItem(0)->setCheckState(0, first ? Qt::Unchecked : Qt::Checked);
+        WhenModal<TAccountListForm>([closeButton](TAccountListForm& list) {
+            QTest::keyClick(&list, Qt::Key_Escape);
+            QTest::keyClick(list.AccountListView, Qt::Key_Return);
+            EXPECT_TRUE(list.isVisible());  // neither Esc nor Enter closes the list
+            if (closeButton) {
+                list.BitBtn1->click();
+            } else {
+                list.close();
+            }
+        });
+        EXPECT_EQ(form.exec(), closeButton ? QDialog::Accepted : QDialog::Rejected);
+        EXPECT_EQ(Accounts.Items(0).Enabled, !first);
+        EXPECT_FALSE(Accounts.Items(1).Enabled);
+    }
+}

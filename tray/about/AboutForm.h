@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QUrl>
+#include <functional>
+
+#include "tray/about/BackgroundForm.h"
+
+class QKeyEvent;
+class QLabel;
+class QMouseEvent;
+class QPushButton;
+
+namespace quorvel {
+
+class TLinkLabel;
+
+// The About box: a borderless 320 x 240 window over its background picture
+// with a one-pixel raised frame, the program's icon, title and version, a
+// subtitle, a copyright line, a mail link and a home-page link. It stays on
+// top, opens centred, moves when its background is dragged and closes with
+// "OK" (Enter); Esc does not close it.
+class TAboutForm : public TBackgroundForm {
+    Q_OBJECT
+
+public:
+    explicit TAboutForm(QWidget* Owner);
+
+    // How a clicked link is opened; QDesktopServices::openUrl unless replaced.
+    void SetLinkOpener(std::function<void(const QUrl&)> Opener);
+
+    void setVisible(bool Visible) override;
+
+    QLabel* CopyrightLabel;
+    TLinkLabel* Label1;          // the mail link
+    TLinkLabel* HPUrlLinkLabel;  // the home-page link
+    QLabel* Image1;
+    QLabel* SubTitleLabel;
+    QLabel* TitleLabel;
+    QLabel* ApplicationIconImage;
+    QLabel* VersionLabel;
+    QPushButton* OkButton;
+
+protected:
+    void FormPaint(QPainter& Canvas) override;
+    void mousePressEvent(QMouseEvent* Event) override;
+    void mouseMoveEvent(QMouseEvent* Event) override;
+    void mouseReleaseEvent(QMouseEvent* Event) override;
+    void keyPressEvent(QKeyEvent* Event) override;
+    // Sets a label's text and lets it take the room the text needs.
+    static void SetCaption(QLabel& Label, const QString& Text);
+
+private:
+    void FormCreate();
+    void LabelClick(const QLabel& Label);
+
+    std::function<void(const QUrl&)> FOpenLink;
+    bool FDragging = false;
+    QPoint FDragOffset;
+};
+
+// The About box the program shows, with the program's own texts.
+class TAboutForm1 : public TAboutForm {
+    Q_OBJECT
+
+public:
+    explicit TAboutForm1(QWidget* Owner);
+};
+
+}  // namespace quorvel
