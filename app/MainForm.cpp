@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <exception>
 
+#include "app/AccountCheck.h"
 #include "app/EntryPoint.h"
 #include "app/ErrorReport.h"
 #include "app/QtEventLoop.h"
@@ -76,7 +77,11 @@ void TMainForm::CreateActions() {
         auto* action = new QAction(MakeMenuQIcon(row.Image), QString::fromUtf8(row.Caption), this);
         action->setIconVisibleInMenu(true);
         const auto handler = row.Handler;
-        QObject::connect(action, &QAction::triggered, this, [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
+        // Queued: a panel's menu click arrives as a D-Bus call that must be
+        // answered at once, not after the check or dialog it starts.
+        QObject::connect(
+            action, &QAction::triggered, this, [this, handler] { Guarded([this, handler] { (this->*handler)(); }); },
+            Qt::QueuedConnection);
         *row.Target = action;
     }
 }

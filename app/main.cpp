@@ -2,35 +2,31 @@
 #include <QApplication>
 #include <cstdio>
 #include <exception>
+#include <string>
 
+#include "app/DisplayCheck.h"
 #include "app/ErrorReport.h"
 #include "app/InstanceGuard.h"
+#include "app/MainForm.h"
 #include "app/QtEventLoop.h"
 #include "app/UnixSignals.h"
-#include "settings/Account.h"
-#include "settings/RegistryStore.h"
-#include "settings/Settings.h"
 
 namespace {
 
 int RunProgram(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvel"));
+    QApplication::setDesktopFileName(QStringLiteral("quorvel"));
     QApplication::setQuitOnLastWindowClosed(false);
 
     quorvel::UnixSignals endOnSignal([] { QApplication::quit(); });
     quorvel::QtEventLoop loop([](const std::string& message) { quorvel::ShowErrorReport(message); });
 
-    quorvel::TAccounts accounts;
-    std::uint32_t timerPeriodMs = 0;
-    try {
-        quorvel::RegistryStore store(quorvel::RegistryStore::DefaultPath());
-        quorvel::LoadSettings(store, accounts, timerPeriodMs);
-    } catch (const std::exception& error) {
-        quorvel::ShowErrorReport(error.what());
-    }
-
-    return QApplication::exec();
+    // The first check runs while the main window is made, before the loop.
+    quorvel::TMainForm mainForm(loop);
+    if (mainForm.CloseRequested()) return 0;
+    QApplication::exec();
+    return 0;
 }
 
 }  // namespace
@@ -39,6 +35,13 @@ int main(int argc, char** argv) {
     // One copy per user: a second start ends at once, silently.
     quorvel::InstanceGuard guard(quorvel::InstanceGuard::DefaultPath());
     if (!guard.Held() && !guard.Failed()) return 0;
+
+    std::string why;
+    if (!quorvel::DisplayReachable(why)) {
+        std::fprintf(stderr, "quorvel: %s; it needs a desktop to show its tray icon (quorvel-check checks without one)\n",
+                     why.c_str());
+        return 1;
+    }
     try {
         RunProgram(argc, argv);
     } catch (const std::exception& error) {

@@ -1,5 +1,7 @@
 #include "tray/QtTrayShell.h"
 
+#include <QTimer>
+
 #include <QCoreApplication>
 #include <QCursor>
 #include <QGuiApplication>
@@ -116,8 +118,15 @@ void QtTrayShell::OnActivated(QSystemTrayIcon::ActivationReason Reason) {
     }
 }
 
+// The click is handled from the event loop, not inside Qt's activation
+// signal: on a StatusNotifierItem host that signal comes from the panel's
+// D-Bus call, which must get its answer at once, not after a whole check.
 // An event handler may destroy the icon, or this shell, in between.
 void QtTrayShell::Deliver(std::int32_t First, std::int32_t Second) {
+    QTimer::singleShot(0, this, [this, First, Second] { DeliverNow(First, Second); });
+}
+
+void QtTrayShell::DeliverNow(std::int32_t First, std::int32_t Second) {
     const QPointer<QtTrayShell> self(this);
     for (std::int32_t message : {First, Second}) {
         if (!self || !FWindow) return;

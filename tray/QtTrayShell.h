@@ -57,6 +57,7 @@ private:
     void OnHostAppeared();
     void OnActivated(QSystemTrayIcon::ActivationReason Reason);
     void Deliver(std::int32_t First, std::int32_t Second);
+    void DeliverNow(std::int32_t First, std::int32_t Second);
 
     std::function<void(const std::string&)> FReporter;
     ITrayWindow* FWindow = nullptr;

@@ -61,6 +61,7 @@ QProcessEnvironment DesktopSession::Environment() const {
     environment.insert("QT_QPA_PLATFORM", "xcb");
     environment.remove("WAYLAND_DISPLAY");
     environment.remove("XDG_CURRENT_DESKTOP");
+    environment.insert(FExtra);
     return environment;
 }
 

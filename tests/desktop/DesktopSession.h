@@ -31,6 +31,9 @@ public:
     // The environment for programs on this desktop (DISPLAY, the bus, xcb).
     QProcessEnvironment Environment() const;
 
+    // Adds Name=Value to the environment of programs started from now on.
+    void SetEnvironment(const QString& Name, const QString& Value) { FExtra.insert(Name, Value); }
+
     // Starts Program on this desktop; the session owns the process.
     QProcess* Start(const QString& Program, const QStringList& Arguments = {});
     // Kills a process the session started (SIGKILL) and waits for it.
@@ -55,6 +58,7 @@ private:
     QString FSkipReason;
     QString FDisplay;
     QString FBusAddress;
+    QProcessEnvironment FExtra;
     std::vector<std::unique_ptr<QProcess>> FProcesses;
 };
 

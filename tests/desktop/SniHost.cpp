@@ -50,6 +50,7 @@ SniMenuEntry ReadLayout(const QDBusArgument& Argument) {
     }
     Argument.endArray();
     Argument.endStructure();
+    entry.Id = id;
     entry.Label = properties.value("label").toString();
     entry.Enabled = properties.value("enabled", true).toBool();
     entry.Separator = properties.value("type").toString() == "separator";
@@ -131,6 +132,13 @@ std::vector<SniMenuEntry> SniHost::ReadMenu(const QString& Item) const {
     const QDBusMessage reply = FBus.call(call, QDBus::Block, 5000);
     if (reply.arguments().size() < 2) return {};
     return ReadLayout(reply.arguments().at(1).value<QDBusArgument>()).Children;
+}
+
+void SniHost::ClickMenu(const QString& Item, int Id) const {
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(ServiceOf(Item), ReadItem(Item).MenuPath, "com.canonical.dbusmenu", "Event");
+    call << Id << QStringLiteral("clicked") << QVariant::fromValue(QDBusVariant(QVariant(0))) << 0u;
+    FBus.call(call, QDBus::Block, 5000);
 }
 
 void SniHost::Activate(const QString& Item, int X, int Y) const {

@@ -12,6 +12,7 @@ namespace quorvel {
 
 // One entry of an item's menu as a panel reads it over com.canonical.dbusmenu.
 struct SniMenuEntry {
+    int Id = 0;
     QString Label;       // as exported, mnemonic marked with "_"
     bool Enabled = true;
     bool Separator = false;
@@ -52,6 +53,8 @@ public:
     // The panel's left click and right click on an item.
     void Activate(const QString& Item, int X = 10, int Y = 10) const;
     void ContextMenu(const QString& Item, int X = 10, int Y = 10) const;
+    // The panel's click on the menu entry Id of an item's menu.
+    void ClickMenu(const QString& Item, int Id) const;
 
     QStringList RegisteredStatusNotifierItems() const { return Items(); }
     bool IsStatusNotifierHostRegistered() const { return true; }

@@ -1,0 +1,299 @@
+// The tray program end to end, as a user meets it: the real quorvel on a
+// private X display and session bus, read and clicked the way a panel does
+// (a StatusNotifierItem host, or a real XEmbed tray), checking a real Dovecot.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QStandardPaths>
+#include <algorithm>
+#include <memory>
+#include <set>
+
+#include "settings/Account.h"
+#include "settings/RegistryStore.h"
+#include "settings/Settings.h"
+#include "tests/desktop/DesktopSession.h"
+#include "tests/desktop/SniHost.h"
+#include "tests/pop3server/DovecotServer.h"
+#include "tests/pop3server/LoopbackLineClient.h"
+#include "tests/support/TempFolder.h"
+#include "tray/Animation.h"
+#include "tray/ImageList.h"
+#include "tray/PanelImage.h"
+
+namespace quorvel {
+namespace {
+
+constexpr int AppearMs = 15000;
+const QString StatusTip = QStringLiteral("Quorvel - ");
+
+QImage ToImage(const TPicture16& Picture) {
+    const TPanelImage panel = RenderForPanel(Picture, 16);
+    QImage image(16, 16, QImage::Format_ARGB32);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) image.setPixel(x, y, panel.At(x, y));
+    return image;
+}
+
+// The 16 x 16 picture a panel would draw for an item.
+QImage Shown(const SniItemState& State) {
+    for (const QImage& image : State.IconPixmaps)
+        if (image.width() == 16) return image.convertToFormat(QImage::Format_ARGB32);
+    return {};
+}
+
+int CountOf(const std::string& Text, const std::string& Word) {
+    int n = 0;
+    for (auto at = Text.find(Word); at != std::string::npos; at = Text.find(Word, at + 1)) ++n;
+    return n;
+}
+
+class QuorvelDesktop : public ::testing::Test {
+protected:
+    void SetUp() override {
+        static int argc = 1;
+        static char name[] = "quorvel_desktop_tests";
+        static char* argv[] = {name, nullptr};
+        static QGuiApplication app(argc, argv);
+        Session = std::make_unique<DesktopSession>();
+        if (!Session->Ok()) GTEST_SKIP() << Session->SkipReason().toStdString();
+        for (const char* sub : {"config/Quorvel", "run", "data/applications"}) QDir().mkpath(Folder(sub));
+        QFile::setPermissions(Folder("run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        Session->SetEnvironment("XDG_CONFIG_HOME", Folder("config"));
+        Session->SetEnvironment("XDG_RUNTIME_DIR", Folder("run"));
+        Session->SetEnvironment("XDG_DATA_HOME", Folder("data"));
+    }
+
+    QString Folder(const char* Sub) const { return QString::fromStdString((Temp.Path() / Sub).string()); }
+    std::string SettingsFile() const { return (Temp.Path() / "config/Quorvel/registry.reg").string(); }
+
+    void Save(const DovecotServer& Server, std::initializer_list<std::pair<const char*, std::int32_t>> Rows) {
+        TAccounts accounts;
+        for (const auto& [user, port] : Rows) {
+            TAccount& account = accounts.Add();
+            account.Host = Server.Host();
+            account.Port = port ? port : Server.Port();
+            account.UserID = user;
+            account.Password = std::string(user) + "-pass";
+            account.Enabled = true;
+        }
+        RegistryStore store(SettingsFile());
+        SaveAccounts(store, accounts);
+    }
+
+    QProcess* StartQuorvel() { return Program = Session->Start(QUORVEL_PROGRAM); }
+
+    // The item whose tooltip starts with Tip, once there.
+    QString WaitForItem(SniHost& Host, const QString& Tip) {
+        QString found;
+        WaitUntil(
+            [&] {
+                for (const QString& item : Host.Items())
+                    if (Host.ReadItem(item).ToolTipTitle.startsWith(Tip)) found = item;
+                return !found.isEmpty();
+            },
+            AppearMs);
+        return found;
+    }
+    // Waits until the status item's tooltip is Tip (the end of a check).
+    bool WaitForStatus(SniHost& Host, const QString& Item, const QString& Tip) {
+        return WaitUntil([&] { return Host.ReadItem(Item).ToolTipTitle == Tip; }, AppearMs);
+    }
+    static int MenuId(const std::vector<SniMenuEntry>& Menu, const QString& Label) {
+        for (const SniMenuEntry& entry : Menu) {
+            if (entry.Label == Label) return entry.Id;
+            if (int id = MenuId(entry.Children, Label)) return id;
+        }
+        return 0;
+    }
+
+    TTempFolder Temp;
+    std::unique_ptr<DesktopSession> Session;
+    QProcess* Program = nullptr;
+};
+
+TEST_F(QuorvelDesktop, WithoutAccountsOnlyTheStatusIconAndItsMenuAndExitLeavesNoTrace) {
+    SniHost host(Session->BusAddress());
+    ASSERT_TRUE(host.Ok());
+    StartQuorvel();
+    const QString status = WaitForItem(host, "Quorvel - アカウントを設定してください");
+    ASSERT_FALSE(status.isEmpty());
+    EXPECT_EQ(Shown(host.ReadItem(status)), ToImage(ImageListPicture(9)));
+    EXPECT_EQ(host.Items().size(), 1);
+
+    const auto menu = host.ReadMenu(status);
+    QStringList labels;
+    for (const SniMenuEntry& entry : menu) labels << (entry.Separator ? QString("-") : entry.Label);
+    EXPECT_EQ(labels, QStringList({"メールチェック(_C)", "メーラーを開く(_M)", "-", "設定(_S)", "バージョン情報(_A)...",
+                                   "-", "終了(_X)"}));
+    ASSERT_EQ(menu.size(), 7u);
+    ASSERT_EQ(menu[3].Children.size(), 2u);
+    EXPECT_EQ(menu[3].Children[0].Label, "アカウントの設定(_A)...");
+    EXPECT_EQ(menu[3].Children[1].Label, "オプション(_O)...");
+
+    host.ClickMenu(status, MenuId(menu, "終了(_X)"));
+    ASSERT_TRUE(Program->waitForFinished(1000));
+    EXPECT_EQ(Program->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(Program->exitCode(), 0);
+    EXPECT_TRUE(WaitUntil([&] { return host.Items().isEmpty(); }, 2000));
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(SettingsFile())));  // nothing is written at exit
+}
+
+TEST_F(QuorvelDesktop, MailShowsTheLevelAndTheSummaryAndEveryClickChecksOnce) {
+    DovecotOptions options;
+    options.RawLog = true;
+    DovecotServer server({{"alice", "alice-pass", 3}}, options);
+    Save(server, {{"alice", 0}});
+    // The desktop's mail program: a test handler of mailto links.
+    const QString started = Folder("mail-started");
+    QFile handler(Folder("data/applications") + "/quorvel-test-mail.desktop");
+    ASSERT_TRUE(handler.open(QIODevice::WriteOnly));
+    handler.write(("[Desktop Entry]\nType=Application\nName=Test Mail\nExec=sh -c \"echo started >> " + started +
+                   "\"\nMimeType=x-scheme-handler/mailto;\n")
+                      .toUtf8());
+    handler.close();
+    QFile mimeapps(Folder("config") + "/mimeapps.list");
+    ASSERT_TRUE(mimeapps.open(QIODevice::WriteOnly));
+    mimeapps.write("[Default Applications]\nx-scheme-handler/mailto=quorvel-test-mail.desktop\n");
+    mimeapps.close();
+    QFile settingsBefore(QString::fromStdString(SettingsFile()));
+    ASSERT_TRUE(settingsBefore.open(QIODevice::ReadOnly));
+    const QByteArray stored = settingsBefore.readAll();
+
+    SniHost host(Session->BusAddress());
+    StartQuorvel();
+    const QString status = WaitForItem(host, "Quorvel - 監視中");
+    const QString mail = WaitForItem(host, "alice@");
+    ASSERT_FALSE(status.isEmpty());
+    ASSERT_FALSE(mail.isEmpty());
+    EXPECT_EQ(Shown(host.ReadItem(status)), ToImage(ImageListPicture(13)));
+    EXPECT_EQ(host.ReadItem(mail).ToolTipTitle, "alice@127.0.0.1 3通");
+    EXPECT_EQ(Shown(host.ReadItem(mail)), ToImage(ImageListPicture(8)));
+
+    auto checks = [&] { return CountOf(server.RawInput("alice"), "STAT\r\n"); };
+    ASSERT_TRUE(WaitUntil([&] { return checks() == 1; }, AppearMs));
+    host.Activate(status);
+    EXPECT_TRUE(WaitUntil([&] { return checks() == 2; }, AppearMs));
+    host.ClickMenu(status, MenuId(host.ReadMenu(status), "メールチェック(_C)"));
+    EXPECT_TRUE(WaitUntil([&] { return checks() == 3; }, AppearMs));
+    WaitUntil([] { return false; }, 500);
+    EXPECT_EQ(checks(), 3);
+
+    host.Activate(mail);
+    EXPECT_TRUE(WaitUntil([&] { return QFile::exists(started); }, AppearMs));
+
+    // Every account failing takes the new-mail icon away.
+    server.Stop();
+    host.Activate(status);
+    EXPECT_TRUE(WaitForStatus(host, status, "Quorvel - チェックできませんでした"));
+    EXPECT_TRUE(WaitUntil([&] { return host.Items().size() == 1; }, AppearMs));
+    EXPECT_EQ(Shown(host.ReadItem(status)), ToImage(ImageListPicture(9)));
+
+    host.ClickMenu(status, MenuId(host.ReadMenu(status), "終了(_X)"));
+    ASSERT_TRUE(Program->waitForFinished(1000));
+    EXPECT_EQ(Program->exitCode(), 0);
+    QFile settingsAfter(QString::fromStdString(SettingsFile()));
+    ASSERT_TRUE(settingsAfter.open(QIODevice::ReadOnly));
+    EXPECT_EQ(settingsAfter.readAll(), stored);
+}
+
+TEST_F(QuorvelDesktop, OneFailingAccountGivesTheFailureStateAndKeepsTheOthersSummary) {
+    DovecotServer server({{"alice", "alice-pass", 3}});
+    Save(server, {{"alice", 1}, {"alice", 0}});  // the first is refused
+    SniHost host(Session->BusAddress());
+    StartQuorvel();
+    const QString status = WaitForItem(host, "Quorvel - チェックできませんでした");
+    ASSERT_FALSE(status.isEmpty());
+    EXPECT_EQ(Shown(host.ReadItem(status)), ToImage(ImageListPicture(9)));
+    EXPECT_FALSE(WaitForItem(host, "alice@127.0.0.1 3通").isEmpty());
+}
+
+TEST_F(QuorvelDesktop, StartedBeforeThePanelItsIconAppearsWithThePanel) {
+    StartQuorvel();
+    WaitUntil([] { return false; }, 1500);
+    ASSERT_EQ(Program->state(), QProcess::Running);
+    SniHost host(Session->BusAddress());
+    EXPECT_FALSE(WaitForItem(host, StatusTip).isEmpty());
+}
+
+// The checking animation seen from outside: a check held open (Dovecot
+// delays log-ins after a refused one) turns the aerial with the bars of the
+// previous check, and a click meanwhile starts no second check.
+TEST_F(QuorvelDesktop, ACheckHeldOpenAnimatesWithThePreviousBars) {
+    DovecotOptions options;
+    options.RawLog = true;
+    DovecotServer server({{"alice", "alice-pass", 3}}, options);
+    Save(server, {{"alice", 0}});
+    SniHost host(Session->BusAddress());
+    StartQuorvel();
+    const QString status = WaitForItem(host, "Quorvel - 監視中");
+    ASSERT_FALSE(status.isEmpty());
+    // The level the first check found (its bars depend on the time it took).
+    int level = 1;
+    while (level <= 4 && Shown(host.ReadItem(status)) != ToImage(ImageListPicture(9 + level))) ++level;
+    ASSERT_LE(level, 4);
+
+    LoopbackLineClient refused;
+    const auto deadline = LoopbackLineClient::Clock::now() + std::chrono::seconds(5);
+    ASSERT_TRUE(refused.Connect(server.Host(), server.Port(), deadline));
+    std::string greeting;
+    refused.ReadLine(greeting, deadline);
+    refused.Exchange("USER alice", deadline);
+    refused.Exchange("PASS wrong", deadline);
+    refused.Close();
+
+    std::vector<QImage> frames;
+    TAnimationPlanes planes;
+    std::int32_t frame = 0;
+    for (int i = 0; i < 6; ++i) frames.push_back(ToImage(AnimationTick(planes, frame, level).Image));
+    std::set<int> seen;
+    bool foreign = false;
+    host.Activate(status);
+    ASSERT_TRUE(WaitForStatus(host, status, "Quorvel - チェック中..."));
+    host.Activate(status);  // during the check: nothing more
+    WaitUntil(
+        [&] {
+            const SniItemState state = host.ReadItem(status);
+            if (state.ToolTipTitle != "Quorvel - チェック中...") return true;
+            const auto at = std::find(frames.begin(), frames.end(), Shown(state));
+            if (at != frames.end()) {
+                seen.insert(static_cast<int>(at - frames.begin()));
+            } else if (Shown(state) != ToImage(ImageListPicture(9 + level))) {
+                foreign = true;
+            }
+            return false;
+        },
+        AppearMs);
+    EXPECT_GE(seen.size(), 3u);
+    EXPECT_FALSE(foreign);
+    EXPECT_TRUE(WaitForStatus(host, status, "Quorvel - 監視中"));
+    WaitUntil([] { return false; }, 500);
+    EXPECT_EQ(CountOf(server.RawInput("alice"), "STAT\r\n"), 2);
+}
+
+TEST_F(QuorvelDesktop, OnAnXEmbedTrayBothIconsDockAndAClickChecks) {
+    for (const char* tool : {"trayer", "xdotool", "import"})
+        if (QStandardPaths::findExecutable(tool).isEmpty()) GTEST_SKIP() << tool << " is not installed";
+    DovecotOptions options;
+    options.RawLog = true;
+    DovecotServer server({{"alice", "alice-pass", 3}}, options);
+    Save(server, {{"alice", 0}});
+    Session->StartXEmbedTray();
+    StartQuorvel();
+    ASSERT_TRUE(WaitUntil([&] { return Session->FindWindows("quorvel").size() == 2; }, AppearMs))
+        << Session->FindWindows("quorvel").join(' ').toStdString();
+    auto checks = [&] { return CountOf(server.RawInput("alice"), "STAT\r\n"); };
+    ASSERT_TRUE(WaitUntil([&] { return checks() == 1; }, AppearMs));
+    Session->Screenshot(QDir::temp().filePath("quorvel-program-xembed.png"));
+    // One of the two is the status icon: clicking both checks exactly once
+    // (the other opens the mail program, of which none is set up here).
+    for (const QString& window : Session->FindWindows("quorvel")) ASSERT_TRUE(Session->Click(window));
+    EXPECT_TRUE(WaitUntil([&] { return checks() == 2; }, AppearMs));
+    WaitUntil([] { return false; }, 500);
+    EXPECT_EQ(checks(), 2);
+}
+
+}  // namespace
+}  // namespace quorvel
