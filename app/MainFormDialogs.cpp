@@ -19,7 +19,7 @@ namespace {
 // Disables an action for as long as it lives.
 class ActionBusy {
 public:
-    explicit ActionBusy(QAction* Action) : Action(Action) { Action->setEnabled(false); }
+    explicit ActionBusy(QAction* Busy) : Action(Busy) { Action->setEnabled(false); }
     ~ActionBusy() { Action->setEnabled(true); }
     ActionBusy(const ActionBusy&) = delete;
     ActionBusy& operator=(const ActionBusy&) = delete;
