@@ -210,6 +210,58 @@ TEST_F(QuorvelDesktop, OneFailingAccountGivesTheFailureStateAndKeepsTheOthersSum
     EXPECT_FALSE(WaitForItem(host, "alice@127.0.0.1 3通").isEmpty());
 }
 
+// Each dialog action greys its own entry while its dialog is open; closing
+// the account list by the window manager writes nothing.
+TEST_F(QuorvelDesktop, DialogsOpenFromTheMenuAndGreyTheirEntryMeanwhile) {
+    if (QStandardPaths::findExecutable("xdotool").isEmpty()) GTEST_SKIP() << "xdotool is not installed";
+    SniHost host(Session->BusAddress());
+    StartQuorvel();
+    const QString status = WaitForItem(host, StatusTip + "アカウント");
+    ASSERT_FALSE(status.isEmpty());
+    struct Row {
+        const char* Entry;
+        const char* Title;
+        const char* Key;  // closes it; none: its "閉じる" button
+    };
+    for (const Row& row : {Row{"オプション(_O)...", "オプション", "Escape"},
+                           Row{"バージョン情報(_A)...", "quorvelのバージョン情報", "Return"},
+                           Row{"アカウントの設定(_A)...", "Accounts", nullptr}}) {
+        SCOPED_TRACE(row.Entry);
+        auto entryEnabled = [&] {
+            const auto menu = host.ReadMenu(status);
+            for (const SniMenuEntry& entry : menu) {
+                if (entry.Label == row.Entry) return entry.Enabled;
+                for (const SniMenuEntry& child : entry.Children)
+                    if (child.Label == row.Entry) return child.Enabled;
+            }
+            return true;
+        };
+        host.ClickMenu(status, MenuId(host.ReadMenu(status), row.Entry));
+        QString window;
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                window = Session->Run("xdotool", {"search", "--onlyvisible", "--name", row.Title}).trimmed();
+                return !window.isEmpty();
+            },
+            AppearMs));
+        EXPECT_TRUE(WaitUntil([&] { return !entryEnabled(); }, AppearMs));
+        Session->Screenshot(QDir::temp().filePath(QString("quorvel-dialog-%1.png").arg(row.Title)));
+        // Closed as each allows: the list by its "閉じる" button at the bottom
+        // right, which saves; options by Esc (cancel); About by Enter.
+        window = window.section('\n', 0, 0);
+        if (row.Key) {
+            Session->Run("xdotool", {"windowfocus", "--sync", window});
+            Session->Run("xdotool", {"key", row.Key});
+        } else {
+            const QRect place = Session->WindowGeometry(window);
+            Session->Run("xdotool", {"mousemove", QString::number(place.right() - 30),
+                                     QString::number(place.bottom() - 14), "click", "1"});
+        }
+        EXPECT_TRUE(WaitUntil([&] { return entryEnabled(); }, AppearMs));
+        EXPECT_EQ(QFile::exists(QString::fromStdString(SettingsFile())), row.Key == nullptr);
+    }
+}
+
 TEST_F(QuorvelDesktop, StartedBeforeThePanelItsIconAppearsWithThePanel) {
     StartQuorvel();
     WaitUntil([] { return false; }, 1500);

@@ -101,13 +101,15 @@ QStringList SniHost::Items() const {
     return live;
 }
 
+// Calls wait with the event loop running (BlockWithGui), as a panel does: the
+// item may ask this host something meanwhile (whether a host is registered).
 SniItemState SniHost::ReadItem(const QString& Item) const {
     SniItemState state;
     auto get = [&](const QString& Name) {
         QDBusMessage call = QDBusMessage::createMethodCall(ServiceOf(Item), PathOf(Item),
                                                            "org.freedesktop.DBus.Properties", "Get");
         call << ItemInterface << Name;
-        const QDBusMessage reply = FBus.call(call, QDBus::Block, 5000);
+        const QDBusMessage reply = FBus.call(call, QDBus::BlockWithGui, 5000);
         return reply.arguments().isEmpty() ? QVariant() : reply.arguments().at(0).value<QDBusVariant>().variant();
     };
     state.Status = get("Status").toString();
@@ -129,7 +131,7 @@ std::vector<SniMenuEntry> SniHost::ReadMenu(const QString& Item) const {
     const QString path = ReadItem(Item).MenuPath;
     QDBusMessage call = QDBusMessage::createMethodCall(ServiceOf(Item), path, "com.canonical.dbusmenu", "GetLayout");
     call << 0 << -1 << QStringList();
-    const QDBusMessage reply = FBus.call(call, QDBus::Block, 5000);
+    const QDBusMessage reply = FBus.call(call, QDBus::BlockWithGui, 5000);
     if (reply.arguments().size() < 2) return {};
     return ReadLayout(reply.arguments().at(1).value<QDBusArgument>()).Children;
 }
@@ -138,7 +140,7 @@ void SniHost::ClickMenu(const QString& Item, int Id) const {
     QDBusMessage call =
         QDBusMessage::createMethodCall(ServiceOf(Item), ReadItem(Item).MenuPath, "com.canonical.dbusmenu", "Event");
     call << Id << QStringLiteral("clicked") << QVariant::fromValue(QDBusVariant(QVariant(0))) << 0u;
-    FBus.call(call, QDBus::Block, 5000);
+    FBus.call(call, QDBus::BlockWithGui, 5000);
 }
 
 void SniHost::Activate(const QString& Item, int X, int Y) const {
