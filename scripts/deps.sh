@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libcanberra-dev libglib2.0-dev
-  libgtest-dev desktop-file-utils
+  libgtest-dev desktop-file-utils clang-format
   fonts-ipafont-gothic
   dovecot-core dovecot-pop3d curl
   libxcb1-dev

@@ -1,0 +1,118 @@
+// quorvel-idle-bench: what the tray program costs while it waits between
+// checks. Starts a private X display with an XEmbed tray, a Dovecot on
+// 127.0.0.1 and the built quorvel with one account, waits for its first
+// check, then watches it idle. Prints figures; nothing passes or fails.
+#include <QDir>
+#include <QGuiApplication>
+#include <QProcess>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+
+#include "settings/Account.h"
+#include "settings/RegistryStore.h"
+#include "settings/Settings.h"
+#include "tests/desktop/DesktopSession.h"
+#include "tests/pop3server/DovecotServer.h"
+#include "tests/support/TempFolder.h"
+
+namespace {
+
+struct Sample {
+    long RssKiB = 0;
+    double CpuSeconds = 0;
+    long Switches = 0;  // voluntary context switches of all threads: each is a wake-up
+};
+
+long StatusField(const std::filesystem::path& File, const std::string& Name) {
+    std::ifstream in(File);
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind(Name + ":", 0) == 0) return std::atol(line.c_str() + Name.size() + 1);
+    return 0;
+}
+
+Sample Measure(qint64 Pid) {
+    Sample sample;
+    const std::filesystem::path proc = "/proc/" + std::to_string(Pid);
+    sample.RssKiB = StatusField(proc / "status", "VmRSS");
+    std::ifstream stat(proc / "stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    std::istringstream fields(text.substr(text.rfind(')') + 2));
+    std::string field;
+    long utime = 0, stime = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i) {
+        if (i == 14) utime = std::atol(field.c_str());
+        if (i == 15) stime = std::atol(field.c_str());
+    }
+    sample.CpuSeconds = static_cast<double>(utime + stime) / static_cast<double>(::sysconf(_SC_CLK_TCK));
+    for (const auto& task : std::filesystem::directory_iterator(proc / "task"))
+        sample.Switches += StatusField(task.path() / "status", "voluntary_ctxt_switches");
+    return sample;
+}
+
+int CountOf(const std::string& Text, const std::string& Word) {
+    int n = 0;
+    for (auto at = Text.find(Word); at != std::string::npos; at = Text.find(Word, at + 1)) ++n;
+    return n;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int idleSeconds = argc > 1 ? std::atoi(argv[1]) : 600;
+    QGuiApplication app(argc, argv);
+    quorvel::DesktopSession session;
+    if (!session.Ok()) {
+        std::fprintf(stderr, "quorvel-idle-bench: %s\n", session.SkipReason().toStdString().c_str());
+        return 1;
+    }
+    quorvel::DovecotOptions options;
+    options.RawLog = true;
+    quorvel::DovecotServer server({{"alice", "alice-pass", 3}}, options);
+    TTempFolder temp;
+    for (const char* sub : {"config/Quorvel", "run"}) std::filesystem::create_directories(temp.Path() / sub);
+    std::filesystem::permissions(temp.Path() / "run", std::filesystem::perms::owner_all);
+    {
+        quorvel::TAccounts accounts;
+        quorvel::TAccount& account = accounts.Add();
+        account.Host = server.Host();
+        account.Port = server.Port();
+        account.UserID = "alice";
+        account.Password = "alice-pass";
+        account.Enabled = true;
+        quorvel::RegistryStore store(temp.Path() / "config/Quorvel/registry.reg");
+        quorvel::SaveAccounts(store, accounts);
+        quorvel::SaveInterval(store, 60 * 60000);  // no periodic check during the watch
+    }
+    session.SetEnvironment("XDG_CONFIG_HOME", QString::fromStdString((temp.Path() / "config").string()));
+    session.SetEnvironment("XDG_RUNTIME_DIR", QString::fromStdString((temp.Path() / "run").string()));
+    session.StartXEmbedTray();
+    QProcess* program = session.Start(QUORVEL_PROGRAM);
+    if (!quorvel::WaitUntil([&] { return CountOf(server.RawInput("alice"), "STAT\r\n") == 1; }, 20000)) {
+        std::fprintf(stderr, "quorvel-idle-bench: the first check did not happen\n");
+        return 1;
+    }
+    quorvel::WaitUntil([] { return false; }, 2000);  // let the start settle
+    const Sample start = Measure(program->processId());
+    std::printf("quorvel idle on an XEmbed tray after its first check (one account, interval 60 min)\n");
+    std::printf("    resident memory after the first check: %.1f MiB\n", static_cast<double>(start.RssKiB) / 1024);
+    std::printf("    CPU used up to then (start and first check): %.3f s\n", start.CpuSeconds);
+    std::fflush(stdout);
+    ::sleep(static_cast<unsigned>(idleSeconds));
+    const Sample end = Measure(program->processId());
+    std::printf("    over %d idle seconds:\n", idleSeconds);
+    std::printf("      CPU time: %.3f s (%.4f %% of one core)\n", end.CpuSeconds - start.CpuSeconds,
+                100.0 * (end.CpuSeconds - start.CpuSeconds) / idleSeconds);
+    std::printf("      wake-ups (voluntary context switches, all threads): %ld (%.2f per minute)\n",
+                end.Switches - start.Switches, 60.0 * static_cast<double>(end.Switches - start.Switches) / idleSeconds);
+    std::printf("      resident memory at the end: %.1f MiB\n", static_cast<double>(end.RssKiB) / 1024);
+    std::printf("      checks during the watch: %d (expected 0)\n", CountOf(server.RawInput("alice"), "STAT\r\n") - 1);
+    session.Kill(program);
+    return 0;
+}
