@@ -19,12 +19,18 @@ int RunProgram(int argc, char** argv) {
     QApplication::setDesktopFileName(QStringLiteral("quorvel"));
     QApplication::setQuitOnLastWindowClosed(false);
 
-    quorvel::UnixSignals endOnSignal([] { QApplication::quit(); });
+    // A signal during the start-up check comes before the main loop runs,
+    // when quitting the loop would be lost: it is remembered as well.
+    bool endRequested = false;
+    quorvel::UnixSignals endOnSignal([&endRequested] {
+        endRequested = true;
+        QApplication::quit();
+    });
     quorvel::QtEventLoop loop([](const std::string& message) { quorvel::ShowErrorReport(message); });
 
     // The first check runs while the main window is made, before the loop.
     quorvel::TMainForm mainForm(loop);
-    if (mainForm.CloseRequested()) return 0;
+    if (mainForm.CloseRequested() || endRequested) return 0;
     QApplication::exec();
     return 0;
 }
