@@ -305,6 +305,10 @@ TEST_F(QuorvelDesktop, ACheckHeldOpenAnimatesWithThePreviousBars) {
     host.Activate(status);
     ASSERT_TRUE(WaitForStatus(host, status, "Quorvel - チェック中..."));
     host.Activate(status);  // during the check: nothing more
+    const auto menu = host.ReadMenu(status);
+    ASSERT_FALSE(menu.empty());
+    EXPECT_EQ(menu[0].Label, "メールチェック(_C)");
+    EXPECT_FALSE(menu[0].Enabled);  // greyed while the check runs
     WaitUntil(
         [&] {
             const SniItemState state = host.ReadItem(status);
