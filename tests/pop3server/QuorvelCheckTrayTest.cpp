@@ -4,7 +4,6 @@
 #include <stdlib.h>
 
 #include <filesystem>
-#include <regex>
 #include <string>
 
 #include "settings/Account.h"
@@ -49,9 +48,12 @@ TEST(QuorvelCheckTray, PrintsTheHintTheLevelAndTheSummary) {
     DovecotServer server({{"alice", "a-pass", 3}, {"bob", "b-pass", 0}, {"carol", "c-pass", 12}});
     const auto ok = RunTray(server, {{"alice", "a-pass", 0}, {"bob", "b-pass", 0}, {"carol", "c-pass", 0}});
     EXPECT_EQ(ok.ExitStatus, 0);
-    EXPECT_TRUE(std::regex_match(ok.Output, std::regex("Quorvel - 監視中\nlevel: [1-4]\n"
-                                                       "alice@127\\.0\\.0\\.1 3通\ncarol@127\\.0\\.0\\.1 12通\n")))
-        << ok.Output;
+    // The level depends on how fast the server answered: any of 1 to 4.
+    const std::string head = "Quorvel - 監視中\nlevel: ";
+    ASSERT_EQ(ok.Output.substr(0, head.size()), head);
+    const char level = ok.Output.at(head.size());
+    EXPECT_TRUE(level >= '1' && level <= '4') << ok.Output;
+    EXPECT_EQ(ok.Output.substr(head.size() + 1), "\nalice@127.0.0.1 3通\ncarol@127.0.0.1 12通\n");
 
     const auto failed = RunTray(server, {{"alice", "a-pass", 1}, {"carol", "c-pass", 0}});
     EXPECT_EQ(failed.ExitStatus, 1);
