@@ -24,6 +24,8 @@ AccountCheckResult CheckAccount(TPop3Client& Client, const TAccount& Account) {
     Client.Password = Account.Password;
     Client.Host = Account.Host;
     Client.Port = Account.Port;
+    Client.Security = Account.Security;
+    Client.TlsPinnedSha256 = Account.CertFingerprint;
     try {
         Client.Connect();
         result.Counted = true;

@@ -4,7 +4,9 @@
 #include <QAction>
 #include <memory>
 
+#include "app/AccountCheck.h"
 #include "app/MainForm.h"
+#include "app/QtEventLoop.h"
 #include "settings/RegistryStore.h"
 #include "settings/RunAtStartup.h"
 #include "settings/Settings.h"
@@ -41,6 +43,17 @@ int ShowModal(Dialog& Form) {
 void TMainForm::AccountSettingActionExecute() {
     ActionBusy busy(AccountSettingAction);
     auto form = std::make_unique<TAccountListForm>(this, Accounts);
+    // The certificate the user is asked to trust is fetched on a client of
+    // its own, waiting in the event loop like every check.
+    form->CertificateFetcher = [this](const std::string& Host, std::int32_t Port, TConnectionSecurity Security) {
+        TPop3Client client(Loop);
+        client.SetTimeOut(CheckTimeOutMs);
+        client.Host = Host;
+        client.Port = Port;
+        client.Security = Security;
+        const TlsCertificate shown = client.FetchCertificate();
+        return TShownCertificate{shown.Subject, shown.Issuer, shown.NotBefore, shown.NotAfter, shown.Sha256};
+    };
     if (ShowModal(*form) == QDialog::Accepted) {
         RegistryStore store(RegistryStore::DefaultPath());
         SaveAccounts(store, Accounts);

@@ -23,7 +23,7 @@ constexpr int ExitAccountFailed = 1;
 constexpr int ExitNoSettings = 2;
 
 void PrintUsage() {
-    std::cout << "Usage: quorvel-check [--tray]\n"
+    std::cout << "Usage: quorvel-check [--ca-file FILE] [--tray]\n"
                  "Checks every enabled Quorvel account once and prints one line per account:\n"
                  "  USER@HOST: COUNT            the mailbox holds COUNT messages\n"
                  "  USER@HOST: COUNT (QUIT failed: MESSAGE)\n"
@@ -31,6 +31,8 @@ void PrintUsage() {
                  "  USER@HOST: failed: MESSAGE  the check failed\n"
                  "With --tray it prints what the tray would show instead: the status hint,\n"
                  "  the signal level (0-4), then one summary line per account with mail.\n"
+                 "With --ca-file the CAs in FILE (PEM) are trusted for TLS as well as\n"
+                 "  the system's.\n"
                  "Control characters in what a server or the settings say are shown\n"
                  "as escapes (\\x1b).\n"
                  "Exit status: 0 every account was checked, 1 an account failed or\n"
@@ -38,7 +40,7 @@ void PrintUsage() {
                  "could not be read.\n";
 }
 
-int Run(bool AsTray) {
+int Run(bool AsTray, const std::string& CaFile) {
     quorvel::TAccounts accounts;
     std::uint32_t period = 0;
     std::vector<quorvel::TDroppedAccount> dropped;
@@ -63,6 +65,7 @@ int Run(bool AsTray) {
     quorvel::PollEventLoop loop([](const std::string& message) { std::cerr << "quorvel-check: " << message << '\n'; });
     quorvel::TPop3Client client(loop);
     client.SetTimeOut(quorvel::CheckTimeOutMs);
+    client.TlsCaFile = CaFile;
 
     if (AsTray) {
         const bool failed = quorvel::ReportTrayCycle(accounts, client, std::cout);
@@ -95,14 +98,21 @@ int Run(bool AsTray) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const bool asTray = argc == 2 && std::strcmp(argv[1], "--tray") == 0;
-    if (argc > 1 && !asTray) {
-        const bool help = std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0;
-        PrintUsage();
-        return help ? 0 : ExitNoSettings;
+    bool asTray = false;
+    std::string caFile;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--tray") == 0 && !asTray) {
+            asTray = true;
+        } else if (std::strcmp(argv[i], "--ca-file") == 0 && i + 1 < argc && caFile.empty() && argv[i + 1][0] != '\0') {
+            caFile = argv[++i];
+        } else {
+            const bool help = std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0;
+            PrintUsage();
+            return help && argc == 2 ? 0 : ExitNoSettings;
+        }
     }
     try {
-        return Run(asTray);
+        return Run(asTray, caFile);
     } catch (const std::exception& error) {
         std::cerr << "quorvel-check: " << quorvel::VisibleText(error.what()) << '\n';
         return ExitNoSettings;

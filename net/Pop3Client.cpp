@@ -101,15 +101,56 @@ void TPop3Client::LogIn() {
     }
 }
 
+void TPop3Client::OpenSession(bool& QuitAllowed, bool UpToTls) {
+    QuitAllowed = Security == TConnectionSecurity::None;
+    if (Security == TConnectionSecurity::ImplicitTls) {
+        StartTls();
+        if (UpToTls) return;
+        QuitAllowed = true;
+    }
+    const std::string greeting = Reply("");
+    if (!IsPositive(greeting)) throw Exception(greeting);
+    if (Security != TConnectionSecurity::Stls) return;
+    const std::string reply = Reply("STLS");
+    if (!IsPositive(reply)) throw Exception(TlsNoStlsText);
+    // Whatever came with or after the +OK was sent before the handshake
+    // and could be anyone's: it is never read as a reply.
+    if (DataAvailable()) throw Exception(TlsPlaintextAfterStlsText);
+    StartTls();
+    QuitAllowed = true;
+}
+
+TlsCertificate TPop3Client::FetchCertificate() {
+    if (Security == TConnectionSecurity::None) throw Exception("TLS: the account does not use TLS");
+    struct Restore {
+        TPop3Client& Self;
+        bool Saved;
+        ~Restore() { Self.TlsAcceptAnyCertificate = Saved; }
+    } restore{*this, TlsAcceptAnyCertificate};
+    TlsAcceptAnyCertificate = true;
+    TSocketTransport::Connect();
+    try {
+        bool quitAllowed = false;
+        OpenSession(quitAllowed, true);
+    } catch (...) {
+        TSocketTransport::Disconnect();
+        throw;
+    }
+    const std::optional<TlsCertificate> certificate = PeerCertificate();
+    TSocketTransport::Disconnect();
+    if (!certificate) throw Exception(TlsFailureText(TlsFailure::HandshakeFailed));
+    return *certificate;
+}
+
 void TPop3Client::Connect() {
     AskCredentials();
 
     bool loggedIn = false;
     try {
         TSocketTransport::Connect();
+        bool quitAllowed = false;
         try {
-            const std::string greeting = Reply("");
-            if (!IsPositive(greeting)) throw Exception(greeting);
+            OpenSession(quitAllowed, false);
             LogIn();
             loggedIn = true;
             const std::string reply = Reply("STAT");
@@ -121,6 +162,12 @@ void TPop3Client::Connect() {
             // closed connection. Should the QUIT exchange fail as well, the
             // original failure is reported: it names the cause.
             const std::exception_ptr original = std::current_exception();
+            if (!quitAllowed) {
+                // The TLS stage failed: nothing more is sent, the
+                // connection just goes.
+                TSocketTransport::Disconnect();
+                std::rethrow_exception(original);
+            }
             try {
                 Loop().PumpOnce();
             } catch (...) {

@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 
+#include "core/ConnectionSecurity.h"
 #include "net/SocketTransport.h"
 
 namespace quorvel {
@@ -25,6 +26,11 @@ public:
 
     std::string UserID;
     std::string Password;
+    // None: plaintext, exactly USER, PASS, STAT, QUIT after the greeting.
+    // Stls: STLS right after the greeting, whatever the server advertises;
+    // anything but a clean switch to TLS fails before USER is sent.
+    // ImplicitTls: the handshake right after the connection comes up.
+    TConnectionSecurity Security = TConnectionSecurity::None;
 
     // Messages counted by the last successful STAT. A failed Connect leaves
     // the previous value in place.
@@ -47,6 +53,10 @@ public:
     // Sends QUIT and closes, when connected; raises the reply line when it
     // is negative (after closing).
     void Disconnect() override;
+    // Connects as Security says (which must not be None) up to the end of
+    // the handshake, accepting any certificate, and returns the one the
+    // server showed, for the user to look at; closes without logging in.
+    TlsCertificate FetchCertificate();
     // Ends the current wait and drops the connection at once, without QUIT.
     void Abort() override;
 
@@ -63,6 +73,10 @@ private:
     // the close's text, so it never reads as a refusal.
     std::string Reply(const std::string& Command);
     void LogIn();
+    // The greeting and the switch to TLS that Security asks for; QuitAllowed
+    // tells whether a failure from here on may still send QUIT (never
+    // before the TLS stage is complete). UpToTls stops after the handshake.
+    void OpenSession(bool& QuitAllowed, bool UpToTls);
     bool CheckLoginReply(const std::string& Reply, std::int32_t& Tries);
 
     std::int32_t FMessageCount = 0;

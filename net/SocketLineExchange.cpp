@@ -39,6 +39,10 @@ void TSocketTransport::SendBuffer(const char* Data, std::uint16_t Length) {
             length = ::strnlen(Data, MaxTextLength + 1);
             if (length > MaxTextLength) throw ESockError("Socket write text too long");
         }
+        if (Tls) {
+            SendTls(Data, length);
+            length = 0;
+        }
         std::size_t remaining = length;
         while (remaining > 0 && !Canceled) {
             const ssize_t n = ::send(Fd, Data + (length - remaining), remaining, MSG_NOSIGNAL | MSG_DONTWAIT);
@@ -85,6 +89,7 @@ void TSocketTransport::WaitWritable() {
 
 std::string TSocketTransport::ReadLn() {
     StatusMessage(8, "ReadLn");
+    if (Tls) return ReadLnTls();
     std::string result;
     std::size_t consumed = 0;
     std::size_t lineEnd = 0;
@@ -182,7 +187,9 @@ std::string TSocketTransport::Transaction(const std::string& Command) {
 void TSocketTransport::ClearInput() {
     StatusMessage(8, "Clearing Input");
     std::vector<char> scratch(MaxLineLength);
-    (void)::recv(Fd, scratch.data(), scratch.size(), MSG_DONTWAIT);
+    // Inside TLS, what the library holds undecrypted stays with it.
+    TlsInput.clear();
+    if (!Tls) (void)::recv(Fd, scratch.data(), scratch.size(), MSG_DONTWAIT);
     ReadArmed = true;
     UpdateInterest();
 }

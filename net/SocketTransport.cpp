@@ -127,6 +127,8 @@ void TSocketTransport::CreateSocket(int family, bool lingerZero) {
 // Closes the socket without telling anyone; the watch goes first, so the
 // loop never polls a closed (or reused) descriptor.
 void TSocketTransport::DropSocket() {
+    Tls.reset();
+    TlsInput.clear();
     Watch.reset();
     if (Fd >= 0) ::close(Fd);
     Fd = -1;
@@ -372,6 +374,7 @@ bool TSocketTransport::TryConnect(const SocketAddress& Address, std::string& Rai
 void TSocketTransport::Disconnect() {
     StatusMessage(8, "Disconnecting");
     CloseErrorNo = 0;
+    if (Tls) Tls->Close();
     RequestCloseSocket();
 }
 
@@ -388,6 +391,7 @@ void TSocketTransport::Abort() {
 bool TSocketTransport::DataAvailable() {
     StatusMessage(8, "Data Available");
     char probe = 0;
+    if (Tls && (!TlsInput.empty() || Tls->HasBufferedInput())) return true;
     return Fd >= 0 && ::recv(Fd, &probe, 1, MSG_PEEK | MSG_DONTWAIT) >= 1;
 }
 

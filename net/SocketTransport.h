@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "net/HostLookup.h"
 #include "net/SocketErrors.h"
 #include "net/ThreadTimer.h"
+#include "net/TlsSession.h"
 
 namespace quorvel {
 
@@ -59,6 +61,14 @@ public:
     // Number of the last socket error fetched (0 when none).
     std::int32_t LastErrorNo() const { return FLastErrorNo; }
 
+    // What StartTls trusts besides the system's store: a CA file, and one
+    // certificate (SHA-256, NormalizeFingerprint form) accepted when the
+    // normal check fails it. Accepting any certificate is only for showing
+    // the user what a server presents.
+    std::string TlsCaFile;
+    std::string TlsPinnedSha256;
+    bool TlsAcceptAnyCertificate = false;
+
     TNotifyEvent OnConnect, OnDisconnect, OnConnectionFailed, OnHostResolved;
     THandlerEvent OnInvalidHost;
     TOnStatus OnStatus;
@@ -75,6 +85,15 @@ public:
     virtual std::string Transaction(const std::string& Command);
     // Ends the current wait (a time-out calls this).
     virtual void Abort();
+
+    // Runs the TLS handshake on the open connection, within the time-out;
+    // from then on every read and write goes through TLS until the
+    // connection closes. Raises ESockError with the failure's fixed text
+    // (TlsFailureText, TlsHandshakeTimedOutText), or EAbortError.
+    void StartTls();
+    bool TlsActive() const { return Tls != nullptr; }
+    // The certificate the last handshake saw, when it saw one.
+    const std::optional<TlsCertificate>& PeerCertificate() const { return FPeerCertificate; }
 
     void Cancel();
     // Sends Text up to its first NUL.
@@ -123,6 +142,11 @@ private:
     void HandleConnectDone();
     void HandleReadable();
     void WaitWritable();
+    // The TLS side of ReadLn and SendBuffer.
+    std::string ReadLnTls();
+    void SendTls(const char* Data, std::size_t Length);
+    // Waits once for what Step asks (readable or writable).
+    void WaitTls(TlsStep Step);
 
     EventLoop& FLoop;
     std::unique_ptr<TThreadTimer> Timer;
@@ -133,6 +157,9 @@ private:
     bool LingerZero = false;
 
     std::vector<char> Buffer;  // peek area of ReadLn
+    std::unique_ptr<TlsSession> Tls;  // set while the connection runs TLS
+    std::string TlsInput;             // decrypted bytes not yet read as a line
+    std::optional<TlsCertificate> FPeerCertificate;
     SocketAddress RemoteAddress;                  // the address being connected to
     std::vector<SocketAddress> RemoteAddresses;   // every address of Host, in order
     std::vector<SocketAddress> LookupAddresses;

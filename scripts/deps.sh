@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev libcanberra-dev libglib2.0-dev
   libgtest-dev desktop-file-utils clang-format
   fonts-ipafont-gothic
+  libssl-dev openssl
   dovecot-core dovecot-pop3d curl
   libxcb1-dev
   xvfb trayer xdotool imagemagick dbus x11-utils

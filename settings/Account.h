@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "core/ConnectionSecurity.h"
+
 namespace quorvel {
 
 // One POP3 mailbox. The fields are read and written directly by the settings
@@ -17,6 +19,12 @@ public:
     std::string UserID;        // login name
     bool Enabled = false;      // whether the check cycle visits this account
     std::int32_t LastCount = 0;  // count found by the last check with mail; never stored
+    // How the connection is protected; stored only when not None or when a
+    // fingerprint is set, so accounts without it round-trip unchanged.
+    TConnectionSecurity Security = TConnectionSecurity::None;
+    // SHA-256 of the one certificate trusted although the normal check
+    // fails it (NormalizeFingerprint form), set by the user; empty: none.
+    std::string CertFingerprint{};
 };
 
 // The ordered account list. Items keep their addresses for their whole life,

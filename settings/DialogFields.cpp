@@ -22,7 +22,7 @@ std::optional<std::uint32_t> IntervalMinutesFromText(std::string_view Text) {
 std::vector<TFieldText> FieldsForNewAccount() {
     return {
         {TAccountField::UserID, ""},
-        {TAccountField::Port, std::to_string(DefaultPortNo)},
+        {TAccountField::Port, std::to_string(UsualPort(SecurityForNewAccount()))},
         {TAccountField::Password, ""},
         {TAccountField::ServerName, ""},
     };
@@ -43,6 +43,8 @@ void ApplyAccountFields(TAccount& Account, const TAccountFields& Fields) {
     if (TryStrToInt(Fields.Port, port)) Account.Port = port;
     Account.UserID = Fields.UserID;
     Account.Password = Fields.Password;
+    Account.Security = Fields.Security;
+    Account.CertFingerprint = Fields.CertFingerprint;
 }
 
 }  // namespace quorvel

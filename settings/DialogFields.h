@@ -32,8 +32,11 @@ struct TFieldText {
 };
 
 // What the account list fills into the edit dialog, in the order it fills
-// it: for a new account user ID "", port "110", password "", server name "".
+// it: for a new account user ID "", port "995" (implicit TLS's; see
+// SecurityForNewAccount), password "", server name "".
 std::vector<TFieldText> FieldsForNewAccount();
+// A new account is protected with implicit TLS.
+constexpr TConnectionSecurity SecurityForNewAccount() { return TConnectionSecurity::ImplicitTls; }
 // For an existing one: server name, port in decimal, user ID, password.
 std::vector<TFieldText> FieldsForAccount(const TAccount& Account);
 
@@ -43,10 +46,23 @@ struct TAccountFields {
     std::string Port;
     std::string UserID;
     std::string Password;
+    // The protection chosen and the certificate the user chose to trust.
+    TConnectionSecurity Security = TConnectionSecurity::None;
+    std::string CertFingerprint{};
+};
+
+// A server certificate as the edit dialog shows it for the user to trust.
+struct TShownCertificate {
+    std::string Subject;
+    std::string Issuer;
+    std::string NotBefore;
+    std::string NotAfter;
+    std::string Sha256;
 };
 
 // Copies confirmed texts into Account: Host and UserID and Password as typed;
-// Port when its text is a 32-bit integer, otherwise Port keeps its value.
+// Port when its text is a 32-bit integer, otherwise Port keeps its value;
+// Security and CertFingerprint as chosen.
 void ApplyAccountFields(TAccount& Account, const TAccountFields& Fields);
 
 }  // namespace quorvel

@@ -43,6 +43,9 @@ void WriteIntegerKeepingText(IRegistry& Registry, std::string_view Key, std::str
     }
 }
 
+constexpr const char* SecurityValueName = "Security";
+constexpr const char* FingerprintValueName = "CertFingerprint";
+
 std::string AccountKey(std::string_view Name) {
     std::string key(AccountsKeyPath);
     key += '\\';
@@ -56,6 +59,22 @@ void ReadAccount(IRegistry& Registry, std::string_view Key, TAccount& Account) {
     Account.UserID = ReadStringDef(Registry, Key, "UserID", "");
     Account.Password = DecodePassword(ReadStringDef(Registry, Key, "Password", ""));
     Account.Enabled = ReadIntegerDef(Registry, Key, "Enabled", 0) != 0;
+    Account.Security = TConnectionSecurity::None;
+    Account.CertFingerprint.clear();
+    // A security value that is present but unusable drops the account: it
+    // must never read as "none" and send the password in the clear.
+    if (Registry.GetDataType(Key, SecurityValueName)) {
+        const std::optional<TConnectionSecurity> security =
+            SecurityFromNumber(ReadIntegerDef(Registry, Key, SecurityValueName, -1));
+        if (!security) throw ERegistryException(InvalidValueTypeText(SecurityValueName));
+        Account.Security = *security;
+    }
+    const std::string fingerprint = ReadStringDef(Registry, Key, FingerprintValueName, "");
+    if (!fingerprint.empty()) {
+        const std::optional<std::string> normal = NormalizeFingerprint(fingerprint);
+        if (!normal) throw ERegistryException(InvalidValueTypeText(FingerprintValueName));
+        Account.CertFingerprint = *normal;
+    }
 }
 
 // Whether any account key would be dropped by a load.
@@ -142,6 +161,12 @@ void SaveAccounts(IRegistry& Registry, const TAccounts& Accounts) {
         Registry.WriteString(key, "UserID", account.UserID);
         Registry.WriteString(key, "Password", EncodePassword(account.Password));
         Registry.WriteString(key, "Enabled", account.Enabled ? "1" : "0");
+        if (account.Security != TConnectionSecurity::None || !account.CertFingerprint.empty()) {
+            Registry.WriteInteger(key, SecurityValueName, static_cast<std::int32_t>(account.Security));
+        }
+        if (!account.CertFingerprint.empty()) {
+            Registry.WriteString(key, FingerprintValueName, account.CertFingerprint);
+        }
     }
     try {
         update.Commit();

@@ -1,6 +1,8 @@
 #include "settings/ui/AccountInfomationForm.h"
 
+#include <QComboBox>
 #include <QGridLayout>
+#include <QMessageBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -63,6 +65,21 @@ TAccountInfomationForm::TAccountInfomationForm(QWidget* Owner)
     UserIDEdit->setMinimumWidth(121);
     PasswordEdit->setMinimumWidth(121);
 
+    SecurityCombo = new QComboBox(this);
+    SecurityCombo->addItem(QStringLiteral("SSL/TLS"), static_cast<int>(TConnectionSecurity::ImplicitTls));
+    SecurityCombo->addItem(QStringLiteral("STARTTLS"), static_cast<int>(TConnectionSecurity::Stls));
+    SecurityCombo->addItem(QStringLiteral("なし"), static_cast<int>(TConnectionSecurity::None));
+    PortHintLabel = new QLabel(this);
+    PlaintextWarningLabel = new QLabel(QStringLiteral("パスワードは暗号化されずに送られます"), this);
+    FingerprintEdit = new QLineEdit(this);
+    FingerprintEdit->setReadOnly(true);
+    FingerprintEdit->setMinimumWidth(181);
+    FetchCertificateButton = new QPushButton(QStringLiteral("証明書を取得..."), this);
+    ClearCertificateButton = new QPushButton(QStringLiteral("解除"), this);
+    connect(SecurityCombo, &QComboBox::activated, this, [this] { SecurityChosen(); });
+    connect(FetchCertificateButton, &QPushButton::clicked, this, [this] { FetchCertificate(); });
+    connect(ClearCertificateButton, &QPushButton::clicked, this, [this] { FingerprintEdit->clear(); });
+
     BitBtn1 = NewButton(QStringLiteral("&OK"), QStyle::SP_DialogOkButton, this);
     BitBtn2 = NewButton(QStringLiteral("&Cancel"), QStyle::SP_DialogCancelButton, this);
     BitBtn3 = NewButton(QStringLiteral("&Help"), QStyle::SP_DialogHelpButton, this);
@@ -79,13 +96,23 @@ TAccountInfomationForm::TAccountInfomationForm(QWidget* Owner)
     grid->addWidget(ServerNameEdit, 0, 2, 1, 2);
     grid->addWidget(NewLabel(QStringLiteral("ServerPort:"), nullptr, this), 1, 1);
     grid->addWidget(ServerPortEdit, 1, 2);
-    grid->addWidget(NewLabel(QStringLiteral("(通常は110です)"), nullptr, this), 1, 3);
-    grid->setRowMinimumHeight(2, 4);
-    grid->addWidget(NewPictureLabel(QStringLiteral(":/quorvel/dialogs/user.png"), this), 3, 0, 2, 1, Qt::AlignTop);
-    grid->addWidget(NewLabel(QStringLiteral("&UserID:"), UserIDEdit, this), 3, 1);
-    grid->addWidget(UserIDEdit, 3, 2, 1, 2, Qt::AlignLeft);
-    grid->addWidget(NewLabel(QStringLiteral("&Password:"), PasswordEdit, this), 4, 1);
-    grid->addWidget(PasswordEdit, 4, 2, 1, 2, Qt::AlignLeft);
+    grid->addWidget(PortHintLabel, 1, 3);
+    grid->addWidget(NewLabel(QStringLiteral("接続の保護:"), SecurityCombo, this), 2, 1);
+    grid->addWidget(SecurityCombo, 2, 2, 1, 2, Qt::AlignLeft);
+    grid->addWidget(PlaintextWarningLabel, 3, 1, 1, 3);
+    grid->addWidget(NewLabel(QStringLiteral("証明書の指紋:"), FingerprintEdit, this), 4, 1);
+    grid->addWidget(FingerprintEdit, 4, 2, 1, 2);
+    auto* certificateButtons = new QHBoxLayout;
+    certificateButtons->addWidget(FetchCertificateButton);
+    certificateButtons->addWidget(ClearCertificateButton);
+    certificateButtons->addStretch(1);
+    grid->addLayout(certificateButtons, 5, 2, 1, 2);
+    grid->setRowMinimumHeight(6, 4);
+    grid->addWidget(NewPictureLabel(QStringLiteral(":/quorvel/dialogs/user.png"), this), 7, 0, 2, 1, Qt::AlignTop);
+    grid->addWidget(NewLabel(QStringLiteral("&UserID:"), UserIDEdit, this), 7, 1);
+    grid->addWidget(UserIDEdit, 7, 2, 1, 2, Qt::AlignLeft);
+    grid->addWidget(NewLabel(QStringLiteral("&Password:"), PasswordEdit, this), 8, 1);
+    grid->addWidget(PasswordEdit, 8, 2, 1, 2, Qt::AlignLeft);
     grid->setColumnStretch(3, 1);
 
     auto* buttons = new QHBoxLayout;
@@ -103,12 +130,16 @@ TAccountInfomationForm::TAccountInfomationForm(QWidget* Owner)
 
     // Tab order: the four boxes, then OK, Cancel, Help.
     setTabOrder(ServerNameEdit, ServerPortEdit);
-    setTabOrder(ServerPortEdit, UserIDEdit);
+    setTabOrder(ServerPortEdit, SecurityCombo);
+    setTabOrder(SecurityCombo, FetchCertificateButton);
+    setTabOrder(FetchCertificateButton, ClearCertificateButton);
+    setTabOrder(ClearCertificateButton, UserIDEdit);
     setTabOrder(UserIDEdit, PasswordEdit);
     setTabOrder(PasswordEdit, BitBtn1);
     setTabOrder(BitBtn1, BitBtn2);
     setTabOrder(BitBtn2, BitBtn3);
 
+    ShowSecurityHints();
     setFixedSize(sizeHint().expandedTo(QSize(MinimumWidth, MinimumHeight)));
 }
 
@@ -134,7 +165,59 @@ void TAccountInfomationForm::Fill(const std::vector<TFieldText>& Texts) {
 
 TAccountFields TAccountInfomationForm::Fields() const {
     return {FieldText(TAccountField::ServerName), FieldText(TAccountField::Port), FieldText(TAccountField::UserID),
-            FieldText(TAccountField::Password)};
+            FieldText(TAccountField::Password), ChosenSecurity(), ToStdString(FingerprintEdit->text())};
+}
+
+TConnectionSecurity TAccountInfomationForm::ChosenSecurity() const {
+    return static_cast<TConnectionSecurity>(SecurityCombo->currentData().toInt());
+}
+
+void TAccountInfomationForm::SetSecurity(TConnectionSecurity Security) {
+    SecurityCombo->setCurrentIndex(SecurityCombo->findData(static_cast<int>(Security)));
+    ShownSecurity = Security;
+    ShowSecurityHints();
+}
+
+void TAccountInfomationForm::SetCertFingerprint(const std::string& Fingerprint) {
+    FingerprintEdit->setText(ToQString(Fingerprint));
+}
+
+void TAccountInfomationForm::SecurityChosen() {
+    const TConnectionSecurity chosen = ChosenSecurity();
+    if (FieldText(TAccountField::Port) == std::to_string(UsualPort(ShownSecurity))) {
+        SetFieldText(TAccountField::Port, std::to_string(UsualPort(chosen)));
+    }
+    ShownSecurity = chosen;
+    ShowSecurityHints();
+}
+
+void TAccountInfomationForm::ShowSecurityHints() {
+    const TConnectionSecurity chosen = ChosenSecurity();
+    PortHintLabel->setText(QStringLiteral("(通常は%1です)").arg(UsualPort(chosen)));
+    PlaintextWarningLabel->setVisible(chosen == TConnectionSecurity::None);
+    FetchCertificateButton->setEnabled(chosen != TConnectionSecurity::None && CertificateFetcher != nullptr);
+}
+
+void TAccountInfomationForm::FetchCertificate() {
+    const std::optional<std::int32_t> port = PortFromText(FieldText(TAccountField::Port));
+    if (!port || !CertificateFetcher) {
+        RefuseInput(*ServerPortEdit);
+        return;
+    }
+    TShownCertificate shown;
+    try {
+        shown = CertificateFetcher(FieldText(TAccountField::ServerName), *port, ChosenSecurity());
+    } catch (const std::exception& error) {
+        QMessageBox::warning(this, QStringLiteral("証明書"), ToQString(error.what()));
+        return;
+    }
+    const QString text = QStringLiteral("サーバーの証明書:\n\n発行先: %1\n発行者: %2\n有効期間: %3 から %4 まで\n"
+                                        "SHA-256: %5\n\nこの証明書を信頼しますか?")
+                             .arg(ToQString(shown.Subject), ToQString(shown.Issuer), ToQString(shown.NotBefore),
+                                  ToQString(shown.NotAfter), ToQString(shown.Sha256));
+    if (QMessageBox::question(this, QStringLiteral("証明書"), text) == QMessageBox::Yes) {
+        FingerprintEdit->setText(ToQString(shown.Sha256));
+    }
 }
 
 bool TAccountInfomationForm::FormCloseQuery(int Result) {

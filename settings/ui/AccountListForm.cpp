@@ -193,6 +193,8 @@ void TAccountListForm::UpdateActionStates() {
 void TAccountListForm::AddAccountActionExecute() {
     TAccountInfomationForm form(this);
     form.Fill(FieldsForNewAccount());
+    form.CertificateFetcher = CertificateFetcher;
+    form.SetSecurity(SecurityForNewAccount());
     if (form.exec() != QDialog::Accepted) return;
     TAccount& account = FAccounts->Add();
     QTreeWidgetItem* row = nullptr;
@@ -214,6 +216,9 @@ void TAccountListForm::ChangeAccountActionExecute() {
     if (account == nullptr) return;
     TAccountInfomationForm form(this);
     form.Fill(FieldsForAccount(*account));
+    form.CertificateFetcher = CertificateFetcher;
+    form.SetSecurity(account->Security);
+    form.SetCertFingerprint(account->CertFingerprint);
     if (form.exec() != QDialog::Accepted) return;
     // The account may have gone while the dialog was open.
     account = RowAccount(*row);

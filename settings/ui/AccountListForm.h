@@ -3,6 +3,7 @@
 #include <QDialog>
 
 #include "settings/Account.h"
+#include "settings/ui/AccountInfomationForm.h"
 
 class QAction;
 class QKeyEvent;
@@ -33,6 +34,8 @@ public:
     void setVisible(bool Visible) override;
 
     QTreeWidget* AccountListView;
+    // Handed to each account edit dialog (see TAccountInfomationForm).
+    TAccountInfomationForm::TCertificateFetcher CertificateFetcher;
     QPushButton* BitBtn1;  // "閉じる"
     QPushButton* BitBtn2;  // "追加"
     QPushButton* BitBtn3;  // "変更"

@@ -78,7 +78,7 @@ DovecotIdentity DovecotIdentityForThisProcess() {
 }
 
 std::string DovecotConfigText(const std::filesystem::path& Root, std::int32_t Port, const DovecotIdentity& Who,
-                              const std::string& Greeting, bool AlsoIPv6, bool RawLog) {
+                              const std::string& Greeting, bool AlsoIPv6, bool RawLog, const DovecotTls& Tls) {
     const std::string R = Root.string();
     const std::string Addresses = AlsoIPv6 ? "127.0.0.1, ::1" : "127.0.0.1";
     std::ostringstream Conf;
@@ -89,8 +89,9 @@ std::string DovecotConfigText(const std::filesystem::path& Root, std::int32_t Po
          << "protocols = pop3\n"
          << "login_greeting = " << Greeting << "\n"
          << "listen = " << Addresses << "\n"
-         << "ssl = no\n"
-         << "disable_plaintext_auth = no\n"
+         << (Tls.CertFile.empty() ? "ssl = no\ndisable_plaintext_auth = no\n"
+                                  : "ssl = required\ndisable_plaintext_auth = yes\nssl_min_protocol = TLSv1.2\n"
+                                    "ssl_cert = <" + Tls.CertFile + "\nssl_key = <" + Tls.KeyFile + "\n")
          << "auth_mechanisms = plain\n"
          // A refused log-in is answered at once rather than after 2 s.
          << "auth_failure_delay = 0\n"
@@ -129,6 +130,9 @@ std::string DovecotConfigText(const std::filesystem::path& Root, std::int32_t Po
              << "}\n";
     }
     Conf << "service pop3-login {\n";
+    if (Tls.PreLoginRawLog) {
+        Conf << "  executable = pop3-login -R rawlogs\n";
+    }
     if (!Who.AsRoot) {
         Conf << "  chroot =\n";
     }
@@ -137,7 +141,9 @@ std::string DovecotConfigText(const std::filesystem::path& Root, std::int32_t Po
          << "    port = " << Port << "\n"
          << "  }\n"
          << "  inet_listener pop3s {\n"
-         << "    port = 0\n"
+         << "    address = " << Addresses << "\n"
+         << "    port = " << Tls.Pop3sPort << "\n"
+         << (Tls.CertFile.empty() ? "" : "    ssl = yes\n")
          << "  }\n"
          << "}\n";
     return Conf.str();

@@ -36,8 +36,18 @@ DovecotIdentity DovecotIdentityForThisProcess();
 // own server from another that took the port. With RawLog every mail
 // session runs through Dovecot's rawlog, which records the session's
 // traffic in the user's RawLogFolder.
+// TLS of the test server: certificate and key files and the implicit-TLS
+// port; no CertFile means ssl = no.
+struct DovecotTls {
+    std::string CertFile;
+    std::string KeyFile;
+    std::int32_t Pop3sPort = 0;
+    bool PreLoginRawLog = false;  // the log-in process records to run/login/rawlogs
+};
+
 std::string DovecotConfigText(const std::filesystem::path& Root, std::int32_t Port, const DovecotIdentity& Who,
-                              const std::string& Greeting, bool AlsoIPv6 = false, bool RawLog = false);
+                              const std::string& Greeting, bool AlsoIPv6 = false, bool RawLog = false,
+                              const DovecotTls& Tls = {});
 
 // Where rawlog keeps a user's sessions: "<session>.in" holds what the client
 // sent, "<session>.out" what the server answered.

@@ -1,6 +1,7 @@
 #include "tests/pop3server/DovecotServer.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -102,12 +103,32 @@ DovecotServer::DovecotServer(std::vector<DovecotMailbox> Mailboxes, DovecotOptio
         const auto Deadline = Clock::now() + Settings.StartLimit;
         for (int Attempt = 1;; ++Attempt) {
             ListenPort = Attempt == 1 && Settings.FirstPort > 0 ? Settings.FirstPort : FindFreePort();
+            DovecotTls Tls{Settings.TlsCertFile, Settings.TlsKeyFile, 0, Settings.PreLoginRawLog};
+            if (!Tls.CertFile.empty()) {
+                do {
+                    TlsPort = FindFreePort();
+                } while (TlsPort == ListenPort);
+                Tls.Pop3sPort = TlsPort;
+            }
             WriteTextFile(Root / "dovecot.conf", DovecotConfigText(Root, ListenPort, Who, GreetingText(),
-                                                                   Settings.AlsoIPv6, Settings.RawLog));
+                                                                   Settings.AlsoIPv6, Settings.RawLog, Tls));
             // Only this attempt's messages decide whether the port was taken.
             std::filesystem::remove(Root / "dovecot.log");
             std::filesystem::remove(Root / "dovecot.stderr");
             if (StartOnce(ListenPort, Deadline) == StartResult::Ready) {
+                if (Settings.PreLoginRawLog) {
+                    // The log-in processes record only into a folder that
+                    // exists and is theirs.
+                    const auto Folder = Root / "run" / "login" / "rawlogs";
+                    std::filesystem::create_directories(Folder);
+                    if (Who.AsRoot) {
+                        passwd* Login = ::getpwnam(Who.LoginUser.c_str());
+                        if (Login != nullptr && ::chown(Folder.c_str(), Login->pw_uid, Login->pw_gid) != 0) {
+                            throw std::runtime_error("cannot hand the rawlog folder to the log-in user");
+                        }
+                    }
+                    ::chmod(Folder.c_str(), 0700);
+                }
                 break;
             }
             Stop();
@@ -262,6 +283,22 @@ std::string DovecotServer::RawInput(const std::string& UserID) const {
     }
     // Names are "<date>-<time>-<pid>.in"; within one second the pid orders
     // them only roughly, so sessions that matter are told apart by content.
+    std::sort(Sessions.begin(), Sessions.end());
+    std::string Text;
+    for (const auto& Session : Sessions) {
+        Text += ReadWhole(Session);
+    }
+    return Text;
+}
+
+std::string DovecotServer::PreLoginInput() const {
+    std::vector<std::filesystem::path> Sessions;
+    std::error_code Error;
+    for (const auto& Entry : std::filesystem::directory_iterator(Root / "run" / "login" / "rawlogs", Error)) {
+        if (Entry.path().extension() == ".in") {
+            Sessions.push_back(Entry.path());
+        }
+    }
     std::sort(Sessions.begin(), Sessions.end());
     std::string Text;
     for (const auto& Session : Sessions) {

@@ -31,6 +31,13 @@ struct DovecotOptions {
     bool RawLog = false;
     // A port to try first (0: none); when it is taken, free ones follow.
     std::int32_t FirstPort = 0;
+    // With a certificate and key (PEM files): ssl = required, TLS 1.2 at
+    // least, STLS on the plain port and implicit TLS on a second one
+    // (Pop3sPort). Without: ssl = no, so STLS is refused.
+    std::string TlsCertFile;
+    std::string TlsKeyFile;
+    // Record what clients send before they log in (see PreLoginInput).
+    bool PreLoginRawLog = false;
 };
 
 // A real Dovecot POP3 server for the tests and benchmarks, running from a
@@ -56,6 +63,8 @@ public:
 
     std::string Host() const { return "127.0.0.1"; }
     std::int32_t Port() const { return ListenPort; }
+    // The implicit-TLS port; 0 without TlsCertFile.
+    std::int32_t Pop3sPort() const { return TlsPort; }
     const std::filesystem::path& Folder() const { return Root; }
     const std::vector<DovecotMailbox>& Mailboxes() const { return Boxes; }
 
@@ -66,6 +75,10 @@ public:
     // With DovecotOptions::RawLog: every byte the clients of UserID sent
     // after logging in, session after session in the order they began.
     std::string RawInput(const std::string& UserID) const;
+
+    // With DovecotOptions::PreLoginRawLog: every byte clients sent to the
+    // log-in process (TLS stays encrypted there), all sessions together.
+    std::string PreLoginInput() const;
 
     // Replaces the messages of UserID's mailbox with Count fresh ones; the
     // next session sees the new count.
@@ -87,6 +100,7 @@ private:
     DovecotOptions Settings;
     std::filesystem::path Root;
     std::int32_t ListenPort = 0;
+    std::int32_t TlsPort = 0;
     pid_t Pid = -1;
 };
 

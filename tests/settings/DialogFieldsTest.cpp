@@ -27,7 +27,7 @@ TEST(DialogFields, IntervalsAreMinutesWhosePeriodFits32Bits) {
 TEST(DialogFields, FillOrderForNewAndExistingAccounts) {
     using F = TAccountField;
     EXPECT_EQ(FieldsForNewAccount(),
-              (std::vector<TFieldText>{{F::UserID, ""}, {F::Port, "110"}, {F::Password, ""}, {F::ServerName, ""}}));
+              (std::vector<TFieldText>{{F::UserID, ""}, {F::Port, "995"}, {F::Password, ""}, {F::ServerName, ""}}));
     const TAccount account{"pop.example.jp", 995, "秘密", "taro", true, 0};
     EXPECT_EQ(FieldsForAccount(account), (std::vector<TFieldText>{{F::ServerName, "pop.example.jp"},
                                                                    {F::Port, "995"},

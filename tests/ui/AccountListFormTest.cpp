@@ -68,7 +68,7 @@ TEST_F(AccountListFormTest, ChangeAndDeleteNeedASelectedRow) {
 TEST_F(AccountListFormTest, AddWithTheDefaultsAppendsATickedAccount) {
     TAccountListForm form(nullptr, Accounts);
     WhenModal<TAccountInfomationForm>([](TAccountInfomationForm& edit) {
-        EXPECT_EQ(edit.Fields().Port, "110");
+        EXPECT_EQ(edit.Fields().Port, "995");
         EXPECT_EQ(edit.Fields().ServerName, "");
         SaveScreenshot(edit, "account-add");
         edit.BitBtn1->click();
@@ -77,9 +77,9 @@ TEST_F(AccountListFormTest, AddWithTheDefaultsAppendsATickedAccount) {
     ASSERT_EQ(Accounts.Count(), 3);
     const TAccount& added = Accounts.Items(2);
     EXPECT_EQ(added.Host, "");
-    EXPECT_EQ(added.Port, 110);
+    EXPECT_EQ(added.Port, 995);
     EXPECT_FALSE(added.Enabled);  // until the list closes
-    EXPECT_EQ(Row(form, 2), QStringList({"", "110", "", ""}));
+    EXPECT_EQ(Row(form, 2), QStringList({"", "995", "", ""}));
     EXPECT_EQ(form.AccountListView->topLevelItem(2)->checkState(0), Qt::Checked);
     form.BitBtn1->click();
     EXPECT_TRUE(added.Enabled);

@@ -1,0 +1,98 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace quorvel {
+
+// What one step of a TLS session came to. The session does its own socket
+// reads and writes; WantRead and WantWrite ask the caller to wait (in the
+// event loop) until the socket is readable or writable and then repeat the
+// step. Either can come from any step: a read may have to write (a key
+// update) and a write may have to read.
+enum class TlsStep {
+    Done,
+    WantRead,
+    WantWrite,
+    Closed,  // the server ended the session (or the connection)
+    Failed,  // fatal; Failure() tells why
+};
+
+// Why a session failed, as the program reports it.
+enum class TlsFailure {
+    None,
+    Expired,             // the certificate's validity has ended
+    NotYetValid,         // ... has not begun
+    NameMismatch,        // the certificate names another host or address
+    SelfSigned,          // a self-signed certificate (or chain)
+    UnknownIssuer,       // the issuer is not trusted here
+    Untrusted,           // any other reason the certificate was refused
+    CertificateChanged,  // not valid, and not the certificate the account trusts
+    ProtocolTooOld,      // the server offers only TLS 1.1 or older
+    HandshakeFailed,     // anything else during the handshake
+    ConnectionFailed,    // a fault of the established session
+};
+
+// The certificate the server showed, for the user to look at.
+struct TlsCertificate {
+    std::string Subject;
+    std::string Issuer;
+    std::string NotBefore;  // as "YYYY-MM-DD HH:MM:SS UTC"
+    std::string NotAfter;
+    std::string Sha256;     // 64 lowercase hex digits of the DER encoding
+};
+
+struct TlsClientOptions {
+    // The name or address the user gave: sent as SNI when it is a name, and
+    // checked against the certificate either way.
+    std::string Host;
+    // A PEM file of CAs trusted in addition to the system's (empty: none).
+    std::string CaFile;
+    // The certificate accepted although the normal check fails it
+    // (NormalizeFingerprint form; empty: none).
+    std::string PinnedSha256;
+    // Accept whatever the server shows: only for fetching a certificate for
+    // the user to look at, never for a check.
+    bool AcceptAnyCertificate = false;
+};
+
+// One client session on a connected non-blocking socket. The socket stays
+// the caller's: the session never closes it.
+class TlsSession {
+public:
+    virtual ~TlsSession() = default;
+
+    virtual TlsStep Handshake() = 0;
+    // Decrypted bytes into Data (at most Size); Got tells how many.
+    virtual TlsStep Read(char* Data, std::size_t Size, std::size_t& Got) = 0;
+    // Sends up to Size bytes; Sent tells how many were taken.
+    virtual TlsStep Write(const char* Data, std::size_t Size, std::size_t& Sent) = 0;
+    // Sends the close notice once, without waiting; nothing after a failure.
+    virtual void Close() = 0;
+    // Decrypted bytes the library holds: the socket will not signal them,
+    // so a reader takes them before it waits again.
+    virtual bool HasBufferedInput() const = 0;
+
+    virtual TlsFailure Failure() const = 0;
+    // The library's own words on the failure, for diagnostics only.
+    virtual std::string FailureDetail() const = 0;
+    // The server's certificate, once the handshake has seen it.
+    virtual std::optional<TlsCertificate> PeerCertificate() const = 0;
+};
+
+// A client session on Fd, ready for Handshake. Raises quorvel::Exception
+// when the library cannot set one up (a CA file that cannot be read, ...).
+// The implementation is chosen at build time (OpenSSL on Linux).
+std::unique_ptr<TlsSession> StartTlsClient(int Fd, const TlsClientOptions& Options);
+
+// The program's fixed text for each failure.
+std::string TlsFailureText(TlsFailure Failure);
+
+// Fixed texts of the STLS exchange.
+extern const char* const TlsNoStlsText;
+extern const char* const TlsPlaintextAfterStlsText;
+extern const char* const TlsHandshakeTimedOutText;
+
+}  // namespace quorvel
