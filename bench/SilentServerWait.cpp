@@ -54,7 +54,7 @@ public:
 
 }  // namespace
 
-SilentWaitFigures MeasureSilentServerWait(std::int32_t TimeOutMs) {
+SilentWaitFigures MeasureSilentServerWait(std::int32_t TimeOutMs, TConnectionSecurity Security) {
     SilentListener Listener;
     PollEventLoop Loop;
     TPop3Client Client(Loop);
@@ -63,6 +63,7 @@ SilentWaitFigures MeasureSilentServerWait(std::int32_t TimeOutMs) {
     Client.Port = Listener.Port;
     Client.UserID = "bench";
     Client.Password = "bench";
+    Client.Security = Security;
 
     // Backstop, should the client's own time-out fail: closing the listener
     // resets the connection waiting in its queue, which ends the wait.

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/ConnectionSecurity.h"
+
 namespace quorvel {
 
 // What one check cost while it waited on a server that never answers.
@@ -16,6 +18,8 @@ struct SilentWaitFigures {
 // Listens on 127.0.0.1 without ever answering (the kernel completes the
 // connection, nobody reads or writes), and runs one check against it with a
 // TPop3Client on a PollEventLoop and the given time-out, which ends it.
-SilentWaitFigures MeasureSilentServerWait(std::int32_t TimeOutMs);
+// With Security other than None the wait is the TLS handshake's.
+SilentWaitFigures MeasureSilentServerWait(std::int32_t TimeOutMs,
+                                          TConnectionSecurity Security = TConnectionSecurity::None);
 
 }  // namespace quorvel

@@ -1,0 +1,151 @@
+// quorvel-tls-bench: what encryption costs a check. Against a Dovecot on
+// 127.0.0.1 with a test certificate: one check with implicit TLS side by side
+// with curl's pop3s, and one in plain text; the processor time of a wait on a
+// server that never answers the handshake; the resident memory of
+// quorvel-check with and without TLS. Prints figures; nothing passes or fails.
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "bench/Figures.h"
+#include "bench/SilentServerWait.h"
+#include "core/Exception.h"
+#include "net/PollEventLoop.h"
+#include "net/Pop3Client.h"
+#include "settings/Account.h"
+#include "settings/RegistryStore.h"
+#include "settings/Settings.h"
+#include "tests/pop3server/ChildProcess.h"
+#include "tests/pop3server/DovecotServer.h"
+#include "tests/pop3server/TestPki.h"
+#include "tests/support/TempFolder.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int Runs = 20;
+
+double OneCheck(const quorvel::DovecotServer& Server, quorvel::TConnectionSecurity Security, std::int32_t Port) {
+    quorvel::PollEventLoop loop;
+    quorvel::TPop3Client client(loop);
+    client.SetTimeOut(10000);
+    client.Host = Server.Host();
+    client.Port = Port;
+    client.UserID = "bench";
+    client.Password = "bench-pass";
+    client.Security = Security;
+    client.TlsCaFile = quorvel::TestPki::Get().CaFile().string();
+    const auto start = Clock::now();
+    try {
+        client.Connect();
+        client.Disconnect();
+    } catch (const quorvel::Exception& error) {
+        std::fprintf(stderr, "    check failed: %s\n", error.Message().c_str());
+        return -1;
+    }
+    return quorvel::Milliseconds(Clock::now() - start);
+}
+
+double OneCurl(const quorvel::DovecotServer& Server) {
+    const std::string url = "pop3s://127.0.0.1:" + std::to_string(Server.Pop3sPort()) + "/";
+    const auto result = quorvel::RunChild("/usr/bin/curl",
+                                          {"-s", "--cacert", quorvel::TestPki::Get().CaFile().string(), "-u",
+                                           "bench:bench-pass", url, "-X", "STAT", "-I"},
+                                          {}, std::chrono::milliseconds(10000));
+    return result.Finished && result.ExitStatus == 0 ? quorvel::Milliseconds(result.Elapsed) : -1;
+}
+
+void PrintRow(const char* Name, std::vector<double> Samples) {
+    std::vector<double> good;
+    for (double s : Samples)
+        if (s >= 0) good.push_back(s);
+    const auto summary = quorvel::Summarise(good);
+    std::printf("    %-34s %4zu %8.2f %8.2f %8.2f %7zu\n", Name, summary.Runs, summary.Min, summary.Median,
+                summary.Max, Samples.size() - good.size());
+}
+
+// Peak resident memory of one quorvel-check run, in MiB; its report is dropped.
+double CheckRss(const std::string& Program, const std::filesystem::path& Config, bool CaFile) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::setenv("XDG_CONFIG_HOME", Config.c_str(), 1);
+        if (std::FILE* quiet = std::freopen("/dev/null", "w", stdout); !quiet) ::_exit(126);
+        const std::string ca = quorvel::TestPki::Get().CaFile().string();
+        if (CaFile) {
+            ::execl(Program.c_str(), Program.c_str(), "--ca-file", ca.c_str(), static_cast<char*>(nullptr));
+        } else {
+            ::execl(Program.c_str(), Program.c_str(), static_cast<char*>(nullptr));
+        }
+        ::_exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    ::wait4(pid, &status, 0, &usage);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? static_cast<double>(usage.ru_maxrss) / 1024 : -1;
+}
+
+std::filesystem::path SettingsFor(const TTempFolder& Folder, const quorvel::DovecotServer& Server, bool Tls) {
+    const auto config = Folder.Path() / (Tls ? "tls" : "plain");
+    std::filesystem::create_directories(config / "Quorvel");
+    quorvel::TAccounts accounts;
+    quorvel::TAccount& account = accounts.Add();
+    account.Host = Server.Host();
+    account.Port = Tls ? Server.Pop3sPort() : Server.Port();
+    account.UserID = "bench";
+    account.Password = "bench-pass";
+    account.Enabled = true;
+    account.Security = Tls ? quorvel::TConnectionSecurity::ImplicitTls : quorvel::TConnectionSecurity::None;
+    quorvel::RegistryStore store(config / "Quorvel" / "registry.reg");
+    quorvel::SaveAccounts(store, accounts);
+    return config;
+}
+
+}  // namespace
+
+int main() {
+    try {
+        const auto& pki = quorvel::TestPki::Get();
+        quorvel::DovecotOptions options;
+        options.TlsCertFile = pki.Cert("good").string();
+        options.TlsKeyFile = pki.Key("good").string();
+        quorvel::DovecotServer server({{"bench", "bench-pass", 5}}, options);
+
+        std::printf("(a) One check against Dovecot on 127.0.0.1 (5 messages), %d runs each, in turns\n", Runs);
+        std::printf("    %-34s %4s %8s %8s %8s %7s\n", "ms per check", "runs", "min", "median", "max", "failed");
+        std::vector<double> tls, plain, curl;
+        for (int i = 0; i < 3; ++i) OneCheck(server, quorvel::TConnectionSecurity::ImplicitTls, server.Pop3sPort());
+        for (int i = 0; i < Runs; ++i) {
+            tls.push_back(OneCheck(server, quorvel::TConnectionSecurity::ImplicitTls, server.Pop3sPort()));
+            plain.push_back(OneCheck(server, quorvel::TConnectionSecurity::None, server.Port()));
+            if (::access("/usr/bin/curl", X_OK) == 0) curl.push_back(OneCurl(server));
+        }
+        PrintRow("quorvel, implicit TLS (port 995)", tls);
+        PrintRow("curl pop3s:// -X STAT -I", curl);
+        PrintRow("quorvel, plain text", plain);
+
+        TTempFolder folder;
+        const std::string program = QUORVEL_CHECK_PROGRAM;
+        const double plainRss = CheckRss(program, SettingsFor(folder, server, false), false);
+        const double tlsRss = CheckRss(program, SettingsFor(folder, server, true), true);
+        std::printf("\n(b) Peak resident memory of one quorvel-check run\n");
+        std::printf("    plain text:   %.1f MiB\n    implicit TLS: %.1f MiB\n", plainRss, tlsRss);
+
+        std::printf("\n(c) One implicit-TLS check waiting 10 s on a server that accepts and never answers the handshake\n");
+        const auto silent = quorvel::MeasureSilentServerWait(10000, quorvel::TConnectionSecurity::ImplicitTls);
+        const double wallMs = quorvel::Milliseconds(silent.Wall);
+        const double cpuMs = quorvel::Milliseconds(silent.Cpu);
+        std::printf("    ended with:      %s\n    wall time:       %.1f ms\n    CPU (user+sys):  %.2f ms (%.3f %% of one core)\n",
+                    silent.Outcome.c_str(), wallMs, cpuMs, wallMs > 0 ? 100.0 * cpuMs / wallMs : 0.0);
+        return 0;
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "quorvel-tls-bench: %s\n", error.what());
+        return 1;
+    }
+}
