@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStyle>
@@ -70,4 +72,34 @@ TEST_F(AccountInfomationFormTest, Look) {
     EXPECT_TRUE(Form.BitBtn1->isDefault());
     EXPECT_GE(Form.width(), 290);
     EXPECT_GE(Form.height(), 139);
+}
+
+// The protection row: a new account starts with SSL/TLS on 995; the port
+// follows the mode only while it holds the previous mode's usual number.
+TEST_F(AccountInfomationFormTest, ThePortFollowsTheProtectionOnlyWhileItIsTheUsualOne) {
+    struct Step {
+        const char* Mode;
+        const char* TypedPort;  // typed before choosing the mode; nullptr: none
+        const char* Port;
+        const char* Hint;
+        bool Warning;
+    };
+    EXPECT_EQ(Form.SecurityCombo->currentText(), "SSL/TLS");
+    EXPECT_EQ(Form.ServerPortEdit->text(), "995");
+    const Step steps[] = {
+        {"STARTTLS", nullptr, "110", "(通常は110です)", false}, {"なし", nullptr, "110", "(通常は110です)", true},
+        {"SSL/TLS", nullptr, "995", "(通常は995です)", false}, {"STARTTLS", "2525", "2525", "(通常は110です)", false},
+        {"SSL/TLS", nullptr, "2525", "(通常は995です)", false},
+    };
+    for (const Step& step : steps) {
+        if (step.TypedPort) Form.ServerPortEdit->setText(step.TypedPort);
+        // As the user picks it: the choice and its activated signal.
+        const int index = Form.SecurityCombo->findText(QString::fromUtf8(step.Mode));
+        Form.SecurityCombo->setCurrentIndex(index);
+        emit Form.SecurityCombo->activated(index);
+        SCOPED_TRACE(step.Mode);
+        EXPECT_EQ(Form.ServerPortEdit->text(), step.Port);
+        EXPECT_EQ(Form.PortHintLabel->text(), QString::fromUtf8(step.Hint));
+        EXPECT_EQ(Form.PlaintextWarningLabel->isVisibleTo(&Form), step.Warning);
+    }
 }
