@@ -38,6 +38,21 @@ public:
     virtual void PlayNewMailSound() = 0;
 };
 
+// A view that shows nothing, for callers that want only the outcome; they
+// override what they do want to see.
+class TSilentCycleView : public ICheckCycleView {
+public:
+    void SetConnectEnabled(bool) override {}
+    void SetStatusHint(const std::string&) override {}
+    void StartAnimation() override {}
+    void StopAnimation() override {}
+    void SetStatusPicture(int) override {}
+    void SetNewMailPicture(int) override {}
+    void SetNewMailHint(const std::string&) override {}
+    void RemoveNewMail() override {}
+    void PlayNewMailSound() override {}
+};
+
 // The level shown by the status icon for an average check time per account.
 std::int32_t SignalLevelFor(std::uint32_t AverageMs);
 

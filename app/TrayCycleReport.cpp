@@ -10,19 +10,11 @@ namespace quorvel {
 namespace {
 
 // Keeps the last hint of the status icon; the rest the outcome tells.
-class HintRecorder final : public ICheckCycleView {
+class HintRecorder final : public TSilentCycleView {
 public:
     std::string StatusHint;
 
-    void SetConnectEnabled(bool) override {}
     void SetStatusHint(const std::string& Hint) override { StatusHint = Hint; }
-    void StartAnimation() override {}
-    void StopAnimation() override {}
-    void SetStatusPicture(int) override {}
-    void SetNewMailPicture(int) override {}
-    void SetNewMailHint(const std::string&) override {}
-    void RemoveNewMail() override {}
-    void PlayNewMailSound() override {}
 };
 
 }  // namespace

@@ -273,16 +273,19 @@ void DovecotServer::Stop(std::chrono::milliseconds StopLimit) {
     }
 }
 
-std::string DovecotServer::RawInput(const std::string& UserID) const {
+namespace {
+
+// Every ".in" file of a rawlog folder, one session after another. Names are
+// "<date>-<time>-<pid>.in"; within one second the pid orders them only
+// roughly, so sessions that matter are told apart by content.
+std::string RawLogInput(const std::filesystem::path& Folder) {
     std::vector<std::filesystem::path> Sessions;
     std::error_code Error;
-    for (const auto& Entry : std::filesystem::directory_iterator(RawLogFolder(Root / "mail" / UserID), Error)) {
+    for (const auto& Entry : std::filesystem::directory_iterator(Folder, Error)) {
         if (Entry.path().extension() == ".in") {
             Sessions.push_back(Entry.path());
         }
     }
-    // Names are "<date>-<time>-<pid>.in"; within one second the pid orders
-    // them only roughly, so sessions that matter are told apart by content.
     std::sort(Sessions.begin(), Sessions.end());
     std::string Text;
     for (const auto& Session : Sessions) {
@@ -291,21 +294,13 @@ std::string DovecotServer::RawInput(const std::string& UserID) const {
     return Text;
 }
 
-std::string DovecotServer::PreLoginInput() const {
-    std::vector<std::filesystem::path> Sessions;
-    std::error_code Error;
-    for (const auto& Entry : std::filesystem::directory_iterator(Root / "run" / "login" / "rawlogs", Error)) {
-        if (Entry.path().extension() == ".in") {
-            Sessions.push_back(Entry.path());
-        }
-    }
-    std::sort(Sessions.begin(), Sessions.end());
-    std::string Text;
-    for (const auto& Session : Sessions) {
-        Text += ReadWhole(Session);
-    }
-    return Text;
+}  // namespace
+
+std::string DovecotServer::RawInput(const std::string& UserID) const {
+    return RawLogInput(RawLogFolder(Root / "mail" / UserID));
 }
+
+std::string DovecotServer::PreLoginInput() const { return RawLogInput(Root / "run" / "login" / "rawlogs"); }
 
 std::string DovecotServer::Log() const {
     std::string Text = ReadWhole(Root / "dovecot.log");
