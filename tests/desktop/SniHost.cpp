@@ -4,6 +4,8 @@
 #include <QDBusArgument>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusPendingCall>
+#include <QDeadlineTimer>
 #include <QDBusMetaType>
 #include <QDBusVariant>
 
@@ -57,6 +59,16 @@ SniMenuEntry ReadLayout(const QDBusArgument& Argument) {
     return entry;
 }
 
+// A call that waits with the event loop running, as a panel does (the item
+// may ask this host something meanwhile: whether a host is registered), and
+// never longer than 5 s whatever happens inside.
+QDBusMessage CallBounded(const QDBusConnection& Bus, const QDBusMessage& Call) {
+    QDBusPendingCall pending = Bus.asyncCall(Call, 5000);
+    QDeadlineTimer deadline(5500);
+    while (!pending.isFinished() && !deadline.hasExpired()) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return pending.isFinished() ? pending.reply() : QDBusMessage::createError(QDBusError::Timeout, "no answer");
+}
+
 QString ServiceOf(const QString& Item) { return Item.section('/', 0, 0); }
 QString PathOf(const QString& Item) { return "/" + Item.section('/', 1); }
 
@@ -101,15 +113,13 @@ QStringList SniHost::Items() const {
     return live;
 }
 
-// Calls wait with the event loop running (BlockWithGui), as a panel does: the
-// item may ask this host something meanwhile (whether a host is registered).
 SniItemState SniHost::ReadItem(const QString& Item) const {
     SniItemState state;
     auto get = [&](const QString& Name) {
         QDBusMessage call = QDBusMessage::createMethodCall(ServiceOf(Item), PathOf(Item),
                                                            "org.freedesktop.DBus.Properties", "Get");
         call << ItemInterface << Name;
-        const QDBusMessage reply = FBus.call(call, QDBus::BlockWithGui, 5000);
+        const QDBusMessage reply = CallBounded(FBus, call);
         return reply.arguments().isEmpty() ? QVariant() : reply.arguments().at(0).value<QDBusVariant>().variant();
     };
     state.Status = get("Status").toString();
@@ -131,7 +141,7 @@ std::vector<SniMenuEntry> SniHost::ReadMenu(const QString& Item) const {
     const QString path = ReadItem(Item).MenuPath;
     QDBusMessage call = QDBusMessage::createMethodCall(ServiceOf(Item), path, "com.canonical.dbusmenu", "GetLayout");
     call << 0 << -1 << QStringList();
-    const QDBusMessage reply = FBus.call(call, QDBus::BlockWithGui, 5000);
+    const QDBusMessage reply = CallBounded(FBus, call);
     if (reply.arguments().size() < 2) return {};
     return ReadLayout(reply.arguments().at(1).value<QDBusArgument>()).Children;
 }
@@ -140,7 +150,7 @@ void SniHost::ClickMenu(const QString& Item, int Id) const {
     QDBusMessage call =
         QDBusMessage::createMethodCall(ServiceOf(Item), ReadItem(Item).MenuPath, "com.canonical.dbusmenu", "Event");
     call << Id << QStringLiteral("clicked") << QVariant::fromValue(QDBusVariant(QVariant(0))) << 0u;
-    FBus.call(call, QDBus::BlockWithGui, 5000);
+    CallBounded(FBus, call);
 }
 
 void SniHost::Activate(const QString& Item, int X, int Y) const {
