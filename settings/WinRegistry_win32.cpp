@@ -101,11 +101,20 @@ WinRegistry::WinRegistry(std::string Base, std::string UpdateKey)
     const std::size_t cut = FUpdateKey.find_last_of(L'\\');
     FParent = cut == std::wstring::npos ? std::wstring() : FUpdateKey.substr(0, cut);
     FLeaf = cut == std::wstring::npos ? FUpdateKey : FUpdateKey.substr(cut + 1);
-    Recover();
+    // Mutex names may not hold "\".
+    std::wstring lockName = L"Quorvel-settings-update";
+    if (!FBase.empty()) lockName += L"-" + FBase;
+    for (wchar_t& c : lockName) {
+        if (c == L'\\') c = L'/';
+    }
+    FLock = ::CreateMutexW(nullptr, FALSE, lockName.c_str());
+    TRegistryUpdate recovery(*this);
 }
 
 WinRegistry::~WinRegistry() {
     if (FCopying) DropCopy();
+    if (FLocked) ::ReleaseMutex(FLock);
+    if (FLock != nullptr) ::CloseHandle(FLock);
 }
 
 std::wstring WinRegistry::MapPath(std::string_view Path, TAccess Access) {
@@ -157,7 +166,12 @@ void WinRegistry::Recover() noexcept {
 }
 
 void WinRegistry::BeginUpdate() {
-    if (FDepth == 0) Recover();
+    if (FDepth == 0) {
+        // A holder that was killed leaves the mutex abandoned, which is ours then.
+        const DWORD waited = FLock != nullptr ? ::WaitForSingleObject(FLock, 10000) : WAIT_FAILED;
+        FLocked = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+        Recover();
+    }
     ++FDepth;
 }
 
@@ -234,6 +248,8 @@ void WinRegistry::EndUpdate() noexcept {
     if (--FDepth > 0) return;
     if (FCopying) DropCopy();
     FCopyTags.clear();
+    if (FLocked) ::ReleaseMutex(FLock);
+    FLocked = false;
 }
 
 void WinRegistry::KeepCopyOnCommit(std::string_view Tag) {

@@ -24,6 +24,11 @@ namespace quorvel {
 // finishes the save from. Changes outside the update key act at once. An
 // update that ends without a commit drops its copy, so a load never writes.
 //
+// An update holds a named mutex of the settings (per stand-in root), so two
+// programs never interleave their updates and none reads a save half-way; a
+// holder that was killed frees it, and one that holds it past 10 s is not
+// waited for any longer.
+//
 // (Renaming the copy into place would be one step, but RegRenameKey breaks
 // the key's list of subkeys under Wine 8 and is not used.)
 class WinRegistry final : public IRegistry {
@@ -73,6 +78,8 @@ private:
     std::wstring FUpdateKey;  // relative to FBase
     std::wstring FParent;     // FUpdateKey's parent, relative to FBase
     std::wstring FLeaf;       // FUpdateKey's own name
+    void* FLock = nullptr;    // the settings' update mutex
+    bool FLocked = false;
     int FDepth = 0;
     bool FCopying = false;  // this update works on "<FUpdateKey>.saving"
     std::vector<std::string> FCopyTags;

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
+#include <thread>
 
 #include "settings/WinRegistry_win32.h"
 #include "tests/settings/TestKey_win32.h"
@@ -110,4 +112,19 @@ TEST_F(WinRegistryTest, UpdateWithoutCommitLeavesTheUpdateKeyAsItWas) {
     EXPECT_FALSE(Key.Exists("Software\\U\\New"));
     EXPECT_TRUE(Key.Exists("Software\\Other"));
     EXPECT_EQ(Key.Subkeys("Software").size(), 2u);  // no copy left behind
+}
+
+TEST_F(WinRegistryTest, UpdatesOfTwoStoresNeverInterleave) {
+    std::atomic<bool> secondIn{false};
+    Registry.BeginUpdate();
+    std::thread other([&] {
+        WinRegistry second(Key.Base());
+        TRegistryUpdate update(second);
+        secondIn = true;
+    });
+    ::Sleep(200);
+    EXPECT_FALSE(secondIn);
+    Registry.EndUpdate();
+    other.join();
+    EXPECT_TRUE(secondIn);
 }
