@@ -301,7 +301,8 @@ std::vector<std::string> WinRegistry::GetKeyNames(std::string_view Path) {
 }
 
 bool WinRegistry::DeleteKey(std::string_view Path) {
-    if (!KeyExists(Path)) return false;
+    // The root itself is never emptied.
+    if (Relative(Path).empty() || !KeyExists(Path)) return false;
     return ::RegDeleteTreeW(HKEY_CURRENT_USER, MapPath(Path, TAccess::Write).c_str()) == ERROR_SUCCESS;
 }
 

@@ -90,6 +90,8 @@ TEST_F(WinRegistryTest, KeysListSortedAsTextAndDeleteWithEverythingBelow) {
     EXPECT_FALSE(Key.Exists("Software\\L\\10"));
     EXPECT_EQ(Registry.GetKeyNames("Software\\L"), (std::vector<std::string>{"0", "1", "2"}));
     EXPECT_TRUE(Registry.GetKeyNames("Software\\Missing").empty());
+    EXPECT_FALSE(Registry.DeleteKey("\\"));
+    EXPECT_TRUE(Key.Exists("Software\\L\\0"));
 }
 
 TEST_F(WinRegistryTest, TextThatIsNotUtf8IsNotWritten) {
