@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/IntegerText.h"
+#include "settings/SystemCodePage.h"
 
 namespace quorvel {
 
@@ -23,8 +24,7 @@ std::string ReadStringDef(IRegistry& Registry, std::string_view Key, std::string
 
 // An integer value: DWord, or String holding an integer in text; Default when
 // absent or when the text is not such an integer.
-std::int32_t ReadIntegerDef(IRegistry& Registry, std::string_view Key, std::string_view Name,
-                            std::int32_t Default) {
+std::int32_t ReadIntegerDef(IRegistry& Registry, std::string_view Key, std::string_view Name, std::int32_t Default) {
     const std::optional<TRegDataType> type = Registry.GetDataType(Key, Name);
     if (!type) return Default;
     if (*type == TRegDataType::DWord) return Registry.ReadInteger(Key, Name);
@@ -34,8 +34,7 @@ std::int32_t ReadIntegerDef(IRegistry& Registry, std::string_view Key, std::stri
 
 // Writes an integer as text when the value is already stored as text,
 // otherwise as a DWord.
-void WriteIntegerKeepingText(IRegistry& Registry, std::string_view Key, std::string_view Name,
-                             std::int32_t Value) {
+void WriteIntegerKeepingText(IRegistry& Registry, std::string_view Key, std::string_view Name, std::int32_t Value) {
     if (Registry.GetDataType(Key, Name) == TRegDataType::String) {
         Registry.WriteString(Key, Name, std::to_string(Value));
     } else {
@@ -57,7 +56,7 @@ void ReadAccount(IRegistry& Registry, std::string_view Key, TAccount& Account) {
     Account.Host = ReadStringDef(Registry, Key, "Host", "");
     Account.Port = ReadIntegerDef(Registry, Key, "PortNo", DefaultPortNo);
     Account.UserID = ReadStringDef(Registry, Key, "UserID", "");
-    Account.Password = DecodePassword(ReadStringDef(Registry, Key, "Password", ""));
+    Account.Password = FromSystemCodePage(DecodePassword(ReadStringDef(Registry, Key, "Password", "")));
     Account.Enabled = ReadIntegerDef(Registry, Key, "Enabled", 0) != 0;
     Account.Security = TConnectionSecurity::None;
     Account.CertFingerprint.clear();
@@ -88,6 +87,21 @@ bool AnyAccountFailsToLoad(IRegistry& Registry, const std::vector<std::string>& 
         }
     }
     return false;
+}
+
+// The stored form of every password, in list order. A password that the
+// system code page cannot hold fails the whole save before anything changes:
+// storing it would keep a password other than the user's.
+std::vector<std::string> StoredPasswords(const TAccounts& Accounts) {
+    std::vector<std::string> stored;
+    for (std::int32_t i = 0; i < Accounts.Count(); ++i) {
+        try {
+            stored.push_back(EncodePassword(ToSystemCodePage(Accounts.Items(i).Password)));
+        } catch (const Exception& error) {
+            throw ERegistryException(ValueSetFailedText("Password") + ": " + error.what());
+        }
+    }
+    return stored;
 }
 
 }  // namespace
@@ -123,7 +137,8 @@ void LoadSettings(IRegistry& Registry, TAccounts& Accounts, std::uint32_t& Timer
     std::exception_ptr intervalError;
     try {
         Registry.CreateKey(SettingsKeyPath);
-        minutes = ReadIntegerDef(Registry, SettingsKeyPath, "Interval", static_cast<std::int32_t>(DefaultIntervalMinutes));
+        minutes =
+            ReadIntegerDef(Registry, SettingsKeyPath, "Interval", static_cast<std::int32_t>(DefaultIntervalMinutes));
     } catch (const Exception&) {
         intervalError = std::current_exception();
     }
@@ -139,6 +154,7 @@ void LoadSettings(IRegistry& Registry, TAccounts& Accounts, std::uint32_t& Timer
 }
 
 void SaveAccounts(IRegistry& Registry, const TAccounts& Accounts) {
+    const std::vector<std::string> passwords = StoredPasswords(Accounts);
     TRegistryUpdate update(Registry);
     Registry.CreateKey(AccountsKeyPath);
     const std::vector<std::string> oldNames = Registry.GetKeyNames(AccountsKeyPath);
@@ -159,7 +175,7 @@ void SaveAccounts(IRegistry& Registry, const TAccounts& Accounts) {
         Registry.WriteString(key, "Host", account.Host);
         WriteIntegerKeepingText(Registry, key, "PortNo", account.Port);
         Registry.WriteString(key, "UserID", account.UserID);
-        Registry.WriteString(key, "Password", EncodePassword(account.Password));
+        Registry.WriteString(key, "Password", passwords[static_cast<std::size_t>(i)]);
         Registry.WriteString(key, "Enabled", account.Enabled ? "1" : "0");
         if (account.Security != TConnectionSecurity::None || !account.CertFingerprint.empty()) {
             Registry.WriteInteger(key, SecurityValueName, static_cast<std::int32_t>(account.Security));

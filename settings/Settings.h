@@ -27,8 +27,10 @@ struct TDroppedAccount {
 
 // Reads accounts (appending to Accounts) and the interval; sets TimerPeriodMs
 // from the stored minutes. An account with a value of a bad type or a
-// password that does not decode is left out. A stored interval outside
-// 0 .. MaxIntervalMinutes, or text that is not a number, counts as 5 minutes.
+// password that does not decode is left out; so is one whose password bytes
+// are not text in the system code page (see SystemCodePage.h). A stored
+// interval outside 0 .. MaxIntervalMinutes, or text that is not a number,
+// counts as 5 minutes.
 // Raises quorvel::Exception for an Interval of a bad type (after the accounts
 // were loaded; TimerPeriodMs then unchanged). Raises ESettingsUnreadable,
 // before any account is loaded, when the settings exist but cannot be read.
@@ -42,7 +44,8 @@ void LoadSettings(IRegistry& Registry, TAccounts& Accounts, std::uint32_t& Timer
 // "0", "1", ... in list order. When an old account key would not load (so it
 // is in no list and goes for good), the store first keeps a copy of the
 // settings (the file store: "<file>.dropped-<UTC time>"). Raises
-// quorvel::Exception when it cannot.
+// quorvel::Exception when it cannot, and before it changes anything when a
+// password holds a character that the system code page cannot hold.
 void SaveAccounts(IRegistry& Registry, const TAccounts& Accounts);
 // Stores the interval in whole minutes (truncated). Raises
 // quorvel::Exception when it cannot.

@@ -48,13 +48,15 @@ InstanceGuard::InstanceGuard(const std::filesystem::path& Path) {
         ::close(fd);
         return;
     }
-    Fd = fd;
+    FNative = fd;
+    FHeld = true;
 }
 
 InstanceGuard::~InstanceGuard() {
-    if (Fd >= 0) {
-        ::flock(Fd, LOCK_UN);
-        ::close(Fd);
+    if (FHeld) {
+        const int fd = static_cast<int>(FNative);
+        ::flock(fd, LOCK_UN);
+        ::close(fd);
     }
 }
 

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "net/EventLoop.h"
+
+namespace quorvel {
+
+// The event loop on window messages: a hidden message-only window gets the
+// timers (SetTimer, WM_TIMER) and the sockets' notifications
+// (WSAAsyncSelect). WaitForEvents sleeps in MsgWaitForMultipleObjectsEx until
+// a message arrives; PumpOnce dispatches what is queued, for every window of
+// the thread, as the program's message pump does.
+//
+// Socket readiness comes as Winsock announces it: FD_READ, FD_ACCEPT and
+// FD_CLOSE make a socket readable, FD_WRITE and FD_CONNECT writable, and an
+// error in the notification both, so the handler's next call finds the
+// error. Winsock announces a state once and again after the call that
+// re-enables it (recv after FD_READ, a send that would block before
+// FD_WRITE); SetInterest announces what already holds.
+class WinEventLoop final : public EventLoop {
+public:
+    // Errors that reach ReportException are passed to Reporter (default: the
+    // standard error). Raises quorvel::Exception when the window cannot be made.
+    explicit WinEventLoop(std::function<void(const std::string&)> Reporter = {});
+    ~WinEventLoop() override;
+    WinEventLoop(const WinEventLoop&) = delete;
+    WinEventLoop& operator=(const WinEventLoop&) = delete;
+
+    void PumpOnce() override;
+    void WaitForEvents() override;
+    std::unique_ptr<EventTimer> CreateTimer(std::function<void()> OnTick) override;
+    // Fd is a SOCKET; Winsock's handles fit an int.
+    std::unique_ptr<SocketWatch> WatchSocket(int Fd, std::function<void(SocketReadiness)> OnReady) override;
+    void ReportException(const std::exception& Error) override;
+
+    // For the window procedure: handles one message to the hidden window.
+    void HandleMessage(unsigned Message, std::uintptr_t WParam, std::intptr_t LParam);
+
+    struct TimerEntry;
+    struct WatchEntry;
+
+private:
+    void OnTimer(std::uintptr_t Id);
+    void OnSocket(std::uintptr_t Socket, std::intptr_t Event);
+
+public:
+    void* Window() const { return FWindow; }
+
+private:
+    void* FWindow = nullptr;
+    std::uintptr_t FNextTimerId = 1;
+    std::map<std::uintptr_t, std::shared_ptr<TimerEntry>> FTimers;
+    std::map<std::uintptr_t, std::shared_ptr<WatchEntry>> FWatches;
+    std::function<void(const std::string&)> FReporter;
+};
+
+}  // namespace quorvel
