@@ -16,7 +16,9 @@ std::string WithoutLineEnd(std::string text) {
 
 }  // namespace
 
-std::string AccountName(const TAccount& Account) { return Account.UserID + "@" + Account.Host; }
+std::string AccountName(const TAccount& Account) {
+    return Account.UserID + "@" + Account.Host;
+}
 
 AccountCheckResult CheckAccount(TPop3Client& Client, const TAccount& Account) {
     AccountCheckResult result;

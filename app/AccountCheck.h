@@ -15,9 +15,9 @@ constexpr std::int32_t CheckTimeOutMs = 60000;
 
 struct AccountCheckResult {
     bool Succeeded = false;
-    bool Counted = false;      // the server gave a message count (also when QUIT failed)
+    bool Counted = false;  // the server gave a message count (also when QUIT failed)
     std::int32_t Count = 0;
-    std::string Message;       // the failure's message, without its line end
+    std::string Message;  // the failure's message, without its line end
 };
 
 // Checks one account the way the tray does: log in, STAT, QUIT. Never throws

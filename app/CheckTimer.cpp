@@ -2,7 +2,8 @@
 
 namespace quorvel {
 
-TCheckTimer::TCheckTimer(EventLoop& Loop, std::function<void()> OnTimer) : Timer(Loop.CreateTimer(std::move(OnTimer))) {}
+TCheckTimer::TCheckTimer(EventLoop& Loop, std::function<void()> OnTimer)
+    : Timer(Loop.CreateTimer(std::move(OnTimer))) {}
 
 void TCheckTimer::SetInterval(std::uint32_t IntervalMs) {
     if (IntervalMs == FInterval) return;

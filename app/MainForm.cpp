@@ -120,7 +120,9 @@ void TMainForm::SetTrayIcon(TTrayIcon& Tray, int Index) {
     Tray.Refresh();
 }
 
-void TMainForm::ConnectActionExecute() { RunCheckCycle(Accounts, Pop3Client, Clock, *this, SignalLevel); }
+void TMainForm::ConnectActionExecute() {
+    RunCheckCycle(Accounts, Pop3Client, Clock, *this, SignalLevel);
+}
 
 void TMainForm::Timer1Timer() {
     if (ConnectAction->isEnabled()) ConnectActionExecute();
@@ -151,27 +153,45 @@ void TMainForm::SaveActionExecute() {
     SaveInterval(store, Timer1.Interval());
 }
 
-void TMainForm::ExecuteMailClientActionExecute() { ExecuteMailClient(); }
+void TMainForm::ExecuteMailClientActionExecute() {
+    ExecuteMailClient();
+}
 
-void TMainForm::SetConnectEnabled(bool Enabled) { ConnectAction->setEnabled(Enabled); }
+void TMainForm::SetConnectEnabled(bool Enabled) {
+    ConnectAction->setEnabled(Enabled);
+}
 
-void TMainForm::SetStatusHint(const std::string& Hint) { TrayIcon1.SetHint(Hint); }
+void TMainForm::SetStatusHint(const std::string& Hint) {
+    TrayIcon1.SetHint(Hint);
+}
 
 void TMainForm::StartAnimation() {
     AnimationFrame = 0;
     AnimetionTimer->Start(AnimationPeriodMs);
 }
 
-void TMainForm::StopAnimation() { AnimetionTimer->Stop(); }
+void TMainForm::StopAnimation() {
+    AnimetionTimer->Stop();
+}
 
-void TMainForm::SetStatusPicture(int Index) { SetTrayIcon(TrayIcon1, Index); }
+void TMainForm::SetStatusPicture(int Index) {
+    SetTrayIcon(TrayIcon1, Index);
+}
 
-void TMainForm::SetNewMailPicture(int Index) { SetTrayIcon(TrayIcon2, Index); }
+void TMainForm::SetNewMailPicture(int Index) {
+    SetTrayIcon(TrayIcon2, Index);
+}
 
-void TMainForm::SetNewMailHint(const std::string& Hint) { TrayIcon2.SetHint(Hint); }
+void TMainForm::SetNewMailHint(const std::string& Hint) {
+    TrayIcon2.SetHint(Hint);
+}
 
-void TMainForm::RemoveNewMail() { TrayIcon2.SetIcon(nullptr); }
+void TMainForm::RemoveNewMail() {
+    TrayIcon2.SetIcon(nullptr);
+}
 
-void TMainForm::PlayNewMailSound() { Sound.Play(); }
+void TMainForm::PlayNewMailSound() {
+    Sound.Play();
+}
 
 }  // namespace quorvel

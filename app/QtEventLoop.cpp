@@ -90,9 +90,13 @@ private:
 
 QtEventLoop::QtEventLoop(std::function<void(const std::string&)> reporter) : Reporter(std::move(reporter)) {}
 
-void QtEventLoop::PumpOnce() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void QtEventLoop::PumpOnce() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
-void QtEventLoop::WaitForEvents() { QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents); }
+void QtEventLoop::WaitForEvents() {
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
 
 std::unique_ptr<EventTimer> QtEventLoop::CreateTimer(std::function<void()> OnTick) {
     return std::make_unique<QtTimer>(*this, std::move(OnTick));

@@ -31,8 +31,7 @@ UnixSignals::UnixSignals(std::function<void()> OnSignal) : D(new Private) {
     D->Notifier = new QSocketNotifier(D->Fds[0], QSocketNotifier::Read);
     QObject::connect(D->Notifier, &QSocketNotifier::activated, [fd = D->Fds[0], OnSignal] {
         char buffer[16];
-        while (::read(fd, buffer, sizeof buffer) > 0) {
-        }
+        while (::read(fd, buffer, sizeof buffer) > 0) {}
         OnSignal();
     });
     struct sigaction action {};

@@ -56,9 +56,8 @@ int Run(bool AsTray, const std::string& CaFile) {
     // An account the tray would leave out, and whose key its next save of
     // the accounts would remove, is a failure to report.
     for (const quorvel::TDroppedAccount& account : dropped) {
-        std::cerr << "quorvel-check: account " << quorvel::AccountsKeyPath << '\\'
-                  << quorvel::VisibleText(account.Key) << " not loaded: " << quorvel::VisibleText(account.Reason)
-                  << '\n';
+        std::cerr << "quorvel-check: account " << quorvel::AccountsKeyPath << '\\' << quorvel::VisibleText(account.Key)
+                  << " not loaded: " << quorvel::VisibleText(account.Reason) << '\n';
         status = ExitAccountFailed;
     }
 

@@ -44,7 +44,8 @@ int main(int argc, char** argv) {
 
     std::string why;
     if (!quorvel::DisplayReachable(why)) {
-        std::fprintf(stderr, "quorvel: %s; it needs a desktop to show its tray icon (quorvel-check checks without one)\n",
+        std::fprintf(stderr,
+                     "quorvel: %s; it needs a desktop to show its tray icon (quorvel-check checks without one)\n",
                      why.c_str());
         return 1;
     }

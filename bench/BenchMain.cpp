@@ -57,8 +57,8 @@ int PrintCheckTimes(int Runs) {
     quorvel::DovecotServer Server({{"bench", "bench-pass", MessagesInMailbox}});
     const auto Figures = quorvel::MeasureCheckTimes(Server, "bench", "bench-pass", Runs, CheckTimeOutMs,
                                                     Clock::now() + CheckSectionLimit);
-    std::printf("    %-28s %5s %8s %8s %8s %8s %8s %8s\n", "ms per check", "runs", "min", "p10", "median", "p90",
-                "max", "failed");
+    std::printf("    %-28s %5s %8s %8s %8s %8s %8s %8s\n", "ms per check", "runs", "min", "p10", "median", "p90", "max",
+                "failed");
     PrintRow("quorvel (Connect+Disconnect)", quorvel::Summarise(Figures.ClientMs), Figures.ClientFailures);
     if (Figures.CurlPath.empty()) {
         std::printf("    curl: not found, no comparison\n");

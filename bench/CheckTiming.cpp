@@ -112,7 +112,8 @@ CheckTimingFigures MeasureCheckTimes(const DovecotServer& Server, const std::str
             continue;
         }
         std::chrono::nanoseconds CurlElapsed{0};
-        const std::string CurlFailure = OneCurlCheck(Figures.CurlPath, Server, UserID, Password, TimeOutMs, CurlElapsed);
+        const std::string CurlFailure =
+            OneCurlCheck(Figures.CurlPath, Server, UserID, Password, TimeOutMs, CurlElapsed);
         if (CurlFailure.empty()) {
             Figures.CurlMs.push_back(Milliseconds(CurlElapsed));
         } else if (Figures.CurlFailures++ == 0) {

@@ -2,6 +2,7 @@
 // checks. Starts a private X display with an XEmbed tray, a Dovecot on
 // 127.0.0.1 and the built quorvel with one account, waits for its first
 // check, then watches it idle. Prints figures; nothing passes or fails.
+#include <unistd.h>
 #include <QDir>
 #include <QGuiApplication>
 #include <QProcess>
@@ -12,7 +13,6 @@
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <unistd.h>
 
 #include "settings/Account.h"
 #include "settings/RegistryStore.h"

@@ -6,8 +6,8 @@
 
 #include <cerrno>
 #include <condition_variable>
-#include <mutex>
 #include <cstring>
+#include <mutex>
 #include <stdexcept>
 #include <thread>
 
@@ -30,8 +30,8 @@ public:
         Address.sin_family = AF_INET;
         Address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t Length = sizeof(Address);
-        if (Fd < 0 || ::bind(Fd, reinterpret_cast<sockaddr*>(&Address), sizeof(Address)) != 0 ||
-            ::listen(Fd, 8) != 0 || ::getsockname(Fd, reinterpret_cast<sockaddr*>(&Address), &Length) != 0) {
+        if (Fd < 0 || ::bind(Fd, reinterpret_cast<sockaddr*>(&Address), sizeof(Address)) != 0 || ::listen(Fd, 8) != 0 ||
+            ::getsockname(Fd, reinterpret_cast<sockaddr*>(&Address), &Length) != 0) {
             int Error = errno;
             if (Fd >= 0) {
                 ::close(Fd);

@@ -67,8 +67,8 @@ void PrintRow(const char* Name, std::vector<double> Samples) {
     for (double s : Samples)
         if (s >= 0) good.push_back(s);
     const auto summary = quorvel::Summarise(good);
-    std::printf("    %-34s %4zu %8.2f %8.2f %8.2f %7zu\n", Name, summary.Runs, summary.Min, summary.Median,
-                summary.Max, Samples.size() - good.size());
+    std::printf("    %-34s %4zu %8.2f %8.2f %8.2f %7zu\n", Name, summary.Runs, summary.Min, summary.Median, summary.Max,
+                Samples.size() - good.size());
 }
 
 // Peak resident memory of one quorvel-check run, in MiB; its report is dropped.
@@ -137,12 +137,15 @@ int main() {
         std::printf("\n(b) Peak resident memory of one quorvel-check run\n");
         std::printf("    plain text:   %.1f MiB\n    implicit TLS: %.1f MiB\n", plainRss, tlsRss);
 
-        std::printf("\n(c) One implicit-TLS check waiting 10 s on a server that accepts and never answers the handshake\n");
+        std::printf(
+            "\n(c) One implicit-TLS check waiting 10 s on a server that accepts and never answers the handshake\n");
         const auto silent = quorvel::MeasureSilentServerWait(10000, quorvel::TConnectionSecurity::ImplicitTls);
         const double wallMs = quorvel::Milliseconds(silent.Wall);
         const double cpuMs = quorvel::Milliseconds(silent.Cpu);
-        std::printf("    ended with:      %s\n    wall time:       %.1f ms\n    CPU (user+sys):  %.2f ms (%.3f %% of one core)\n",
-                    silent.Outcome.c_str(), wallMs, cpuMs, wallMs > 0 ? 100.0 * cpuMs / wallMs : 0.0);
+        std::printf(
+            "    ended with:      %s\n    wall time:       %.1f ms\n    CPU (user+sys):  %.2f ms (%.3f %% of one "
+            "core)\n",
+            silent.Outcome.c_str(), wallMs, cpuMs, wallMs > 0 ? 100.0 * cpuMs / wallMs : 0.0);
         return 0;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "quorvel-tls-bench: %s\n", error.what());

@@ -50,8 +50,7 @@ public:
 
     // Fd is a socket (or any pollable descriptor) that stays open while the
     // watch lives. The watch starts with no interest.
-    virtual std::unique_ptr<SocketWatch> WatchSocket(int Fd,
-                                                      std::function<void(SocketReadiness)> OnReady) = 0;
+    virtual std::unique_ptr<SocketWatch> WatchSocket(int Fd, std::function<void(SocketReadiness)> OnReady) = 0;
 
     // The program's general error report: an exception that a handler let
     // escape is shown here, and the program goes on.

@@ -55,8 +55,7 @@ void CopyAddresses(const addrinfo* list, std::vector<SocketAddress>& Addresses) 
 
 bool CopyFirstAddress(const addrinfo* list, SocketAddress& Address) {
     for (const addrinfo* ai = list; ai != nullptr; ai = ai->ai_next) {
-        if ((ai->ai_family != AF_INET && ai->ai_family != AF_INET6) ||
-            ai->ai_addrlen > sizeof(Address.Storage)) {
+        if ((ai->ai_family != AF_INET && ai->ai_family != AF_INET6) || ai->ai_addrlen > sizeof(Address.Storage)) {
             continue;
         }
         Address = SocketAddress{};
@@ -105,7 +104,9 @@ std::int32_t LookupErrorFromGai(int GaiError) {
     }
 }
 
-void HostLookup::SetResolverForTesting(Resolver Answer) { TestResolver() = std::move(Answer); }
+void HostLookup::SetResolverForTesting(Resolver Answer) {
+    TestResolver() = std::move(Answer);
+}
 
 std::int32_t HostLookup::SystemResolve(const std::string& Host, std::vector<SocketAddress>& Addresses) {
     addrinfo hints{};
@@ -156,13 +157,14 @@ HostLookup::HostLookup(EventLoop& Loop, const std::string& Host, ReplyHandler on
             state->Addresses = std::move(addresses);
         }
         const char done = 1;
-        while (::write(state->WriteFd, &done, 1) < 0 && errno == EINTR) {
-        }
+        while (::write(state->WriteFd, &done, 1) < 0 && errno == EINTR) {}
     });
     worker.detach();
 }
 
-HostLookup::~HostLookup() { Watch.reset(); }
+HostLookup::~HostLookup() {
+    Watch.reset();
+}
 
 void HostLookup::ReplyArrived() {
     char done = 0;

@@ -74,8 +74,7 @@ private:
 
 }  // namespace
 
-PollEventLoop::PollEventLoop(std::function<void(const std::string&)> reporter)
-    : Reporter(std::move(reporter)) {}
+PollEventLoop::PollEventLoop(std::function<void(const std::string&)> reporter) : Reporter(std::move(reporter)) {}
 
 PollEventLoop::~PollEventLoop() = default;
 
@@ -114,9 +113,13 @@ int PollEventLoop::MillisecondsToNextTimer() const {
     return best < 0 ? -1 : static_cast<int>(std::min<long long>(best, INT_MAX));
 }
 
-void PollEventLoop::PumpOnce() { Run(0); }
+void PollEventLoop::PumpOnce() {
+    Run(0);
+}
 
-void PollEventLoop::WaitForEvents() { Run(-1); }
+void PollEventLoop::WaitForEvents() {
+    Run(-1);
+}
 
 void PollEventLoop::WaitForEventsFor(std::chrono::milliseconds Limit) {
     Run(static_cast<int>(std::clamp<long long>(Limit.count(), 0, INT_MAX)));

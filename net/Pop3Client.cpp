@@ -27,7 +27,9 @@ std::int32_t StatCount(const std::string& Field) {
 
 }  // namespace
 
-TPop3Client::TPop3Client(EventLoop& loop) : TSocketTransport(loop) { Port = 110; }
+TPop3Client::TPop3Client(EventLoop& loop) : TSocketTransport(loop) {
+    Port = 110;
+}
 
 TPop3Client::~TPop3Client() {
     // The base destructor cannot reach this class's Abort; run it here, with
@@ -35,8 +37,7 @@ TPop3Client::~TPop3Client() {
     BeginDestroy();
     try {
         Abort();
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 std::string TPop3Client::NthWord(const std::string& Text, char Separator, std::int32_t N) {
@@ -170,12 +171,10 @@ void TPop3Client::Connect() {
             }
             try {
                 Loop().PumpOnce();
-            } catch (...) {
-            }
+            } catch (...) {}
             try {
                 Disconnect();
-            } catch (...) {
-            }
+            } catch (...) {}
             std::rethrow_exception(original);
         }
     } catch (...) {

@@ -29,8 +29,8 @@ private:
 // Errors of connect() that mean the attempt itself failed, as a connect
 // completion with an error would tell.
 bool IsConnectOutcome(int error) {
-    return error == ECONNREFUSED || error == ENETUNREACH || error == EHOSTUNREACH ||
-           error == ETIMEDOUT || error == ECONNRESET || error == EAGAIN;
+    return error == ECONNREFUSED || error == ENETUNREACH || error == EHOSTUNREACH || error == ETIMEDOUT ||
+           error == ECONNRESET || error == EAGAIN;
 }
 
 }  // namespace
@@ -56,15 +56,13 @@ TSocketTransport::~TSocketTransport() {
     try {
         TSocketTransport::Abort();
         Cancel();
-    } catch (...) {
-    }
+    } catch (...) {}
     Lookup.reset();
     Timer.reset();
     Closing = true;
     try {
         RequestCloseSocket();
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 void TSocketTransport::SetTimeOut(std::int32_t Milliseconds) {
@@ -80,8 +78,7 @@ void TSocketTransport::StatusMessage(std::uint8_t Level, const std::string& Text
             const std::string status = FStatus;
             OnStatus(*this, status);
         }
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 void TSocketTransport::CheckSocketError(int Errno, std::int32_t Allowed) {
@@ -153,8 +150,7 @@ void TSocketTransport::HandleSocketReady(SocketReadiness Readiness) {
             if (Readiness.Readable && FConnected && ReadArmed) HandleReadable();
         }
         UpdateInterest();
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 void TSocketTransport::HandleConnectDone() {
@@ -335,8 +331,7 @@ bool TSocketTransport::TryConnect(const SocketAddress& Address, std::string& Rai
     Completed = false;
     Succeeded = true;
     CloseErrorNo = 0;
-    const int result =
-        ::connect(Fd, reinterpret_cast<const sockaddr*>(&RemoteAddress.Storage), RemoteAddress.Length);
+    const int result = ::connect(Fd, reinterpret_cast<const sockaddr*>(&RemoteAddress.Storage), RemoteAddress.Length);
     const int error = result == 0 ? 0 : errno;
     if (error == 0 || error == EINPROGRESS) {
         ConnectPending = true;  // told through the notification, as always

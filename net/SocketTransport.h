@@ -156,12 +156,12 @@ private:
     int Family = 0;
     bool LingerZero = false;
 
-    std::vector<char> Buffer;  // peek area of ReadLn
+    std::vector<char> Buffer;         // peek area of ReadLn
     std::unique_ptr<TlsSession> Tls;  // set while the connection runs TLS
     std::string TlsInput;             // decrypted bytes not yet read as a line
     std::optional<TlsCertificate> FPeerCertificate;
-    SocketAddress RemoteAddress;                  // the address being connected to
-    std::vector<SocketAddress> RemoteAddresses;   // every address of Host, in order
+    SocketAddress RemoteAddress;                 // the address being connected to
+    std::vector<SocketAddress> RemoteAddresses;  // every address of Host, in order
     std::vector<SocketAddress> LookupAddresses;
 
     std::int32_t FTimeOut = 0;

@@ -41,7 +41,7 @@ struct TlsCertificate {
     std::string Issuer;
     std::string NotBefore;  // as "YYYY-MM-DD HH:MM:SS UTC"
     std::string NotAfter;
-    std::string Sha256;     // 64 lowercase hex digits of the DER encoding
+    std::string Sha256;  // 64 lowercase hex digits of the DER encoding
 };
 
 struct TlsClientOptions {

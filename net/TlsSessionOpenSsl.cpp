@@ -24,9 +24,13 @@ namespace {
 
 // ---- a socket BIO that can never raise SIGPIPE ----
 
-int SocketFd(BIO* Bio) { return static_cast<int>(reinterpret_cast<std::intptr_t>(BIO_get_data(Bio))); }
+int SocketFd(BIO* Bio) {
+    return static_cast<int>(reinterpret_cast<std::intptr_t>(BIO_get_data(Bio)));
+}
 
-bool WouldBlock(int Error) { return Error == EAGAIN || Error == EWOULDBLOCK || Error == EINTR; }
+bool WouldBlock(int Error) {
+    return Error == EAGAIN || Error == EWOULDBLOCK || Error == EINTR;
+}
 
 int BioWrite(BIO* Bio, const char* Data, int Size) {
     BIO_clear_retry_flags(Bio);
@@ -42,7 +46,9 @@ int BioRead(BIO* Bio, char* Data, int Size) {
     return static_cast<int>(n);
 }
 
-long BioControl(BIO*, int Command, long, void*) { return Command == BIO_CTRL_FLUSH ? 1 : 0; }
+long BioControl(BIO*, int Command, long, void*) {
+    return Command == BIO_CTRL_FLUSH ? 1 : 0;
+}
 
 int BioCreate(BIO* Bio) {
     BIO_set_init(Bio, 1);

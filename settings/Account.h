@@ -13,11 +13,11 @@ namespace quorvel {
 // store, the account dialogs and the check cycle.
 class TAccount {
 public:
-    std::string Host;          // server name or address as typed
-    std::int32_t Port = 0;     // TCP port of the server
-    std::string Password;      // plain text, in memory only
-    std::string UserID;        // login name
-    bool Enabled = false;      // whether the check cycle visits this account
+    std::string Host;            // server name or address as typed
+    std::int32_t Port = 0;       // TCP port of the server
+    std::string Password;        // plain text, in memory only
+    std::string UserID;          // login name
+    bool Enabled = false;        // whether the check cycle visits this account
     std::int32_t LastCount = 0;  // count found by the last check with mail; never stored
     // How the connection is protected; stored only when not None or when a
     // fingerprint is set, so accounts without it round-trip unchanged.

@@ -6,7 +6,9 @@ TAccountRowTexts AccountRowTexts(const TAccount& Account) {
     return {Account.Host, std::to_string(Account.Port), Account.UserID, MaskedText(Account.Password)};
 }
 
-std::string MaskedText(std::string_view Text) { return std::string(Text.size(), '*'); }
+std::string MaskedText(std::string_view Text) {
+    return std::string(Text.size(), '*');
+}
 
 std::string AccountLabel(const TAccount& Account) {
     if (Account.UserID.empty() && Account.Host.empty()) return "名称なし";

@@ -16,7 +16,9 @@ std::string_view Trimmed(std::string_view Text) {
     return Text;
 }
 
-char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char AsciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool EqualIgnoringAsciiCase(std::string_view A, std::string_view B) {
     if (A.size() != B.size()) return false;
@@ -34,8 +36,7 @@ std::string QuoteExecArgument(std::string_view Argument) {
         doubled += c;
         if (c == '%') doubled += '%';
     }
-    const bool needsQuotes =
-        doubled.empty() || doubled.find_first_of(ReservedExecCharacters) != std::string::npos;
+    const bool needsQuotes = doubled.empty() || doubled.find_first_of(ReservedExecCharacters) != std::string::npos;
     if (!needsQuotes) return doubled;
     std::string quoted = "\"";
     for (char c : doubled) {
@@ -79,9 +80,7 @@ std::string UnescapeStringValue(std::string_view Value) {
             case 't': text += '\t'; break;
             case 'r': text += '\r'; break;
             case '\\': text += '\\'; break;
-            default:
-                text += '\\';
-                text += Value[i];
+            default: text += '\\'; text += Value[i];
         }
     }
     return text;

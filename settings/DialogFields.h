@@ -36,7 +36,9 @@ struct TFieldText {
 // SecurityForNewAccount), password "", server name "".
 std::vector<TFieldText> FieldsForNewAccount();
 // A new account is protected with implicit TLS.
-constexpr TConnectionSecurity SecurityForNewAccount() { return TConnectionSecurity::ImplicitTls; }
+constexpr TConnectionSecurity SecurityForNewAccount() {
+    return TConnectionSecurity::ImplicitTls;
+}
 // For an existing one: server name, port in decimal, user ID, password.
 std::vector<TFieldText> FieldsForAccount(const TAccount& Account);
 

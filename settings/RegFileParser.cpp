@@ -128,7 +128,8 @@ std::optional<std::string> ReadData(std::string_view data, TRegValue& value, boo
         value.Type = static_cast<TRegDataType>(type);
         const bool text = value.Type == TRegDataType::String || value.Type == TRegDataType::ExpandString;
         if (text && Unicode) {
-            if (bytes->size() >= 2 && bytes->substr(bytes->size() - 2) == std::string(2, '\0')) bytes->resize(bytes->size() - 2);
+            if (bytes->size() >= 2 && bytes->substr(bytes->size() - 2) == std::string(2, '\0'))
+                bytes->resize(bytes->size() - 2);
             std::optional<std::string> utf8 = Utf16LeToUtf8(*bytes);
             if (!utf8) return "bad UTF-16 text";
             *bytes = std::move(*utf8);
@@ -188,9 +189,7 @@ private:
         return true;
     }
 
-    void Problem(const std::string& why) {
-        FResult.Problems.push_back("line " + std::to_string(FLineNo) + ": " + why);
-    }
+    void Problem(const std::string& why) { FResult.Problems.push_back("line " + std::to_string(FLineNo) + ": " + why); }
 
     void Section(std::string_view line) {
         FCurrent = nullptr;

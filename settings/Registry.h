@@ -17,7 +17,7 @@ enum class TRegDataType : std::uint32_t {
     String = 1,        // text
     ExpandString = 2,  // text with environment references, read unexpanded
     Binary = 3,
-    DWord = 4,         // 32-bit integer, little endian
+    DWord = 4,  // 32-bit integer, little endian
 };
 
 // A failure of the per-user store. The message is the one to show the user.
@@ -38,10 +38,10 @@ public:
 };
 
 // The four messages of the store; Name is a key path or a value name.
-std::string KeyCreateFailedText(std::string_view Key);      // "キー %s の作成に失敗しました"
-std::string ValueSetFailedText(std::string_view Name);      // "'%s' の設定に失敗しました"
-std::string ValueGetFailedText(std::string_view Name);      // "'%s' の取得に失敗しました"
-std::string InvalidValueTypeText(std::string_view Name);    // "'%s' のデータ型が不正です"
+std::string KeyCreateFailedText(std::string_view Key);    // "キー %s の作成に失敗しました"
+std::string ValueSetFailedText(std::string_view Name);    // "'%s' の設定に失敗しました"
+std::string ValueGetFailedText(std::string_view Name);    // "'%s' の取得に失敗しました"
+std::string InvalidValueTypeText(std::string_view Name);  // "'%s' のデータ型が不正です"
 
 // The per-user hierarchical key/value store under HKEY_CURRENT_USER.
 //

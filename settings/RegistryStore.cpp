@@ -50,7 +50,7 @@ std::string HomeFolder() {
 
 std::string UtcStamp() {
     const std::time_t now = std::time(nullptr);
-    std::tm utc {};
+    std::tm utc{};
     ::gmtime_r(&now, &utc);
     char text[32];
     std::strftime(text, sizeof text, "%Y%m%dT%H%M%SZ", &utc);

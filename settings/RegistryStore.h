@@ -78,7 +78,7 @@ private:
     std::unique_ptr<TRegKey> FRoot;
     int FDepth = 0;
     bool FModified = false;
-    std::optional<std::string> FUnreadable;    // why the file cannot be read at all
+    std::optional<std::string> FUnreadable;     // why the file cannot be read at all
     std::optional<std::string> FOriginalBytes;  // the file as this update read it
     std::vector<std::string> FCopyTags;         // copies of it to keep before the next save
     std::vector<std::string> FImpliedKeys;      // created in memory, not yet written

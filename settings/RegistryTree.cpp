@@ -49,9 +49,8 @@ std::vector<std::string> SplitKeyPath(std::string_view Path) {
 bool IsValidKeyName(std::string_view Name) {
     if (Name.empty()) return false;
     // Characters, not bytes: continuation bytes of UTF-8 are not counted.
-    const auto characters = std::count_if(Name.begin(), Name.end(), [](char c) {
-        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    });
+    const auto characters =
+        std::count_if(Name.begin(), Name.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; });
     if (static_cast<std::size_t>(characters) > MaxKeyNameLength) return false;
     return std::none_of(Name.begin(), Name.end(), [](char c) {
         const auto u = static_cast<unsigned char>(c);

@@ -49,7 +49,9 @@ std::string RunningProgramPath() {
 
 }  // namespace
 
-fs::path TAutostartPlace::EntryFile() const { return ConfigFolder / "autostart" / (Name + ".desktop"); }
+fs::path TAutostartPlace::EntryFile() const {
+    return ConfigFolder / "autostart" / (Name + ".desktop");
+}
 
 TAutostartPlace DefaultAutostartPlace() {
     return {ConfigFolder(), std::string(RunAtStartupName), RunningProgramPath()};
@@ -77,8 +79,14 @@ void RemoveRunAtStartup(const TAutostartPlace& Place) {
     fs::remove(Place.EntryFile(), ignored);
 }
 
-bool IsRunAtStartup() { return IsRunAtStartup(DefaultAutostartPlace()); }
-void AddRunAtStartup() { AddRunAtStartup(DefaultAutostartPlace()); }
-void RemoveRunAtStartup() { RemoveRunAtStartup(DefaultAutostartPlace()); }
+bool IsRunAtStartup() {
+    return IsRunAtStartup(DefaultAutostartPlace());
+}
+void AddRunAtStartup() {
+    AddRunAtStartup(DefaultAutostartPlace());
+}
+void RemoveRunAtStartup() {
+    RemoveRunAtStartup(DefaultAutostartPlace());
+}
 
 }  // namespace quorvel

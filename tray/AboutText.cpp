@@ -14,9 +14,8 @@ std::optional<TFixedFileInfo> FileVersionOf(std::uint32_t Major, std::uint32_t M
 }
 
 std::string FormatFileVersion(const TFixedFileInfo& Info) {
-    return std::to_string(Info.FileVersionMS >> 16) + "." + std::to_string(Info.FileVersionMS & 0xFFFF) +
-           "Release " + std::to_string(Info.FileVersionLS >> 16) + "(Build " +
-           std::to_string(Info.FileVersionLS & 0xFFFF) + ")";
+    return std::to_string(Info.FileVersionMS >> 16) + "." + std::to_string(Info.FileVersionMS & 0xFFFF) + "Release " +
+           std::to_string(Info.FileVersionLS >> 16) + "(Build " + std::to_string(Info.FileVersionLS & 0xFFFF) + ")";
 }
 
 std::string VersionLine(const std::optional<TFixedFileInfo>& Info) {
@@ -37,6 +36,8 @@ std::string ApplicationTitle(std::string_view ExecutablePath) {
     return title;
 }
 
-std::string AboutCaption(std::string_view Title) { return std::string(Title) + "のバージョン情報"; }
+std::string AboutCaption(std::string_view Title) {
+    return std::string(Title) + "のバージョン情報";
+}
 
 }  // namespace quorvel

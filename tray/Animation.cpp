@@ -10,7 +10,9 @@ void TMaskBitmap16::SetBit(int X, int Y, bool Value) {
     row = static_cast<std::uint16_t>(Value ? row | bit : row & ~bit);
 }
 
-void TMaskBitmap16::Fill(bool Value) { Rows.fill(Value ? 0xFFFFu : 0u); }
+void TMaskBitmap16::Fill(bool Value) {
+    Rows.fill(Value ? 0xFFFFu : 0u);
+}
 
 void DrawPicture(TAnimationPlanes& Planes, const TPicture16& Picture) {
     for (int y = 0; y < TPicture16::Size; ++y) {

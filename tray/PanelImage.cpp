@@ -32,7 +32,9 @@ bool IsBlackPicture(const TPicture16& Picture) {
     return any;
 }
 
-int OutlineWidth(int Factor) { return std::max(1, (Factor + 1) / 2); }
+int OutlineWidth(int Factor) {
+    return std::max(1, (Factor + 1) / 2);
+}
 
 TPanelImage RenderForPanel(const TPicture16& Picture, int Side) {
     if (Side < TPicture16::Size) throw Exception("Panel size too small (" + std::to_string(Side) + ")");

@@ -29,6 +29,8 @@ QIcon MakeTrayQIcon(const TPicture16& Picture) {
     return icon;
 }
 
-QIcon MakeMenuQIcon(int Index) { return MakeTrayQIcon(ImageListPicture(Index)); }
+QIcon MakeMenuQIcon(int Index) {
+    return MakeTrayQIcon(ImageListPicture(Index));
+}
 
 }  // namespace quorvel

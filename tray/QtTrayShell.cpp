@@ -21,7 +21,9 @@ QtTrayShell::QtTrayShell(std::function<void(const std::string&)> Reporter, QObje
 
 QtTrayShell::~QtTrayShell() = default;
 
-void QtTrayShell::Attach(ITrayWindow* Window) { FWindow = Window; }
+void QtTrayShell::Attach(ITrayWindow* Window) {
+    FWindow = Window;
+}
 
 void QtTrayShell::NotifyIcon(TNotifyIconMessage Message, const TNotifyIconData& Data) {
     FWanted = Message != TNotifyIconMessage::NIM_DELETE;
@@ -95,26 +97,21 @@ TShiftState QtTrayShell::ShiftState() {
 // A Qt popup menu grabs the pointer and keyboard itself while it is open.
 void QtTrayShell::SetForeground() {}
 
-void QtTrayShell::ProcessMessages() { QCoreApplication::processEvents(); }
+void QtTrayShell::ProcessMessages() {
+    QCoreApplication::processEvents();
+}
 
-void QtTrayShell::ShowMenu(TPopupMenu& Menu, int X, int Y) { Menu.Popup(X, Y); }
+void QtTrayShell::ShowMenu(TPopupMenu& Menu, int X, int Y) {
+    Menu.Popup(X, Y);
+}
 
 void QtTrayShell::OnActivated(QSystemTrayIcon::ActivationReason Reason) {
     switch (Reason) {
-    case QSystemTrayIcon::Trigger:
-        Deliver(WM_LBUTTONDOWN, WM_LBUTTONUP);
-        break;
-    case QSystemTrayIcon::Context:
-        Deliver(WM_RBUTTONDOWN, WM_RBUTTONUP);
-        break;
-    case QSystemTrayIcon::DoubleClick:
-        Deliver(WM_LBUTTONDBLCLK, WM_LBUTTONUP);
-        break;
-    case QSystemTrayIcon::MiddleClick:
-        Deliver(WM_MBUTTONDOWN, WM_MBUTTONUP);
-        break;
-    default:
-        break;
+        case QSystemTrayIcon::Trigger: Deliver(WM_LBUTTONDOWN, WM_LBUTTONUP); break;
+        case QSystemTrayIcon::Context: Deliver(WM_RBUTTONDOWN, WM_RBUTTONUP); break;
+        case QSystemTrayIcon::DoubleClick: Deliver(WM_LBUTTONDBLCLK, WM_LBUTTONUP); break;
+        case QSystemTrayIcon::MiddleClick: Deliver(WM_MBUTTONDOWN, WM_MBUTTONUP); break;
+        default: break;
     }
 }
 

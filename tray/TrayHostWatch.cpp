@@ -1,12 +1,12 @@
 #include "tray/TrayHostWatch.h"
 
+#include <QtGui/qguiapplication_platform.h>
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusInterface>
 #include <QDBusServiceWatcher>
 #include <QPointer>
-#include <QtGui/qguiapplication_platform.h>
 
 #include <cstdlib>
 #include <memory>
@@ -61,11 +61,9 @@ void TrayHostWatch::WatchXEmbed() {
     FSelectionAtom = InternAtom(connection, "_NET_SYSTEM_TRAY_S0");
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
     std::unique_ptr<xcb_get_window_attributes_reply_t, decltype(&std::free)> attributes(
-        xcb_get_window_attributes_reply(connection, xcb_get_window_attributes(connection, root), nullptr),
-        &std::free);
+        xcb_get_window_attributes_reply(connection, xcb_get_window_attributes(connection, root), nullptr), &std::free);
     // Keep the events Qt itself selected on the root window.
-    const std::uint32_t mask =
-        (attributes ? attributes->your_event_mask : 0u) | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    const std::uint32_t mask = (attributes ? attributes->your_event_mask : 0u) | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
     xcb_change_window_attributes(connection, root, XCB_CW_EVENT_MASK, &mask);
     xcb_flush(connection);
     qApp->installNativeEventFilter(this);

@@ -1,9 +1,9 @@
 #pragma once
 
 #include <QAbstractNativeEventFilter>
+#include <QObject>
 #include <cstdint>
 #include <cstring>
-#include <QObject>
 
 class QDBusServiceWatcher;
 

@@ -7,7 +7,9 @@ namespace {
 // Every tray icon of the process takes the next number, from 1 up.
 std::int32_t IconTrayCount = 0;
 
-bool IsContinuationByte(char Byte) { return (static_cast<unsigned char>(Byte) & 0xC0) == 0x80; }
+bool IsContinuationByte(char Byte) {
+    return (static_cast<unsigned char>(Byte) & 0xC0) == 0x80;
+}
 
 }  // namespace
 
@@ -21,7 +23,9 @@ std::string CutUtf8(const std::string& Text, std::size_t MaxBytes) {
     return Text.substr(0, cut);
 }
 
-TTrayIcon::TTrayIcon(ITrayShell& Shell) : FShell(Shell), FIconID(++IconTrayCount) { FShell.Attach(this); }
+TTrayIcon::TTrayIcon(ITrayShell& Shell) : FShell(Shell), FIconID(++IconTrayCount) {
+    FShell.Attach(this);
+}
 
 TTrayIcon::~TTrayIcon() {
     *FAlive = false;
@@ -78,9 +82,13 @@ void TTrayIcon::Notification(TPopupMenu& Menu) {
     if (FLBtnPopupMenu == &Menu) FLBtnPopupMenu = nullptr;
 }
 
-void TTrayIcon::Loaded() { UpdateNotifyIcon(true); }
+void TTrayIcon::Loaded() {
+    UpdateNotifyIcon(true);
+}
 
-void TTrayIcon::Refresh() { UpdateNotifyIcon(true); }
+void TTrayIcon::Refresh() {
+    UpdateNotifyIcon(true);
+}
 
 void TTrayIcon::UpdateNotifyIcon(bool Show) {
     if (Show && FIcon.Empty()) Show = false;
@@ -105,42 +113,27 @@ void TTrayIcon::TrayWndProc(std::uint32_t Message, std::int32_t LParam) {
     const int y = cursor.Y;
     const TShiftState shift = FShell.ShiftState();
     switch (LParam) {
-    case WM_MOUSEMOVE:
-        DoMouseMove(shift, x, y);
-        break;
-    case WM_LBUTTONDOWN:
-        DoMouseDown(TMouseButton::mbLeft, shift, x, y);
-        break;
-    case WM_LBUTTONUP:
-        DoClick();
-        DoMouseUp(TMouseButton::mbLeft, shift, x, y);
-        PopupAtCursor(x, y, FLBtnPopupMenu);
-        break;
-    case WM_LBUTTONDBLCLK:
-        DoDblClick();
-        DoMouseDown(TMouseButton::mbLeft, shift | ssDouble, x, y);
-        break;
-    case WM_RBUTTONDOWN:
-        DoMouseDown(TMouseButton::mbRight, shift, x, y);
-        break;
-    case WM_RBUTTONUP:
-        DoMouseUp(TMouseButton::mbRight, shift, x, y);
-        PopupAtCursor(x, y, FRBtnPopupMenu);
-        break;
-    case WM_RBUTTONDBLCLK:
-        DoMouseDown(TMouseButton::mbRight, shift | ssDouble, x, y);
-        break;
-    case WM_MBUTTONDOWN:
-        DoMouseDown(TMouseButton::mbMiddle, shift, x, y);
-        break;
-    case WM_MBUTTONUP:
-        DoMouseUp(TMouseButton::mbMiddle, shift, x, y);
-        break;
-    case WM_MBUTTONDBLCLK:
-        DoMouseDown(TMouseButton::mbMiddle, shift | ssDouble, x, y);
-        break;
-    default:
-        break;
+        case WM_MOUSEMOVE: DoMouseMove(shift, x, y); break;
+        case WM_LBUTTONDOWN: DoMouseDown(TMouseButton::mbLeft, shift, x, y); break;
+        case WM_LBUTTONUP:
+            DoClick();
+            DoMouseUp(TMouseButton::mbLeft, shift, x, y);
+            PopupAtCursor(x, y, FLBtnPopupMenu);
+            break;
+        case WM_LBUTTONDBLCLK:
+            DoDblClick();
+            DoMouseDown(TMouseButton::mbLeft, shift | ssDouble, x, y);
+            break;
+        case WM_RBUTTONDOWN: DoMouseDown(TMouseButton::mbRight, shift, x, y); break;
+        case WM_RBUTTONUP:
+            DoMouseUp(TMouseButton::mbRight, shift, x, y);
+            PopupAtCursor(x, y, FRBtnPopupMenu);
+            break;
+        case WM_RBUTTONDBLCLK: DoMouseDown(TMouseButton::mbRight, shift | ssDouble, x, y); break;
+        case WM_MBUTTONDOWN: DoMouseDown(TMouseButton::mbMiddle, shift, x, y); break;
+        case WM_MBUTTONUP: DoMouseUp(TMouseButton::mbMiddle, shift, x, y); break;
+        case WM_MBUTTONDBLCLK: DoMouseDown(TMouseButton::mbMiddle, shift | ssDouble, x, y); break;
+        default: break;
     }
 }
 

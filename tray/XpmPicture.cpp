@@ -14,7 +14,9 @@ namespace quorvel {
 
 namespace {
 
-[[noreturn]] void Fail(const std::string& Why) { throw Exception("Bad picture data: " + Why); }
+[[noreturn]] void Fail(const std::string& Why) {
+    throw Exception("Bad picture data: " + Why);
+}
 
 // The double-quoted strings of the text in order, outside comments.
 std::vector<std::string> QuotedStrings(std::string_view Text) {

@@ -2,10 +2,10 @@
 
 #include <QComboBox>
 #include <QGridLayout>
-#include <QMessageBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QStyle>
@@ -157,15 +157,21 @@ void TAccountInfomationForm::SetFieldText(TAccountField Field, const std::string
     Edit(Field)->setText(ToQString(Text));
 }
 
-std::string TAccountInfomationForm::FieldText(TAccountField Field) const { return ToStdString(Edit(Field)->text()); }
+std::string TAccountInfomationForm::FieldText(TAccountField Field) const {
+    return ToStdString(Edit(Field)->text());
+}
 
 void TAccountInfomationForm::Fill(const std::vector<TFieldText>& Texts) {
     for (const TFieldText& text : Texts) SetFieldText(text.Field, text.Text);
 }
 
 TAccountFields TAccountInfomationForm::Fields() const {
-    return {FieldText(TAccountField::ServerName), FieldText(TAccountField::Port), FieldText(TAccountField::UserID),
-            FieldText(TAccountField::Password), ChosenSecurity(), ToStdString(FingerprintEdit->text())};
+    return {FieldText(TAccountField::ServerName),
+            FieldText(TAccountField::Port),
+            FieldText(TAccountField::UserID),
+            FieldText(TAccountField::Password),
+            ChosenSecurity(),
+            ToStdString(FingerprintEdit->text())};
 }
 
 TConnectionSecurity TAccountInfomationForm::ChosenSecurity() const {
@@ -211,8 +217,9 @@ void TAccountInfomationForm::FetchCertificate() {
         QMessageBox::warning(this, QStringLiteral("証明書"), ToQString(error.what()));
         return;
     }
-    const QString text = QStringLiteral("サーバーの証明書:\n\n発行先: %1\n発行者: %2\n有効期間: %3 から %4 まで\n"
-                                        "SHA-256: %5\n\nこの証明書を信頼しますか?")
+    const QString text = QStringLiteral(
+                             "サーバーの証明書:\n\n発行先: %1\n発行者: %2\n有効期間: %3 から %4 まで\n"
+                             "SHA-256: %5\n\nこの証明書を信頼しますか?")
                              .arg(ToQString(shown.Subject), ToQString(shown.Issuer), ToQString(shown.NotBefore),
                                   ToQString(shown.NotAfter), ToQString(shown.Sha256));
     if (QMessageBox::question(this, QStringLiteral("証明書"), text) == QMessageBox::Yes) {

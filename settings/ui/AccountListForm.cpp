@@ -60,8 +60,7 @@ void Bind(QPushButton* Button, QAction* Action) {
 
 }  // namespace
 
-TAccountListForm::TAccountListForm(QWidget* Owner, TAccounts& Accounts)
-    : QDialog(Owner), FAccounts(&Accounts) {
+TAccountListForm::TAccountListForm(QWidget* Owner, TAccounts& Accounts) : QDialog(Owner), FAccounts(&Accounts) {
     setWindowTitle(QStringLiteral("Accounts"));
     setSizeGripEnabled(true);
 
@@ -145,8 +144,7 @@ void TAccountListForm::SetAccounts(TAccounts& Accounts) {
         // A row that cannot be made is left out.
         try {
             AddRow(Accounts.Items(i));
-        } catch (const std::exception&) {
-        }
+        } catch (const std::exception&) {}
     }
     UpdateActionStates();
 }

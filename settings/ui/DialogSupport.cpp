@@ -8,7 +8,9 @@
 #include <algorithm>
 
 // The pictures are linked in with the library; register them once.
-static void RegisterDialogPictures() { Q_INIT_RESOURCE(dialogs); }
+static void RegisterDialogPictures() {
+    Q_INIT_RESOURCE(dialogs);
+}
 
 namespace quorvel {
 
@@ -30,7 +32,9 @@ void RefuseInput(QWidget& Field) {
     }
 }
 
-void SetRefusalSound(std::function<void()> Sound) { RefusalSound() = std::move(Sound); }
+void SetRefusalSound(std::function<void()> Sound) {
+    RefusalSound() = std::move(Sound);
+}
 
 void CenterOnScreen(QWidget& Window) {
     QScreen* screen = QGuiApplication::screenAt(QCursor::pos());

@@ -13,7 +13,9 @@ namespace quorvel {
 inline QString ToQString(std::string_view Text) {
     return QString::fromUtf8(Text.data(), static_cast<qsizetype>(Text.size()));
 }
-inline std::string ToStdString(const QString& Text) { return Text.toUtf8().toStdString(); }
+inline std::string ToStdString(const QString& Text) {
+    return Text.toUtf8().toStdString();
+}
 
 // Refuses a dialog's OK: the focus goes to Field and the default beep
 // sounds. No message is shown.

@@ -92,9 +92,13 @@ std::uint32_t TOptionForm::IntervalMinutes() const {
     return IntervalMinutesFromText(ToStdString(CheckTimeEdit->text())).value_or(DefaultIntervalMinutes);
 }
 
-void TOptionForm::SetRunAtStartup(bool Run) { RunOnStartupCheckBox->setChecked(Run); }
+void TOptionForm::SetRunAtStartup(bool Run) {
+    RunOnStartupCheckBox->setChecked(Run);
+}
 
-bool TOptionForm::RunAtStartup() const { return RunOnStartupCheckBox->isChecked(); }
+bool TOptionForm::RunAtStartup() const {
+    return RunOnStartupCheckBox->isChecked();
+}
 
 bool TOptionForm::FormCloseQuery(int Result) {
     if (Result != QDialog::Accepted) return true;

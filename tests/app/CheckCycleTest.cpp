@@ -73,9 +73,7 @@ public:
 
 class CheckCycleTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        Server = new DovecotServer({{"alice", "secret-a", 3}, {"bob", "secret-b", 0}});
-    }
+    static void SetUpTestSuite() { Server = new DovecotServer({{"alice", "secret-a", 3}, {"bob", "secret-b", 0}}); }
     static void TearDownTestSuite() {
         delete Server;
         Server = nullptr;
@@ -108,9 +106,10 @@ TEST_F(CheckCycleTest, NoEnabledAccountAsksForOneAndConnectsNowhere) {
     const auto outcome = Cycle();
     EXPECT_EQ(outcome.Visited, 0);
     EXPECT_EQ(Level, 0);
-    const std::vector<std::string> expected = {"disable", "hint Quorvel - チェック中...", "animate",
-                                               "hint Quorvel - アカウントを設定してください", "still",
-                                               "status 9", "newmail removed", "enable"};
+    const std::vector<std::string> expected = {"disable",         "hint Quorvel - チェック中...",
+                                               "animate",         "hint Quorvel - アカウントを設定してください",
+                                               "still",           "status 9",
+                                               "newmail removed", "enable"};
     EXPECT_EQ(View.Calls, expected);
 }
 
@@ -136,9 +135,8 @@ TEST_F(CheckCycleTest, SoundOnlyWhenACountRisesAboveTheLastOneSeen) {
         bool Sound;
         int LastCount;
     };
-    const Step steps[] = {{3, true, true, 3},  {3, true, false, 3}, {0, false, false, 3},
-                          {2, true, false, 2}, {4, true, true, 4},  {5, true, true, 5},
-                          {2, true, false, 2}};
+    const Step steps[] = {{3, true, true, 3}, {3, true, false, 3}, {0, false, false, 3}, {2, true, false, 2},
+                          {4, true, true, 4}, {5, true, true, 5},  {2, true, false, 2}};
     AddAccount("bob", "secret-b");
     for (const Step& step : steps) {
         Server->SetMessageCount("bob", step.Count);
@@ -157,7 +155,7 @@ TEST_F(CheckCycleTest, SoundOnlyWhenACountRisesAboveTheLastOneSeen) {
 
 TEST_F(CheckCycleTest, OneFailureMarksTheCycleButKeepsTheOthersMail) {
     AddAccount("alice", "secret-a").Port = 1;  // refused
-    AddAccount("", "");                         // fails without a connection
+    AddAccount("", "");                        // fails without a connection
     AddAccount("alice", "secret-a");
     Cycle();
     EXPECT_EQ(View.StatusHint, "Quorvel - チェックできませんでした");
@@ -180,8 +178,8 @@ TEST_F(CheckCycleTest, LevelFollowsTheAveragePerVisitedAccount) {
         int Level;
     };
     // The tick wraps at 2^32; only differences count.
-    const Row rows[] = {{0, 700, 4},   {0, 701, 3},   {0, 2000, 3},           {0, 2001, 2},
-                        {0, 5000, 2},  {0, 5001, 1},  {0xFFFFFF00u, 444, 4},  {10, 10, 4}};
+    const Row rows[] = {{0, 700, 4},  {0, 701, 3},  {0, 2000, 3},          {0, 2001, 2},
+                        {0, 5000, 2}, {0, 5001, 1}, {0xFFFFFF00u, 444, 4}, {10, 10, 4}};
     AddAccount("bob", "secret-b");
     AddAccount("alice", "secret-a", false);  // not visited: adds no time and no visit
     for (const Row& row : rows) {
@@ -197,8 +195,8 @@ TEST_F(CheckCycleTest, LevelFollowsTheAveragePerVisitedAccount) {
 // cycle, and no position past the end is used.
 TEST(CheckCycleSnapshot, AListChangedDuringTheWaitIsNeverOverrun) {
     using namespace quorvel::test;
-    ScriptedPop3Server slow({Pause(300), Say("+OK ready\r\n"), Hear(), Say("+OK\r\n"), Hear(), Say("+OK\r\n"),
-                             Hear(), Say("+OK 4 400\r\n"), Hear(), Say("+OK bye\r\n")});
+    ScriptedPop3Server slow({Pause(300), Say("+OK ready\r\n"), Hear(), Say("+OK\r\n"), Hear(), Say("+OK\r\n"), Hear(),
+                             Say("+OK 4 400\r\n"), Hear(), Say("+OK bye\r\n")});
     PollEventLoop loop;
     TPop3Client client(loop);
     client.SetTimeOut(3000);

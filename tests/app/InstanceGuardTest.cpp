@@ -16,9 +16,7 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using quorvel::InstanceGuard;
 
-namespace {
-
-}  // namespace
+namespace {}  // namespace
 
 TEST(InstanceGuard, SecondHolderIsRefusedUntilTheFirstEnds) {
     TTempFolder dir;

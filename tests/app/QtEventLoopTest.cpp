@@ -49,10 +49,12 @@ TEST_F(QtEventLoopTest, TimerTicksAndRestartsOnStart) {
     int ticks = 0;
     auto timer = Loop.CreateTimer([&] { ++ticks; });
     timer->Start(5);
-    EXPECT_TRUE(WaitUntil(Loop, [&] { return ticks >= 2; }, 5s));
+    EXPECT_TRUE(WaitUntil(
+        Loop, [&] { return ticks >= 2; }, 5s));
     timer->Stop();
     const int stoppedAt = ticks;
-    WaitUntil(Loop, [] { return false; }, 60ms);
+    WaitUntil(
+        Loop, [] { return false; }, 60ms);
     EXPECT_EQ(ticks, stoppedAt);
 }
 
@@ -68,8 +70,10 @@ TEST_F(QtEventLoopTest, SocketReadinessAndAWatchDestroyedByItsOwnHandler) {
     });
     watch->SetInterest(true, false);
     ASSERT_EQ(::write(fds[1], "x", 1), 1);
-    EXPECT_TRUE(WaitUntil(Loop, [&] { return calls > 0; }, 5s));
-    WaitUntil(Loop, [] { return false; }, 50ms);
+    EXPECT_TRUE(WaitUntil(
+        Loop, [&] { return calls > 0; }, 5s));
+    WaitUntil(
+        Loop, [] { return false; }, 50ms);
     EXPECT_EQ(calls, 1);
     ::close(fds[0]);
     ::close(fds[1]);
@@ -78,6 +82,7 @@ TEST_F(QtEventLoopTest, SocketReadinessAndAWatchDestroyedByItsOwnHandler) {
 TEST_F(QtEventLoopTest, ExceptionsFromHandlersReachTheErrorReportAndStopThere) {
     auto timer = Loop.CreateTimer([] { throw std::runtime_error("Timer handler failed"); });
     timer->Start(1);
-    EXPECT_TRUE(WaitUntil(Loop, [&] { return !Reported.empty(); }, 5s));
+    EXPECT_TRUE(WaitUntil(
+        Loop, [&] { return !Reported.empty(); }, 5s));
     EXPECT_EQ(Reported, "Timer handler failed");
 }

@@ -37,7 +37,9 @@ TRun RunCheck(const TTempFolder& Config) {
     return {result.ExitStatus, result.Output, ReadText(errors)};
 }
 
-std::filesystem::path SettingsFile(const TTempFolder& Config) { return Config / "Quorvel" / "registry.reg"; }
+std::filesystem::path SettingsFile(const TTempFolder& Config) {
+    return Config / "Quorvel" / "registry.reg";
+}
 
 void SaveAccount(const TTempFolder& Config, std::int32_t Port) {
     TAccounts accounts;
@@ -63,7 +65,9 @@ TEST(QuorvelCheckFaults, UnreadableSettingsExitWithTwoAndSayWhy) {
 }
 
 TEST(QuorvelCheckFaults, ServerTextReachesTheTerminalEscaped) {
-    test::ScriptedPop3Server server({Say("-ERR \x1b]0;owned\x07\x1b[2J\xc2\x9b" "1m\r\n"), Hear(), Say("+OK\r\n")});
+    test::ScriptedPop3Server server({Say("-ERR \x1b]0;owned\x07\x1b[2J\xc2\x9b"
+                                         "1m\r\n"),
+                                     Hear(), Say("+OK\r\n")});
     TTempFolder config;
     SaveAccount(config, server.Port());
     const TRun run = RunCheck(config);

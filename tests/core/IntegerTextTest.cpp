@@ -35,8 +35,8 @@ TEST(IntegerText, AcceptsHexadecimalPrefixes) {
 
 TEST(IntegerText, RefusesEverythingElse) {
     std::int32_t v = 99;
-    for (const char* text : {"", " ", "-", "$", "0x", "12 ", "1 2", "abc", "2147483648", "-2147483649",
-                             "$100000000", "12\r\n", "\t5", "1e3", "0x-5"}) {
+    for (const char* text : {"", " ", "-", "$", "0x", "12 ", "1 2", "abc", "2147483648", "-2147483649", "$100000000",
+                             "12\r\n", "\t5", "1e3", "0x-5"}) {
         EXPECT_FALSE(TryStrToInt(text, v)) << '"' << text << '"';
     }
     EXPECT_EQ(v, 99);

@@ -17,11 +17,15 @@ TEST(VisibleText, ControlCharactersBecomeVisibleEscapes) {
         {"\x1b[2J\r\n", "\\x1b[2J\\x0d\\x0a"},
         {std::string("a\0b", 3), "a\\x00b"},
         {"del\x7f", "del\\x7f"},
-        {"\xc2\x9b" "31m", "\\u009b31m"},              // C1 CSI written in UTF-8
-        {"\x9b" "31m", "\\x9b31m"},                    // a lone C1 byte
+        {"\xc2\x9b"
+         "31m",
+         "\\u009b31m"},  // C1 CSI written in UTF-8
+        {"\x9b"
+         "31m",
+         "\\x9b31m"},                                                                // a lone C1 byte
         {"\xe6\x97\xa5\xe6\x9c\xac \xc3\xa4", "\xe6\x97\xa5\xe6\x9c\xac \xc3\xa4"},  // UTF-8 text stays
-        {"\xc3", "\\xc3"},                              // cut-off sequence
-        {"\xed\xa0\x80", "\\xed\\xa0\\x80"},            // a surrogate is no character
+        {"\xc3", "\\xc3"},                                                           // cut-off sequence
+        {"\xed\xa0\x80", "\\xed\\xa0\\x80"},                                         // a surrogate is no character
         {"back\\slash", "back\\slash"},
     };
     for (const auto& c : cases) {

@@ -38,7 +38,8 @@ DesktopSession::DesktopSession() {
         }
     }
     // -displayfd 1: Xvfb picks a free display and prints its number.
-    QProcess* xvfb = Start(QStringLiteral("Xvfb"), {"-displayfd", "1", "-screen", "0", "640x480x24", "-nolisten", "tcp"});
+    QProcess* xvfb =
+        Start(QStringLiteral("Xvfb"), {"-displayfd", "1", "-screen", "0", "640x480x24", "-nolisten", "tcp"});
     const QString number = FirstLine(*xvfb, 10000);
     if (number.isEmpty()) {
         FSkipReason = QStringLiteral("Xvfb could not start: ") + QString::fromUtf8(xvfb->readAllStandardError());
@@ -82,9 +83,9 @@ void DesktopSession::Kill(QProcess* Process) {
 }
 
 QProcess* DesktopSession::StartXEmbedTray() {
-    return Start(QStringLiteral("trayer"), {"--edge", "top", "--align", "left", "--widthtype", "pixel", "--width",
-                                            "200", "--heighttype", "pixel", "--height", "32", "--SetDockType",
-                                            "false", "--transparent", "false", "--tint", "0xffffff"});
+    return Start(QStringLiteral("trayer"),
+                 {"--edge", "top", "--align", "left", "--widthtype", "pixel", "--width", "200", "--heighttype", "pixel",
+                  "--height", "32", "--SetDockType", "false", "--transparent", "false", "--tint", "0xffffff"});
 }
 
 QString DesktopSession::Run(const QString& Program, const QStringList& Arguments, int TimeoutMs) const {

@@ -26,7 +26,7 @@ public:
     // False when Xvfb or the bus could not start; SkipReason tells why.
     bool Ok() const { return FSkipReason.isEmpty(); }
     const QString& SkipReason() const { return FSkipReason; }
-    const QString& Display() const { return FDisplay; }        // ":N"
+    const QString& Display() const { return FDisplay; }  // ":N"
     const QString& BusAddress() const { return FBusAddress; }
     // The environment for programs on this desktop (DISPLAY, the bus, xcb).
     QProcessEnvironment Environment() const;

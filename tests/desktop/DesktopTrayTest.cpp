@@ -16,7 +16,9 @@ namespace {
 constexpr int AppearMs = 15000;
 
 // Where the screenshots are left for a person to look at.
-QString ShotPath(const QString& Name) { return QDir::temp().filePath("quorvel-" + Name + ".png"); }
+QString ShotPath(const QString& Name) {
+    return QDir::temp().filePath("quorvel-" + Name + ".png");
+}
 
 class DesktopTray : public ::testing::Test {
 protected:

@@ -4,10 +4,10 @@
 #include <QDBusArgument>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
-#include <QDBusPendingCall>
-#include <QDeadlineTimer>
 #include <QDBusMetaType>
+#include <QDBusPendingCall>
 #include <QDBusVariant>
+#include <QDeadlineTimer>
 
 namespace quorvel {
 
@@ -69,8 +69,12 @@ QDBusMessage CallBounded(const QDBusConnection& Bus, const QDBusMessage& Call) {
     return pending.isFinished() ? pending.reply() : QDBusMessage::createError(QDBusError::Timeout, "no answer");
 }
 
-QString ServiceOf(const QString& Item) { return Item.section('/', 0, 0); }
-QString PathOf(const QString& Item) { return "/" + Item.section('/', 1); }
+QString ServiceOf(const QString& Item) {
+    return Item.section('/', 0, 0);
+}
+QString PathOf(const QString& Item) {
+    return "/" + Item.section('/', 1);
+}
 
 }  // namespace
 
@@ -82,11 +86,14 @@ SniHost::SniHost(const QString& BusAddress)
                               QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties |
                                   QDBusConnection::ExportAllSignals) &&
           FBus.registerService("org.kde.StatusNotifierWatcher");
-    FBus.registerService(QStringLiteral("org.kde.StatusNotifierHost-%1-%2").arg(QCoreApplication::applicationPid()).arg(HostCount));
+    FBus.registerService(
+        QStringLiteral("org.kde.StatusNotifierHost-%1-%2").arg(QCoreApplication::applicationPid()).arg(HostCount));
     if (FOk) emit StatusNotifierHostRegistered();
 }
 
-SniHost::~SniHost() { Stop(); }
+SniHost::~SniHost() {
+    Stop();
+}
 
 void SniHost::Stop() {
     if (FName.isEmpty()) return;
@@ -116,8 +123,8 @@ QStringList SniHost::Items() const {
 SniItemState SniHost::ReadItem(const QString& Item) const {
     SniItemState state;
     auto get = [&](const QString& Name) {
-        QDBusMessage call = QDBusMessage::createMethodCall(ServiceOf(Item), PathOf(Item),
-                                                           "org.freedesktop.DBus.Properties", "Get");
+        QDBusMessage call =
+            QDBusMessage::createMethodCall(ServiceOf(Item), PathOf(Item), "org.freedesktop.DBus.Properties", "Get");
         call << ItemInterface << Name;
         const QDBusMessage reply = CallBounded(FBus, call);
         return reply.arguments().isEmpty() ? QVariant() : reply.arguments().at(0).value<QDBusVariant>().variant();

@@ -13,7 +13,7 @@ namespace quorvel {
 // One entry of an item's menu as a panel reads it over com.canonical.dbusmenu.
 struct SniMenuEntry {
     int Id = 0;
-    QString Label;       // as exported, mnemonic marked with "_"
+    QString Label;  // as exported, mnemonic marked with "_"
     bool Enabled = true;
     bool Separator = false;
     std::vector<SniMenuEntry> Children;  // a submenu's entries

@@ -42,8 +42,9 @@ public:
 };
 
 std::vector<test::ServerStep> CountOf(const std::string& count) {
-    return {Say("+OK\r\n"), Hear(), Say("+OK\r\n"), Hear(), Say("+OK\r\n"), Hear(),
-            Say("+OK " + count + " 100\r\n"), Hear(), Say("+OK\r\n")};
+    return {
+        Say("+OK\r\n"), Hear(),        Say("+OK\r\n"), Hear(), Say("+OK\r\n"), Hear(), Say("+OK " + count + " 100\r\n"),
+        Hear(),         Say("+OK\r\n")};
 }
 
 struct ConnectionFaults : ::testing::Test {
@@ -101,10 +102,10 @@ TEST_F(ConnectionFaults, LocalhostWithIpv6FirstReachesAnIpv4OnlyServer) {
 // first: the close notification or the read that finds the end.
 TEST_F(ConnectionFaults, HangUpIsNeverAWrongPassword) {
     const std::vector<std::vector<test::ServerStep>> scripts = {
-        {Close()},                                         // no greeting
-        {Say("+OK\r\n"), Close()},                         // half-close after the greeting
-        {test::SayAndClose("+OK\r\n")},                    // greeting and close together
-        {Say("+OK\r\n"), Hear(), Close()},                 // after USER
+        {Close()},                                                  // no greeting
+        {Say("+OK\r\n"), Close()},                                  // half-close after the greeting
+        {test::SayAndClose("+OK\r\n")},                             // greeting and close together
+        {Say("+OK\r\n"), Hear(), Close()},                          // after USER
         {Say("+OK\r\n"), Hear(), Say("+OK\r\n"), Hear(), Close()},  // after PASS
     };
     for (std::size_t i = 0; i < scripts.size(); ++i) {

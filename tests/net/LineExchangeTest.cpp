@@ -5,9 +5,9 @@
 
 #include "net/SocketTransport.h"
 #include "tests/net/NetTestSupport.h"
-#include "tests/support/MessageOf.h"
 #include "tests/net/ScriptedPop3Server.h"
 #include "tests/net/TestLoop.h"
+#include "tests/support/MessageOf.h"
 
 namespace quorvel {
 namespace {

@@ -63,8 +63,9 @@ struct Pop3Test : ::testing::Test {
 };
 
 std::vector<test::ServerStep> LogInAndStat(const std::string& statReply) {
-    return {Say("+OK POP3 ready\r\n"), Hear(), Say("+OK\r\n"), Hear(), Say("+OK logged in\r\n"), Hear(),
-            Say(statReply),            Hear(), Say("+OK bye\r\n")};
+    return {Say("+OK POP3 ready\r\n"), Hear(), Say("+OK\r\n"), Hear(),
+            Say("+OK logged in\r\n"),  Hear(), Say(statReply), Hear(),
+            Say("+OK bye\r\n")};
 }
 
 TEST_F(Pop3Test, CheckSendsExactlyUserPassStatQuit) {
@@ -140,8 +141,8 @@ TEST_F(Pop3Test, RefusedUserNeverSendsThePassword) {
 }
 
 TEST_F(Pop3Test, RefusedPassword) {
-    ScriptedPop3Server server({Say("+OK\r\n"), Hear(), Say("+OK\r\n"), Hear(), Say("+ok wrong case\r\n"), Hear(),
-                               Say("+OK\r\n")});
+    ScriptedPop3Server server(
+        {Say("+OK\r\n"), Hear(), Say("+OK\r\n"), Hear(), Say("+ok wrong case\r\n"), Hear(), Say("+OK\r\n")});
     Use(server);
     EXPECT_EQ(RaisedBy([&] { Client.Connect(); }).Message, "Authentication failed");
     EXPECT_EQ(server.Received(), "USER u\r\nPASS p\r\nQUIT\r\n");
@@ -168,8 +169,8 @@ TEST_F(Pop3Test, AuthenticationFailedHandlerGetsOneRetry) {
     }
     {
         asked = 0;
-        ScriptedPop3Server server({Say("+OK\r\n"), Hear(), Say("-ERR\r\n"), Hear(), Say("-ERR\r\n"), Hear(),
-                                   Say("+OK\r\n")});
+        ScriptedPop3Server server(
+            {Say("+OK\r\n"), Hear(), Say("-ERR\r\n"), Hear(), Say("-ERR\r\n"), Hear(), Say("+OK\r\n")});
         Use(server);
         EXPECT_EQ(RaisedBy([&] { Client.Connect(); }).Message, "Authentication failed");
         EXPECT_EQ(asked, 1) << "a second refusal is final";
@@ -370,8 +371,8 @@ TEST_F(Pop3Test, DisconnectRules) {
         EXPECT_FALSE(Client.Connected()) << "closed before raising";
     }
     {
-        ScriptedPop3Server server({Say("+OK\r\n"), Hear(), Say("+OK\r\n"), Hear(), Say("+OK\r\n"), Hear(),
-                                   Say("+OK 0 0\r\n"), Close()});
+        ScriptedPop3Server server(
+            {Say("+OK\r\n"), Hear(), Say("+OK\r\n"), Hear(), Say("+OK\r\n"), Hear(), Say("+OK 0 0\r\n"), Close()});
         Use(server);
         Client.Connect();
         Loop.RunFor(std::chrono::milliseconds(100));  // the server's close arrives

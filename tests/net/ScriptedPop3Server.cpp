@@ -6,8 +6,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 namespace quorvel::test {
@@ -22,12 +22,24 @@ using Clock = std::chrono::steady_clock;
 
 }  // namespace
 
-ServerStep Say(std::string Text) { return {ServerStep::Kind::Say, std::move(Text), 0}; }
-ServerStep Hear() { return {ServerStep::Kind::Hear, {}, 0}; }
-ServerStep Pause(int Milliseconds) { return {ServerStep::Kind::Pause, {}, Milliseconds}; }
-ServerStep Close() { return {ServerStep::Kind::Close, {}, 0}; }
-ServerStep SayAndClose(std::string Text) { return {ServerStep::Kind::SayAndClose, std::move(Text), 0}; }
-ServerStep Reset() { return {ServerStep::Kind::Reset, {}, 0}; }
+ServerStep Say(std::string Text) {
+    return {ServerStep::Kind::Say, std::move(Text), 0};
+}
+ServerStep Hear() {
+    return {ServerStep::Kind::Hear, {}, 0};
+}
+ServerStep Pause(int Milliseconds) {
+    return {ServerStep::Kind::Pause, {}, Milliseconds};
+}
+ServerStep Close() {
+    return {ServerStep::Kind::Close, {}, 0};
+}
+ServerStep SayAndClose(std::string Text) {
+    return {ServerStep::Kind::SayAndClose, std::move(Text), 0};
+}
+ServerStep Reset() {
+    return {ServerStep::Kind::Reset, {}, 0};
+}
 
 ScriptedPop3Server::ScriptedPop3Server(std::vector<ServerStep> script, const std::string& Address)
     : Script(std::move(script)) {
@@ -132,12 +144,8 @@ void ScriptedPop3Server::Serve(int Fd) {
     for (const auto& step : Script) {
         if (Stop || !open) break;
         switch (step.What) {
-            case ServerStep::Kind::Say:
-                (void)::send(Fd, step.Text.data(), step.Text.size(), MSG_NOSIGNAL);
-                break;
-            case ServerStep::Kind::Pause:
-                Sleep(step.Milliseconds);
-                break;
+            case ServerStep::Kind::Say: (void)::send(Fd, step.Text.data(), step.Text.size(), MSG_NOSIGNAL); break;
+            case ServerStep::Kind::Pause: Sleep(step.Milliseconds); break;
             case ServerStep::Kind::Hear: {
                 bool got = false;
                 const auto deadline = Clock::now() + std::chrono::milliseconds(HearLimitMs);

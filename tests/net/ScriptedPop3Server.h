@@ -19,12 +19,12 @@ struct ServerStep {
     int Milliseconds = 0;
 };
 
-ServerStep Say(std::string Text);    // send these bytes
-ServerStep Hear();                   // wait for one more line from the client
-ServerStep Pause(int Milliseconds);  // send nothing for a while
-ServerStep Close();                  // orderly close; then record until the client closes
+ServerStep Say(std::string Text);          // send these bytes
+ServerStep Hear();                         // wait for one more line from the client
+ServerStep Pause(int Milliseconds);        // send nothing for a while
+ServerStep Close();                        // orderly close; then record until the client closes
 ServerStep SayAndClose(std::string Text);  // the bytes and the close in one segment
-ServerStep Reset();                  // close with SO_LINGER 0 (a reset), then stop
+ServerStep Reset();                        // close with SO_LINGER 0 (a reset), then stop
 
 // A small server on a loopback address and an ephemeral port, on its own
 // thread. It accepts one connection, plays its script and records every byte

@@ -7,9 +7,9 @@
 
 #include "net/SocketTransport.h"
 #include "tests/net/NetTestSupport.h"
-#include "tests/support/MessageOf.h"
 #include "tests/net/ScriptedPop3Server.h"
 #include "tests/net/TestLoop.h"
+#include "tests/support/MessageOf.h"
 
 namespace quorvel {
 namespace {
@@ -269,8 +269,8 @@ TEST(SocketTransport, StatusIsReportedByLevel) {
     transport.ReportLevel = 8;
     EXPECT_EQ(transport.Transaction("NOOP"), "+OK\r\n");
     transport.Disconnect();
-    const std::vector<std::string> expected = {"Transaction", "Writeln", "Write", "Sending Buffer", "Timer On",
-                                               "Timer Off", "ReadLn", "Timer On"};
+    const std::vector<std::string> expected = {"Transaction", "Writeln",   "Write",  "Sending Buffer",
+                                               "Timer On",    "Timer Off", "ReadLn", "Timer On"};
     ASSERT_GE(seen.size(), expected.size());
     EXPECT_EQ(std::vector<std::string>(seen.begin(), seen.begin() + 8), expected);
     for (const char* text : {"+OK\r\n", "Disconnecting", "Request Close Socket", "Timer Off"}) {
@@ -296,7 +296,8 @@ TEST(SocketTransport, PeerCloseWhileIdleClosesAndMakesAFreshSocket) {
     transport.Port = server.Port();
     transport.Connect();
     const auto start = std::chrono::steady_clock::now();
-    while (transport.Connected() && test::ElapsedMs(start) < 3000) loop.Inner.WaitForEventsFor(std::chrono::milliseconds(50));
+    while (transport.Connected() && test::ElapsedMs(start) < 3000)
+        loop.Inner.WaitForEventsFor(std::chrono::milliseconds(50));
     EXPECT_FALSE(transport.Connected());
     EXPECT_EQ(counts.Disconnect, 1);
 

@@ -23,7 +23,7 @@ struct StageCase {
     const char* Name;
     TConnectionSecurity Security;
     std::vector<test::ServerStep> Script;
-    std::string Message;  // empty: any failure
+    std::string Message;    // empty: any failure
     bool SendsStls = true;  // false: nothing at all is sent before the handshake
 };
 
@@ -31,13 +31,20 @@ std::vector<StageCase> Cases() {
     using S = TConnectionSecurity;
     return {
         {"Refused", S::Stls, {Say("+OK ready\r\n"), Hear(), Say("-ERR TLS support isn't enabled.\r\n")}, TlsNoStlsText},
-        {"LineAfterOk", S::Stls, {Say("+OK ready\r\n"), Hear(), Say("+OK Begin TLS.\r\n+OK logged in\r\n")},
+        {"LineAfterOk",
+         S::Stls,
+         {Say("+OK ready\r\n"), Hear(), Say("+OK Begin TLS.\r\n+OK logged in\r\n")},
          TlsPlaintextAfterStlsText},
         {"ClosedInsteadOfReply", S::Stls, {Say("+OK ready\r\n"), Hear(), Close()}, ""},
-        {"NeverHandshakes", S::Stls, {Say("+OK ready\r\n"), Hear(), Say("+OK Begin TLS.\r\n"), Pause(3000)},
+        {"NeverHandshakes",
+         S::Stls,
+         {Say("+OK ready\r\n"), Hear(), Say("+OK Begin TLS.\r\n"), Pause(3000)},
          TlsHandshakeTimedOutText},
-        {"PlaintextOnImplicitTls", S::ImplicitTls, {Say("+OK ready\r\n"), Pause(3000)},
-         TlsFailureText(TlsFailure::HandshakeFailed), false},
+        {"PlaintextOnImplicitTls",
+         S::ImplicitTls,
+         {Say("+OK ready\r\n"), Pause(3000)},
+         TlsFailureText(TlsFailure::HandshakeFailed),
+         false},
         {"NegativeGreeting", S::Stls, {Say("-ERR busy\r\n"), Pause(3000)}, "-ERR busy\r\n", false},
     };
 }

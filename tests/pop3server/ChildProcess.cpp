@@ -145,8 +145,7 @@ ChildResult RunChild(const std::string& Program, const std::vector<std::string>&
     }
     // What the child wrote before it ended is still in the pipe.
     ::fcntl(Pipe[0], F_SETFL, O_NONBLOCK);
-    while (Open && Drain(false)) {
-    }
+    while (Open && Drain(false)) {}
     ::close(Pipe[0]);
     if (ProcessFd >= 0) {
         ::close(ProcessFd);

@@ -9,9 +9,9 @@ namespace quorvel {
 
 // What a finished child process left behind.
 struct ChildResult {
-    bool Finished = false;  // false: it overran its time limit and was killed
-    int ExitStatus = -1;    // exit code when it exited normally, else -1
-    std::string Output;     // everything it wrote to stdout
+    bool Finished = false;                // false: it overran its time limit and was killed
+    int ExitStatus = -1;                  // exit code when it exited normally, else -1
+    std::string Output;                   // everything it wrote to stdout
     std::chrono::nanoseconds Elapsed{0};  // from fork to its end
 };
 

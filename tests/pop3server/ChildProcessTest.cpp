@@ -17,8 +17,9 @@ TEST(ChildProcessTest, CapturesOutputAndExitStatus) {
 TEST(ChildProcessTest, ChangesOnlyTheNamedVariables) {
     ::setenv("QUORVEL_KEPT", "kept", 1);
     ::setenv("QUORVEL_REPLACED", "old", 1);
-    const auto Result = RunChild("/bin/sh", {"-c", "printf '%s/%s/%s' \"$QUORVEL_KEPT\" \"$QUORVEL_REPLACED\" \"$QUORVEL_NEW\""},
-                                 {{"QUORVEL_REPLACED", "new value"}, {"QUORVEL_NEW", "added"}}, 10s);
+    const auto Result =
+        RunChild("/bin/sh", {"-c", "printf '%s/%s/%s' \"$QUORVEL_KEPT\" \"$QUORVEL_REPLACED\" \"$QUORVEL_NEW\""},
+                 {{"QUORVEL_REPLACED", "new value"}, {"QUORVEL_NEW", "added"}}, 10s);
     EXPECT_EQ(Result.Output, "kept/new value/added");
     EXPECT_EQ(Result.ExitStatus, 0);
 }

@@ -91,13 +91,15 @@ std::string DovecotConfigText(const std::filesystem::path& Root, std::int32_t Po
          << "listen = " << Addresses << "\n"
          << (Tls.CertFile.empty() ? "ssl = no\ndisable_plaintext_auth = no\n"
                                   : "ssl = required\ndisable_plaintext_auth = yes\nssl_min_protocol = TLSv1.2\n"
-                                    "ssl_cert = <" + Tls.CertFile + "\nssl_key = <" + Tls.KeyFile + "\n")
+                                    "ssl_cert = <" +
+                                        Tls.CertFile + "\nssl_key = <" + Tls.KeyFile + "\n")
          << "auth_mechanisms = plain\n"
          // A refused log-in is answered at once rather than after 2 s.
          << "auth_failure_delay = 0\n"
          << "mail_location = maildir:~/Maildir\n"
          << "mail_uid = " << Who.MailUid << "\n"
-         << "mail_gid = " << Who.MailGid << "\n"
+         << "mail_gid = " << Who.MailGid
+         << "\n"
          // Dovecot's defaults (500) would refuse system ids such as nobody's
          // on some systems or a low uid of the calling user; root stays refused.
          << "first_valid_uid = 1\n"
@@ -143,16 +145,13 @@ std::string DovecotConfigText(const std::filesystem::path& Root, std::int32_t Po
          << "  inet_listener pop3s {\n"
          << "    address = " << Addresses << "\n"
          << "    port = " << Tls.Pop3sPort << "\n"
-         << (Tls.CertFile.empty() ? "" : "    ssl = yes\n")
-         << "  }\n"
+         << (Tls.CertFile.empty() ? "" : "    ssl = yes\n") << "  }\n"
          << "}\n";
     return Conf.str();
 }
 
 std::string DovecotPasswdLine(const DovecotMailbox& Box, const std::filesystem::path& Home) {
-    auto Carriable = [](const std::string& Text) {
-        return Text.find_first_of(":\r\n") == std::string::npos;
-    };
+    auto Carriable = [](const std::string& Text) { return Text.find_first_of(":\r\n") == std::string::npos; };
     if (Box.UserID.empty() || !Carriable(Box.UserID) || Box.UserID.find('/') != std::string::npos ||
         Box.UserID == "." || Box.UserID == "..") {
         throw std::invalid_argument("test mailbox user \"" + Box.UserID + "\" cannot be stored");
@@ -166,7 +165,9 @@ std::string DovecotPasswdLine(const DovecotMailbox& Box, const std::filesystem::
     return Box.UserID + ":{PLAIN}" + Box.Password + "::::" + Home.string() + "::\n";
 }
 
-std::filesystem::path RawLogFolder(const std::filesystem::path& Home) { return Home / "dovecot.rawlog"; }
+std::filesystem::path RawLogFolder(const std::filesystem::path& Home) {
+    return Home / "dovecot.rawlog";
+}
 
 void PrepareRawLogFolder(const std::filesystem::path& Home, const DovecotIdentity& Who) {
     std::filesystem::create_directories(RawLogFolder(Home));

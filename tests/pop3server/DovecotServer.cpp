@@ -1,8 +1,8 @@
 #include "tests/pop3server/DovecotServer.h"
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <netinet/in.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
@@ -240,7 +240,9 @@ DovecotServer::StartResult DovecotServer::StartOnce(std::int32_t TryPort, Clock:
     throw std::runtime_error("no POP3 greeting on 127.0.0.1:" + std::to_string(TryPort) + " within the start limit");
 }
 
-std::string DovecotServer::GreetingText() const { return Root.filename().string() + " ready."; }
+std::string DovecotServer::GreetingText() const {
+    return Root.filename().string() + " ready.";
+}
 
 bool DovecotServer::Exited() {
     if (Pid <= 0) {
@@ -300,7 +302,9 @@ std::string DovecotServer::RawInput(const std::string& UserID) const {
     return RawLogInput(RawLogFolder(Root / "mail" / UserID));
 }
 
-std::string DovecotServer::PreLoginInput() const { return RawLogInput(Root / "run" / "login" / "rawlogs"); }
+std::string DovecotServer::PreLoginInput() const {
+    return RawLogInput(Root / "run" / "login" / "rawlogs");
+}
 
 std::string DovecotServer::Log() const {
     std::string Text = ReadWhole(Root / "dovecot.log");

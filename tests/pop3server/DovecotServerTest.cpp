@@ -15,7 +15,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-Clock::time_point Soon() { return Clock::now() + std::chrono::seconds(15); }
+Clock::time_point Soon() {
+    return Clock::now() + std::chrono::seconds(15);
+}
 
 // Logs in by hand and returns the STAT reply ("" when a step failed).
 std::string StatByHand(const DovecotServer& Server, const std::string& User, const std::string& Password) {
@@ -116,8 +118,8 @@ TEST(DovecotServerTest, AMissingDovecotIsAClearFailure) {
 TEST(DovecotServerTest, AServerThatNeverGreetsTimesOutAndIsStopped) {
     // A stand-in program that runs but never opens the port: the start
     // gives up at its limit with the reason, and the program is stopped.
-    const auto Script = std::filesystem::temp_directory_path() /
-                        ("quorvel-silent-" + std::to_string(::getpid()) + ".sh");
+    const auto Script =
+        std::filesystem::temp_directory_path() / ("quorvel-silent-" + std::to_string(::getpid()) + ".sh");
     {
         std::ofstream Out(Script);
         Out << "#!/bin/sh\nexec sleep 30\n";

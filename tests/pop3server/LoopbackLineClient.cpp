@@ -24,7 +24,9 @@ int MillisecondsLeft(LoopbackLineClient::Clock::time_point Deadline) {
 
 }  // namespace
 
-LoopbackLineClient::~LoopbackLineClient() { Close(); }
+LoopbackLineClient::~LoopbackLineClient() {
+    Close();
+}
 
 void LoopbackLineClient::Close() {
     if (Fd >= 0) {

@@ -143,8 +143,8 @@ TEST_F(Pop3InteropTest, OneClientChecksSeveralAccountsInTurn) {
         std::int32_t Count;
     };
     const Step Steps[] = {
-        {"one", "p1", true, 1},   {"many", "pm", true, 250}, {"empty", "pe", true, 0},
-        {"two", "wrong", false, 0}, {"two", "p2", true, 2},   {"one", "p1", true, 1},
+        {"one", "p1", true, 1},     {"many", "pm", true, 250}, {"empty", "pe", true, 0},
+        {"two", "wrong", false, 0}, {"two", "p2", true, 2},    {"one", "p1", true, 1},
     };
     for (const auto& S : Steps) {
         const auto Outcome = CheckWith(Client, Server.Host(), Server.Port(), S.User, S.Password);
@@ -264,8 +264,7 @@ TEST_F(Pop3InteropTest, AServerThatGoesAwayDuringTheSessionLeavesTheClientUsable
     // nothing is sent); either way the wait ends and the connection is shut.
     try {
         Client.Disconnect();
-    } catch (const Exception&) {
-    }
+    } catch (const Exception&) {}
     EXPECT_FALSE(Client.Connected());
 
     DovecotServer Next({{"u", "p", 8}});

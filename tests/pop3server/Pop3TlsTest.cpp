@@ -97,7 +97,8 @@ TEST_F(Pop3TlsTest, ImplicitTlsAndStlsReadTheCountInsideTls) {
     EXPECT_TRUE(LogShows(Server, "Login: user=<alice>, method=PLAIN, rip=127.0.0.1, lip=127.0.0.1, mpid=", 2));
     const std::string Log = Server.Log();
     std::size_t TlsLogins = 0;
-    for (auto At = Log.find("Login: user=<alice>"); At != std::string::npos; At = Log.find("Login: user=<alice>", At + 1)) {
+    for (auto At = Log.find("Login: user=<alice>"); At != std::string::npos;
+         At = Log.find("Login: user=<alice>", At + 1)) {
         const std::string Line = Log.substr(At, Log.find('\n', At) - At);
         if (Line.find(", TLS") != std::string::npos) ++TlsLogins;
     }

@@ -63,8 +63,8 @@ ChildResult RunCheck(const ConfigFolder& Config) {
 }
 
 TEST(QuorvelCheckTest, ReportsEveryEnabledAccountInOrder) {
-    DovecotServer Server({{"alice", "a-pass", 3}, {"bob", "b-pass", 0}, {"carol", "c-pass", 300},
-                          {"dave", "d-pass", 7}});
+    DovecotServer Server(
+        {{"alice", "a-pass", 3}, {"bob", "b-pass", 0}, {"carol", "c-pass", 300}, {"dave", "d-pass", 7}});
     const std::string H = Server.Host();
     const std::int32_t P = Server.Port();
     ConfigFolder Config;
@@ -81,11 +81,16 @@ TEST(QuorvelCheckTest, ReportsEveryEnabledAccountInOrder) {
 
     const ChildResult Result = RunCheck(Config);
     ASSERT_TRUE(Result.Finished) << "quorvel-check overran " << RunLimit.count() << " s";
-    EXPECT_EQ(Result.Output,
-              "alice@" + H + ": 3\n"
-              "bob@" + H + ": 0\n"
-              "carol@" + H + ": failed: Authentication failed\n"
-              "carol@" + H + ": 300\n")
+    EXPECT_EQ(Result.Output, "alice@" + H +
+                                 ": 3\n"
+                                 "bob@" +
+                                 H +
+                                 ": 0\n"
+                                 "carol@" +
+                                 H +
+                                 ": failed: Authentication failed\n"
+                                 "carol@" +
+                                 H + ": 300\n")
         << Server.Log();
     EXPECT_EQ(Result.ExitStatus, 1);
 }
@@ -93,7 +98,8 @@ TEST(QuorvelCheckTest, ReportsEveryEnabledAccountInOrder) {
 TEST(QuorvelCheckTest, ExitsWithZeroWhenEveryAccountWasChecked) {
     // Passwords with blanks and with UTF-8 text survive the scrambled store
     // and reach the server byte for byte.
-    DovecotServer Server({{"alice", "a-pass", 1}, {"bob", "b pass with blanks", 12}, {"chiyo", "p\u00e4ss-\u65e5\u672c", 4}});
+    DovecotServer Server(
+        {{"alice", "a-pass", 1}, {"bob", "b pass with blanks", 12}, {"chiyo", "p\u00e4ss-\u65e5\u672c", 4}});
     const std::string H = Server.Host();
     ConfigFolder Config;
     TAccounts Accounts;

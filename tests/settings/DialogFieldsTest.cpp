@@ -9,9 +9,9 @@ using namespace quorvel;
 
 TEST(DialogFields, PortsAreIntegersFrom1To65535) {
     const std::pair<const char*, std::optional<std::int32_t>> cases[] = {
-        {"110", 110}, {" 110", 110}, {"+110", 110}, {"$6E", 110},  {"0x6E", 110},        {"1", 1},
-        {"65535", 65535}, {"", {}},  {"1 2", {}},   {"110 ", {}},  {"abc", {}},          {"0", {}},
-        {"-1", {}},   {"70000", {}}, {"x6E", {}},   {"12345678901", {}}, {"$FFFFFFFF", {}},
+        {"110", 110},     {" 110", 110}, {"+110", 110}, {"$6E", 110},        {"0x6E", 110},     {"1", 1},
+        {"65535", 65535}, {"", {}},      {"1 2", {}},   {"110 ", {}},        {"abc", {}},       {"0", {}},
+        {"-1", {}},       {"70000", {}}, {"x6E", {}},   {"12345678901", {}}, {"$FFFFFFFF", {}},
     };
     for (const auto& [text, port] : cases) EXPECT_EQ(PortFromText(text), port) << '"' << text << '"';
 }
@@ -29,10 +29,9 @@ TEST(DialogFields, FillOrderForNewAndExistingAccounts) {
     EXPECT_EQ(FieldsForNewAccount(),
               (std::vector<TFieldText>{{F::UserID, ""}, {F::Port, "995"}, {F::Password, ""}, {F::ServerName, ""}}));
     const TAccount account{"pop.example.jp", 995, "秘密", "taro", true, 0};
-    EXPECT_EQ(FieldsForAccount(account), (std::vector<TFieldText>{{F::ServerName, "pop.example.jp"},
-                                                                   {F::Port, "995"},
-                                                                   {F::UserID, "taro"},
-                                                                   {F::Password, "秘密"}}));
+    EXPECT_EQ(FieldsForAccount(account),
+              (std::vector<TFieldText>{
+                  {F::ServerName, "pop.example.jp"}, {F::Port, "995"}, {F::UserID, "taro"}, {F::Password, "秘密"}}));
 }
 
 TEST(DialogFields, ConfirmedTextsGoInAsTypedAndABadPortKeepsTheOldOne) {
@@ -65,5 +64,6 @@ TEST(AccountListText, DeleteQuestionNamesTheAccount) {
         {"", "pop.example.jp", "\"@pop.example.jp\" を削除してよろしいですか？"},
         {"taro", "", "\"taro@\" を削除してよろしいですか？"},
     };
-    for (const auto& c : cases) EXPECT_EQ(DeleteAccountQuestion(TAccount{c.Host, 0, "", c.UserID, false, 0}), c.Question);
+    for (const auto& c : cases)
+        EXPECT_EQ(DeleteAccountQuestion(TAccount{c.Host, 0, "", c.UserID, false, 0}), c.Question);
 }

@@ -32,8 +32,8 @@ TEST(PasswordScrambling, EncodedFormIsKnownAndFourTimesLonger) {
 }
 
 TEST(PasswordScrambling, RoundTripsAnyBytes) {
-    const std::string samples[] = {
-        "secret", "日本語のパスワード", std::string("\x00\x01\xfe\xff", 4), "with \"quotes\" and \\", "\x82\xa0\x82\xa2"};
+    const std::string samples[] = {"secret", "日本語のパスワード", std::string("\x00\x01\xfe\xff", 4),
+                                   "with \"quotes\" and \\", "\x82\xa0\x82\xa2"};
     for (const std::string& plain : samples) {
         const std::string stored = EncodePassword(plain);
         EXPECT_EQ(stored.size(), plain.size() * 4);

@@ -133,7 +133,10 @@ TEST(RegFileFormat, ReportsWhatItCannotReadAndKeepsTheRest) {
 TEST(RegFileFormat, MissingHeaderOrBinaryNoiseIsDamage) {
     EXPECT_TRUE(ParseRegFile("").Damaged());
     EXPECT_TRUE(ParseRegFile("[HKEY_CURRENT_USER\\A]\n").Damaged());
-    EXPECT_TRUE(ParseRegFile(std::string("\xFF\xFE" "R\0E\0", 6)).Damaged());
+    EXPECT_TRUE(ParseRegFile(std::string("\xFF\xFE"
+                                         "R\0E\0",
+                                         6))
+                    .Damaged());
     const TRegFileContent ok = ParseRegFile("REGEDIT4");
     EXPECT_FALSE(ok.Damaged());
     EXPECT_TRUE(ok.Root->KeyNames().empty());

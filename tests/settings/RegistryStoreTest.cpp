@@ -33,10 +33,16 @@ class ScopedEnv {
 public:
     ScopedEnv(const char* name, const char* value) : FName(name) {
         if (const char* old = std::getenv(name)) FOld = old;
-        if (value) ::setenv(name, value, 1); else ::unsetenv(name);
+        if (value)
+            ::setenv(name, value, 1);
+        else
+            ::unsetenv(name);
     }
     ~ScopedEnv() {
-        if (FOld) ::setenv(FName, FOld->c_str(), 1); else ::unsetenv(FName);
+        if (FOld)
+            ::setenv(FName, FOld->c_str(), 1);
+        else
+            ::unsetenv(FName);
     }
 
 private:
@@ -88,8 +94,10 @@ TEST(RegistryStore, KeysAndValuesPersistWithTheirTypes) {
     EXPECT_EQ(MessageOf([&] { store.ReadInteger("Software\\A", "Text"); }), "'Text' のデータ型が不正です");
     EXPECT_EQ(MessageOf([&] { store.ReadString("Software\\A", "Number"); }), "'Number' のデータ型が不正です");
     EXPECT_EQ(MessageOf([&] { store.ReadString("Software\\A", "Missing"); }), "'Missing' の取得に失敗しました");
-    EXPECT_EQ(MessageOf([&] { store.CreateKey("Software\\bad\nname"); }), "キー Software\\bad\nname の作成に失敗しました");
-    EXPECT_EQ(MessageOf([&] { store.WriteString("Software\\A", "bad\nname", "x"); }), "'bad\nname' の設定に失敗しました");
+    EXPECT_EQ(MessageOf([&] { store.CreateKey("Software\\bad\nname"); }),
+              "キー Software\\bad\nname の作成に失敗しました");
+    EXPECT_EQ(MessageOf([&] { store.WriteString("Software\\A", "bad\nname", "x"); }),
+              "'bad\nname' の設定に失敗しました");
 }
 
 TEST(RegistryStore, DeleteKeyRemovesEverythingBelow) {
@@ -225,8 +233,8 @@ TEST(RegistryStore, SaveRemovesWhatAKilledSaveLeftBehind) {
     const fs::path file = temp / "registry.reg";
     WriteText(file, "REGEDIT4\n");
     const auto old = fs::file_time_type::clock::now() - std::chrono::hours(1);
-    for (const char* name : {"registry.reg.tmp-aB3xY9", "registry.reg.tmp-fresh1", "registry.reg.tmp-toolong",
-                             "other.reg.tmp-aB3xY9"}) {
+    for (const char* name :
+         {"registry.reg.tmp-aB3xY9", "registry.reg.tmp-fresh1", "registry.reg.tmp-toolong", "other.reg.tmp-aB3xY9"}) {
         WriteText(temp / name, "REGEDIT4\n[HKEY_CURRENT_USER\\Half");
         if (std::string(name) != "registry.reg.tmp-fresh1") fs::last_write_time(temp / name, old);
     }

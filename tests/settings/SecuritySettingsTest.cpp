@@ -32,8 +32,8 @@ TEST(SecuritySettings, StoredOnlyWhenSetAndReadBack) {
         bool SecurityStored;
     };
     for (const Case& c : {Case{TConnectionSecurity::None, "", false}, Case{TConnectionSecurity::Stls, "", true},
-                          Case{TConnectionSecurity::ImplicitTls, "", true},
-                          Case{TConnectionSecurity::None, Pin, true}, Case{TConnectionSecurity::ImplicitTls, Pin, true}}) {
+                          Case{TConnectionSecurity::ImplicitTls, "", true}, Case{TConnectionSecurity::None, Pin, true},
+                          Case{TConnectionSecurity::ImplicitTls, Pin, true}}) {
         TTempFolder temp;
         RegistryStore store(temp / "registry.reg");
         SaveOne(store, c.Security, c.Pin);
@@ -59,9 +59,9 @@ TEST(SecuritySettings, AnUnusableValueDropsTheAccountNeverReadsAsPlaintext) {
         std::int32_t Number;
         const char* Text;
     };
-    for (const Case& c : {Case{"Security", false, 3, ""}, Case{"Security", false, -1, ""},
-                          Case{"Security", true, 0, "tls"}, Case{"CertFingerprint", true, 0, "12:34"},
-                          Case{"CertFingerprint", false, 1, ""}}) {
+    for (const Case& c :
+         {Case{"Security", false, 3, ""}, Case{"Security", false, -1, ""}, Case{"Security", true, 0, "tls"},
+          Case{"CertFingerprint", true, 0, "12:34"}, Case{"CertFingerprint", false, 1, ""}}) {
         TTempFolder temp;
         RegistryStore store(temp / "registry.reg");
         SaveOne(store, TConnectionSecurity::ImplicitTls, "");
@@ -80,7 +80,8 @@ TEST(SecuritySettings, AnUnusableValueDropsTheAccountNeverReadsAsPlaintext) {
 }
 
 TEST(SecuritySettings, FingerprintsAreNormalised) {
-    EXPECT_EQ(NormalizeFingerprint(std::string(32, 'A') + ":" + std::string(32, 'b')), std::string(32, 'a') + std::string(32, 'b'));
+    EXPECT_EQ(NormalizeFingerprint(std::string(32, 'A') + ":" + std::string(32, 'b')),
+              std::string(32, 'a') + std::string(32, 'b'));
     EXPECT_FALSE(NormalizeFingerprint(std::string(63, 'a')));
     EXPECT_FALSE(NormalizeFingerprint(std::string(64, 'g')));
     EXPECT_EQ(UsualPort(TConnectionSecurity::ImplicitTls), 995);

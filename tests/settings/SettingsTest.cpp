@@ -96,8 +96,8 @@ TEST(Settings, ElevenAccountsLoadInStoreOrderAndTheNextSaveRenumbers) {
     RegistryStore store(temp / "registry.reg");
     TAccounts accounts;
     for (int i = 0; i <= 10; ++i) {
-        AddAccount(accounts, "host" + std::to_string(i), 1000 + i, "user" + std::to_string(i),
-                   "pw" + std::to_string(i), i % 3 == 0);
+        AddAccount(accounts, "host" + std::to_string(i), 1000 + i, "user" + std::to_string(i), "pw" + std::to_string(i),
+                   i % 3 == 0);
     }
     SaveAccounts(store, accounts);
     EXPECT_EQ(store.GetKeyNames(Accounts),
@@ -133,20 +133,22 @@ TEST(Settings, HandWrittenFileLoadsAsDescribed) {
               "\"Interval\"=\"  $A\"\r\n\r\n"
               "[HKEY_CURRENT_USER\\Software\\Ombrask\\Quorvel\\Accounts\\0]\r\n"
               "\"Host\"=\"a \\\"q\\\" \\\\ b\"\r\n\"PortNo\"=\"995\"\r\n\"UserID\"=\"one\"\r\n"
-              "\"Password\"=\"" + good + "\"\r\n\"Enabled\"=\"2\"\r\n"
-              "[HKEY_CURRENT_USER\\Software\\Ombrask\\Quorvel\\Accounts\\1]\r\n"
-              "\"Host\"=\"bad.password\"\r\n\"Password\"=\"not hex!\"\r\n\"Enabled\"=\"1\"\r\n"
-              "[HKEY_CURRENT_USER\\Software\\Ombrask\\Quorvel\\Accounts\\2]\r\n"
-              "\"Host\"=hex(2):65,78,70,61,6e,64,2e,\\\r\n  6a,70,00\r\n\"Enabled\"=\"abc\"\r\n"
-              "\"PortNo\"=\"99999999999\"\r\n"
-              "[HKEY_CURRENT_USER\\Software\\Ombrask\\Quorvel\\Accounts\\3]\r\n"
-              "\"Host\"=dword:00000001\r\n\"Enabled\"=\"1\"\r\n"
-              "[HKEY_CURRENT_USER\\Software\\Ombrask\\Quorvel\\Accounts\\4]\r\n"
-              "\"PortNo\"=hex(2):31,00\r\n"
-              "[HKEY_CURRENT_USER\\Software\\Ombrask\\Quorvel\\Accounts\\5]\r\n"
-              "\"Enabled\"=hex:01\r\n"
-              "[HKEY_CURRENT_USER\\Software\\Ombrask\\Quorvel\\Accounts\\mine]\r\n"
-              "\"Host\"=\"named.by.hand\"\r\n\"Enabled\"=dword:00000001\r\n\"PortNo\"=dword:00000017\r\n");
+              "\"Password\"=\"" +
+                  good +
+                  "\"\r\n\"Enabled\"=\"2\"\r\n"
+                  "[HKEY_CURRENT_USER\\Software\\Ombrask\\Quorvel\\Accounts\\1]\r\n"
+                  "\"Host\"=\"bad.password\"\r\n\"Password\"=\"not hex!\"\r\n\"Enabled\"=\"1\"\r\n"
+                  "[HKEY_CURRENT_USER\\Software\\Ombrask\\Quorvel\\Accounts\\2]\r\n"
+                  "\"Host\"=hex(2):65,78,70,61,6e,64,2e,\\\r\n  6a,70,00\r\n\"Enabled\"=\"abc\"\r\n"
+                  "\"PortNo\"=\"99999999999\"\r\n"
+                  "[HKEY_CURRENT_USER\\Software\\Ombrask\\Quorvel\\Accounts\\3]\r\n"
+                  "\"Host\"=dword:00000001\r\n\"Enabled\"=\"1\"\r\n"
+                  "[HKEY_CURRENT_USER\\Software\\Ombrask\\Quorvel\\Accounts\\4]\r\n"
+                  "\"PortNo\"=hex(2):31,00\r\n"
+                  "[HKEY_CURRENT_USER\\Software\\Ombrask\\Quorvel\\Accounts\\5]\r\n"
+                  "\"Enabled\"=hex:01\r\n"
+                  "[HKEY_CURRENT_USER\\Software\\Ombrask\\Quorvel\\Accounts\\mine]\r\n"
+                  "\"Host\"=\"named.by.hand\"\r\n\"Enabled\"=dword:00000001\r\n\"PortNo\"=dword:00000017\r\n");
     RegistryStore store(file);
     TLoaded loaded;
     Load(store, loaded);

@@ -26,7 +26,8 @@ TEST(Animation, FramesTurnThroughPictures14To19FromWhereverTheFrameStood) {
         const int first = start >= 0 && start < 6 ? start : 0;
         for (int tick = 0; tick < 14; ++tick) {
             const int expected = (first + tick) % 6;
-            EXPECT_EQ(AnimationTick(planes, frame, 0), TIcon::Of(ImageListPicture(14 + expected))) << start << " " << tick;
+            EXPECT_EQ(AnimationTick(planes, frame, 0), TIcon::Of(ImageListPicture(14 + expected)))
+                << start << " " << tick;
             EXPECT_EQ(frame, expected + 1);
         }
     }
@@ -40,10 +41,12 @@ TEST(Animation, BarsOfTheLastCheckRideOnTheAerial) {
         for (int f = 0; f < 6; ++f) {
             const TPicture16& aerial = ImageListPicture(14 + f);
             const int bars = barsOfLevel[level];
-            EXPECT_EQ(AnimationTick(planes, frame, level), TIcon::Of(bars ? Over(aerial, ImageListPicture(bars)) : aerial));
+            EXPECT_EQ(AnimationTick(planes, frame, level),
+                      TIcon::Of(bars ? Over(aerial, ImageListPicture(bars)) : aerial));
         }
         frame = 0;  // at frame 0 the icon is the level's own picture
-        EXPECT_TRUE(level == 0 || AnimationTick(planes, frame, level) == TIcon::Of(ImageListPicture(9 + level))) << level;
+        EXPECT_TRUE(level == 0 || AnimationTick(planes, frame, level) == TIcon::Of(ImageListPicture(9 + level)))
+            << level;
     }
 }
 

@@ -45,15 +45,18 @@ std::string Expected(int Frame, int BarCount) {
 
 std::string Drawing(const TPicture16& Picture) {
     std::string rows;
-    for (int i = 0; i < 256; ++i) rows += std::string(Picture.Opaque(i % 16, i / 16) ? "X" : ".") + (i % 16 == 15 ? "\n" : "");
+    for (int i = 0; i < 256; ++i)
+        rows += std::string(Picture.Opaque(i % 16, i / 16) ? "X" : ".") + (i % 16 == 15 ? "\n" : "");
     return rows;
 }
 
 }  // namespace
 
 TEST(ImageList, SignalPicturesFollowTheGeometry) {
-    for (int level = 1; level <= 4; ++level) EXPECT_EQ(Drawing(ImageListPicture(9 + level)), Expected(0, level - 1)) << level;
-    for (int frame = 0; frame < 6; ++frame) EXPECT_EQ(Drawing(ImageListPicture(14 + frame)), Expected(frame, 0)) << frame;
+    for (int level = 1; level <= 4; ++level)
+        EXPECT_EQ(Drawing(ImageListPicture(9 + level)), Expected(0, level - 1)) << level;
+    for (int frame = 0; frame < 6; ++frame)
+        EXPECT_EQ(Drawing(ImageListPicture(14 + frame)), Expected(frame, 0)) << frame;
     for (int bars = 1; bars <= 3; ++bars) EXPECT_EQ(Drawing(ImageListPicture(19 + bars)), Expected(-1, bars)) << bars;
 }
 

@@ -13,7 +13,9 @@
 
 namespace {
 
-QImage Argb(const QImage& Image) { return Image.convertToFormat(QImage::Format_ARGB32); }
+QImage Argb(const QImage& Image) {
+    return Image.convertToFormat(QImage::Format_ARGB32);
+}
 
 }  // namespace
 
@@ -29,7 +31,8 @@ TEST(QtIcons, IconsCarryThePanelRenderingsAndQtReadsThePictureFilesAlike) {
             const auto expected = quorvel::RenderForPanel(picture, side);
             const QImage image = Argb(icon.pixmap(QSize(side, side)).toImage());
             ASSERT_EQ(image.size(), QSize(side, side));
-            for (int i = 0; i < side * side; ++i) ASSERT_EQ(image.pixel(i % side, i / side), expected.Pixels[i]) << index;
+            for (int i = 0; i < side * side; ++i)
+                ASSERT_EQ(image.pixel(i % side, i / side), expected.Pixels[i]) << index;
         }
         // The files are real XPM: Qt's own reader sees what the program sees.
         const std::string file = (index < 10 ? "/0" : "/") + std::to_string(index) + ".xpm";

@@ -17,7 +17,7 @@ public:
         TNotifyIconData Data;
     };
 
-    std::vector<Notify> Notifies;  // the add / modify / delete calls alone
+    std::vector<Notify> Notifies;    // the add / modify / delete calls alone
     std::vector<std::string> Calls;  // every call by name, e.g. "NIM_ADD", "ShowMenu"
     ITrayWindow* Window = nullptr;
     TPopupMenu* ContextMenu = nullptr;

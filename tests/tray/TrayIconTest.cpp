@@ -91,7 +91,8 @@ TEST(TrayIconMouse, OtherCallbackMessagesAndUnassignedEventsDoNothing) {
     EXPECT_TRUE(logged.Log.empty());
     RecordingTrayShell shell;
     TTrayIcon bare(shell);
-    for (std::int32_t message = WM_MOUSEMOVE; message <= WM_MBUTTONDBLCLK; ++message) bare.TrayWndProc(WM_USER, message);
+    for (std::int32_t message = WM_MOUSEMOVE; message <= WM_MBUTTONDBLCLK; ++message)
+        bare.TrayWndProc(WM_USER, message);
 }
 
 TEST(TrayIconMouse, ClickSequencesOfTheNotificationArea) {
@@ -133,7 +134,11 @@ TEST(TrayIconMenu, DestroyedMenuLeavesNullReferences) {
     logged.Icon.TrayWndProc(WM_USER, WM_RBUTTONUP);
     // A menu that outlives the icon is not told about a destroyed icon.
     auto menu = std::make_unique<LoggingMenu>(logged.Log, "late");
-    { RecordingTrayShell shell; TTrayIcon brief(shell); brief.SetRBtnPopupMenu(menu.get()); }
+    {
+        RecordingTrayShell shell;
+        TTrayIcon brief(shell);
+        brief.SetRBtnPopupMenu(menu.get());
+    }
     menu.reset();
 }
 

@@ -7,10 +7,10 @@
 #include <QTest>
 #include <vector>
 
+#include "tests/ui/ModalDriver.h"
 #include "tray/AboutText.h"
 #include "tray/about/AboutForm.h"
 #include "tray/about/LinkLabel.h"
-#include "tests/ui/ModalDriver.h"
 
 using namespace quorvel;
 

@@ -36,7 +36,7 @@ TEST_F(AccountInfomationFormTest, RefusesPortsThatAreNotOneTo65535) {
         EXPECT_TRUE(Form.isVisible()) << port;
         EXPECT_EQ(Beeps.Count, beeps + 1) << port;
         EXPECT_EQ(Form.focusWidget(), Form.ServerPortEdit) << port;
-        }
+    }
 }
 
 TEST_F(AccountInfomationFormTest, AcceptsPortTexts) {
@@ -88,7 +88,7 @@ TEST_F(AccountInfomationFormTest, ThePortFollowsTheProtectionOnlyWhileItIsTheUsu
     EXPECT_EQ(Form.ServerPortEdit->text(), "995");
     const Step steps[] = {
         {"STARTTLS", nullptr, "110", "(通常は110です)", false}, {"なし", nullptr, "110", "(通常は110です)", true},
-        {"SSL/TLS", nullptr, "995", "(通常は995です)", false}, {"STARTTLS", "2525", "2525", "(通常は110です)", false},
+        {"SSL/TLS", nullptr, "995", "(通常は995です)", false},  {"STARTTLS", "2525", "2525", "(通常は110です)", false},
         {"SSL/TLS", nullptr, "2525", "(通常は995です)", false},
     };
     for (const Step& step : steps) {

@@ -38,7 +38,9 @@ void WhenModal(std::function<void(T&)> Action) {
 // Counts the beeps of refused input for one test.
 class TBeepCounter {
 public:
-    TBeepCounter() { quorvel::SetRefusalSound([this] { ++Count; }); }
+    TBeepCounter() {
+        quorvel::SetRefusalSound([this] { ++Count; });
+    }
     ~TBeepCounter() { quorvel::SetRefusalSound({}); }
     int Count = 0;
 };

@@ -101,7 +101,9 @@ void TAboutForm::SetCaption(QLabel& Label, const QString& Text) {
     Label.adjustSize();
 }
 
-void TAboutForm::SetLinkOpener(std::function<void(const QUrl&)> Opener) { FOpenLink = std::move(Opener); }
+void TAboutForm::SetLinkOpener(std::function<void(const QUrl&)> Opener) {
+    FOpenLink = std::move(Opener);
+}
 
 void TAboutForm::LabelClick(const QLabel& Label) {
     // Whether the link could be opened is not looked at.
@@ -111,8 +113,7 @@ void TAboutForm::LabelClick(const QLabel& Label) {
 void TAboutForm::FormPaint(QPainter& Canvas) {
     TBackgroundForm::FormPaint(Canvas);
     for (const TBevelRun& run : BevelRuns(width(), height())) {
-        const QColor colour =
-            palette().color(run.Colour == TBevelColour::Highlight ? QPalette::Light : QPalette::Dark);
+        const QColor colour = palette().color(run.Colour == TBevelColour::Highlight ? QPalette::Light : QPalette::Dark);
         Canvas.fillRect(run.X, run.Y, run.Width, run.Height, colour);
     }
 }

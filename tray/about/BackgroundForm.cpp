@@ -3,7 +3,9 @@
 #include <QPainter>
 
 // The pictures are linked in with the library; register them once.
-static void RegisterAboutPictures() { Q_INIT_RESOURCE(about); }
+static void RegisterAboutPictures() {
+    Q_INIT_RESOURCE(about);
+}
 
 namespace quorvel {
 
@@ -18,6 +20,8 @@ void TBackgroundForm::paintEvent(QPaintEvent*) {
     FormPaint(canvas);
 }
 
-void TBackgroundForm::FormPaint(QPainter& Canvas) { Canvas.drawPixmap(0, 0, BackgroundImage); }
+void TBackgroundForm::FormPaint(QPainter& Canvas) {
+    Canvas.drawPixmap(0, 0, BackgroundImage);
+}
 
 }  // namespace quorvel
