@@ -6,6 +6,7 @@
 
 #include "app/AccountCheck.h"
 #include "app/TickClock.h"
+#include "core/ScopeExit.h"
 #include "core/VisibleText.h"
 #include "settings/Account.h"
 #include "tray/ImageList.h"
@@ -13,19 +14,6 @@
 namespace quorvel {
 
 namespace {
-
-// Runs Action when the scope ends, normally or by an exception.
-template <typename Action>
-class AtScopeEnd {
-public:
-    explicit AtScopeEnd(Action Run) : Do(std::move(Run)) {}
-    ~AtScopeEnd() { Do(); }
-    AtScopeEnd(const AtScopeEnd&) = delete;
-    AtScopeEnd& operator=(const AtScopeEnd&) = delete;
-
-private:
-    Action Do;
-};
 
 // One account as it stood when the cycle began, and a handle on the live one.
 struct SnapshotEntry {
@@ -58,13 +46,13 @@ TCycleOutcome RunCheckCycle(TAccounts& Accounts, TPop3Client& Client, ITickClock
                             std::int32_t& SignalLevel) {
     TCycleOutcome outcome;
     View.SetConnectEnabled(false);
-    AtScopeEnd enableAgain([&View] { View.SetConnectEnabled(true); });
+    OnScopeExit enableAgain([&View] { View.SetConnectEnabled(true); });
 
     std::uint32_t totalMs = 0;
     View.SetStatusHint(HintChecking);
     View.StartAnimation();
     {
-        AtScopeEnd stopAnimation([&View] { View.StopAnimation(); });
+        OnScopeExit stopAnimation([&View] { View.StopAnimation(); });
         for (SnapshotEntry& entry : TakeSnapshot(Accounts)) {
             const std::uint32_t startTick = Clock.GetTickCount();
             // An account removed before its turn is not checked at all.

@@ -7,24 +7,12 @@
 #include <cerrno>
 #include <system_error>
 
+#include "core/ScopeExit.h"
 #include "core/VisibleText.h"
 
 namespace quorvel {
 
 namespace {
-
-// Runs a step when the scope is left, normally or by an exception.
-template <typename Step>
-class OnExit {
-public:
-    explicit OnExit(Step step) : Run(std::move(step)) {}
-    ~OnExit() { Run(); }
-    OnExit(const OnExit&) = delete;
-    OnExit& operator=(const OnExit&) = delete;
-
-private:
-    Step Run;
-};
 
 // Errors of connect() that mean the attempt itself failed, as a connect
 // completion with an error would tell.
@@ -231,7 +219,7 @@ void TSocketTransport::ResolveHost() {
     }
     RemoteAddresses.clear();
     TimerOn();
-    OnExit stop([this] {
+    OnScopeExit stop([this] {
         Lookup.reset();
         TimerOff();
     });
@@ -296,7 +284,7 @@ void TSocketTransport::Connect() {
     std::string raised;
     {
         TimerOn();
-        OnExit stop([this] { TimerOff(); });
+        OnScopeExit stop([this] { TimerOff(); });
         const std::vector<SocketAddress> addresses = RemoteAddresses;
         for (const SocketAddress& address : addresses) {
             if (!address.IsSet()) continue;

@@ -1,6 +1,5 @@
 #include "settings/RegistryStore.h"
 
-#include <pwd.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,6 +9,7 @@
 
 #include "settings/RegFileFormat.h"
 #include "settings/RegFileText.h"
+#include "settings/UserFolders.h"
 
 namespace quorvel {
 
@@ -36,18 +36,6 @@ namespace {
 // A save takes milliseconds; a temporary file this old belongs to no save.
 constexpr std::chrono::seconds LeftoverTempFileAge(60);
 
-std::string HomeFolder() {
-    if (const char* home = std::getenv("HOME"); home != nullptr && home[0] != '\0') return home;
-    struct passwd entry {};
-    struct passwd* found = nullptr;
-    std::string buffer(16384, '\0');
-    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr &&
-        found->pw_dir != nullptr) {
-        return found->pw_dir;
-    }
-    return "/";
-}
-
 std::string UtcStamp() {
     const std::time_t now = std::time(nullptr);
     std::tm utc{};
@@ -64,13 +52,7 @@ RegistryStore::RegistryStore(fs::path File) : FFile(std::move(File)) {}
 RegistryStore::~RegistryStore() = default;
 
 fs::path RegistryStore::DefaultPath() {
-    fs::path base;
-    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && config[0] == '/') {
-        base = config;
-    } else {
-        base = fs::path(HomeFolder()) / ".config";
-    }
-    return base / "Quorvel" / "registry.reg";
+    return UserConfigFolder() / "Quorvel" / "registry.reg";
 }
 
 namespace {

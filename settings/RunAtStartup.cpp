@@ -1,6 +1,5 @@
 #include "settings/RunAtStartup.h"
 
-#include <pwd.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -9,29 +8,13 @@
 #include "core/Exception.h"
 #include "settings/AtomicFile.h"
 #include "settings/DesktopEntry.h"
+#include "settings/UserFolders.h"
 
 namespace quorvel {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-fs::path HomeFolder() {
-    if (const char* home = std::getenv("HOME"); home != nullptr && home[0] != '\0') return home;
-    struct passwd entry {};
-    struct passwd* found = nullptr;
-    std::string buffer(16384, '\0');
-    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr &&
-        found->pw_dir != nullptr) {
-        return found->pw_dir;
-    }
-    return "/";
-}
-
-fs::path ConfigFolder() {
-    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && config[0] == '/') return config;
-    return HomeFolder() / ".config";
-}
 
 std::string RunningProgramPath() {
     std::error_code error;
@@ -54,7 +37,7 @@ fs::path TAutostartPlace::EntryFile() const {
 }
 
 TAutostartPlace DefaultAutostartPlace() {
-    return {ConfigFolder(), std::string(RunAtStartupName), RunningProgramPath()};
+    return {UserConfigFolder(), std::string(RunAtStartupName), RunningProgramPath()};
 }
 
 bool IsRunAtStartup(const TAutostartPlace& Place) {
