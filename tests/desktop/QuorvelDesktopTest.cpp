@@ -17,7 +17,7 @@
 #include "tests/desktop/DesktopSession.h"
 #include "tests/desktop/SniHost.h"
 #include "tests/pop3server/DovecotServer.h"
-#include "tests/pop3server/LoopbackLineClient.h"
+#include "tests/pop3server/HoldingRelay.h"
 #include "tests/support/TempFolder.h"
 #include "tray/Animation.h"
 #include "tray/ImageList.h"
@@ -270,14 +270,15 @@ TEST_F(QuorvelDesktop, StartedBeforeThePanelItsIconAppearsWithThePanel) {
     EXPECT_FALSE(WaitForItem(host, StatusTip).isEmpty());
 }
 
-// The checking animation seen from outside: a check held open (Dovecot
-// delays log-ins after a refused one) turns the aerial with the bars of the
-// previous check, and a click meanwhile starts no second check.
+// The checking animation seen from outside: a check held open (a relay in
+// front of Dovecot keeps the server silent) turns the aerial with the bars of
+// the previous check, and a click meanwhile starts no second check.
 TEST_F(QuorvelDesktop, ACheckHeldOpenAnimatesWithThePreviousBars) {
     DovecotOptions options;
     options.RawLog = true;
     DovecotServer server({{"alice", "alice-pass", 3}}, options);
-    Save(server, {{"alice", 0}});
+    HoldingRelay relay(server.Host(), server.Port());
+    Save(server, {{"alice", relay.Port()}});
     SniHost host(Session->BusAddress());
     StartQuorvel();
     const QString status = WaitForItem(host, "Quorvel - 監視中");
@@ -287,15 +288,7 @@ TEST_F(QuorvelDesktop, ACheckHeldOpenAnimatesWithThePreviousBars) {
     while (level <= 4 && Shown(host.ReadItem(status)) != ToImage(ImageListPicture(9 + level))) ++level;
     ASSERT_LE(level, 4);
 
-    LoopbackLineClient refused;
-    const auto deadline = LoopbackLineClient::Clock::now() + std::chrono::seconds(5);
-    ASSERT_TRUE(refused.Connect(server.Host(), server.Port(), deadline));
-    std::string greeting;
-    refused.ReadLine(greeting, deadline);
-    refused.Exchange("USER alice", deadline);
-    refused.Exchange("PASS wrong", deadline);
-    refused.Close();
-
+    relay.Hold();
     std::vector<QImage> frames;
     TAnimationPlanes planes;
     std::int32_t frame = 0;
@@ -321,9 +314,11 @@ TEST_F(QuorvelDesktop, ACheckHeldOpenAnimatesWithThePreviousBars) {
             }
             return false;
         },
-        AppearMs);
+        2000);
+    relay.Release();
     EXPECT_GE(seen.size(), 3u);
     EXPECT_FALSE(foreign);
+    EXPECT_EQ(relay.Accepted(), 2);
     EXPECT_TRUE(WaitForStatus(host, status, "Quorvel - 監視中"));
     WaitUntil([] { return false; }, 500);
     EXPECT_EQ(CountOf(server.RawInput("alice"), "STAT\r\n"), 2);
