@@ -1,20 +1,21 @@
 // quorvel-check: one check of every enabled account, as the tray makes it,
 // for scripts, status bars and machines without a display.
 #include <cstdio>
-#include <cstring>
 #include <exception>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/AccountCheck.h"
+#include "app/ConsoleText.h"
 #include "app/TrayCycleReport.h"
 #include "core/VisibleText.h"
-#include "net/PollEventLoop.h"
+#include "net/CommandLineLoop.h"
 #include "net/Pop3Client.h"
 #include "settings/Account.h"
-#include "settings/RegistryStore.h"
 #include "settings/Settings.h"
+#include "settings/UserSettings.h"
 
 namespace {
 
@@ -45,8 +46,8 @@ int Run(bool AsTray, const std::string& CaFile) {
     std::uint32_t period = 0;
     std::vector<quorvel::TDroppedAccount> dropped;
     try {
-        quorvel::RegistryStore store(quorvel::RegistryStore::DefaultPath());
-        quorvel::LoadSettings(store, accounts, period, &dropped);
+        const std::unique_ptr<quorvel::IRegistry> store = quorvel::OpenUserSettings();
+        quorvel::LoadSettings(*store, accounts, period, &dropped);
     } catch (const std::exception& error) {
         std::cerr << "quorvel-check: " << quorvel::VisibleText(error.what()) << '\n';
         return ExitNoSettings;
@@ -61,8 +62,9 @@ int Run(bool AsTray, const std::string& CaFile) {
         status = ExitAccountFailed;
     }
 
-    quorvel::PollEventLoop loop([](const std::string& message) { std::cerr << "quorvel-check: " << message << '\n'; });
-    quorvel::TPop3Client client(loop);
+    const auto loop = quorvel::MakeCommandLineLoop(
+        [](const std::string& message) { std::cerr << "quorvel-check: " << message << '\n'; });
+    quorvel::TPop3Client client(*loop);
     client.SetTimeOut(quorvel::CheckTimeOutMs);
     client.TlsCaFile = CaFile;
 
@@ -97,17 +99,20 @@ int Run(bool AsTray, const std::string& CaFile) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    quorvel::UseUtf8Console();
+    const std::vector<std::string> arguments = quorvel::CommandLineArguments(argc, argv);
     bool asTray = false;
     std::string caFile;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--tray") == 0 && !asTray) {
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument == "--tray" && !asTray) {
             asTray = true;
-        } else if (std::strcmp(argv[i], "--ca-file") == 0 && i + 1 < argc && caFile.empty() && argv[i + 1][0] != '\0') {
-            caFile = argv[++i];
+        } else if (argument == "--ca-file" && i + 1 < arguments.size() && caFile.empty() && !arguments[i + 1].empty()) {
+            caFile = arguments[++i];
         } else {
-            const bool help = std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0;
+            const bool help = argument == "--help" || argument == "-h";
             PrintUsage();
-            return help && argc == 2 ? 0 : ExitNoSettings;
+            return help && arguments.size() == 1 ? 0 : ExitNoSettings;
         }
     }
     try {

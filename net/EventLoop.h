@@ -21,6 +21,9 @@ public:
 struct SocketReadiness {
     bool Readable = false;
     bool Writable = false;
+    // The socket error the notification carried, where the system tells
+    // one with it (Winsock does for a failed connect and a reset); else 0.
+    std::int32_t Error = 0;
 };
 
 // Interest in one socket's readiness. Destroying the watch ends it.

@@ -176,4 +176,8 @@ void PollEventLoop::Run(int PollTimeoutMs) {
     }
 }
 
+std::unique_ptr<CommandLineLoop> MakeCommandLineLoop(std::function<void(const std::string&)> Reporter) {
+    return std::make_unique<PollEventLoop>(std::move(Reporter));
+}
+
 }  // namespace quorvel

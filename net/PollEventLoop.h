@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "net/EventLoop.h"
+#include "net/CommandLineLoop.h"
 
 namespace quorvel {
 
 // An event loop on poll() and a monotonic clock, for programs without a
 // display (quorvel-check, the tests, the benchmarks).
-class PollEventLoop final : public EventLoop {
+class PollEventLoop final : public CommandLineLoop {
 public:
     // Errors that reach ReportException are passed to Reporter (default: stderr).
     explicit PollEventLoop(std::function<void(const std::string&)> Reporter = {});
@@ -28,7 +28,7 @@ public:
     void ReportException(const std::exception& Error) override;
 
     // Waits like WaitForEvents, but no longer than Limit.
-    void WaitForEventsFor(std::chrono::milliseconds Limit);
+    void WaitForEventsFor(std::chrono::milliseconds Limit) override;
 
     struct TimerEntry;
     struct WatchEntry;

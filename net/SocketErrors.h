@@ -39,7 +39,7 @@ constexpr std::int32_t ConnectionRefused = 10061;
 // empty for 0.
 std::string ErrorText(std::int32_t Code);
 
-// The socket error number that stands for an errno value. Values without a
+// The socket error number that stands for an errno value (POSIX builds). Values without a
 // counterpart come out as 20000 + errno: above 10000, so they are raised,
 // and unknown to the table, so their text reads "Unknown Error No. ...".
 std::int32_t SocketErrorFromErrno(int Errno);

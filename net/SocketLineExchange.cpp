@@ -1,10 +1,7 @@
 // The line exchange over an open connection: sending, reading exactly one
 // line, the command-and-reply step and discarding pending input.
 
-#include <sys/socket.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 
 #include "net/SocketTransport.h"
@@ -45,15 +42,14 @@ void TSocketTransport::SendBuffer(const char* Data, std::uint16_t Length) {
         }
         std::size_t remaining = length;
         while (remaining > 0 && !Canceled) {
-            const ssize_t n = ::send(Fd, Data + (length - remaining), remaining, MSG_NOSIGNAL | MSG_DONTWAIT);
+            std::int32_t error = 0;
+            const long n = sockets::Send(Fd, Data + (length - remaining), remaining, error);
             if (n == 0) break;
             if (n > 0) {
                 remaining -= static_cast<std::size_t>(n);
                 continue;
             }
-            const int error = errno;
-            if (error == EINTR) continue;
-            if (error == EAGAIN || error == EWOULDBLOCK) {
+            if (error == SocketErrorNo::WouldBlock) {
                 WaitWritable();
                 continue;
             }
@@ -103,7 +99,8 @@ std::string TSocketTransport::ReadLn() {
     while (!Canceled) {
         if (consumed >= MaxLineLength) throw ESockError("Socket readln line too long");
         // Peek only: no byte past the line end is ever taken from the socket.
-        const ssize_t n = ::recv(Fd, Buffer.data() + consumed, MaxLineLength - consumed, MSG_PEEK | MSG_DONTWAIT);
+        std::int32_t error = 0;
+        const long n = sockets::Receive(Fd, Buffer.data() + consumed, MaxLineLength - consumed, true, error);
         if (n == 0) {
             // The peer closed. With nothing of a line read, the result is the
             // empty text; a line cut off in the middle is an error, never a
@@ -120,19 +117,16 @@ std::string TSocketTransport::ReadLn() {
                 break;
             }
             result.resize(consumed + static_cast<std::size_t>(n));
-            const ssize_t got = ::recv(Fd, result.data() + consumed, static_cast<std::size_t>(n), MSG_DONTWAIT);
-            if (got < 0) CheckSocketError(errno, SocketErrorNo::WouldBlock);
+            const long got = sockets::Receive(Fd, result.data() + consumed, static_cast<std::size_t>(n), false, error);
+            if (got < 0) CheckSocketError(error, SocketErrorNo::WouldBlock);
             if (got > 0) consumed += static_cast<std::size_t>(got);
             result.resize(consumed);
         } else {
-            const int error = errno;
-            if (error != EINTR) {
-                FLastErrorNo = SocketErrorFromErrno(error);
-                // The socket is not connected: a close notification has
-                // replaced it (or it never was).
-                if (FLastErrorNo == SocketErrorNo::NotConnected) break;
-                CheckSocketError(error, SocketErrorNo::WouldBlock);
-            }
+            FLastErrorNo = error;
+            // The socket is not connected: a close notification has
+            // replaced it (or it never was).
+            if (FLastErrorNo == SocketErrorNo::NotConnected) break;
+            CheckSocketError(error, SocketErrorNo::WouldBlock);
         }
         if (Canceled) break;
         ReadArmed = true;
@@ -148,13 +142,12 @@ std::string TSocketTransport::ReadLn() {
 
     result.resize(lineEnd + 1);
     while (consumed < lineEnd + 1) {
-        const ssize_t got = ::recv(Fd, result.data() + consumed, lineEnd + 1 - consumed, MSG_DONTWAIT);
+        std::int32_t error = 0;
+        const long got = sockets::Receive(Fd, result.data() + consumed, lineEnd + 1 - consumed, false, error);
         if (got > 0) {
             consumed += static_cast<std::size_t>(got);
-        } else if (got < 0 && errno == EINTR) {
-            continue;
         } else {
-            if (got < 0) CheckSocketError(errno, SocketErrorNo::WouldBlock);
+            if (got < 0) CheckSocketError(error, SocketErrorNo::WouldBlock);
             throw ESockError(NotConnectedText());  // the peeked bytes vanished
         }
     }
@@ -189,7 +182,8 @@ void TSocketTransport::ClearInput() {
     std::vector<char> scratch(MaxLineLength);
     // Inside TLS, what the library holds undecrypted stays with it.
     TlsInput.clear();
-    if (!Tls) (void)::recv(Fd, scratch.data(), scratch.size(), MSG_DONTWAIT);
+    std::int32_t error = 0;
+    if (!Tls) (void)sockets::Receive(Fd, scratch.data(), scratch.size(), false, error);
     ReadArmed = true;
     UpdateInterest();
 }

@@ -1,10 +1,5 @@
 #include "net/SocketTransport.h"
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <system_error>
 
 #include "core/ScopeExit.h"
@@ -14,11 +9,12 @@ namespace quorvel {
 
 namespace {
 
-// Errors of connect() that mean the attempt itself failed, as a connect
-// completion with an error would tell.
-bool IsConnectOutcome(int error) {
-    return error == ECONNREFUSED || error == ENETUNREACH || error == EHOSTUNREACH || error == ETIMEDOUT ||
-           error == ECONNRESET || error == EAGAIN;
+// Errors of starting a connect that mean the attempt itself failed, as a
+// connect completion with an error would tell.
+bool IsConnectOutcome(std::int32_t error) {
+    return error == SocketErrorNo::ConnectionRefused || error == 10051 || error == 10065 ||
+           error == SocketErrorNo::TimedOut || error == SocketErrorNo::ConnectionReset ||
+           error == SocketErrorNo::WouldBlock;
 }
 
 }  // namespace
@@ -32,7 +28,7 @@ TSocketTransport::TSocketTransport(EventLoop& loop) : FLoop(loop), Buffer(MaxLin
     // The first socket resets its connection when closed instead of lingering.
     StatusMessage(8, "Initializing Winsock");
     try {
-        CreateSocket(AF_INET, true);
+        CreateSocket(sockets::IPv4Family(), true);
     } catch (...) {
         throw ESockError("Initializaton of windows sockets failed");
     }
@@ -69,8 +65,7 @@ void TSocketTransport::StatusMessage(std::uint8_t Level, const std::string& Text
     } catch (...) {}
 }
 
-void TSocketTransport::CheckSocketError(int Errno, std::int32_t Allowed) {
-    const std::int32_t error = SocketErrorFromErrno(Errno);
+void TSocketTransport::CheckSocketError(std::int32_t error, std::int32_t Allowed) {
     FLastErrorNo = error;
     if (error != Allowed && error > 10000) throw ESockError(LookUpErrorText(error));
 }
@@ -87,19 +82,14 @@ std::string TSocketTransport::NotConnectedText() {
 // ---- sockets and their notifications ----
 
 void TSocketTransport::CreateSocket(int family, bool lingerZero) {
-    const int fd = ::socket(family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
-    if (fd < 0) CheckSocketError(errno, 0);
+    std::int32_t error = 0;
+    const int fd = sockets::Open(family, lingerZero, error);
+    if (fd < 0) CheckSocketError(error, 0);
     if (fd < 0) throw ESockError(LookUpErrorText(SocketErrorNo::BadFile));
-    if (lingerZero) {
-        linger option{};
-        option.l_onoff = 1;
-        option.l_linger = 0;
-        ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &option, sizeof(option));
-    }
     try {
         Watch = FLoop.WatchSocket(fd, [this](SocketReadiness readiness) { HandleSocketReady(readiness); });
     } catch (...) {
-        ::close(fd);
+        sockets::Close(fd);
         throw;
     }
     Fd = fd;
@@ -109,16 +99,31 @@ void TSocketTransport::CreateSocket(int family, bool lingerZero) {
     UpdateInterest();
 }
 
-// Closes the socket without telling anyone; the watch goes first, so the
-// loop never polls a closed (or reused) descriptor.
+// Closes the socket without telling anyone.
 void TSocketTransport::DropSocket() {
+    sockets::Close(ReleaseSocket());
+}
+
+// The watch goes first, so the loop never polls a closed (or reused)
+// descriptor.
+int TSocketTransport::ReleaseSocket() {
     Tls.reset();
     TlsInput.clear();
     Watch.reset();
-    if (Fd >= 0) ::close(Fd);
-    Fd = -1;
+    const int released = Fd;
+    Fd = sockets::None;
     ConnectPending = false;
     SendWaiting = false;
+    return released;
+}
+
+// The old socket is closed only once the new one exists, so the new one
+// never gets the old one's handle: Winsock under Wine loses the
+// notifications of a socket whose handle was just in use.
+void TSocketTransport::ReplaceSocket(int family, bool lingerZero) {
+    const int old = ReleaseSocket();
+    OnScopeExit close([old] { sockets::Close(old); });
+    CreateSocket(family, lingerZero);
 }
 
 void TSocketTransport::UpdateInterest() {
@@ -131,6 +136,7 @@ void TSocketTransport::UpdateInterest() {
 void TSocketTransport::HandleSocketReady(SocketReadiness Readiness) {
     // Nothing raised while handling a notification leaves the transport.
     try {
+        NotifiedError = Readiness.Error;
         if (ConnectPending) {
             if (Readiness.Writable || Readiness.Readable) HandleConnectDone();
         } else {
@@ -143,17 +149,10 @@ void TSocketTransport::HandleSocketReady(SocketReadiness Readiness) {
 
 void TSocketTransport::HandleConnectDone() {
     ConnectPending = false;
-    int error = 0;
-    socklen_t length = sizeof(error);
-    if (::getsockopt(Fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
-    if (error == 0) {
-        sockaddr_storage peer{};
-        socklen_t peerLength = sizeof(peer);
-        if (::getpeername(Fd, reinterpret_cast<sockaddr*>(&peer), &peerLength) != 0) error = errno;
-    }
+    const std::int32_t error = NotifiedError != 0 ? NotifiedError : sockets::ConnectOutcome(Fd);
     Succeeded = error == 0;
     if (!Succeeded) {
-        FLastErrorNo = SocketErrorFromErrno(error);
+        FLastErrorNo = error;
         return;
     }
     FConnected = true;
@@ -168,18 +167,17 @@ void TSocketTransport::HandleConnectDone() {
 // loop spin.
 void TSocketTransport::HandleReadable() {
     char probe = 0;
-    const ssize_t n = ::recv(Fd, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
+    std::int32_t error = 0;
+    const long n = sockets::Receive(Fd, &probe, 1, true, error);
     if (n > 0) {
         Succeeded = true;
         ReadArmed = false;
         return;
     }
-    std::int32_t error = 0;
-    if (n < 0) {
-        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return;
-        error = SocketErrorFromErrno(errno);
-        FLastErrorNo = error;
-    }
+    if (n < 0 && error == SocketErrorNo::WouldBlock && NotifiedError == 0) return;
+    // A reset may be told with the close rather than by the read.
+    if (NotifiedError != 0) error = NotifiedError;
+    if (n < 0 || error != 0) FLastErrorNo = error;
     // The connection was closed; error is what the close carried.
     Succeeded = error == 0;
     if (!DataAvailable()) {
@@ -192,14 +190,14 @@ void TSocketTransport::RequestCloseSocket() {
     StatusMessage(4, "Request Close Socket");
     FConnected = false;
     if (Fd < 0) return;
-    const int family = Family;
-    DropSocket();
     // The fresh socket is made before OnDisconnect runs, so a handler that
     // raises cannot leave the transport without one. It closes in order.
     bool fresh = true;
-    if (!Closing) {
+    if (Closing) {
+        DropSocket();
+    } else {
         try {
-            CreateSocket(family, false);
+            ReplaceSocket(Family, false);
         } catch (...) {
             fresh = false;
         }
@@ -307,9 +305,8 @@ bool TSocketTransport::TryConnect(const SocketAddress& Address, std::string& Rai
     // family (or none at all, after a failed re-creation) is replaced.
     if (Fd < 0 || Family != RemoteAddress.Family()) {
         const bool linger = Fd >= 0 ? LingerZero : false;
-        DropSocket();
         try {
-            CreateSocket(RemoteAddress.Family(), linger);
+            ReplaceSocket(RemoteAddress.Family(), linger);
         } catch (const ESockError& error) {
             Raised = error.what();  // e.g. no IPv6 here: the next address may do
             return false;
@@ -319,14 +316,16 @@ bool TSocketTransport::TryConnect(const SocketAddress& Address, std::string& Rai
     Completed = false;
     Succeeded = true;
     CloseErrorNo = 0;
-    const int result = ::connect(Fd, reinterpret_cast<const sockaddr*>(&RemoteAddress.Storage), RemoteAddress.Length);
-    const int error = result == 0 ? 0 : errno;
-    if (error == 0 || error == EINPROGRESS) {
-        ConnectPending = true;  // told through the notification, as always
-    } else if (IsConnectOutcome(error)) {
-        FLastErrorNo = SocketErrorFromErrno(error);
+    // Interest first: a system that tells the outcome only once may tell it
+    // before the call returns.
+    ConnectPending = true;
+    UpdateInterest();
+    const std::int32_t error = sockets::StartConnect(Fd, RemoteAddress);
+    ConnectPending = error == 0;  // told through the notification, as always
+    if (error != 0 && IsConnectOutcome(error)) {
+        FLastErrorNo = error;
         Succeeded = false;
-    } else {
+    } else if (error != 0) {
         try {
             CheckSocketError(error, SocketErrorNo::WouldBlock);
         } catch (const ESockError& failure) {
@@ -346,10 +345,7 @@ bool TSocketTransport::TryConnect(const SocketAddress& Address, std::string& Rai
     if (FConnected) {
         RequestCloseSocket();
     } else {
-        const int family = Family;
-        const bool linger = LingerZero;
-        DropSocket();
-        CreateSocket(family, linger);
+        ReplaceSocket(Family, LingerZero);
     }
     return false;
 }
@@ -374,8 +370,9 @@ void TSocketTransport::Abort() {
 bool TSocketTransport::DataAvailable() {
     StatusMessage(8, "Data Available");
     char probe = 0;
+    std::int32_t error = 0;
     if (Tls && (!TlsInput.empty() || Tls->HasBufferedInput())) return true;
-    return Fd >= 0 && ::recv(Fd, &probe, 1, MSG_PEEK | MSG_DONTWAIT) >= 1;
+    return Fd >= 0 && sockets::Receive(Fd, &probe, 1, true, error) >= 1;
 }
 
 // ---- the time-out ----

@@ -125,9 +125,9 @@ private:
     void TimerOn();
     void TimerOff();
     void TimerTriggered();
-    // Stores the socket error standing for Errno in LastErrorNo and raises
-    // ESockError with its text unless it is Allowed or 10000 or below.
-    void CheckSocketError(int Errno, std::int32_t Allowed);
+    // Stores the socket error Error in LastErrorNo and raises ESockError
+    // with its text unless it is Allowed or 10000 or below.
+    void CheckSocketError(std::int32_t Error, std::int32_t Allowed);
     // ErrorText, reported as a step of its own.
     std::string LookUpErrorText(std::int32_t Code);
     // One connection attempt to Address inside Connect's wait; true when the
@@ -137,6 +137,8 @@ private:
 
     void CreateSocket(int Family, bool LingerZero);
     void DropSocket();
+    int ReleaseSocket();
+    void ReplaceSocket(int Family, bool LingerZero);
     void UpdateInterest();
     void HandleSocketReady(SocketReadiness Readiness);
     void HandleConnectDone();
@@ -152,7 +154,7 @@ private:
     std::unique_ptr<TThreadTimer> Timer;
     std::unique_ptr<HostLookup> Lookup;
     std::unique_ptr<SocketWatch> Watch;
-    int Fd = -1;
+    int Fd = sockets::None;
     int Family = 0;
     bool LingerZero = false;
 
@@ -168,6 +170,8 @@ private:
     std::int32_t FLastErrorNo = 0;
     // Error number carried by the notification that closed the connection.
     std::int32_t CloseErrorNo = 0;
+    // Error carried by the notification being handled.
+    std::int32_t NotifiedError = 0;
     std::string FStatus;
     std::string FLastReply;
     std::int16_t FReplyNumber = 0;

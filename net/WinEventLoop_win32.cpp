@@ -36,10 +36,20 @@ struct WinEventLoop::TimerEntry {
     bool Running = false;
 };
 
+// Winsock tells each state once (and again only after the call that
+// re-enables it); what comes while the handler is not interested is kept
+// here and told when interest returns. A close stays told: the socket stays
+// closed.
 struct WinEventLoop::WatchEntry {
     std::function<void(SocketReadiness)> OnReady;
     bool Read = false;
     bool Write = false;
+    bool ReadSeen = false;
+    bool WriteSeen = false;
+    bool ConnectSeen = false;
+    bool CloseSeen = false;
+    int ConnectError = 0;
+    int CloseError = 0;
 };
 
 namespace {
@@ -67,22 +77,41 @@ private:
     std::function<void()> FForget;
 };
 
+constexpr long AllSocketEvents = FD_READ | FD_WRITE | FD_ACCEPT | FD_CONNECT | FD_CLOSE;
+
+// Every notification is asked for once; interest only filters them.
 class WinSocketWatch final : public SocketWatch {
 public:
     WinSocketWatch(HWND Window, SOCKET Socket, std::shared_ptr<WinEventLoop::WatchEntry> Entry,
                    std::function<void()> Forget)
-        : FWindow(Window), FSocket(Socket), FEntry(std::move(Entry)), FForget(std::move(Forget)) {}
+        : FWindow(Window), FSocket(Socket), FEntry(std::move(Entry)), FForget(std::move(Forget)) {
+        ::WSAAsyncSelect(FSocket, FWindow, SocketMessage, AllSocketEvents);
+    }
     ~WinSocketWatch() override {
         ::WSAAsyncSelect(FSocket, FWindow, 0, 0);
         FForget();
     }
     void SetInterest(bool Read, bool Write) override {
-        FEntry->Read = Read;
-        FEntry->Write = Write;
+        WinEventLoop::WatchEntry& entry = *FEntry;
+        entry.Read = Read;
+        entry.Write = Write;
+        // What was told meanwhile is told again, through the queue: handlers
+        // run only inside the pump.
         long events = 0;
-        if (Read) events |= FD_READ | FD_ACCEPT | FD_CLOSE;
-        if (Write) events |= FD_WRITE | FD_CONNECT;
-        ::WSAAsyncSelect(FSocket, FWindow, events != 0 ? SocketMessage : 0, events);
+        int error = 0;
+        if (Read && entry.ReadSeen) events |= FD_READ;
+        if (Read && entry.CloseSeen) {
+            events |= FD_CLOSE;
+            error = entry.CloseError;
+        }
+        if (Write && entry.WriteSeen) events |= FD_WRITE;
+        if (Write && entry.ConnectSeen) {
+            events |= FD_CONNECT;
+            error = entry.ConnectError;
+        }
+        if (events != 0)
+            ::PostMessageW(FWindow, SocketMessage, static_cast<WPARAM>(FSocket),
+                           static_cast<LPARAM>(WSAMAKESELECTREPLY(events, error)));
     }
 
 private:
@@ -131,6 +160,16 @@ void WinEventLoop::WaitForEvents() {
     // Returns at once when input is already queued, else sleeps until it is.
     ::MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     PumpOnce();
+}
+
+void WinEventLoop::WaitForEventsFor(std::chrono::milliseconds Limit) {
+    const auto ms = Limit.count() <= 0 ? 0 : Limit.count() > 0x7fffffff ? 0x7fffffff : Limit.count();
+    ::MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(ms), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    PumpOnce();
+}
+
+std::unique_ptr<CommandLineLoop> MakeCommandLineLoop(std::function<void(const std::string&)> Reporter) {
+    return std::make_unique<WinEventLoop>(std::move(Reporter));
 }
 
 std::unique_ptr<EventTimer> WinEventLoop::CreateTimer(std::function<void()> OnTick) {
@@ -182,11 +221,31 @@ void WinEventLoop::OnSocket(std::uintptr_t Socket, std::intptr_t Event) {
     const auto found = FWatches.find(Socket);
     if (found == FWatches.end()) return;  // a watch that has ended since
     const std::shared_ptr<WatchEntry> entry = found->second;
-    const auto event = WSAGETSELECTEVENT(Event);
-    const bool failed = WSAGETSELECTERROR(Event) != 0;
+    const long event = WSAGETSELECTEVENT(Event);
+    const int error = WSAGETSELECTERROR(Event);
     SocketReadiness readiness;
-    readiness.Readable = entry->Read && ((event & (FD_READ | FD_ACCEPT | FD_CLOSE)) != 0 || failed);
-    readiness.Writable = entry->Write && ((event & (FD_WRITE | FD_CONNECT)) != 0 || failed);
+    if (event & (FD_READ | FD_ACCEPT)) (entry->Read ? readiness.Readable : entry->ReadSeen) = true;
+    if (event & FD_WRITE) (entry->Write ? readiness.Writable : entry->WriteSeen) = true;
+    if (event & FD_CLOSE) {
+        entry->CloseSeen = true;
+        entry->CloseError = error;
+        if (entry->Read) {
+            readiness.Readable = true;
+            readiness.Error = error;
+        }
+    }
+    if (event & FD_CONNECT) {
+        if (entry->Write) {
+            readiness.Writable = true;
+            readiness.Error = error;
+            entry->ConnectSeen = false;
+        } else {
+            entry->ConnectSeen = true;
+            entry->ConnectError = error;
+        }
+    }
+    if (readiness.Readable) entry->ReadSeen = false;
+    if (readiness.Writable) entry->WriteSeen = false;
     if (readiness.Readable || readiness.Writable) entry->OnReady(readiness);
 }
 

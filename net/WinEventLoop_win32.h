@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "net/EventLoop.h"
+#include "net/CommandLineLoop.h"
 
 namespace quorvel {
 
@@ -17,12 +17,13 @@ namespace quorvel {
 // the thread, as the program's message pump does.
 //
 // Socket readiness comes as Winsock announces it: FD_READ, FD_ACCEPT and
-// FD_CLOSE make a socket readable, FD_WRITE and FD_CONNECT writable, and an
-// error in the notification both, so the handler's next call finds the
-// error. Winsock announces a state once and again after the call that
-// re-enables it (recv after FD_READ, a send that would block before
-// FD_WRITE); SetInterest announces what already holds.
-class WinEventLoop final : public EventLoop {
+// FD_CLOSE make a socket readable, FD_WRITE and FD_CONNECT writable, and
+// the error the notification carries comes with it. Winsock announces a
+// state once and again after the call that re-enables it (recv after
+// FD_READ, a send that would block before FD_WRITE); what it announces
+// while the handler is not interested is kept and announced when
+// SetInterest asks for it (a close for as long as the socket lives).
+class WinEventLoop final : public CommandLineLoop {
 public:
     // Errors that reach ReportException are passed to Reporter (default: the
     // standard error). Raises quorvel::Exception when the window cannot be made.
@@ -33,6 +34,7 @@ public:
 
     void PumpOnce() override;
     void WaitForEvents() override;
+    void WaitForEventsFor(std::chrono::milliseconds Limit) override;
     std::unique_ptr<EventTimer> CreateTimer(std::function<void()> OnTick) override;
     // Fd is a SOCKET; Winsock's handles fit an int.
     std::unique_ptr<SocketWatch> WatchSocket(int Fd, std::function<void(SocketReadiness)> OnReady) override;

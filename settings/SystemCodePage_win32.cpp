@@ -3,8 +3,8 @@
 #include <windows.h>
 
 #include "core/Exception.h"
+#include "core/WideText_win32.h"
 #include "settings/SystemCodePage.h"
-#include "settings/WideText_win32.h"
 
 namespace quorvel {
 

@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "settings/WideText_win32.h"
+#include "core/WideText_win32.h"
 
 namespace quorvel {
 

@@ -1,9 +1,7 @@
 // Connections that fail in ways the plain tests do not reach: names with
 // addresses of both families, servers that hang up where a reply is due, and
 // host names that hold control characters.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 
 #include <string>
 #include <vector>
@@ -84,9 +82,11 @@ TEST_F(ConnectionFaults, WhenEveryAddressFailsTheLastFailureIsReported) {
 TEST_F(ConnectionFaults, LocalhostWithIpv6FirstReachesAnIpv4OnlyServer) {
     std::vector<SocketAddress> addresses;
     HostLookup::SystemResolve("localhost", addresses);
+    const int ipv4 = Numeric("127.0.0.1").Family();
+    const int ipv6 = Numeric("::1").Family();
     bool v4 = false;
-    for (const SocketAddress& address : addresses) v4 = v4 || address.Family() == AF_INET;
-    if (addresses.empty() || addresses.front().Family() != AF_INET6 || !v4) {
+    for (const SocketAddress& address : addresses) v4 = v4 || address.Family() == ipv4;
+    if (addresses.empty() || addresses.front().Family() != ipv6 || !v4) {
         GTEST_SKIP() << "localhost does not resolve to ::1 first and 127.0.0.1 after it here (/etc/hosts); "
                         "the injected resolver above covers the same path";
     }

@@ -71,6 +71,7 @@ TEST(LineExchange, CloseWithNothingPending) {
 }
 
 TEST(LineExchange, ResetIsReportedWithItsNumber) {
+    if (!test::sockets::PeerResetIsReported()) GTEST_SKIP() << "this system reports a reset as an orderly close";
     {
         Connection c({Say("+OK par"), Pause(60), Reset()});
         EXPECT_EQ(MessageOf<ESockError>([&] { c.Transport.ReadLn(); }), "10054:Connection reset by peer");
@@ -153,7 +154,7 @@ TEST(LineExchange, TransactionSetsLastReplyAndReplyNumber) {
 TEST(LineExchange, FailedTransactionKeepsTheLastReply) {
     Connection c({Hear(), Say("+OK first\r\n"), Hear(), Reset()});
     c.Transport.Transaction("ONE");
-    EXPECT_EQ(MessageOf<ESockError>([&] { c.Transport.Transaction("TWO"); }), "10054:Connection reset by peer");
+    EXPECT_EQ(MessageOf<ESockError>([&] { c.Transport.Transaction("TWO"); }), test::ResetText());
     EXPECT_EQ(c.Transport.LastReply(), "+OK first\r\n");
 }
 

@@ -1,13 +1,10 @@
 #pragma once
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdint>
 #include <string>
+
+#include "tests/net/TestSockets.h"
 
 namespace quorvel::test {
 
@@ -15,20 +12,8 @@ namespace quorvel::test {
 // the socket is bound but never listens.
 class RefusingPort {
 public:
-    RefusingPort() {
-        Fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof(address);
-        if (Fd >= 0 && ::bind(Fd, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
-            ::getsockname(Fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-            Port = ntohs(address.sin_port);
-        }
-    }
-    ~RefusingPort() {
-        if (Fd >= 0) ::close(Fd);
-    }
+    RefusingPort() : Fd(sockets::BindOnly(Port)) {}
+    ~RefusingPort() { sockets::CloseSocket(Fd); }
     RefusingPort(const RefusingPort&) = delete;
     RefusingPort& operator=(const RefusingPort&) = delete;
 
@@ -37,6 +22,11 @@ public:
 private:
     int Fd = -1;
 };
+
+// What a read that meets a peer's reset raises on this system.
+inline std::string ResetText() {
+    return sockets::PeerResetIsReported() ? "10054:Connection reset by peer" : "10057:Socket is not connected";
+}
 
 // Milliseconds since Start.
 inline long long ElapsedMs(std::chrono::steady_clock::time_point Start) {

@@ -1,14 +1,8 @@
 #include "tests/net/ScriptedPop3Server.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
+
+#include "tests/net/TestSockets.h"
 
 namespace quorvel::test {
 
@@ -43,38 +37,14 @@ ServerStep Reset() {
 
 ScriptedPop3Server::ScriptedPop3Server(std::vector<ServerStep> script, const std::string& Address)
     : Script(std::move(script)) {
-    sockaddr_storage storage{};
-    socklen_t length = 0;
-    int family = AF_INET;
-    if (Address.find(':') != std::string::npos) {
-        family = AF_INET6;
-        auto* in6 = reinterpret_cast<sockaddr_in6*>(&storage);
-        in6->sin6_family = AF_INET6;
-        if (inet_pton(AF_INET6, Address.c_str(), &in6->sin6_addr) != 1) return;
-        length = sizeof(sockaddr_in6);
-    } else {
-        auto* in = reinterpret_cast<sockaddr_in*>(&storage);
-        in->sin_family = AF_INET;
-        if (inet_pton(AF_INET, Address.c_str(), &in->sin_addr) != 1) return;
-        length = sizeof(sockaddr_in);
-    }
-    const int fd = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&storage), length) != 0 || ::listen(fd, 4) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&storage), &length) != 0) {
-        ::close(fd);
-        return;
-    }
-    FPort = family == AF_INET6 ? ntohs(reinterpret_cast<sockaddr_in6*>(&storage)->sin6_port)
-                               : ntohs(reinterpret_cast<sockaddr_in*>(&storage)->sin_port);
-    ListenFd = fd;
-    Worker = std::thread([this] { Run(); });
+    ListenFd = sockets::Listen(Address, 4, FPort);
+    if (ListenFd >= 0) Worker = std::thread([this] { Run(); });
 }
 
 ScriptedPop3Server::~ScriptedPop3Server() {
     Stop = true;
     if (Worker.joinable()) Worker.join();
-    if (ListenFd >= 0) ::close(ListenFd);
+    sockets::CloseSocket(ListenFd);
 }
 
 std::string ScriptedPop3Server::Received(std::chrono::milliseconds Limit) {
@@ -102,9 +72,8 @@ void ScriptedPop3Server::Finish() {
 void ScriptedPop3Server::Run() {
     const auto deadline = Clock::now() + std::chrono::milliseconds(AcceptLimitMs);
     while (!Stop && Clock::now() < deadline) {
-        pollfd p{ListenFd, POLLIN, 0};
-        if (::poll(&p, 1, SliceMs) > 0) {
-            const int fd = ::accept4(ListenFd, nullptr, nullptr, SOCK_CLOEXEC);
+        if (sockets::WaitReadable(ListenFd, SliceMs)) {
+            const int fd = sockets::Accept(ListenFd);
             if (fd >= 0) {
                 {
                     std::lock_guard<std::mutex> guard(Lock);
@@ -121,10 +90,9 @@ void ScriptedPop3Server::Run() {
 // Reads what has arrived, waiting at most WaitMs; false once the client has
 // closed (or reset) the connection.
 bool ScriptedPop3Server::ReadSome(int Fd, int WaitMs) {
-    pollfd p{Fd, POLLIN, 0};
-    if (::poll(&p, 1, WaitMs) <= 0) return true;
+    if (!sockets::WaitReadable(Fd, WaitMs)) return true;
     char chunk[4096];
-    const ssize_t n = ::recv(Fd, chunk, sizeof(chunk), 0);
+    const long n = sockets::ReceiveSome(Fd, chunk, sizeof(chunk));
     if (n <= 0) return false;
     std::lock_guard<std::mutex> guard(Lock);
     Bytes.append(chunk, static_cast<std::size_t>(n));
@@ -144,7 +112,7 @@ void ScriptedPop3Server::Serve(int Fd) {
     for (const auto& step : Script) {
         if (Stop || !open) break;
         switch (step.What) {
-            case ServerStep::Kind::Say: (void)::send(Fd, step.Text.data(), step.Text.size(), MSG_NOSIGNAL); break;
+            case ServerStep::Kind::Say: sockets::SendText(Fd, step.Text); break;
             case ServerStep::Kind::Pause: Sleep(step.Milliseconds); break;
             case ServerStep::Kind::Hear: {
                 bool got = false;
@@ -171,21 +139,19 @@ void ScriptedPop3Server::Serve(int Fd) {
                 break;
             }
             case ServerStep::Kind::Reset: {
-                linger option{1, 0};
-                ::setsockopt(Fd, SOL_SOCKET, SO_LINGER, &option, sizeof(option));
-                ::close(Fd);
+                sockets::CloseWithReset(Fd);
                 return;
             }
             case ServerStep::Kind::SayAndClose:
                 // Held back with MSG_MORE, the bytes leave together with the
                 // FIN that shutdown adds, so the client sees both at once.
-                (void)::send(Fd, step.Text.data(), step.Text.size(), MSG_NOSIGNAL | MSG_MORE);
-                ::shutdown(Fd, SHUT_WR);
+                sockets::SendText(Fd, step.Text, true);
+                sockets::ShutdownSend(Fd);
                 break;
             case ServerStep::Kind::Close:
                 // Only our side: what the client still sends is recorded,
                 // and no unread data turns the close into a reset.
-                ::shutdown(Fd, SHUT_WR);
+                sockets::ShutdownSend(Fd);
                 break;
         }
     }
@@ -194,7 +160,7 @@ void ScriptedPop3Server::Serve(int Fd) {
     while (open && !Stop && Clock::now() < deadline) {
         open = ReadSome(Fd, SliceMs);
     }
-    ::close(Fd);
+    sockets::CloseSocket(Fd);
 }
 
 }  // namespace quorvel::test

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <netdb.h>
 
 #include <string>
 #include <thread>
@@ -141,17 +140,8 @@ TEST(SocketTransport, NoAddressGivesNullRemoteAddressAndOneRetry) {
 }
 
 TEST(SocketTransport, NameIsResolvedThroughTheLoop) {
-    // The server listens where "localhost" leads first.
-    addrinfo hints{};
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* list = nullptr;
-    ASSERT_EQ(getaddrinfo("localhost", nullptr, &hints, &list), 0);
-    char text[INET6_ADDRSTRLEN] = {};
-    getnameinfo(list->ai_addr, list->ai_addrlen, text, sizeof(text), nullptr, 0, NI_NUMERICHOST);
-    freeaddrinfo(list);
-
-    ScriptedPop3Server server({Say("by name\r\n")}, text);
-    if (!server.Listening()) GTEST_SKIP() << "cannot listen on " << text;
+    // "localhost" leads to 127.0.0.1, perhaps after ::1 (which refuses).
+    ScriptedPop3Server server({Say("by name\r\n")});
     Rig rig;
     auto& [loop, transport, counts] = rig;
     bool connectedWhenResolved = true;
@@ -349,20 +339,11 @@ TEST(SocketTransport, DestroyWhileConnectedClosesWithoutTellingAnyone) {
 TEST(SocketTransport, ConnectTimeOutReplacesThePendingSocket) {
     // A listener whose queue is full answers no further handshake, so the
     // next connect stays pending.
-    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof(address);
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), length), 0);
-    ASSERT_EQ(::listen(listener, 0), 0);
-    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    std::int32_t port = 0;
+    const int listener = test::sockets::Listen("127.0.0.1", 0, port);
+    ASSERT_GE(listener, 0);
     std::vector<int> fillers;
-    for (int i = 0; i < 4; ++i) {
-        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-        ::connect(fd, reinterpret_cast<sockaddr*>(&address), length);
-        fillers.push_back(fd);
-    }
+    for (int i = 0; i < 4; ++i) fillers.push_back(test::sockets::ConnectWithoutWaiting(port));
 
     test::CountingLoop loop;
     TSocketTransport transport(loop);
@@ -370,11 +351,12 @@ TEST(SocketTransport, ConnectTimeOutReplacesThePendingSocket) {
     Count(transport, counts);
     transport.SetTimeOut(300);
     transport.Host = "127.0.0.1";
-    transport.Port = ntohs(address.sin_port);
+    transport.Port = port;
     const std::string message = MessageOf([&] { transport.Connect(); });
-    for (const int fd : fillers) ::close(fd);
-    ::close(listener);
+    for (const int fd : fillers) test::sockets::CloseSocket(fd);
+    test::sockets::CloseSocket(listener);
     if (message == "(nothing raised)") GTEST_SKIP() << "this network stack completes every handshake";
+    if (message == "Connection Failed") GTEST_SKIP() << "this network stack refuses when the queue is full";
 
     EXPECT_EQ(message, "Connection Timed out");
     EXPECT_EQ(counts.Failed, 1);

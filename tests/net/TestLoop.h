@@ -5,15 +5,15 @@
 #include <string>
 #include <vector>
 
-#include "net/PollEventLoop.h"
+#include "net/CommandLineLoop.h"
 
 namespace quorvel::test {
 
-// The poll() loop, counting how often the code under test waits or pumps and
+// The command-line loop of the platform, counting how often the code under test waits or pumps and
 // keeping what reached the general error report.
 class CountingLoop final : public EventLoop {
 public:
-    CountingLoop() : Inner([this](const std::string& text) { Reports.push_back(text); }) {}
+    CountingLoop() : Owned(MakeCommandLineLoop([this](const std::string& text) { Reports.push_back(text); })) {}
 
     void PumpOnce() override {
         ++Pumps;
@@ -42,7 +42,8 @@ public:
         }
     }
 
-    PollEventLoop Inner;
+    std::unique_ptr<CommandLineLoop> Owned;
+    CommandLineLoop& Inner = *Owned;
     std::vector<std::string> Reports;
     long Waits = 0;
     long Pumps = 0;

@@ -5,9 +5,9 @@
 #include <string>
 
 #include "core/Exception.h"
+#include "core/WideText_win32.h"
 #include "settings/SystemCodePage.h"
 #include "settings/SystemCodePage_win32.h"
-#include "settings/WideText_win32.h"
 
 using namespace quorvel;
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "settings/WideText_win32.h"
+#include "core/WideText_win32.h"
 
 // A throw-away key HKEY_CURRENT_USER\Software\QuorvelTest-<pid>-<n> that
 // stands in for HKEY_CURRENT_USER; deleted with everything below it at the

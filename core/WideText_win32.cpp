@@ -1,4 +1,4 @@
-#include "settings/WideText_win32.h"
+#include "core/WideText_win32.h"
 
 #include <windows.h>
 

@@ -1,0 +1,87 @@
+// The wake-up as a message posted to a hidden window of the loop's thread:
+// every loop of this program pumps all of its thread's messages.
+#include <windows.h>
+
+#include <mutex>
+#include <system_error>
+
+#include "net/LoopWake.h"
+
+namespace quorvel {
+
+namespace {
+
+constexpr UINT WakeMessage = WM_APP + 2;
+constexpr wchar_t WindowClass[] = L"QuorvelLoopWake";
+
+// The window goes before the wake does, under the lock, so a late Wake
+// posts to no window at all.
+class PostingSender final : public LoopWakeSender {
+public:
+    void Wake() override {
+        std::lock_guard<std::mutex> guard(Lock);
+        if (Window != nullptr) ::PostMessageW(Window, WakeMessage, 0, 0);
+    }
+    std::mutex Lock;
+    HWND Window = nullptr;
+};
+
+class WindowWake final : public LoopWake {
+public:
+    WindowWake(EventLoop& loop, std::function<void()> onWake)
+        : Loop(loop), Posting(std::make_shared<PostingSender>()), OnWake(std::move(onWake)) {
+        WNDCLASSEXW windowClass{};
+        windowClass.cbSize = sizeof windowClass;
+        windowClass.lpfnWndProc = WindowProc;
+        windowClass.hInstance = ::GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = WindowClass;
+        ::RegisterClassExW(&windowClass);  // a second wake finds it there
+        HWND window = ::CreateWindowExW(0, WindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                        windowClass.hInstance, nullptr);
+        if (window == nullptr)
+            throw std::system_error(static_cast<int>(::GetLastError()), std::system_category(), "CreateWindowExW");
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        Posting->Window = window;
+    }
+    ~WindowWake() override {
+        HWND window = nullptr;
+        {
+            std::lock_guard<std::mutex> guard(Posting->Lock);
+            window = Posting->Window;
+            Posting->Window = nullptr;
+        }
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        ::DestroyWindow(window);
+    }
+    std::shared_ptr<LoopWakeSender> Sender() const override { return Posting; }
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam) {
+        if (Message != WakeMessage) return ::DefWindowProcW(Window, Message, WParam, LParam);
+        auto* self = reinterpret_cast<WindowWake*>(::GetWindowLongPtrW(Window, GWLP_USERDATA));
+        if (self != nullptr) {
+            // Nothing may leave through the window procedure; the handler
+            // may destroy this object.
+            EventLoop& loop = self->Loop;
+            try {
+                std::function<void()> handler = self->OnWake;
+                handler();
+            } catch (const std::exception& error) {
+                loop.ReportException(error);
+            }
+        }
+        return 0;
+    }
+
+    EventLoop& Loop;
+    std::shared_ptr<PostingSender> Posting;
+    std::function<void()> OnWake;
+};
+
+}  // namespace
+
+std::unique_ptr<LoopWake> MakeLoopWake(EventLoop& Loop, std::function<void()> OnWake) {
+    return std::make_unique<WindowWake>(Loop, std::move(OnWake));
+}
+
+}  // namespace quorvel

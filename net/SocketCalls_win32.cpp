@@ -1,0 +1,181 @@
+// The socket layer on Winsock; its error numbers are the table's own.
+// winsock2.h must come before windows.h.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <windows.h>
+
+#include <climits>
+#include <cstring>
+#include <mutex>
+
+#include "core/Exception.h"
+#include "core/WideText_win32.h"
+#include "net/SocketCalls.h"
+#include "net/SocketErrors.h"
+
+namespace quorvel {
+
+static_assert(sizeof(SocketAddress::Storage) >= sizeof(sockaddr_storage));
+
+namespace {
+
+// Winsock is started once, at the first socket or look-up, and stays up
+// until the program ends.
+std::int32_t StartWinsock() {
+    static std::once_flag once;
+    static int result = 0;
+    std::call_once(once, [] {
+        WSADATA data;
+        result = ::WSAStartup(MAKEWORD(2, 2), &data);
+    });
+    return result;
+}
+
+const sockaddr* AsSockaddr(const SocketAddress& Address) {
+    return reinterpret_cast<const sockaddr*>(Address.Storage);
+}
+
+SOCKET AsSocket(int Socket) {
+    return static_cast<SOCKET>(Socket);
+}
+
+int ChunkSize(std::size_t Size) {
+    return Size > INT_MAX ? INT_MAX : static_cast<int>(Size);
+}
+
+std::int32_t Resolve(const std::string& Host, int Family, int Flags, std::vector<SocketAddress>& Addresses) {
+    if (const std::int32_t error = StartWinsock()) return error;
+    ADDRINFOW hints{};
+    hints.ai_family = Family;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = Flags;
+    std::wstring name;
+    try {
+        name = WideFromUtf8(Host);
+    } catch (const Exception&) {
+        return 11001;  // no such name can exist
+    }
+    ADDRINFOW* list = nullptr;
+    const int result = ::GetAddrInfoW(name.c_str(), nullptr, &hints, &list);
+    if (result != 0) return result >= 11001 && result <= 11004 ? result : 11001;
+    for (const ADDRINFOW* ai = list; ai != nullptr; ai = ai->ai_next) {
+        if ((ai->ai_family != AF_INET && ai->ai_family != AF_INET6) || ai->ai_addrlen > sizeof(sockaddr_storage))
+            continue;
+        SocketAddress address;
+        std::memcpy(address.Storage, ai->ai_addr, ai->ai_addrlen);
+        address.Length = static_cast<std::uint32_t>(ai->ai_addrlen);
+        Addresses.push_back(address);
+    }
+    ::FreeAddrInfoW(list);
+    return Addresses.empty() ? 11004 : 0;
+}
+
+}  // namespace
+
+int SocketAddress::Family() const {
+    return Length == 0 ? 0 : AsSockaddr(*this)->sa_family;
+}
+
+bool SocketAddress::IsSet() const {
+    if (Family() == AF_INET) return reinterpret_cast<const sockaddr_in*>(Storage)->sin_addr.s_addr != 0;
+    if (Family() == AF_INET6)
+        return !IN6_IS_ADDR_UNSPECIFIED(&reinterpret_cast<const sockaddr_in6*>(Storage)->sin6_addr);
+    return false;
+}
+
+void SocketAddress::SetPort(std::uint16_t Port) {
+    if (Family() == AF_INET) reinterpret_cast<sockaddr_in*>(Storage)->sin_port = htons(Port);
+    if (Family() == AF_INET6) reinterpret_cast<sockaddr_in6*>(Storage)->sin6_port = htons(Port);
+}
+
+bool ParseNumericHost(const std::string& Host, SocketAddress& Address) {
+    if (Host.empty() || Host.find('\0') != std::string::npos) return false;
+    // inet_addr takes the classic dotted forms; its "none" is also the
+    // broadcast address, which only that one spelling may mean.
+    const unsigned long v4 = ::inet_addr(Host.c_str());
+    if (v4 != INADDR_NONE || Host == "255.255.255.255") {
+        Address = SocketAddress{};
+        auto* in = reinterpret_cast<sockaddr_in*>(Address.Storage);
+        in->sin_family = AF_INET;
+        in->sin_addr.s_addr = v4;
+        Address.Length = sizeof(sockaddr_in);
+        return true;
+    }
+    if (Host.find(':') == std::string::npos) return false;
+    std::vector<SocketAddress> found;
+    if (Resolve(Host, AF_INET6, AI_NUMERICHOST, found) != 0) return false;
+    Address = found.front();
+    return true;
+}
+
+std::int32_t ResolveHostName(const std::string& Host, std::vector<SocketAddress>& Addresses) {
+    return Resolve(Host, AF_UNSPEC, 0, Addresses);
+}
+
+namespace sockets {
+
+int IPv4Family() {
+    return AF_INET;
+}
+
+int Open(int Family, bool LingerZero, std::int32_t& Error) {
+    if ((Error = StartWinsock()) != 0) return None;
+    // Not inherited by programs this one starts.
+    const SOCKET socket = ::WSASocketW(Family, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
+    if (socket == INVALID_SOCKET) {
+        Error = ::WSAGetLastError();
+        return None;
+    }
+    u_long nonBlocking = 1;
+    ::ioctlsocket(socket, FIONBIO, &nonBlocking);
+    if (LingerZero) {
+        linger option{};
+        option.l_onoff = 1;
+        option.l_linger = 0;
+        ::setsockopt(socket, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&option), sizeof(option));
+    }
+    return static_cast<int>(socket);
+}
+
+void Close(int Socket) {
+    if (Socket != None) ::closesocket(AsSocket(Socket));
+}
+
+std::int32_t StartConnect(int Socket, const SocketAddress& Address) {
+    if (::connect(AsSocket(Socket), AsSockaddr(Address), static_cast<int>(Address.Length)) == 0) return 0;
+    const int error = ::WSAGetLastError();
+    return error == WSAEWOULDBLOCK ? 0 : error;
+}
+
+std::int32_t ConnectOutcome(int Socket) {
+    int error = 0;
+    int length = sizeof(error);
+    if (::getsockopt(AsSocket(Socket), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0)
+        error = ::WSAGetLastError();
+    if (error == 0) {
+        sockaddr_storage peer{};
+        int peerLength = sizeof(peer);
+        if (::getpeername(AsSocket(Socket), reinterpret_cast<sockaddr*>(&peer), &peerLength) != 0)
+            error = ::WSAGetLastError();
+    }
+    return error;
+}
+
+long Receive(int Socket, char* Data, std::size_t Size, bool Peek, std::int32_t& Error) {
+    const int n = ::recv(AsSocket(Socket), Data, ChunkSize(Size), Peek ? MSG_PEEK : 0);
+    if (n != SOCKET_ERROR) return n;
+    Error = ::WSAGetLastError();
+    return -1;
+}
+
+long Send(int Socket, const char* Data, std::size_t Size, std::int32_t& Error) {
+    const int n = ::send(AsSocket(Socket), Data, ChunkSize(Size), 0);
+    if (n != SOCKET_ERROR) return n;
+    Error = ::WSAGetLastError();
+    return -1;
+}
+
+}  // namespace sockets
+
+}  // namespace quorvel

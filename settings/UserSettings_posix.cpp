@@ -1,0 +1,10 @@
+#include "settings/RegistryStore.h"
+#include "settings/UserSettings.h"
+
+namespace quorvel {
+
+std::unique_ptr<IRegistry> OpenUserSettings() {
+    return std::make_unique<RegistryStore>(RegistryStore::DefaultPath());
+}
+
+}  // namespace quorvel

@@ -1,0 +1,10 @@
+#include "settings/UserSettings.h"
+#include "settings/WinRegistry_win32.h"
+
+namespace quorvel {
+
+std::unique_ptr<IRegistry> OpenUserSettings() {
+    return std::make_unique<WinRegistry>();
+}
+
+}  // namespace quorvel
