@@ -3,7 +3,9 @@
 #include <exception>
 
 #include "net/Pop3Client.h"
+#include "core/Exception.h"
 #include "settings/Account.h"
+#include "settings/SystemCodePage.h"
 
 namespace quorvel {
 
@@ -22,8 +24,18 @@ std::string AccountName(const TAccount& Account) {
 
 AccountCheckResult CheckAccount(TPop3Client& Client, const TAccount& Account) {
     AccountCheckResult result;
-    Client.UserID = Account.UserID;
-    Client.Password = Account.Password;
+    // The server gets the user ID and the password as bytes of the system
+    // code page, as earlier versions sent them (Shift-JIS on Japanese
+    // Windows; UTF-8, unchanged, on Linux). One that the code page cannot
+    // hold fails here, before any connection: a look-alike would be a wrong
+    // password.
+    try {
+        Client.UserID = ToSystemCodePage(Account.UserID);
+        Client.Password = ToSystemCodePage(Account.Password);
+    } catch (const Exception& error) {
+        result.Message = std::string("user ID or password: ") + error.what();
+        return result;
+    }
     Client.Host = Account.Host;
     Client.Port = Account.Port;
     Client.Security = Account.Security;
