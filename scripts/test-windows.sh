@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds the Windows programs and tests (scripts/build-windows.sh) and runs
 # the tests under Wine in a private Xvfb display, with a Wine prefix of its
-# own inside the build folder. Exits non-zero when any test fails.
+# own inside the build folder; then the Windows programs that need servers
+# on Linux, through tests/wine/ of the Linux build (build/, configured when
+# missing). Exits non-zero when any test fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=${1:-build-windows}
@@ -41,4 +43,14 @@ echo "Wine session ready after $(( $(date +%s) - start )) s"
 status=0
 ctest --test-dir "$dir" --output-on-failure --timeout 60 -j 2 || status=$?
 echo "Windows tests took $(( $(date +%s) - start )) s in all"
+
+# Windows programs against servers on Linux (Dovecot, openssl s_server):
+# driven by a test of the Linux build, in the Wine session started above.
+echo "== Windows programs against Linux servers =="
+bash scripts/deps.sh
+linux=build
+[ -f "$linux/build.ninja" ] || cmake -S . -B "$linux" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_WERROR=ON
+cmake --build "$linux" -j 2 --target schannel_wine_tests
+QUORVEL_WINDOWS_BUILD="$(cd "$dir" && pwd)" timeout 900 "$linux/tests/wine/schannel_wine_tests" </dev/null || status=$?
+echo "All Windows tests took $(( $(date +%s) - start )) s"
 exit "$status"

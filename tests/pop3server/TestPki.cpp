@@ -16,6 +16,24 @@ namespace {
 const char* const Script = R"(set -e
 cd "$1"
 key() { openssl genpkey -algorithm EC -pkeyopt ec_paramgen_curve:P-256 -out "$1.key" 2>/dev/null; }
+# Wine's crypt32 (8.0) refuses an ECDSA signature whose r or s is shorter than
+# 32 bytes (about one signature in 64), which would fail valid certificates in
+# the Windows build's tests: such a signature is made again.
+fullsig() {  # certificate
+  openssl x509 -in "$1" -outform DER -out "$1.der"
+  at=$(openssl asn1parse -inform DER -in "$1.der" | tail -1 | cut -d: -f1)
+  full=$(openssl asn1parse -inform DER -in "$1.der" -strparse "$at" |
+    awk -F: '/INTEGER/ { v = $NF; sub(/^00/, "", v); if (length(v) == 64) n++ } END { print n + 0 }')
+  rm -f "$1.der"
+  [ "$full" = 2 ]
+}
+signed() {  # certificate command...
+  out=$1; shift
+  tries=0
+  until "$@" && fullsig "$out"; do
+    tries=$((tries + 1)); [ $tries -lt 40 ] || return 1
+  done
+}
 cat > leaf.ext <<X
 basicConstraints=CA:FALSE
 extendedKeyUsage=serverAuth
@@ -28,20 +46,21 @@ subjectAltName=DNS:other.example.invalid
 X
 for ca in ca ca2; do
   key $ca
-  openssl req -x509 -new -key $ca.key -subj "/CN=Quorvel $ca" -days 30 -out $ca.pem \
+  signed $ca.pem openssl req -x509 -new -key $ca.key -subj "/CN=Quorvel $ca" -days 30 -out $ca.pem \
     -addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign,cRLSign 2>/dev/null
 done
 sign() {  # name ca ext
   key $1
   openssl req -new -key $1.key -subj "/CN=$1" -out $1.csr 2>/dev/null
-  openssl x509 -req -in $1.csr -CA $2.pem -CAkey $2.key -CAcreateserial -days 30 -extfile $3 -out $1.pem 2>/dev/null
+  signed $1.pem openssl x509 -req -in $1.csr -CA $2.pem -CAkey $2.key -CAcreateserial -days 30 -extfile $3 \
+    -out $1.pem 2>/dev/null
 }
 sign good ca leaf.ext
 sign other ca other.ext
 sign unknown ca2 leaf.ext
 for s in self self2; do
   key $s
-  openssl req -x509 -new -key $s.key -subj "/CN=$s" -days 30 -out $s.pem \
+  signed $s.pem openssl req -x509 -new -key $s.key -subj "/CN=$s" -days 30 -out $s.pem \
     -addext subjectAltName=DNS:localhost,IP:127.0.0.1 -addext extendedKeyUsage=serverAuth 2>/dev/null
 done
 mkdir -p newcerts; : > index.txt; echo 1000 > serial
@@ -66,7 +85,7 @@ X
 dated() {  # name start end
   key $1
   openssl req -new -key $1.key -subj "/CN=$1" -out $1.csr 2>/dev/null
-  openssl ca -batch -config ca.cnf -cert ca.pem -keyfile ca.key -in $1.csr -out $1.pem -notext \
+  signed $1.pem openssl ca -batch -config ca.cnf -cert ca.pem -keyfile ca.key -in $1.csr -out $1.pem -notext \
     -startdate $2 -enddate $3 -extensions leaf 2>/dev/null
 }
 dated expired 20200101000000Z 20210101000000Z
