@@ -2,8 +2,8 @@
 
 #include <exception>
 
-#include "net/Pop3Client.h"
 #include "core/Exception.h"
+#include "net/Pop3Client.h"
 #include "settings/Account.h"
 #include "settings/SystemCodePage.h"
 

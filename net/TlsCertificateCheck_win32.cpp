@@ -16,6 +16,7 @@
 
 #include "core/Exception.h"
 #include "core/ScopeExit.h"
+#include "core/WideText_win32.h"
 
 namespace quorvel {
 
@@ -31,7 +32,7 @@ std::string Hex32(DWORD Value) {
 
 std::vector<char> ReadWholeFile(const std::string& Path) {
     std::vector<char> data;
-    FILE* file = ::_wfopen(WideOfUtf8(Path).c_str(), L"rb");
+    FILE* file = ::_wfopen(WideFromUtf8(Path).c_str(), L"rb");
     if (file == nullptr) return data;
     char chunk[4096];
     for (std::size_t n; (n = std::fread(chunk, 1, sizeof(chunk), file)) > 0;) data.insert(data.end(), chunk, chunk + n);
@@ -134,8 +135,7 @@ std::string NameText(const CERT_NAME_BLOB& Name) {
             std::wstring value(length, L'\0');
             ::CertRDNValueToStrW(attribute.dwValueType, &attribute.Value, value.data(), length);
             if (!value.empty()) value.pop_back();  // its terminating zero
-            text += std::string(AttributeName(attribute.pszObjId)) + " = " +
-                    ValueText(Utf8OfWide(value.c_str(), static_cast<int>(value.size())));
+            text += std::string(AttributeName(attribute.pszObjId)) + " = " + ValueText(Utf8FromWide(value));
         }
     }
     return text;
@@ -263,25 +263,6 @@ TlsFailure TimeFailure(const CERT_SIMPLE_CHAIN& Chain) {
 
 }  // namespace
 
-std::string Utf8OfWide(const wchar_t* Text, int Length) {
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, Text, Length, nullptr, 0, nullptr, nullptr);
-    if (size <= 0) return {};
-    std::string text(static_cast<std::size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, Text, Length, text.data(), size, nullptr, nullptr);
-    if (Length < 0 && !text.empty()) text.pop_back();
-    return text;
-}
-
-std::wstring WideOfUtf8(const std::string& Text) {
-    if (Text.empty()) return {};
-    const int length = static_cast<int>(Text.size());
-    const int size = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, Text.data(), length, nullptr, 0);
-    if (size <= 0) throw Exception("TLS: the text " + Text + " is not valid UTF-8");
-    std::wstring wide(static_cast<std::size_t>(size), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, Text.data(), length, wide.data(), size);
-    return wide;
-}
-
 bool IsAddressLiteral(const std::string& Host) {
     unsigned char scratch[16];
     return ::inet_pton(AF_INET, Host.c_str(), scratch) == 1 || ::inet_pton(AF_INET6, Host.c_str(), scratch) == 1;
@@ -360,7 +341,7 @@ CertificateVerdict TlsTrust::Check(PCCERT_CONTEXT Leaf, const std::string& Host)
 
     // The name, with every other check of the policy switched off.
     const bool address = IsAddressLiteral(Host);
-    const std::wstring wideHost = WideOfUtf8(Host);
+    const std::wstring wideHost = WideFromUtf8(Host);
     const DWORD onlyName = SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_CERT_DATE_INVALID |
                            SECURITY_FLAG_IGNORE_WRONG_USAGE | SECURITY_FLAG_IGNORE_REVOCATION;
     if (address) {

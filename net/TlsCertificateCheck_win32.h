@@ -51,8 +51,4 @@ TlsCertificate DescribeCertificate(PCCERT_CONTEXT Certificate);
 // True for an IPv4 or IPv6 address literal (no SNI is sent for those).
 bool IsAddressLiteral(const std::string& Host);
 
-// UTF-16 text from Windows as UTF-8, and back (host names, paths).
-std::string Utf8OfWide(const wchar_t* Text, int Length = -1);
-std::wstring WideOfUtf8(const std::string& Text);
-
 }  // namespace quorvel

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "core/Exception.h"
+#include "core/WideText_win32.h"
 #include "net/TlsCertificateCheck_win32.h"
 #include "net/TlsSession.h"
 
@@ -41,6 +42,13 @@ constexpr DWORD ModernProtocols = SP_PROT_TLS1_2_CLIENT | SP_PROT_TLS1_3_CLIENT;
 // record or handshake message completes.
 constexpr std::size_t ReceiveChunk = 17 * 1024;
 constexpr std::size_t IncomingLimit = 256 * 1024;
+
+bool StartsAsTlsRecord(const std::vector<char>& Bytes) {
+    if (Bytes.empty()) return true;
+    const auto type = static_cast<unsigned char>(Bytes[0]);
+    if (type < 20 || type > 23) return false;
+    return Bytes.size() < 2 || static_cast<unsigned char>(Bytes[1]) == 3;
+}
 
 std::string StatusText(const char* Call, SECURITY_STATUS Status) {
     char text[96];
@@ -177,7 +185,7 @@ private:
 
 SchannelSession::SchannelSession(int Fd, const TlsClientOptions& Given)
     : Socket(static_cast<SOCKET>(Fd)), Options(Given), Trust(Given.CaFile) {
-    if (!IsAddressLiteral(Options.Host)) TargetName = WideOfUtf8(Options.Host);
+    if (!IsAddressLiteral(Options.Host)) TargetName = WideFromUtf8(Options.Host);
     Credentials = AcquireClientCredentials();
 }
 
@@ -292,6 +300,13 @@ TlsStep SchannelSession::Negotiate() {
             if (got != Io::Done) return SocketEnded(got, "handshake");
             CallReady = true;
         }
+
+        // What a server sends in a handshake starts as a TLS record does (a
+        // record type of 20 to 23, major version 3). Anything else, a plain
+        // POP3 greeting say, fails here rather than being waited on as the
+        // start of a long record.
+        if (HaveContext && !StartsAsTlsRecord(Incoming))
+            return Fail(TlsFailure::HandshakeFailed, "the server did not answer in TLS");
 
         SecBuffer input[2] = {{static_cast<ULONG>(Incoming.size()), SECBUFFER_TOKEN, Incoming.data()},
                               {0, SECBUFFER_EMPTY, nullptr}};

@@ -5,7 +5,9 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <cstdio>
+#include <vector>
 
 #include "core/Exception.h"
 
@@ -14,6 +16,7 @@ namespace quorvel {
 namespace {
 
 constexpr UINT SocketMessage = WM_APP + 1;
+constexpr long long ProbeSliceMs = 250;
 constexpr wchar_t WindowClass[] = L"QuorvelEventLoop";
 
 LRESULT CALLBACK LoopWindowProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam) {
@@ -100,7 +103,7 @@ public:
         long events = 0;
         int error = 0;
         if (Read && entry.ReadSeen) events |= FD_READ;
-        if (Read && entry.CloseSeen) {
+        if ((Read || Write) && entry.CloseSeen) {
             events |= FD_CLOSE;
             error = entry.CloseError;
         }
@@ -157,15 +160,64 @@ void WinEventLoop::PumpOnce() {
 }
 
 void WinEventLoop::WaitForEvents() {
-    // Returns at once when input is already queued, else sleeps until it is.
-    ::MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-    PumpOnce();
+    WaitForEventsFor(std::chrono::milliseconds(-1));
 }
 
 void WinEventLoop::WaitForEventsFor(std::chrono::milliseconds Limit) {
-    const auto ms = Limit.count() <= 0 ? 0 : Limit.count() > 0x7fffffff ? 0x7fffffff : Limit.count();
-    ::MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(ms), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    // Returns at once when input is already queued, else sleeps until it is
+    // (or until the limit; a negative one is none). While a socket is
+    // watched the sleep is cut into slices, after each of which the sockets
+    // are asked directly: Winsock under Wine loses a notification now and
+    // then (a connect the peer closed at once, a socket on a handle just
+    // freed), and a lost one must not stall a wait until its time-out.
+    using Clock = std::chrono::steady_clock;
+    const bool limited = Limit.count() >= 0;
+    const auto end = Clock::now() + (limited ? Limit : std::chrono::milliseconds(0));
+    for (;;) {
+        long long ms = limited ? std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count() : -1;
+        if (limited && ms < 0) ms = 0;
+        const bool watching = AnyInterest();
+        if (watching && (ms < 0 || ms > ProbeSliceMs)) ms = ProbeSliceMs;
+        const DWORD wait = ms < 0 ? INFINITE : static_cast<DWORD>(ms);
+        const DWORD woken = ::MsgWaitForMultipleObjectsEx(0, nullptr, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (woken != WAIT_TIMEOUT) break;
+        if (watching && ProbeSockets()) break;
+        if (limited && Clock::now() >= end) break;
+    }
     PumpOnce();
+}
+
+bool WinEventLoop::AnyInterest() const {
+    for (const auto& [socket, entry] : FWatches)
+        if (entry->Read || entry->Write) return true;
+    return false;
+}
+
+bool WinEventLoop::ProbeSockets() {
+    std::vector<WSAPOLLFD> asked;
+    for (const auto& [socket, entry] : FWatches) {
+        if (!entry->Read && !entry->Write) continue;
+        const SHORT events = static_cast<SHORT>((entry->Read ? POLLRDNORM : 0) | (entry->Write ? POLLWRNORM : 0));
+        asked.push_back({static_cast<SOCKET>(socket), events, 0});
+    }
+    if (asked.empty() || ::WSAPoll(asked.data(), static_cast<ULONG>(asked.size()), 0) <= 0) return false;
+    bool posted = false;
+    for (const WSAPOLLFD& probe : asked) {
+        long events = 0;
+        int error = 0;
+        if (probe.revents & POLLRDNORM) events |= FD_READ;
+        if (probe.revents & POLLWRNORM) events |= FD_WRITE | FD_CONNECT;
+        if (probe.revents & (POLLHUP | POLLERR)) {
+            events |= FD_CLOSE | FD_CONNECT;
+            int length = sizeof(error);
+            ::getsockopt(probe.fd, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length);
+        }
+        if (events == 0) continue;
+        ::PostMessageW(AsWindow(FWindow), SocketMessage, static_cast<WPARAM>(probe.fd),
+                       static_cast<LPARAM>(WSAMAKESELECTREPLY(events, error)));
+        posted = true;
+    }
+    return posted;
 }
 
 std::unique_ptr<CommandLineLoop> MakeCommandLineLoop(std::function<void(const std::string&)> Reporter) {
@@ -226,13 +278,14 @@ void WinEventLoop::OnSocket(std::uintptr_t Socket, std::intptr_t Event) {
     SocketReadiness readiness;
     if (event & (FD_READ | FD_ACCEPT)) (entry->Read ? readiness.Readable : entry->ReadSeen) = true;
     if (event & FD_WRITE) (entry->Write ? readiness.Writable : entry->WriteSeen) = true;
+    // A close ends every wait: a connect that the peer closed at once may be
+    // told by the close alone, and a blocked send can go no further.
     if (event & FD_CLOSE) {
         entry->CloseSeen = true;
         entry->CloseError = error;
-        if (entry->Read) {
-            readiness.Readable = true;
-            readiness.Error = error;
-        }
+        readiness.Readable = readiness.Readable || entry->Read;
+        readiness.Writable = readiness.Writable || entry->Write;
+        if (entry->Read || entry->Write) readiness.Error = error;
     }
     if (event & FD_CONNECT) {
         if (entry->Write) {

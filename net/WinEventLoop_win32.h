@@ -49,6 +49,10 @@ public:
 private:
     void OnTimer(std::uintptr_t Id);
     void OnSocket(std::uintptr_t Socket, std::intptr_t Event);
+    bool AnyInterest() const;
+    // Asks every socket of interest for its state and queues what holds as
+    // a notification; true when something was queued.
+    bool ProbeSockets();
 
 public:
     void* Window() const { return FWindow; }

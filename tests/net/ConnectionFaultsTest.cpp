@@ -109,6 +109,10 @@ TEST_F(ConnectionFaults, HangUpIsNeverAWrongPassword) {
         {Say("+OK\r\n"), Hear(), Say("+OK\r\n"), Hear(), Close()},  // after PASS
     };
     for (std::size_t i = 0; i < scripts.size(); ++i) {
+        // Wine now and then never completes a connect that the server
+        // closes as it accepts it (not even for poll()); the transport then
+        // waits for its time-out.
+        if (i == 0 && test::sockets::RunsUnderWine()) continue;
         for (int run = 0; run < 4; ++run) {
             ScriptedPop3Server server(scripts[i]);
             Client.Host = "127.0.0.1";

@@ -154,7 +154,8 @@ TEST(LineExchange, TransactionSetsLastReplyAndReplyNumber) {
 TEST(LineExchange, FailedTransactionKeepsTheLastReply) {
     Connection c({Hear(), Say("+OK first\r\n"), Hear(), Reset()});
     c.Transport.Transaction("ONE");
-    EXPECT_EQ(MessageOf<ESockError>([&] { c.Transport.Transaction("TWO"); }), test::ResetText());
+    const std::string message = MessageOf<ESockError>([&] { c.Transport.Transaction("TWO"); });
+    EXPECT_TRUE(test::IsResetText(message)) << message;
     EXPECT_EQ(c.Transport.LastReply(), "+OK first\r\n");
 }
 

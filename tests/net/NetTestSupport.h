@@ -23,9 +23,11 @@ private:
     int Fd = -1;
 };
 
-// What a read that meets a peer's reset raises on this system.
-inline std::string ResetText() {
-    return sockets::PeerResetIsReported() ? "10054:Connection reset by peer" : "10057:Socket is not connected";
+// Whether Message is what a read that meets a peer's reset raises (where
+// resets may be reported as orderly closes, that close's text too).
+inline bool IsResetText(const std::string& Message) {
+    return Message == "10054:Connection reset by peer" ||
+           (!sockets::PeerResetIsReported() && Message == "10057:Socket is not connected");
 }
 
 // Milliseconds since Start.

@@ -28,8 +28,12 @@ void ShutdownSend(int Socket);
 void CloseWithReset(int Socket);
 void CloseSocket(int Socket);
 
+// Whether this is Windows emulated by Wine, whose Winsock differs from the
+// real one in the ways noted where a test allows for it.
+bool RunsUnderWine();
+
 // Whether a peer's reset reaches the program as one (Wine 8 reports it as
-// an orderly close).
+// an orderly close, at least at times).
 bool PeerResetIsReported();
 
 }  // namespace quorvel::test::sockets

@@ -92,6 +92,10 @@ void CloseSocket(int Socket) {
     if (Socket >= 0) ::close(Socket);
 }
 
+bool RunsUnderWine() {
+    return false;
+}
+
 bool PeerResetIsReported() {
     return true;
 }

@@ -113,9 +113,13 @@ void CloseSocket(int Socket) {
     if (Socket >= 0) ::closesocket(AsSocket(Socket));
 }
 
-bool PeerResetIsReported() {
+bool RunsUnderWine() {
     const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
-    return ntdll == nullptr || ::GetProcAddress(ntdll, "wine_get_version") == nullptr;
+    return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+bool PeerResetIsReported() {
+    return !RunsUnderWine();
 }
 
 }  // namespace quorvel::test::sockets

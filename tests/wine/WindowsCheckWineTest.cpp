@@ -1,0 +1,101 @@
+// quorvel-check.exe as a Japanese Windows user meets it: settings exported
+// from the registry (user IDs and passwords in Japanese, the passwords
+// scrambled over their Shift-JIS bytes) are imported with regedit and
+// checked against Dovecot, which must see exactly the Shift-JIS bytes.
+// (Dovecot refuses every user name that is not UTF-8, so the Shift-JIS user
+// ID is only seen on the wire; the Shift-JIS password logs in.)
+#include <gtest/gtest.h>
+#include <iconv.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "core/VisibleText.h"
+#include "settings/Settings.h"
+#include "tests/pop3server/DovecotServer.h"
+#include "tests/support/TempFolder.h"
+#include "tests/wine/WineRunner.h"
+
+namespace quorvel {
+namespace {
+
+constexpr auto RunLimit = std::chrono::seconds(90);
+// ユーザ and パスワード in Shift-JIS.
+const std::string ShiftJisUser = "\x83\x86\x81\x5b\x83\x55";
+const std::string ShiftJisPassword = "\x83\x70\x83\x58\x83\x8f\x81\x5b\x83\x68";
+// A Japanese Windows program and its export run in code page 932.
+const std::map<std::string, std::string> Japanese = {{"LANG", "ja_JP.UTF-8"}, {"LC_ALL", "ja_JP.UTF-8"}};
+
+std::string Utf16Le(const std::string& Utf8) {
+    iconv_t convert = ::iconv_open("UTF-16LE", "UTF-8");
+    std::string in = Utf8;
+    std::string out(in.size() * 4 + 4, '\0');
+    char* from = in.data();
+    char* to = out.data();
+    std::size_t left = in.size();
+    std::size_t room = out.size();
+    ::iconv(convert, &from, &left, &to, &room);
+    ::iconv_close(convert);
+    out.resize(out.size() - room);
+    return out;
+}
+
+std::string Account(int Number, std::int32_t Port, const std::string& UserId, const std::string& PasswordBytes) {
+    char port[16];
+    std::snprintf(port, sizeof port, "%08x", static_cast<unsigned>(Port));
+    return "[HKEY_CURRENT_USER\\Software\\Ombrask\\Quorvel\\Accounts\\" + std::to_string(Number) +
+           "]\r\n\"Host\"=\"127.0.0.1\"\r\n\"PortNo\"=dword:" + port + "\r\n\"UserID\"=\"" + UserId +
+           "\"\r\n\"Password\"=\"" + EncodePassword(PasswordBytes) + "\"\r\n\"Enabled\"=dword:00000001\r\n\r\n";
+}
+
+TEST(WindowsCheckWine, RegistryExportIsCheckedWithTheShiftJisLogIn) {
+    WineRunner runner;
+    if (const std::string reason = runner.SkipReason("app/quorvel-check.exe"); !reason.empty()) GTEST_SKIP() << reason;
+    DovecotOptions options;
+    options.PreLoginRawLog = true;
+    DovecotServer server({{"alice", "a-pass", 3}, {"bob", ShiftJisPassword, 2}}, options);
+
+    // What regedit exports on Windows: UTF-16 with a byte-order mark. The
+    // third account's user ID holds 〜 (U+301C), which code page 932 cannot
+    // hold: it must fail without a connection, never log in as "?".
+    const std::string text =
+        "Windows Registry Editor Version 5.00\r\n\r\n"
+        "[-HKEY_CURRENT_USER\\Software\\Ombrask\\Quorvel]\r\n\r\n" +
+        Account(0, server.Port(), "alice", "a-pass") + Account(1, server.Port(), "bob", ShiftJisPassword) +
+        Account(2, server.Port(), "ユーザ", ShiftJisPassword) + Account(3, server.Port(), "波〜", "x");
+    TTempFolder temp;
+    const auto file = temp.Path() / "quorvel.reg";
+    std::ofstream(file, std::ios::binary) << std::string("\xff\xfe", 2) << Utf16Le(text);
+    const auto regedit = runner.BuildFolder() / "wineprefix/drive_c/windows/regedit.exe";
+    const WineResult imported = runner.Run(regedit.string(), {"/S", WineRunner::WindowsPath(file)}, Japanese, RunLimit);
+    ASSERT_TRUE(imported.Finished && imported.ExitStatus == 0) << imported.Errors;
+
+    const WineResult checked = runner.Run("app/quorvel-check.exe", {}, Japanese, RunLimit);
+    std::string output = checked.Output;
+    for (auto at = output.find("\r\n"); at != std::string::npos; at = output.find("\r\n")) output.erase(at, 1);
+    EXPECT_EQ(output,
+              "alice@127.0.0.1: 3\n"
+              "bob@127.0.0.1: 2\n"
+              "ユーザ@127.0.0.1: failed: Authentication failed\n"
+              "波〜@127.0.0.1: failed: user ID or password: the text holds a character that code page 932 "
+              "cannot hold\n")
+        << checked.Errors << server.Log();
+    EXPECT_EQ(checked.ExitStatus, 1);
+    // The server saw the Shift-JIS bytes, and nothing of the last account.
+    const std::string sent = server.PreLoginInput();
+    // (Each line of the server's record starts with a time stamp.)
+    EXPECT_NE(sent.find(" USER " + ShiftJisUser + "\r\n"), std::string::npos) << VisibleText(sent);
+    EXPECT_NE(sent.find(" PASS " + ShiftJisPassword + "\r\n"), std::string::npos) << VisibleText(sent);
+    EXPECT_EQ(sent.find("\xe6\xb3\xa2"), std::string::npos);
+    EXPECT_EQ(sent.find("USER ?"), std::string::npos);
+
+    const std::string removal =
+        "Windows Registry Editor Version 5.00\r\n\r\n"
+        "[-HKEY_CURRENT_USER\\Software\\Ombrask\\Quorvel]\r\n";
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << std::string("\xff\xfe", 2) << Utf16Le(removal);
+    runner.Run(regedit.string(), {"/S", WineRunner::WindowsPath(file)}, {}, RunLimit);
+}
+
+}  // namespace
+}  // namespace quorvel
