@@ -12,15 +12,11 @@
 #include "net/SocketCalls.h"
 #include "net/SocketErrors.h"
 
+#include "net/SocketAddressFields.inc"
+
 namespace quorvel {
 
-static_assert(sizeof(SocketAddress::Storage) >= sizeof(sockaddr_storage));
-
 namespace {
-
-const sockaddr* AsSockaddr(const SocketAddress& Address) {
-    return reinterpret_cast<const sockaddr*>(Address.Storage);
-}
 
 std::int32_t LookupErrorFromGai(int GaiError) {
     switch (GaiError) {
@@ -30,17 +26,6 @@ std::int32_t LookupErrorFromGai(int GaiError) {
         case EAI_NODATA: return 11004;
         case EAI_ADDRFAMILY: return 11004;
         default: return 11001;
-    }
-}
-
-void AppendAddresses(const addrinfo* List, std::vector<SocketAddress>& Addresses) {
-    for (const addrinfo* ai = List; ai != nullptr; ai = ai->ai_next) {
-        if ((ai->ai_family != AF_INET && ai->ai_family != AF_INET6) || ai->ai_addrlen > sizeof(sockaddr_storage))
-            continue;
-        SocketAddress address;
-        std::memcpy(address.Storage, ai->ai_addr, ai->ai_addrlen);
-        address.Length = ai->ai_addrlen;
-        Addresses.push_back(address);
     }
 }
 
@@ -59,31 +44,11 @@ std::int32_t Resolve(const std::string& Host, int Family, int Flags, std::vector
 
 }  // namespace
 
-int SocketAddress::Family() const {
-    return Length == 0 ? 0 : AsSockaddr(*this)->sa_family;
-}
-
-bool SocketAddress::IsSet() const {
-    if (Family() == AF_INET) return reinterpret_cast<const sockaddr_in*>(Storage)->sin_addr.s_addr != 0;
-    if (Family() == AF_INET6)
-        return !IN6_IS_ADDR_UNSPECIFIED(&reinterpret_cast<const sockaddr_in6*>(Storage)->sin6_addr);
-    return false;
-}
-
-void SocketAddress::SetPort(std::uint16_t Port) {
-    if (Family() == AF_INET) reinterpret_cast<sockaddr_in*>(Storage)->sin_port = htons(Port);
-    if (Family() == AF_INET6) reinterpret_cast<sockaddr_in6*>(Storage)->sin6_port = htons(Port);
-}
-
 bool ParseNumericHost(const std::string& Host, SocketAddress& Address) {
     if (Host.empty() || Host.find('\0') != std::string::npos) return false;
     in_addr v4{};
     if (::inet_aton(Host.c_str(), &v4) != 0) {
-        Address = SocketAddress{};
-        auto* in = reinterpret_cast<sockaddr_in*>(Address.Storage);
-        in->sin_family = AF_INET;
-        in->sin_addr = v4;
-        Address.Length = sizeof(sockaddr_in);
+        Address = IPv4Address(v4);
         return true;
     }
     if (Host.find(':') == std::string::npos) return false;

@@ -14,9 +14,9 @@
 #include "net/SocketCalls.h"
 #include "net/SocketErrors.h"
 
-namespace quorvel {
+#include "net/SocketAddressFields.inc"
 
-static_assert(sizeof(SocketAddress::Storage) >= sizeof(sockaddr_storage));
+namespace quorvel {
 
 namespace {
 
@@ -30,10 +30,6 @@ std::int32_t StartWinsock() {
         result = ::WSAStartup(MAKEWORD(2, 2), &data);
     });
     return result;
-}
-
-const sockaddr* AsSockaddr(const SocketAddress& Address) {
-    return reinterpret_cast<const sockaddr*>(Address.Storage);
 }
 
 SOCKET AsSocket(int Socket) {
@@ -59,35 +55,12 @@ std::int32_t Resolve(const std::string& Host, int Family, int Flags, std::vector
     ADDRINFOW* list = nullptr;
     const int result = ::GetAddrInfoW(name.c_str(), nullptr, &hints, &list);
     if (result != 0) return result >= 11001 && result <= 11004 ? result : 11001;
-    for (const ADDRINFOW* ai = list; ai != nullptr; ai = ai->ai_next) {
-        if ((ai->ai_family != AF_INET && ai->ai_family != AF_INET6) || ai->ai_addrlen > sizeof(sockaddr_storage))
-            continue;
-        SocketAddress address;
-        std::memcpy(address.Storage, ai->ai_addr, ai->ai_addrlen);
-        address.Length = static_cast<std::uint32_t>(ai->ai_addrlen);
-        Addresses.push_back(address);
-    }
+    AppendAddresses(list, Addresses);
     ::FreeAddrInfoW(list);
     return Addresses.empty() ? 11004 : 0;
 }
 
 }  // namespace
-
-int SocketAddress::Family() const {
-    return Length == 0 ? 0 : AsSockaddr(*this)->sa_family;
-}
-
-bool SocketAddress::IsSet() const {
-    if (Family() == AF_INET) return reinterpret_cast<const sockaddr_in*>(Storage)->sin_addr.s_addr != 0;
-    if (Family() == AF_INET6)
-        return !IN6_IS_ADDR_UNSPECIFIED(&reinterpret_cast<const sockaddr_in6*>(Storage)->sin6_addr);
-    return false;
-}
-
-void SocketAddress::SetPort(std::uint16_t Port) {
-    if (Family() == AF_INET) reinterpret_cast<sockaddr_in*>(Storage)->sin_port = htons(Port);
-    if (Family() == AF_INET6) reinterpret_cast<sockaddr_in6*>(Storage)->sin6_port = htons(Port);
-}
 
 bool ParseNumericHost(const std::string& Host, SocketAddress& Address) {
     if (Host.empty() || Host.find('\0') != std::string::npos) return false;
@@ -95,11 +68,9 @@ bool ParseNumericHost(const std::string& Host, SocketAddress& Address) {
     // broadcast address, which only that one spelling may mean.
     const unsigned long v4 = ::inet_addr(Host.c_str());
     if (v4 != INADDR_NONE || Host == "255.255.255.255") {
-        Address = SocketAddress{};
-        auto* in = reinterpret_cast<sockaddr_in*>(Address.Storage);
-        in->sin_family = AF_INET;
-        in->sin_addr.s_addr = v4;
-        Address.Length = sizeof(sockaddr_in);
+        in_addr value{};
+        value.s_addr = v4;
+        Address = IPv4Address(value);
         return true;
     }
     if (Host.find(':') == std::string::npos) return false;
