@@ -31,7 +31,9 @@ struct SniItemState {
 // A StatusNotifierWatcher and host on a private session bus, the way a
 // panel provides one: it registers org.kde.StatusNotifierWatcher, takes
 // item registrations, and reads and drives the items. Destroying it (or
-// Stop) drops its bus connection, as a panel that is killed would.
+// Stop) drops its bus connection, as a panel that is killed would. Like
+// waybar, it lets another host take the name over, and with TakeOver it
+// takes the name from the host that holds it.
 class SniHost final : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
@@ -40,7 +42,8 @@ class SniHost final : public QObject, protected QDBusContext {
     Q_PROPERTY(int ProtocolVersion READ ProtocolVersion)
 
 public:
-    explicit SniHost(const QString& BusAddress);
+    enum TNameRequest { WhenFree, TakeOver };
+    explicit SniHost(const QString& BusAddress, TNameRequest Request = WhenFree);
     ~SniHost() override;
 
     bool Ok() const { return FOk; }
