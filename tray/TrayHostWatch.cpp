@@ -75,9 +75,9 @@ void TrayHostWatch::WatchXEmbed() {
     qApp->installNativeEventFilter(this);
 }
 
-// The name appearing is a new watcher, and Qt registers its items with it
-// by itself; the name passing from one owner to another (a second panel
-// taking it over) is one too, but Qt does not notice that.
+// The name appearing is a new watcher, with which Qt registers its items by
+// itself. The name passing from one owner to another (a second panel taking
+// it over) is a new watcher too, but Qt does not notice that.
 void TrayHostWatch::OnWatcherOwnerChanged(const QString&, const QString& OldOwner, const QString& NewOwner) {
     if (NewOwner.isEmpty()) return;
     if (OldOwner.isEmpty())

@@ -38,14 +38,17 @@ signals:
     // Another process took over the StatusNotifierWatcher name: the new
     // watcher knows none of the items registered with the old one.
     void WatcherReplaced();
-    // The items should announce their picture, tooltip and status again.
+    // The items should announce their picture and tooltip again.
     void Reannounce();
+
+private slots:
+    // Connected by name, to a D-Bus signal.
+    void OnStatusNotifierHostRegistered();
 
 private:
     TrayHostWatch();
     void WatchXEmbed();
     void OnWatcherOwnerChanged(const QString& Name, const QString& OldOwner, const QString& NewOwner);
-    void OnStatusNotifierHostRegistered();
     void StartReannouncing();
     void OnReannounceTimer();
 

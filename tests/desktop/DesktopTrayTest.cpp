@@ -155,6 +155,16 @@ TEST_F(DesktopTray, SniIconComesBackAfterTheHostRestarts) {
     EXPECT_EQ(Probe->state(), QProcess::Running);
 }
 
+TEST_F(DesktopTray, SniIconAppearsWhenTheWatcherGetsItsHostLater) {
+    SniHost host(Session->BusAddress(), SniHost::WatcherOnly);
+    ASSERT_TRUE(host.Ok());
+    StartProbe();
+    WaitUntil([] { return false; }, 1500);
+    EXPECT_TRUE(host.Items().isEmpty());
+    host.RegisterHost();
+    EXPECT_EQ(WaitForItem(host).size(), 1);
+}
+
 // A second panel that takes the watcher name over (the name never goes
 // away, only its owner changes) gets the icon, with and without a menu, and
 // keeps it when the first panel ends.

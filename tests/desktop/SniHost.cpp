@@ -93,6 +93,11 @@ SniHost::SniHost(const QString& BusAddress, TNameRequest Request)
                   .value() == QDBusConnectionInterface::ServiceRegistered;
     FBus.registerService(
         QStringLiteral("org.kde.StatusNotifierHost-%1-%2").arg(QCoreApplication::applicationPid()).arg(HostCount));
+    if (Request != WatcherOnly) RegisterHost();
+}
+
+void SniHost::RegisterHost() {
+    FHostRegistered = true;
     if (FOk) emit StatusNotifierHostRegistered();
 }
 
