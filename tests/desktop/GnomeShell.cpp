@@ -7,8 +7,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <algorithm>
 #include <cstdlib>
 #include <map>
+#include <tuple>
 
 namespace quorvel {
 
