@@ -16,7 +16,10 @@ namespace quorvel {
 
 QtTrayShell::QtTrayShell(std::function<void(const std::string&)> Reporter, QObject* Parent)
     : QObject(Parent), FReporter(std::move(Reporter)) {
-    connect(&TrayHostWatch::Instance(), &TrayHostWatch::HostAppeared, this, &QtTrayShell::OnHostAppeared);
+    TrayHostWatch& watch = TrayHostWatch::Instance();
+    connect(&watch, &TrayHostWatch::HostAppeared, this, &QtTrayShell::OnHostAppeared);
+    connect(&watch, &TrayHostWatch::WatcherReplaced, this, &QtTrayShell::OnWatcherReplaced);
+    connect(&watch, &TrayHostWatch::Reannounce, this, &QtTrayShell::OnReannounce);
 }
 
 QtTrayShell::~QtTrayShell() = default;
@@ -74,6 +77,27 @@ void QtTrayShell::ApplyMenu() {
 // with a restarted watcher.
 void QtTrayShell::OnHostAppeared() {
     if (!FTray) Apply();
+}
+
+// Qt registers its item again only when the watcher name reappears, not
+// when another process takes the name over: hiding and showing the item
+// registers it anew, with whichever watcher owns the name now.
+void QtTrayShell::OnWatcherReplaced() {
+    if (!FTray) {
+        Apply();
+        return;
+    }
+    if (!FWanted || !TrayHostWatch::Instance().UsesStatusNotifier()) return;
+    FTray->hide();
+    FTray->show();
+}
+
+// Setting the same picture and tooltip again makes Qt send NewIcon and
+// NewToolTip, which hosts that skipped the first announcement act on.
+void QtTrayShell::OnReannounce() {
+    if (!FTray || !FWanted || !TrayHostWatch::Instance().UsesStatusNotifier()) return;
+    FTray->setIcon(FIcon);
+    FTray->setToolTip(FTip);
 }
 
 TPoint QtTrayShell::CursorPos() {

@@ -16,7 +16,8 @@ namespace quorvel {
 // The notification-area shell of one TTrayIcon on a QSystemTrayIcon: a
 // StatusNotifierItem where a StatusNotifierWatcher runs on the session bus,
 // an XEmbed icon on other X11 trays. With no tray host at all the icon waits
-// and appears as soon as a host does; after a panel restart Qt shows it again.
+// and appears as soon as a host does; after a panel restart, or when another
+// panel takes the host over, it is shown there again.
 //
 // The main window builds its two icons like this (each shell declared before
 // its icon, so it outlives it):
@@ -55,6 +56,8 @@ private:
     void Apply();
     void ApplyMenu();
     void OnHostAppeared();
+    void OnWatcherReplaced();
+    void OnReannounce();
     void OnActivated(QSystemTrayIcon::ActivationReason Reason);
     void Deliver(std::int32_t First, std::int32_t Second);
     void DeliverNow(std::int32_t First, std::int32_t Second);

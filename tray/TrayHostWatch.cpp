@@ -9,6 +9,7 @@
 #include <QPointer>
 
 #include <cstdlib>
+#include <iterator>
 #include <memory>
 
 #include <xcb/xcb.h>
@@ -18,6 +19,9 @@ namespace quorvel {
 namespace {
 
 const QString WatcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
+
+// When the items announce themselves again after a host appears, in ms.
+constexpr int ReannounceAfterMs[] = {1000, 3000, 10000, 30000};
 
 xcb_connection_t* X11Connection() {
     auto* x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
@@ -43,12 +47,14 @@ TrayHostWatch& TrayHostWatch::Instance() {
 TrayHostWatch::TrayHostWatch() : QObject(qApp) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (bus.isConnected()) {
-        FWatcher = new QDBusServiceWatcher(WatcherService, bus, QDBusServiceWatcher::WatchForRegistration, this);
-        connect(FWatcher, &QDBusServiceWatcher::serviceRegistered, this, &TrayHostWatch::HostAppeared);
+        FWatcher = new QDBusServiceWatcher(WatcherService, bus, QDBusServiceWatcher::WatchForOwnerChange, this);
+        connect(FWatcher, &QDBusServiceWatcher::serviceOwnerChanged, this, &TrayHostWatch::OnWatcherOwnerChanged);
         // A watcher may come up first and get its host a moment later.
         bus.connect(QString(), QStringLiteral("/StatusNotifierWatcher"), WatcherService,
-                    QStringLiteral("StatusNotifierHostRegistered"), this, SIGNAL(HostAppeared()));
+                    QStringLiteral("StatusNotifierHostRegistered"), this, SLOT(OnStatusNotifierHostRegistered()));
     }
+    FReannounceTimer.setSingleShot(true);
+    connect(&FReannounceTimer, &QTimer::timeout, this, &TrayHostWatch::OnReannounceTimer);
     WatchXEmbed();
 }
 
@@ -67,6 +73,39 @@ void TrayHostWatch::WatchXEmbed() {
     xcb_change_window_attributes(connection, root, XCB_CW_EVENT_MASK, &mask);
     xcb_flush(connection);
     qApp->installNativeEventFilter(this);
+}
+
+// The name appearing is a new watcher, with which Qt registers its items by
+// itself. The name passing from one owner to another (a second panel taking
+// it over) is a new watcher too, but Qt does not notice that.
+void TrayHostWatch::OnWatcherOwnerChanged(const QString&, const QString& OldOwner, const QString& NewOwner) {
+    if (NewOwner.isEmpty()) return;
+    if (OldOwner.isEmpty())
+        emit HostAppeared();
+    else
+        emit WatcherReplaced();
+    StartReannouncing();
+}
+
+void TrayHostWatch::OnStatusNotifierHostRegistered() {
+    emit HostAppeared();
+    StartReannouncing();
+}
+
+// Qt announces an item's picture once, as it registers it. A host that is
+// still starting up may read the item's properties but draw no picture until
+// it hears NewIcon (GNOME Shell's AppIndicator extension, for items without
+// a menu), so the items announce themselves again a few times after a host
+// appears, the later times for a host slowed down by the rest of a log-in.
+void TrayHostWatch::StartReannouncing() {
+    FReannounceStep = 0;
+    FReannounceTimer.start(ReannounceAfterMs[0]);
+}
+
+void TrayHostWatch::OnReannounceTimer() {
+    emit Reannounce();
+    if (++FReannounceStep < std::size(ReannounceAfterMs))
+        FReannounceTimer.start(ReannounceAfterMs[FReannounceStep] - ReannounceAfterMs[FReannounceStep - 1]);
 }
 
 bool TrayHostWatch::StatusNotifierHostPresent() const {

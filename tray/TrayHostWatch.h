@@ -2,6 +2,7 @@
 
 #include <QAbstractNativeEventFilter>
 #include <QObject>
+#include <QTimer>
 #include <cstdint>
 #include <cstring>
 
@@ -34,14 +35,28 @@ public:
 signals:
     // A StatusNotifierWatcher or an XEmbed tray has (re)appeared.
     void HostAppeared();
+    // Another process took over the StatusNotifierWatcher name: the new
+    // watcher knows none of the items registered with the old one.
+    void WatcherReplaced();
+    // The items should announce their picture and tooltip again.
+    void Reannounce();
+
+private slots:
+    // Connected by name, to a D-Bus signal.
+    void OnStatusNotifierHostRegistered();
 
 private:
     TrayHostWatch();
     void WatchXEmbed();
+    void OnWatcherOwnerChanged(const QString& Name, const QString& OldOwner, const QString& NewOwner);
+    void StartReannouncing();
+    void OnReannounceTimer();
 
     QDBusServiceWatcher* FWatcher = nullptr;
     bool FDecided = false;
     bool FUsesStatusNotifier = false;
+    QTimer FReannounceTimer;
+    std::size_t FReannounceStep = 0;
     std::uint32_t FManagerAtom = 0;
     std::uint32_t FSelectionAtom = 0;
 };

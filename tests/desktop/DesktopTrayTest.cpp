@@ -155,6 +155,40 @@ TEST_F(DesktopTray, SniIconComesBackAfterTheHostRestarts) {
     EXPECT_EQ(Probe->state(), QProcess::Running);
 }
 
+TEST_F(DesktopTray, SniIconAppearsWhenTheWatcherGetsItsHostLater) {
+    SniHost host(Session->BusAddress(), SniHost::WatcherOnly);
+    ASSERT_TRUE(host.Ok());
+    StartProbe();
+    WaitUntil([] { return false; }, 1500);
+    EXPECT_TRUE(host.Items().isEmpty());
+    host.RegisterHost();
+    EXPECT_EQ(WaitForItem(host).size(), 1);
+}
+
+// A second panel that takes the watcher name over (the name never goes
+// away, only its owner changes) gets the icon, with and without a menu, and
+// keeps it when the first panel ends.
+TEST_F(DesktopTray, SniIconMovesToAHostThatTakesTheWatcherNameOver) {
+    for (const QStringList& arguments : {QStringList(), QStringList("--no-menu")}) {
+        SCOPED_TRACE(arguments.join(' ').toStdString());
+        ProbeOutput.clear();
+        auto first = std::make_unique<SniHost>(Session->BusAddress());
+        StartProbe(arguments);
+        ASSERT_EQ(WaitForItem(*first).size(), 1);
+        SniHost second(Session->BusAddress(), SniHost::TakeOver);
+        ASSERT_TRUE(second.Ok());
+        const QStringList items = WaitForItem(second);
+        ASSERT_EQ(items.size(), 1);
+        first.reset();
+        WaitUntil([] { return false; }, 500);
+        ASSERT_EQ(second.Items(), items);
+        EXPECT_EQ(second.ReadItem(items.first()).ToolTipTitle, QString::fromUtf8(ProbeHint));
+        EXPECT_FALSE(second.ReadItem(items.first()).IconPixmaps.empty());
+        EXPECT_EQ(Probe->state(), QProcess::Running);
+        DesktopSession::Kill(Probe);
+    }
+}
+
 TEST_F(DesktopTray, XEmbedIconDocksAndShowsThePicture) {
     if (XEmbedToolsMissing()) GTEST_SKIP() << Missing << " is not installed (scripts/deps.sh installs it)";
     Session->StartXEmbedTray();

@@ -78,16 +78,26 @@ QString PathOf(const QString& Item) {
 
 }  // namespace
 
-SniHost::SniHost(const QString& BusAddress)
+SniHost::SniHost(const QString& BusAddress, TNameRequest Request)
     : FBus(QDBusConnection::connectToBus(BusAddress, QStringLiteral("sni-host-%1").arg(++HostCount))),
       FName(FBus.name()) {
     FOk = FBus.isConnected() &&
           FBus.registerObject("/StatusNotifierWatcher", this,
                               QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties |
                                   QDBusConnection::ExportAllSignals) &&
-          FBus.registerService("org.kde.StatusNotifierWatcher");
+          FBus.interface()
+                  ->registerService("org.kde.StatusNotifierWatcher",
+                                    Request == TakeOver ? QDBusConnectionInterface::ReplaceExistingService
+                                                        : QDBusConnectionInterface::DontQueueService,
+                                    QDBusConnectionInterface::AllowReplacement)
+                  .value() == QDBusConnectionInterface::ServiceRegistered;
     FBus.registerService(
         QStringLiteral("org.kde.StatusNotifierHost-%1-%2").arg(QCoreApplication::applicationPid()).arg(HostCount));
+    if (Request != WatcherOnly) RegisterHost();
+}
+
+void SniHost::RegisterHost() {
+    FHostRegistered = true;
     if (FOk) emit StatusNotifierHostRegistered();
 }
 

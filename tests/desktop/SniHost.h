@@ -31,7 +31,11 @@ struct SniItemState {
 // A StatusNotifierWatcher and host on a private session bus, the way a
 // panel provides one: it registers org.kde.StatusNotifierWatcher, takes
 // item registrations, and reads and drives the items. Destroying it (or
-// Stop) drops its bus connection, as a panel that is killed would.
+// Stop) drops its bus connection, as a panel that is killed would. Like
+// waybar, it lets another host take the name over, and with TakeOver it
+// takes the name from the host that holds it. With WatcherOnly it is a
+// watcher without a host until RegisterHost, as when a desktop starts its
+// watcher before its panel.
 class SniHost final : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
@@ -40,11 +44,13 @@ class SniHost final : public QObject, protected QDBusContext {
     Q_PROPERTY(int ProtocolVersion READ ProtocolVersion)
 
 public:
-    explicit SniHost(const QString& BusAddress);
+    enum TNameRequest { WhenFree, TakeOver, WatcherOnly };
+    explicit SniHost(const QString& BusAddress, TNameRequest Request = WhenFree);
     ~SniHost() override;
 
     bool Ok() const { return FOk; }
     void Stop();
+    void RegisterHost();
 
     // Items registered and still on the bus, as "service/path".
     QStringList Items() const;
@@ -57,7 +63,7 @@ public:
     void ClickMenu(const QString& Item, int Id) const;
 
     QStringList RegisteredStatusNotifierItems() const { return Items(); }
-    bool IsStatusNotifierHostRegistered() const { return true; }
+    bool IsStatusNotifierHostRegistered() const { return FHostRegistered; }
     int ProtocolVersion() const { return 0; }
 
 public slots:
@@ -73,6 +79,7 @@ private:
     QDBusConnection FBus;
     QString FName;
     bool FOk = false;
+    bool FHostRegistered = false;
     QStringList FItems;
 };
 

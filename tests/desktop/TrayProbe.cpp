@@ -2,6 +2,7 @@
 // with a test picture, a hint and the tray menu's shape. It prints "click"
 // on each OnClick and "menu <label>" for each menu command it runs.
 //   --raw: a bare QSystemTrayIcon made at once, to see what Qt does alone.
+//   --no-menu: no right-button menu, as the new-mail icon has none.
 #include <QApplication>
 #include <QMenu>
 #include <QSystemTrayIcon>
@@ -53,7 +54,7 @@ int main(int argc, char** argv) {
     QtTrayShell shell([](const std::string& Message) { Say("error " + QString::fromStdString(Message)); });
     TTrayIcon icon(shell);
     QtPopupMenu popup(&menu);
-    icon.SetRBtnPopupMenu(&popup);
+    if (!app.arguments().contains("--no-menu")) icon.SetRBtnPopupMenu(&popup);
     icon.OnClick = [](TTrayIcon&) { Say("click"); };
     icon.SetHint(ProbeHint);
     const TIcon picture = TIcon::Of(ProbePicture());
