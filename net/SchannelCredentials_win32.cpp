@@ -13,13 +13,6 @@ constexpr DWORD ModernProtocols = SP_PROT_TLS1_2_CLIENT | SP_PROT_TLS1_3_CLIENT;
 
 }  // namespace
 
-bool StartsAsTlsRecord(const std::vector<char>& Bytes) {
-    if (Bytes.empty()) return true;
-    const auto type = static_cast<unsigned char>(Bytes[0]);
-    if (type < 20 || type > 23) return false;
-    return Bytes.size() < 2 || static_cast<unsigned char>(Bytes[1]) == 3;
-}
-
 std::string StatusText(const char* Call, SECURITY_STATUS Status) {
     char text[96];
     std::snprintf(text, sizeof(text), "%s: 0x%08lx", Call, static_cast<unsigned long>(Status));

@@ -12,7 +12,6 @@
 #include <schannel.h>
 
 #include <string>
-#include <vector>
 
 #include "net/TlsSession.h"
 
@@ -31,9 +30,5 @@ std::string StatusText(const char* Call, SECURITY_STATUS Status);
 
 // A failed InitializeSecurityContext as the program reports it.
 TlsFailure HandshakeFailureOf(SECURITY_STATUS Status);
-
-// Whether Bytes can be the start of a TLS record (type 20 to 23, major
-// version 3); true while too few bytes have come to tell.
-bool StartsAsTlsRecord(const std::vector<char>& Bytes);
 
 }  // namespace quorvel::schannel

@@ -227,8 +227,10 @@ TlsStep SchannelSession::Negotiate() {
         // record type of 20 to 23, major version 3). Anything else, a plain
         // POP3 greeting say, fails here rather than being waited on as the
         // start of a long record.
-        if (HaveContext && !StartsAsTlsRecord(Incoming))
-            return Fail(TlsFailure::HandshakeFailed, "the server did not answer in TLS");
+        if (HaveContext && !StartsAsTlsRecord(Incoming.data(), Incoming.size())) {
+            return Fail(State == Phase::Handshake ? TlsFailure::PlaintextAnswer : TlsFailure::ConnectionFailed,
+                        "the server did not answer in TLS");
+        }
 
         SecBuffer input[2] = {{static_cast<ULONG>(Incoming.size()), SECBUFFER_TOKEN, Incoming.data()},
                               {0, SECBUFFER_EMPTY, nullptr}};
