@@ -1,6 +1,7 @@
 #include "net/SchannelCredentials_win32.h"
 
 #include <cstdio>
+#include <mutex>
 
 #include "core/Exception.h"
 
@@ -31,6 +32,8 @@ std::string StatusText(const char* Call, SECURITY_STATUS Status) {
     if (message != nullptr) ::LocalFree(message);
     return result;
 }
+
+namespace {
 
 // Credentials for client sessions with Schannel's own certificate check off.
 // SCH_CREDENTIALS (Windows 10 1809 and later) is tried first: it alone can
@@ -63,6 +66,20 @@ CredHandle AcquireClientCredentials() {
     if (status != SEC_E_OK) {
         throw Exception("TLS: the library could not be started (" + StatusText("AcquireCredentialsHandle", status) +
                         ")");
+    }
+    return handle;
+}
+
+}  // namespace
+
+CredHandle& SharedClientCredentials() {
+    static std::mutex lock;
+    static CredHandle handle{};
+    static bool acquired = false;
+    std::lock_guard<std::mutex> guard(lock);
+    if (!acquired) {
+        handle = AcquireClientCredentials();
+        acquired = true;
     }
     return handle;
 }

@@ -21,9 +21,11 @@
 namespace quorvel::schannel {
 
 // Credentials for client sessions with Schannel's own certificate check
-// off (the session checks the certificate itself). Raises
-// quorvel::Exception when Schannel refuses them all.
-CredHandle AcquireClientCredentials();
+// off (the session checks the certificate itself), acquired at the first
+// session and kept for the whole program: Schannel keeps its sessions for
+// resuming per credentials. Raises quorvel::Exception when Schannel
+// refuses them all (and tries again at the next call).
+CredHandle& SharedClientCredentials();
 
 // "<Call>: 0x<status> <the system's words>", for diagnostics.
 std::string StatusText(const char* Call, SECURITY_STATUS Status);
