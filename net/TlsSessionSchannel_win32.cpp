@@ -108,10 +108,7 @@ private:
 };
 
 SchannelSession::SchannelSession(int Fd, const TlsClientOptions& Given)
-    : Socket(static_cast<SOCKET>(Fd)),
-      Options(Given),
-      Trust(Given.CaFile),
-      Credentials(SharedClientCredentials()) {
+    : Socket(static_cast<SOCKET>(Fd)), Options(Given), Trust(Given.CaFile), Credentials(SharedClientCredentials()) {
     if (!IsAddressLiteral(Options.Host)) TargetName = WideFromUtf8(Options.Host);
 }
 
