@@ -2,7 +2,8 @@
 // 127.0.0.1 with a test certificate: one check with implicit TLS side by side
 // with curl's pop3s, and one in plain text; the processor time and resident
 // memory of whole quorvel-check and curl runs; the processor time of a wait
-// on a server that never answers the handshake. Prints figures; nothing passes or fails.
+// on a server that never answers the handshake; the processor time of a TLS
+// session resumed and of a full one. Prints figures; nothing passes or fails.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,6 +20,7 @@
 #include "core/Exception.h"
 #include "net/PollEventLoop.h"
 #include "net/Pop3Client.h"
+#include "net/SocketTransport.h"
 #include "settings/Account.h"
 #include "settings/RegistryStore.h"
 #include "settings/Settings.h"
@@ -26,6 +28,7 @@
 #include "tests/pop3server/DovecotServer.h"
 #include "tests/pop3server/TestPki.h"
 #include "tests/support/TempFolder.h"
+#include "tests/wine/OpenSslServer.h"
 
 namespace {
 
@@ -100,6 +103,44 @@ ChildUse RunMeasured(const std::string& Program, const std::vector<std::string>&
         return static_cast<double>(t.tv_sec) * 1000 + static_cast<double>(t.tv_usec) / 1000;
     };
     return {static_cast<double>(usage.ru_maxrss) / 1024, ms(usage.ru_utime) + ms(usage.ru_stime)};
+}
+
+// One TLS session against an s_server on Port (connect, handshake, one
+// line each way, close): this process's processor time in milliseconds, or
+// -1 when it failed; Resumed tells whether the handshake resumed.
+double SessionCpu(std::int32_t Port, bool& Resumed) {
+    quorvel::PollEventLoop loop;
+    quorvel::TSocketTransport link(loop);
+    link.SetTimeOut(10000);
+    link.Host = "localhost";
+    link.Port = Port;
+    link.TlsCaFile = quorvel::TestPki::Get().CaFile().string();
+    const auto start = quorvel::ProcessCpuTime();
+    try {
+        link.Connect();
+        link.StartTls();
+        Resumed = link.TlsResumed();
+        link.Writeln("KO+");
+        if (link.ReadLn().rfind("+OK", 0) != 0) return -1;
+        link.Disconnect();
+    } catch (const quorvel::Exception& error) {
+        std::fprintf(stderr, "    session failed: %s\n", error.Message().c_str());
+        return -1;
+    }
+    return quorvel::Milliseconds(quorvel::ProcessCpuTime() - start);
+}
+
+void PrintSessions(const char* Name, const quorvel::OpenSslServer& Server) {
+    std::vector<double> cpu;
+    int resumed = 0;
+    for (int i = 0; i < Runs + 1; ++i) {
+        bool again = false;
+        const double ms = SessionCpu(Server.Port(), again);
+        if (i > 0) cpu.push_back(ms);  // the first one has nothing to resume
+        if (i > 0 && again) ++resumed;
+    }
+    PrintRow(Name, cpu);
+    std::printf("    %-34s %d of %d resumed\n", "", resumed, Runs);
 }
 
 std::filesystem::path SettingsFor(const TTempFolder& Folder, const quorvel::DovecotServer& Server, bool Tls) {
@@ -183,6 +224,23 @@ int main() {
             "    ended with:      %s\n    wall time:       %.1f ms\n    CPU (user+sys):  %.2f ms (%.3f %% of one "
             "core)\n",
             silent.Outcome.c_str(), wallMs, cpuMs, wallMs > 0 ? 100.0 * cpuMs / wallMs : 0.0);
+        // Dovecot starts a log-in process per connection, so it never
+        // resumes: s_server (with tickets, and with none) shows the two.
+        std::printf("\n(d) One TLS session with openssl s_server on 127.0.0.1, %d runs each: this process's CPU\n",
+                    Runs);
+        std::printf("    %-34s %4s %8s %8s %8s %7s\n", "CPU ms per session", "runs", "min", "median", "max", "failed");
+        const std::vector<std::string> certificate{"-cert", pki.Cert("good").string(), "-key",
+                                                   pki.Key("good").string()};
+        {
+            quorvel::OpenSslServer resuming(certificate);
+            PrintSessions("handshake resumed where it can", resuming);
+        }
+        {
+            std::vector<std::string> noTickets = certificate;
+            noTickets.insert(noTickets.end(), {"-num_tickets", "0", "-no_cache"});
+            quorvel::OpenSslServer full(noTickets);
+            PrintSessions("full handshake (server keeps none)", full);
+        }
         return 0;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "quorvel-tls-bench: %s\n", error.what());
