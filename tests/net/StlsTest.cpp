@@ -1,8 +1,8 @@
 // The TLS stage against servers that do what they should not: refusing
 // STLS, sending a line after its +OK, answering the hello in plaintext,
 // closing, never answering the handshake, or speaking plaintext on an
-// implicit-TLS account. Each fails
-// the account, and nothing but STLS (or the first handshake bytes) is sent.
+// implicit-TLS account. Each fails the account, and nothing but STLS (or
+// the first handshake bytes) is sent.
 #include <gtest/gtest.h>
 
 #include <chrono>
