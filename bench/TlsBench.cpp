@@ -1,8 +1,9 @@
 // quorvel-tls-bench: what encryption costs a check. Against a Dovecot on
 // 127.0.0.1 with a test certificate: one check with implicit TLS side by side
-// with curl's pop3s, and one in plain text; the processor time of a wait on a
-// server that never answers the handshake; the resident memory of
-// quorvel-check with and without TLS. Prints figures; nothing passes or fails.
+// with curl's pop3s, and one in plain text; the processor time and resident
+// memory of whole quorvel-check and curl runs; the processor time of a wait
+// on a server that never answers the handshake; the processor time of a TLS
+// session resumed and of a full one. Prints figures; nothing passes or fails.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,6 +20,7 @@
 #include "core/Exception.h"
 #include "net/PollEventLoop.h"
 #include "net/Pop3Client.h"
+#include "net/SocketTransport.h"
 #include "settings/Account.h"
 #include "settings/RegistryStore.h"
 #include "settings/Settings.h"
@@ -26,6 +28,7 @@
 #include "tests/pop3server/DovecotServer.h"
 #include "tests/pop3server/TestPki.h"
 #include "tests/support/TempFolder.h"
+#include "tests/wine/OpenSslServer.h"
 
 namespace {
 
@@ -71,24 +74,73 @@ void PrintRow(const char* Name, std::vector<double> Samples) {
                 Samples.size() - good.size());
 }
 
-// Peak resident memory of one quorvel-check run, in MiB; its report is dropped.
-double CheckRss(const std::string& Program, const std::filesystem::path& Config, bool CaFile) {
+// What one child process used: peak resident memory and processor time.
+struct ChildUse {
+    double RssMiB = -1;
+    double CpuMs = -1;
+};
+
+// Runs Program with Arguments (stdout dropped) and reports what it used;
+// both figures -1 when it did not end with status 0.
+ChildUse RunMeasured(const std::string& Program, const std::vector<std::string>& Arguments,
+                     const std::filesystem::path& Config) {
+    std::fflush(stdout);  // or the child's copy of the buffer is printed again
     const pid_t pid = ::fork();
     if (pid == 0) {
-        ::setenv("XDG_CONFIG_HOME", Config.c_str(), 1);
+        if (!Config.empty()) ::setenv("XDG_CONFIG_HOME", Config.c_str(), 1);
         if (std::FILE* quiet = std::freopen("/dev/null", "w", stdout); !quiet) ::_exit(126);
-        const std::string ca = quorvel::TestPki::Get().CaFile().string();
-        if (CaFile) {
-            ::execl(Program.c_str(), Program.c_str(), "--ca-file", ca.c_str(), static_cast<char*>(nullptr));
-        } else {
-            ::execl(Program.c_str(), Program.c_str(), static_cast<char*>(nullptr));
-        }
+        std::vector<char*> argv{const_cast<char*>(Program.c_str())};
+        for (const std::string& argument : Arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        ::execv(Program.c_str(), argv.data());
         ::_exit(127);
     }
     int status = 0;
     rusage usage{};
     ::wait4(pid, &status, 0, &usage);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? static_cast<double>(usage.ru_maxrss) / 1024 : -1;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return {};
+    const auto ms = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) * 1000 + static_cast<double>(t.tv_usec) / 1000;
+    };
+    return {static_cast<double>(usage.ru_maxrss) / 1024, ms(usage.ru_utime) + ms(usage.ru_stime)};
+}
+
+// One TLS session against an s_server on Port (connect, handshake, one
+// line each way, close): this process's processor time in milliseconds, or
+// -1 when it failed; Resumed tells whether the handshake resumed.
+double SessionCpu(std::int32_t Port, bool& Resumed) {
+    quorvel::PollEventLoop loop;
+    quorvel::TSocketTransport link(loop);
+    link.SetTimeOut(10000);
+    link.Host = "localhost";
+    link.Port = Port;
+    link.TlsCaFile = quorvel::TestPki::Get().CaFile().string();
+    const auto start = quorvel::ProcessCpuTime();
+    try {
+        link.Connect();
+        link.StartTls();
+        Resumed = link.TlsResumed();
+        link.Writeln("KO+");
+        if (link.ReadLn().rfind("+OK", 0) != 0) return -1;
+        link.Disconnect();
+    } catch (const quorvel::Exception& error) {
+        std::fprintf(stderr, "    session failed: %s\n", error.Message().c_str());
+        return -1;
+    }
+    return quorvel::Milliseconds(quorvel::ProcessCpuTime() - start);
+}
+
+void PrintSessions(const char* Name, const quorvel::OpenSslServer& Server) {
+    std::vector<double> cpu;
+    int resumed = 0;
+    for (int i = 0; i < Runs + 1; ++i) {
+        bool again = false;
+        const double ms = SessionCpu(Server.Port(), again);
+        if (i > 0) cpu.push_back(ms);  // the first one has nothing to resume
+        if (i > 0 && again) ++resumed;
+    }
+    PrintRow(Name, cpu);
+    std::printf("    %-34s %d of %d resumed\n", "", resumed, Runs);
 }
 
 std::filesystem::path SettingsFor(const TTempFolder& Folder, const quorvel::DovecotServer& Server, bool Tls) {
@@ -132,10 +184,36 @@ int main() {
 
         TTempFolder folder;
         const std::string program = QUORVEL_CHECK_PROGRAM;
-        const double plainRss = CheckRss(program, SettingsFor(folder, server, false), false);
-        const double tlsRss = CheckRss(program, SettingsFor(folder, server, true), true);
-        std::printf("\n(b) Peak resident memory of one quorvel-check run\n");
-        std::printf("    plain text:   %.1f MiB\n    implicit TLS: %.1f MiB\n", plainRss, tlsRss);
+        const std::string ca = pki.CaFile().string();
+        const auto plainConfig = SettingsFor(folder, server, false);
+        const auto tlsConfig = SettingsFor(folder, server, true);
+        const std::vector<std::string> curlArguments{"-s",
+                                                     "--cacert",
+                                                     ca,
+                                                     "-u",
+                                                     "bench:bench-pass",
+                                                     "pop3s://127.0.0.1:" + std::to_string(server.Pop3sPort()) + "/",
+                                                     "-X",
+                                                     "STAT",
+                                                     "-I"};
+        std::vector<double> plainCpu, tlsCpu, curlCpu;
+        ChildUse plainUse, tlsUse;
+        for (int i = 0; i < Runs; ++i) {
+            plainUse = RunMeasured(program, {}, plainConfig);
+            tlsUse = RunMeasured(program, {"--ca-file", ca}, tlsConfig);
+            plainCpu.push_back(plainUse.CpuMs);
+            tlsCpu.push_back(tlsUse.CpuMs);
+            if (::access("/usr/bin/curl", X_OK) == 0)
+                curlCpu.push_back(RunMeasured("/usr/bin/curl", curlArguments, {}).CpuMs);
+        }
+        std::printf("\n(b) Processor time (user+sys) of the whole process, one account, %d runs each, in turns\n",
+                    Runs);
+        std::printf("    %-34s %4s %8s %8s %8s %7s\n", "CPU ms per run", "runs", "min", "median", "max", "failed");
+        PrintRow("quorvel-check, implicit TLS", tlsCpu);
+        PrintRow("curl pop3s:// --cacert -X STAT -I", curlCpu);
+        PrintRow("quorvel-check, plain text", plainCpu);
+        std::printf("\n    Peak resident memory of one quorvel-check run\n");
+        std::printf("    plain text:   %.1f MiB\n    implicit TLS: %.1f MiB\n", plainUse.RssMiB, tlsUse.RssMiB);
 
         std::printf(
             "\n(c) One implicit-TLS check waiting 10 s on a server that accepts and never answers the handshake\n");
@@ -146,6 +224,23 @@ int main() {
             "    ended with:      %s\n    wall time:       %.1f ms\n    CPU (user+sys):  %.2f ms (%.3f %% of one "
             "core)\n",
             silent.Outcome.c_str(), wallMs, cpuMs, wallMs > 0 ? 100.0 * cpuMs / wallMs : 0.0);
+        // Dovecot starts a log-in process per connection, so it never
+        // resumes: s_server (with tickets, and with none) shows the two.
+        std::printf("\n(d) One TLS session with openssl s_server on 127.0.0.1, %d runs each: this process's CPU\n",
+                    Runs);
+        std::printf("    %-34s %4s %8s %8s %8s %7s\n", "CPU ms per session", "runs", "min", "median", "max", "failed");
+        const std::vector<std::string> certificate{"-cert", pki.Cert("good").string(), "-key",
+                                                   pki.Key("good").string()};
+        {
+            quorvel::OpenSslServer resuming(certificate);
+            PrintSessions("handshake resumed where it can", resuming);
+        }
+        {
+            std::vector<std::string> noTickets = certificate;
+            noTickets.insert(noTickets.end(), {"-num_tickets", "0", "-no_cache"});
+            quorvel::OpenSslServer full(noTickets);
+            PrintSessions("full handshake (server keeps none)", full);
+        }
         return 0;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "quorvel-tls-bench: %s\n", error.what());

@@ -117,7 +117,7 @@ void TPop3Client::OpenSession(bool& QuitAllowed, bool UpToTls) {
     // Whatever came with or after the +OK was sent before the handshake
     // and could be anyone's: it is never read as a reply.
     if (DataAvailable()) throw Exception(TlsPlaintextAfterStlsText);
-    StartTls();
+    StartTls(true);
     QuitAllowed = true;
 }
 

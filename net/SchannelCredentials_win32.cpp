@@ -1,6 +1,7 @@
 #include "net/SchannelCredentials_win32.h"
 
 #include <cstdio>
+#include <mutex>
 
 #include "core/Exception.h"
 
@@ -12,13 +13,6 @@ constexpr DWORD CredentialFlags = SCH_CRED_MANUAL_CRED_VALIDATION | SCH_CRED_NO_
 constexpr DWORD ModernProtocols = SP_PROT_TLS1_2_CLIENT | SP_PROT_TLS1_3_CLIENT;
 
 }  // namespace
-
-bool StartsAsTlsRecord(const std::vector<char>& Bytes) {
-    if (Bytes.empty()) return true;
-    const auto type = static_cast<unsigned char>(Bytes[0]);
-    if (type < 20 || type > 23) return false;
-    return Bytes.size() < 2 || static_cast<unsigned char>(Bytes[1]) == 3;
-}
 
 std::string StatusText(const char* Call, SECURITY_STATUS Status) {
     char text[96];
@@ -38,6 +32,8 @@ std::string StatusText(const char* Call, SECURITY_STATUS Status) {
     if (message != nullptr) ::LocalFree(message);
     return result;
 }
+
+namespace {
 
 // Credentials for client sessions with Schannel's own certificate check off.
 // SCH_CREDENTIALS (Windows 10 1809 and later) is tried first: it alone can
@@ -70,6 +66,20 @@ CredHandle AcquireClientCredentials() {
     if (status != SEC_E_OK) {
         throw Exception("TLS: the library could not be started (" + StatusText("AcquireCredentialsHandle", status) +
                         ")");
+    }
+    return handle;
+}
+
+}  // namespace
+
+CredHandle& SharedClientCredentials() {
+    static std::mutex lock;
+    static CredHandle handle{};
+    static bool acquired = false;
+    std::lock_guard<std::mutex> guard(lock);
+    if (!acquired) {
+        handle = AcquireClientCredentials();
+        acquired = true;
     }
     return handle;
 }

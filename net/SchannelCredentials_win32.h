@@ -12,7 +12,6 @@
 #include <schannel.h>
 
 #include <string>
-#include <vector>
 
 #include "net/TlsSession.h"
 
@@ -22,18 +21,16 @@
 namespace quorvel::schannel {
 
 // Credentials for client sessions with Schannel's own certificate check
-// off (the session checks the certificate itself). Raises
-// quorvel::Exception when Schannel refuses them all.
-CredHandle AcquireClientCredentials();
+// off (the session checks the certificate itself), acquired at the first
+// session and kept for the whole program: Schannel keeps its sessions for
+// resuming per credentials. Raises quorvel::Exception when Schannel
+// refuses them all (and tries again at the next call).
+CredHandle& SharedClientCredentials();
 
 // "<Call>: 0x<status> <the system's words>", for diagnostics.
 std::string StatusText(const char* Call, SECURITY_STATUS Status);
 
 // A failed InitializeSecurityContext as the program reports it.
 TlsFailure HandshakeFailureOf(SECURITY_STATUS Status);
-
-// Whether Bytes can be the start of a TLS record (type 20 to 23, major
-// version 3); true while too few bytes have come to tell.
-bool StartsAsTlsRecord(const std::vector<char>& Bytes);
 
 }  // namespace quorvel::schannel

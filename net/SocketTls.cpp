@@ -25,12 +25,12 @@ void TSocketTransport::WaitTls(TlsStep Step) {
     FLoop.WaitForEvents();
 }
 
-void TSocketTransport::StartTls() {
+void TSocketTransport::StartTls(bool AfterStls) {
     StatusMessage(8, "Start TLS");
     if (!FConnected || Fd < 0) throw ESockError(NotConnectedText());
     if (Tls) throw ESockError("TLS is already running");
     FPeerCertificate.reset();
-    Tls = StartTlsClient(Fd, {Host, TlsCaFile, TlsPinnedSha256, TlsAcceptAnyCertificate});
+    Tls = StartTlsClient(Fd, {Host, TlsCaFile, TlsPinnedSha256, TlsAcceptAnyCertificate, Port});
     TimerOn();
     struct Stop {
         TSocketTransport& Self;
@@ -42,10 +42,14 @@ void TSocketTransport::StartTls() {
         if (!Tls) throw ESockError(TlsFailureText(TlsFailure::HandshakeFailed));
         const TlsStep step = Tls->Handshake();
         FPeerCertificate = Tls->PeerCertificate();
-        if (step == TlsStep::Done) return;
+        if (step == TlsStep::Done) {
+            if (Tls->Resumed()) StatusMessage(8, "TLS session resumed");
+            return;
+        }
         if (step == TlsStep::Failed || step == TlsStep::Closed) {
             const TlsFailure failure = Tls->Failure();
             StatusMessage(4, "TLS failed: " + Tls->FailureDetail());
+            if (failure == TlsFailure::PlaintextAnswer && AfterStls) throw ESockError(TlsPlaintextAfterStlsText);
             throw ESockError(TlsFailureText(failure == TlsFailure::None ? TlsFailure::HandshakeFailed : failure));
         }
         WaitTls(step);

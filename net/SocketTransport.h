@@ -89,9 +89,13 @@ public:
     // Runs the TLS handshake on the open connection, within the time-out;
     // from then on every read and write goes through TLS until the
     // connection closes. Raises ESockError with the failure's fixed text
-    // (TlsFailureText, TlsHandshakeTimedOutText), or EAbortError.
-    void StartTls();
+    // (TlsFailureText, TlsHandshakeTimedOutText), or EAbortError. AfterStls:
+    // the server has just agreed to STLS, so an answer that is not TLS is
+    // TlsPlaintextAfterStlsText.
+    void StartTls(bool AfterStls = false);
     bool TlsActive() const { return Tls != nullptr; }
+    // Whether the running TLS session resumed an earlier one.
+    bool TlsResumed() const { return Tls != nullptr && Tls->Resumed(); }
     // The certificate the last handshake saw, when it saw one.
     const std::optional<TlsCertificate>& PeerCertificate() const { return FPeerCertificate; }
 

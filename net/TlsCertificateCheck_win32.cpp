@@ -332,7 +332,11 @@ CertificateVerdict TlsTrust::Check(PCCERT_CONTEXT Leaf, const std::string& Host)
     const std::string detail = ChainErrorText(errors) + (fileRoot ? " (its root is in the CA file)" : "");
 
     if ((errors & CERT_TRUST_IS_PARTIAL_CHAIN) != 0) return {TlsFailure::UnknownIssuer, detail};
-    if ((errors & CERT_TRUST_IS_UNTRUSTED_ROOT) != 0) return {TlsFailure::SelfSigned, detail};
+    // An untrusted root is the certificate itself only when it signed
+    // itself; above it, it is an issuer nobody here trusts.
+    if ((errors & CERT_TRUST_IS_UNTRUSTED_ROOT) != 0) {
+        return {simple.cElement == 1 ? TlsFailure::SelfSigned : TlsFailure::UnknownIssuer, detail};
+    }
     const DWORD structural = CERT_TRUST_IS_NOT_VALID_FOR_USAGE | CERT_TRUST_IS_CYCLIC | CERT_TRUST_INVALID_EXTENSION |
                              CERT_TRUST_INVALID_POLICY_CONSTRAINTS | CERT_TRUST_INVALID_BASIC_CONSTRAINTS |
                              CERT_TRUST_INVALID_NAME_CONSTRAINTS | CERT_TRUST_HAS_NOT_SUPPORTED_CRITICAL_EXT |

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -32,6 +33,7 @@ enum class TlsFailure {
     CertificateChanged,  // not valid, and not the certificate the account trusts
     ProtocolTooOld,      // the server offers only TLS 1.1 or older
     HandshakeFailed,     // anything else during the handshake
+    PlaintextAnswer,     // the server answered the hello with something that is not TLS
     ConnectionFailed,    // a fault of the established session
 };
 
@@ -56,6 +58,9 @@ struct TlsClientOptions {
     // Accept whatever the server shows: only for fetching a certificate for
     // the user to look at, never for a check.
     bool AcceptAnyCertificate = false;
+    // The server's port: a session is resumed only with the same host name,
+    // port and trust settings it was first made with.
+    std::int32_t Port = 0;
 };
 
 // One client session on a connected non-blocking socket. The socket stays
@@ -80,12 +85,19 @@ public:
     virtual std::string FailureDetail() const = 0;
     // The server's certificate, once the handshake has seen it.
     virtual std::optional<TlsCertificate> PeerCertificate() const = 0;
+    // Whether the handshake resumed an earlier session with this server
+    // (whose certificate was checked when it was first made).
+    virtual bool Resumed() const = 0;
 };
 
 // A client session on Fd, ready for Handshake. Raises quorvel::Exception
 // when the library cannot set one up (a CA file that cannot be read, ...).
 // The implementation is chosen at build time (OpenSSL on Linux).
 std::unique_ptr<TlsSession> StartTlsClient(int Fd, const TlsClientOptions& Options);
+
+// Whether Bytes can be the start of a TLS record (a record type of 20 to 23,
+// major version 3); true while too few bytes have come to tell.
+bool StartsAsTlsRecord(const char* Bytes, std::size_t Size);
 
 // The program's fixed text for each failure.
 std::string TlsFailureText(TlsFailure Failure);

@@ -13,9 +13,8 @@
 #include <cerrno>
 #include <cstdint>
 #include <ctime>
-#include <mutex>
-
 #include "core/Exception.h"
+#include "net/TlsContextOpenSsl.h"
 #include "net/TlsSession.h"
 
 namespace quorvel {
@@ -24,8 +23,16 @@ namespace {
 
 // ---- a socket BIO that can never raise SIGPIPE ----
 
-int SocketFd(BIO* Bio) {
-    return static_cast<int>(reinterpret_cast<std::intptr_t>(BIO_get_data(Bio)));
+// What the BIO reads from and remembers: the socket, and the first bytes
+// the server sent, to tell a plaintext answer from a failed handshake.
+struct SocketBioState {
+    int Fd = -1;
+    char Head[2] = {};
+    std::size_t HeadSize = 0;
+};
+
+SocketBioState& StateOf(BIO* Bio) {
+    return *static_cast<SocketBioState*>(BIO_get_data(Bio));
 }
 
 bool WouldBlock(int Error) {
@@ -34,15 +41,17 @@ bool WouldBlock(int Error) {
 
 int BioWrite(BIO* Bio, const char* Data, int Size) {
     BIO_clear_retry_flags(Bio);
-    const ssize_t n = ::send(SocketFd(Bio), Data, static_cast<std::size_t>(Size), MSG_NOSIGNAL | MSG_DONTWAIT);
+    const ssize_t n = ::send(StateOf(Bio).Fd, Data, static_cast<std::size_t>(Size), MSG_NOSIGNAL | MSG_DONTWAIT);
     if (n < 0 && WouldBlock(errno)) BIO_set_retry_write(Bio);
     return static_cast<int>(n);
 }
 
 int BioRead(BIO* Bio, char* Data, int Size) {
     BIO_clear_retry_flags(Bio);
-    const ssize_t n = ::recv(SocketFd(Bio), Data, static_cast<std::size_t>(Size), MSG_DONTWAIT);
+    SocketBioState& state = StateOf(Bio);
+    const ssize_t n = ::recv(state.Fd, Data, static_cast<std::size_t>(Size), MSG_DONTWAIT);
     if (n < 0 && WouldBlock(errno)) BIO_set_retry_read(Bio);
+    for (ssize_t i = 0; i < n && state.HeadSize < sizeof(state.Head); ++i) state.Head[state.HeadSize++] = Data[i];
     return static_cast<int>(n);
 }
 
@@ -116,8 +125,10 @@ TlsFailure FailureOfVerifyCode(long Code) {
         case X509_V_ERR_CERT_NOT_YET_VALID: return TlsFailure::NotYetValid;
         case X509_V_ERR_HOSTNAME_MISMATCH:
         case X509_V_ERR_IP_ADDRESS_MISMATCH: return TlsFailure::NameMismatch;
-        case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
-        case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN: return TlsFailure::SelfSigned;
+        case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT: return TlsFailure::SelfSigned;
+        // The server sent its chain up to a root nobody here trusts (a
+        // private CA): its own certificate is not self-signed.
+        case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
         case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
         case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
         case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE: return TlsFailure::UnknownIssuer;
@@ -130,10 +141,11 @@ bool IsAddressLiteral(const std::string& Host) {
     return ::inet_pton(AF_INET, Host.c_str(), scratch) == 1 || ::inet_pton(AF_INET6, Host.c_str(), scratch) == 1;
 }
 
+using namespace openssl;
+
 class OpenSslSession final : public TlsSession {
 public:
     OpenSslSession(int Fd, const TlsClientOptions& Options);
-    ~OpenSslSession() override;
     OpenSslSession(const OpenSslSession&) = delete;
     OpenSslSession& operator=(const OpenSslSession&) = delete;
 
@@ -141,21 +153,35 @@ public:
     TlsStep Read(char* Data, std::size_t Size, std::size_t& Got) override;
     TlsStep Write(const char* Data, std::size_t Size, std::size_t& Sent) override;
     void Close() override;
-    bool HasBufferedInput() const override { return Ssl != nullptr && SSL_pending(Ssl) > 0; }
+    bool HasBufferedInput() const override { return SSL_pending(Ssl.get()) > 0; }
     TlsFailure Failure() const override { return FFailure; }
     std::string FailureDetail() const override { return FDetail; }
     std::optional<TlsCertificate> PeerCertificate() const override { return FPeer; }
+    bool Resumed() const override { return Established && SSL_session_reused(Ssl.get()) == 1; }
 
 private:
-    static int VerifyCertificate(X509_STORE_CTX* Store, void* Self);
+    static const ClientCallbacks& Callbacks();
+    static int VerifyCertificate(X509_STORE_CTX* Store, void* Unused);
+    static int NewSession(SSL* Connection, SSL_SESSION* Session);
+    static OpenSslSession* Of(SSL* Connection) { return static_cast<OpenSslSession*>(SSL_get_app_data(Connection)); }
     int Verify(X509_STORE_CTX* Store);
+    // The check once more, now with the system's whole bundle: true when it
+    // passes; VerifyCode is its verdict either way.
+    bool VerifyAgain(X509_STORE_CTX* Store);
+    // Whether sessions of this one may be kept and offered: never when any
+    // certificate is accepted.
+    bool Resumable() const { return !Options.AcceptAnyCertificate; }
+    // The checks a finished handshake still needs; false when it fails.
+    bool Finish();
     // Turns the result of an SSL call into a step; Result > 0 is success.
     TlsStep StepOf(int Result, bool InHandshake);
     void Fail(TlsFailure Failure);
 
     TlsClientOptions Options;
-    SSL_CTX* Context = nullptr;
-    SSL* Ssl = nullptr;
+    SessionKey Key;
+    ClientContext& Context;
+    SocketBioState BioState;  // outlives Ssl, whose BIO points at it
+    SslPtr Ssl;
     bool Broken = false;
     bool Established = false;
     bool ClosedOnce = false;
@@ -166,51 +192,61 @@ private:
     std::optional<TlsCertificate> FPeer;
 };
 
-OpenSslSession::OpenSslSession(int Fd, const TlsClientOptions& Given) : Options(Given) {
-    Context = SSL_CTX_new(TLS_client_method());
-    if (Context == nullptr) throw Exception("TLS: the library could not be started");
-    SSL_CTX_set_min_proto_version(Context, TLS1_2_VERSION);
-    SSL_CTX_set_verify(Context, SSL_VERIFY_PEER, nullptr);
-    SSL_CTX_set_default_verify_paths(Context);
-    if (!Options.CaFile.empty() && SSL_CTX_load_verify_locations(Context, Options.CaFile.c_str(), nullptr) != 1) {
-        ERR_clear_error();
-        throw Exception("TLS: the CA file " + Options.CaFile + " cannot be read");
-    }
-    SSL_CTX_set_cert_verify_callback(Context, &OpenSslSession::VerifyCertificate, this);
-
-    Ssl = SSL_new(Context);
-    BIO* bio = SocketMethod() != nullptr ? BIO_new(SocketMethod()) : nullptr;
-    if (Ssl == nullptr || bio == nullptr) {
-        if (bio != nullptr) BIO_free(bio);
-        throw Exception("TLS: the library could not be started");
-    }
-    BIO_set_data(bio, reinterpret_cast<void*>(static_cast<std::intptr_t>(Fd)));
-    SSL_set_bio(Ssl, bio, bio);
-    if (!IsAddressLiteral(Options.Host)) SSL_set_tlsext_host_name(Ssl, Options.Host.c_str());
-    SSL_set_hostflags(Ssl, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
-    if (SSL_set1_host(Ssl, Options.Host.c_str()) != 1) {
+OpenSslSession::OpenSslSession(int Fd, const TlsClientOptions& Given)
+    : Options(Given),
+      Key{Given.Host, Given.Port, Given.CaFile, Given.PinnedSha256},
+      Context(ClientContextFor(Given.CaFile, Callbacks())),
+      Ssl(SSL_new(Context.Get())) {
+    BioState.Fd = Fd;
+    BIO* bio = Ssl && SocketMethod() != nullptr ? BIO_new(SocketMethod()) : nullptr;
+    if (bio == nullptr) throw Exception("TLS: the library could not be started");
+    BIO_set_data(bio, &BioState);
+    SSL_set_bio(Ssl.get(), bio, bio);  // the SSL owns the BIO from here
+    SSL_set_app_data(Ssl.get(), this);
+    if (!IsAddressLiteral(Options.Host)) SSL_set_tlsext_host_name(Ssl.get(), Options.Host.c_str());
+    SSL_set_hostflags(Ssl.get(), X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
+    if (SSL_set1_host(Ssl.get(), Options.Host.c_str()) != 1) {
         ERR_clear_error();
         throw Exception("TLS: the host name cannot be checked");
     }
-    SSL_set_connect_state(Ssl);
+    if (Resumable()) {
+        const SslSessionPtr earlier = TakeSession(Key);
+        if (earlier) SSL_set_session(Ssl.get(), earlier.get());
+    }
+    SSL_set_connect_state(Ssl.get());
 }
 
-OpenSslSession::~OpenSslSession() {
-    if (Ssl != nullptr) SSL_free(Ssl);
-    if (Context != nullptr) SSL_CTX_free(Context);
+const ClientCallbacks& OpenSslSession::Callbacks() {
+    static const ClientCallbacks callbacks{&OpenSslSession::VerifyCertificate, &OpenSslSession::NewSession};
+    return callbacks;
 }
 
-int OpenSslSession::VerifyCertificate(X509_STORE_CTX* Store, void* Self) {
-    return static_cast<OpenSslSession*>(Self)->Verify(Store);
+int OpenSslSession::VerifyCertificate(X509_STORE_CTX* Store, void*) {
+    SSL* ssl = static_cast<SSL*>(X509_STORE_CTX_get_ex_data(Store, SSL_get_ex_data_X509_STORE_CTX_idx()));
+    OpenSslSession* self = ssl != nullptr ? Of(ssl) : nullptr;
+    return self != nullptr ? self->Verify(Store) : 0;
+}
+
+// A session of a handshake whose certificate passed (a TLS 1.2 session at
+// its end, TLS 1.3 tickets later in the session).
+int OpenSslSession::NewSession(SSL* Connection, SSL_SESSION* Session) {
+    OpenSslSession* self = Of(Connection);
+    if (self == nullptr || !self->Resumable() || self->Broken || SSL_get_verify_result(Connection) != X509_V_OK) {
+        return 0;
+    }
+    KeepSession(self->Key, Session);
+    return 0;  // the cache took its own reference
 }
 
 // The normal check first; the pinned certificate only when it fails.
 int OpenSslSession::Verify(X509_STORE_CTX* Store) {
     X509* leaf = X509_STORE_CTX_get0_cert(Store);
     if (leaf != nullptr) FPeer = Describe(leaf);
-    const int valid = X509_verify_cert(Store);
-    if (valid == 1) return 1;
+    if (X509_verify_cert(Store) == 1) return 1;
     VerifyCode = X509_STORE_CTX_get_error(Store);
+    // The system's CAs were looked up in its folder; the first failure
+    // reads its whole bundle once, in case the folder lacks one.
+    if (Context.LoadSystemBundle() && VerifyAgain(Store)) return 1;
     const bool pinned = !Options.PinnedSha256.empty() && FPeer && FPeer->Sha256 == Options.PinnedSha256;
     if (pinned || Options.AcceptAnyCertificate) {
         X509_STORE_CTX_set_error(Store, X509_V_OK);
@@ -220,9 +256,46 @@ int OpenSslSession::Verify(X509_STORE_CTX* Store) {
     return 0;
 }
 
+// The same check (host name, purpose, depth: the parameters OpenSSL set for
+// this session) on a fresh store context, since one cannot be used twice.
+bool OpenSslSession::VerifyAgain(X509_STORE_CTX* Store) {
+    StoreContextPtr again(X509_STORE_CTX_new());
+    if (!again || X509_STORE_CTX_init(again.get(), X509_STORE_CTX_get0_store(Store), X509_STORE_CTX_get0_cert(Store),
+                                      X509_STORE_CTX_get0_untrusted(Store)) != 1) {
+        ERR_clear_error();
+        return false;
+    }
+    X509_STORE_CTX_set_default(again.get(), "ssl_server");
+    X509_VERIFY_PARAM_set1(X509_STORE_CTX_get0_param(again.get()), X509_STORE_CTX_get0_param(Store));
+    X509_STORE_CTX_set_ex_data(again.get(), SSL_get_ex_data_X509_STORE_CTX_idx(), Ssl.get());
+    const bool valid = X509_verify_cert(again.get()) == 1;
+    VerifyCode = valid ? X509_V_OK : X509_STORE_CTX_get_error(again.get());
+    X509_STORE_CTX_set_error(Store, static_cast<int>(VerifyCode));
+    return valid;
+}
+
+// A resumed session skipped the certificate check: its verdict is the one
+// of the handshake that made it, made for this same key.
+bool OpenSslSession::Finish() {
+    Established = true;
+    if (!FPeer) {
+        if (X509* peer = SSL_get0_peer_certificate(Ssl.get())) FPeer = Describe(peer);
+    }
+    if (SSL_session_reused(Ssl.get()) != 1) return true;
+    if (SSL_get_verify_result(Ssl.get()) != X509_V_OK) {
+        Fail(TlsFailure::Untrusted);
+        return false;
+    }
+    // A TLS 1.2 session serves again (TLS 1.3 sends fresh tickets instead,
+    // each used once).
+    if (SSL_version(Ssl.get()) < TLS1_3_VERSION) KeepSession(Key, SSL_get0_session(Ssl.get()));
+    return true;
+}
+
 void OpenSslSession::Fail(TlsFailure Failure) {
     Broken = true;
     FFailure = Failure;
+    ForgetSession(Key);
     const unsigned long error = ERR_peek_last_error();
     if (error != 0) {
         char text[256];
@@ -233,7 +306,7 @@ void OpenSslSession::Fail(TlsFailure Failure) {
 
 TlsStep OpenSslSession::StepOf(int Result, bool InHandshake) {
     if (Result > 0) return TlsStep::Done;
-    const int error = SSL_get_error(Ssl, Result);
+    const int error = SSL_get_error(Ssl.get(), Result);
     switch (error) {
         case SSL_ERROR_WANT_READ: return TlsStep::WantRead;
         case SSL_ERROR_WANT_WRITE: return TlsStep::WantWrite;
@@ -254,7 +327,9 @@ TlsStep OpenSslSession::StepOf(int Result, bool InHandshake) {
         Fail(TlsFailure::ConnectionFailed);
         return TlsStep::Failed;
     }
-    if (PinMismatch) {
+    if (!StartsAsTlsRecord(BioState.Head, BioState.HeadSize)) {
+        Fail(TlsFailure::PlaintextAnswer);
+    } else if (PinMismatch) {
         Fail(TlsFailure::CertificateChanged);
     } else if (VerifyCode != X509_V_OK) {
         Fail(FailureOfVerifyCode(VerifyCode));
@@ -270,8 +345,8 @@ TlsStep OpenSslSession::StepOf(int Result, bool InHandshake) {
 TlsStep OpenSslSession::Handshake() {
     if (Broken) return TlsStep::Failed;
     ERR_clear_error();
-    const TlsStep step = StepOf(SSL_do_handshake(Ssl), true);
-    if (step == TlsStep::Done) Established = true;
+    const TlsStep step = StepOf(SSL_do_handshake(Ssl.get()), true);
+    if (step == TlsStep::Done && !Finish()) return TlsStep::Failed;
     return step;
 }
 
@@ -279,21 +354,21 @@ TlsStep OpenSslSession::Read(char* Data, std::size_t Size, std::size_t& Got) {
     Got = 0;
     if (Broken) return FFailure == TlsFailure::None ? TlsStep::Closed : TlsStep::Failed;
     ERR_clear_error();
-    return StepOf(SSL_read_ex(Ssl, Data, Size, &Got), false);
+    return StepOf(SSL_read_ex(Ssl.get(), Data, Size, &Got), false);
 }
 
 TlsStep OpenSslSession::Write(const char* Data, std::size_t Size, std::size_t& Sent) {
     Sent = 0;
     if (Broken) return FFailure == TlsFailure::None ? TlsStep::Closed : TlsStep::Failed;
     ERR_clear_error();
-    return StepOf(SSL_write_ex(Ssl, Data, Size, &Sent), false);
+    return StepOf(SSL_write_ex(Ssl.get(), Data, Size, &Sent), false);
 }
 
 void OpenSslSession::Close() {
     if (Broken || !Established || ClosedOnce) return;
     ClosedOnce = true;
     ERR_clear_error();
-    (void)SSL_shutdown(Ssl);
+    (void)SSL_shutdown(Ssl.get());
     ERR_clear_error();
 }
 

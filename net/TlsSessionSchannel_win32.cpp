@@ -50,6 +50,7 @@ public:
     TlsFailure Failure() const override { return FFailure; }
     std::string FailureDetail() const override { return FDetail; }
     std::optional<TlsCertificate> PeerCertificate() const override { return FPeer; }
+    bool Resumed() const override { return FResumed; }
 
 private:
     enum class Phase { Handshake, Open, Closed, Failed };
@@ -77,7 +78,7 @@ private:
     TlsClientOptions Options;
     TlsTrust Trust;
     std::wstring TargetName;  // empty for an address literal: no SNI
-    CredHandle Credentials{};
+    CredHandle& Credentials;  // the program's, kept between sessions
     CtxtHandle Context{};
     bool HaveContext = false;
     SecPkgContext_StreamSizes Sizes{};
@@ -88,6 +89,7 @@ private:
     bool Negotiated = false;
     bool CloseSent = false;
     bool SocketGone = false;  // the connection ended without the server's close notice
+    bool FResumed = false;
     int SocketError = 0;
 
     std::vector<char> Incoming;  // ciphertext not yet used
@@ -106,14 +108,12 @@ private:
 };
 
 SchannelSession::SchannelSession(int Fd, const TlsClientOptions& Given)
-    : Socket(static_cast<SOCKET>(Fd)), Options(Given), Trust(Given.CaFile) {
+    : Socket(static_cast<SOCKET>(Fd)), Options(Given), Trust(Given.CaFile), Credentials(SharedClientCredentials()) {
     if (!IsAddressLiteral(Options.Host)) TargetName = WideFromUtf8(Options.Host);
-    Credentials = AcquireClientCredentials();
 }
 
 SchannelSession::~SchannelSession() {
     if (HaveContext) ::DeleteSecurityContext(&Context);
-    ::FreeCredentialsHandle(&Credentials);
 }
 
 TlsStep SchannelSession::Fail(TlsFailure Failure, std::string Detail) {
@@ -227,8 +227,10 @@ TlsStep SchannelSession::Negotiate() {
         // record type of 20 to 23, major version 3). Anything else, a plain
         // POP3 greeting say, fails here rather than being waited on as the
         // start of a long record.
-        if (HaveContext && !StartsAsTlsRecord(Incoming))
-            return Fail(TlsFailure::HandshakeFailed, "the server did not answer in TLS");
+        if (HaveContext && !StartsAsTlsRecord(Incoming.data(), Incoming.size())) {
+            return Fail(State == Phase::Handshake ? TlsFailure::PlaintextAnswer : TlsFailure::ConnectionFailed,
+                        "the server did not answer in TLS");
+        }
 
         SecBuffer input[2] = {{static_cast<ULONG>(Incoming.size()), SECBUFFER_TOKEN, Incoming.data()},
                               {0, SECBUFFER_EMPTY, nullptr}};
@@ -277,6 +279,12 @@ bool SchannelSession::Established() {
         std::snprintf(text, sizeof(text), "protocol 0x%lx", static_cast<unsigned long>(connection.dwProtocol));
         Fail(TlsFailure::ProtocolTooOld, text);
         return false;
+    }
+    // Schannel resumes a session of the same credentials and target name on
+    // its own; the certificate it then gives is checked all the same.
+    SecPkgContext_SessionInfo session{};
+    if (!Renegotiating && ::QueryContextAttributesW(&Context, SECPKG_ATTR_SESSION_INFO, &session) == SEC_E_OK) {
+        FResumed = (session.dwFlags & SSL_SESSION_RECONNECT) != 0;
     }
     PCCERT_CONTEXT certificate = nullptr;
     const SECURITY_STATUS got = ::QueryContextAttributesW(&Context, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &certificate);

@@ -1,9 +1,13 @@
 // The TLS stage against servers that do what they should not: refusing
-// STLS, sending a line after its +OK, closing, never answering the
-// handshake, or speaking plaintext on an implicit-TLS account. Each fails
-// the account, and nothing but STLS (or the first handshake bytes) is sent.
+// STLS, sending a line after its +OK, answering the hello in plaintext,
+// closing, never answering the handshake, or speaking plaintext on an
+// implicit-TLS account. Each fails the account, and nothing but STLS (or
+// the first handshake bytes) is sent.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -36,6 +40,16 @@ std::vector<StageCase> Cases() {
          {Say("+OK ready\r\n"), Hear(), Say("+OK Begin TLS.\r\n+OK logged in\r\n")},
          TlsPlaintextAfterStlsText},
         {"ClosedInsteadOfReply", S::Stls, {Say("+OK ready\r\n"), Hear(), Close()}, ""},
+        // The server takes the hello and answers it in plain text, as one
+        // that did not really switch does.
+        {"PlaintextAnswersTheHello",
+         S::Stls,
+         {Say("+OK ready\r\n"), Hear(), Say("+OK Begin TLS.\r\n"), Pause(500), Say("+OK hello\r\n"), Pause(3000)},
+         TlsPlaintextAfterStlsText},
+        {"ErrorAnswersTheHello",
+         S::Stls,
+         {Say("+OK ready\r\n"), Hear(), Say("+OK Begin TLS.\r\n"), Pause(500), Say("-ERR what?\r\n"), Pause(3000)},
+         TlsPlaintextAfterStlsText},
         {"NeverHandshakes",
          S::Stls,
          {Say("+OK ready\r\n"), Hear(), Say("+OK Begin TLS.\r\n"), Pause(3000)},
@@ -87,6 +101,50 @@ TEST_P(StlsStageTest, FailsBeforeAnyCredential) {
 
 INSTANTIATE_TEST_SUITE_P(Servers, StlsStageTest, ::testing::ValuesIn(Cases()),
                          [](const auto& Case) { return std::string(Case.param.Name); });
+
+// A CA file that is missing or holds no certificate fails each TLS account
+// at its start, the same at every try, before anything is sent; what the
+// session had made by then is released (the sanitizer build's leak check
+// at exit sees to that).
+TEST(TlsStartTest, ABadCaFileFailsEveryTryAndKeepsNothing) {
+    const auto stamp = std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
+    const auto folder = std::filesystem::temp_directory_path();
+    const auto notPem = folder / ("quorvel-not-pem-" + stamp + ".txt");
+    std::ofstream(notPem) << "not a certificate\n";
+    const std::string missing = (folder / ("quorvel-missing-" + stamp + ".pem")).string();
+    for (const std::string& file : {missing, notPem.string()}) {
+        for (const TConnectionSecurity security : {TConnectionSecurity::ImplicitTls, TConnectionSecurity::Stls}) {
+            for (int attempt = 0; attempt < 2; ++attempt) {
+                // The server keeps the connection open until the client closes it.
+                std::vector<test::ServerStep> script;
+                if (security == TConnectionSecurity::Stls) {
+                    script = {Say("+OK ready\r\n"), Hear(), Say("+OK Begin TLS.\r\n")};
+                }
+                test::ScriptedPop3Server server(script);
+                test::CountingLoop loop;
+                TPop3Client client(loop);
+                client.SetTimeOut(1000);
+                client.UserID = "u";
+                client.Password = "p";
+                client.Security = security;
+                client.TlsCaFile = file;
+                client.Host = "127.0.0.1";
+                client.Port = server.Port();
+                std::string message = "no failure";
+                try {
+                    client.Connect();
+                } catch (const std::exception& error) {
+                    message = error.what();
+                }
+                EXPECT_EQ(message, "TLS: the CA file " + file + " cannot be read");
+                EXPECT_FALSE(client.Connected());
+                const std::string received = server.Received();
+                EXPECT_EQ(received, security == TConnectionSecurity::Stls ? "STLS\r\n" : "") << received;
+            }
+        }
+    }
+    std::filesystem::remove(notPem);
+}
 
 }  // namespace
 }  // namespace quorvel

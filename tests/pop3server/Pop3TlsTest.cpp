@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
 #include <string>
 #include <thread>
 
@@ -12,6 +13,7 @@
 #include "net/Pop3Client.h"
 #include "tests/pop3server/DovecotServer.h"
 #include "tests/pop3server/TestPki.h"
+#include "tests/support/TempFolder.h"
 
 namespace quorvel {
 namespace {
@@ -141,6 +143,26 @@ INSTANTIATE_TEST_SUITE_P(Certificates, Pop3TlsFailureTest,
                                            FailureCase{"self", TlsFailure::SelfSigned},
                                            FailureCase{"unknown", TlsFailure::UnknownIssuer}),
                          [](const auto& Info) { return std::string(Info.param.Leaf); });
+
+// A private CA's server sends its chain up to its own root: the server's
+// certificate is from an unknown issuer, not self-signed.
+TEST_F(Pop3TlsTest, AChainWithItsOwnUntrustedRootIsFromAnUnknownIssuer) {
+    TTempFolder Folder;
+    const auto Chain = Folder.Path() / "unknown-chain.pem";
+    {
+        std::ofstream Out(Chain);
+        Out << std::ifstream(TestPki::Get().Cert("unknown")).rdbuf()
+            << std::ifstream(TestPki::Get().Cert("unknown").parent_path() / "ca2.pem").rdbuf();
+    }
+    DovecotOptions Options = TlsOptions("unknown");
+    Options.TlsCertFile = Chain.string();
+    DovecotServer Server({{"alice", "secret", 2}}, Options);
+    for (const S Security : {S::ImplicitTls, S::Stls}) {
+        const Outcome Result = Check(Loop, Server, Security);
+        EXPECT_EQ(Result.Message, TlsFailureText(TlsFailure::UnknownIssuer)) << Server.Log();
+    }
+    ExpectNoCredentialsSent(Server);
+}
 
 TEST_F(Pop3TlsTest, APinnedSelfSignedCertificateIsTrustedAndNoOther) {
     const std::string Pin = TestPki::Get().Sha256("self");

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <string>
@@ -49,6 +50,16 @@ struct Servers {
                 std::make_unique<DovecotServer>(std::vector<DovecotMailbox>{{"alice", "secret", 1}}, options));
             Ports[leaf] = Dovecots.back()->Pop3sPort();
         }
+        // A private CA's server: "unknown" followed by its own root, ca2.
+        const auto chain = pki.CaFile().parent_path() / "unknown-chain.pem";
+        std::ofstream(chain) << std::ifstream(pki.Cert("unknown")).rdbuf()
+                             << std::ifstream(pki.CaFile().parent_path() / "ca2.pem").rdbuf();
+        DovecotOptions chained;
+        chained.TlsCertFile = chain.string();
+        chained.TlsKeyFile = pki.Key("unknown").string();
+        Dovecots.push_back(
+            std::make_unique<DovecotServer>(std::vector<DovecotMailbox>{{"alice", "secret", 1}}, chained));
+        Ports["unknown-chain"] = Dovecots.back()->Pop3sPort();
         Relays.push_back(std::make_unique<TlsRecordRelay>(Ports["good"], TlsRecordRelay::Mode::Trickle));
         Ports["trickle"] = Relays.back()->Port();
         Relays.push_back(std::make_unique<TlsRecordRelay>(Ports["good"], TlsRecordRelay::Mode::SlowReader));
@@ -85,6 +96,7 @@ struct Servers {
         for (const std::string name : {"good", "other", "expired", "notyet", "self", "self2", "unknown"}) {
             sums += (sums.empty() ? "" : ",") + name + "=" + pki.Sha256(name);
         }
+        sums += ",unknown-chain=" + pki.Sha256("unknown");
         return {{"QUORVEL_TLS_PORTS", ports},
                 {"QUORVEL_TLS_SHA256", sums},
                 {"QUORVEL_TLS_PKI", WineRunner::WindowsPath(pki.CaFile().parent_path())}};

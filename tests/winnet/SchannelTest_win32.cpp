@@ -249,6 +249,11 @@ INSTANTIATE_TEST_SUITE_P(
         CertificateCase{"SelfSigned", "self", "localhost", "ca.pem", "", false, TlsFailure::SelfSigned},
         CertificateCase{"UnknownIssuer", "unknown", "localhost", "ca.pem", "", false, TlsFailure::UnknownIssuer},
         CertificateCase{"UnknownWithItsCaFile", "unknown", "localhost", "ca2.pem", "", false, Valid},
+        // The chain up to a root nobody here trusts: an unknown issuer, as
+        // OpenSSL says, not a self-signed certificate.
+        CertificateCase{"UnknownWithItsOwnRoot", "unknown-chain", "localhost", "ca.pem", "", false,
+                        TlsFailure::UnknownIssuer},
+        CertificateCase{"UnknownWithItsOwnRootAndItsCaFile", "unknown-chain", "localhost", "ca2.pem", "", false, Valid},
         CertificateCase{"SelfSignedAsItsOwnCaFile", "self", "localhost", "self.pem", "", false, Valid},
         CertificateCase{"SelfSignedPinned", "self", "127.0.0.1", "ca.pem", "self", false, Valid},
         CertificateCase{"SelfSignedWithAnotherPin", "self", "127.0.0.1", "ca.pem", "self2", false,
