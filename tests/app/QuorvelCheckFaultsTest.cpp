@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "settings/Account.h"
 #include "settings/RegistryStore.h"
@@ -29,10 +30,13 @@ struct TRun {
 };
 
 // Runs quorvel-check with the settings under Config; stderr goes to a file.
-TRun RunCheck(const TTempFolder& Config) {
+TRun RunCheck(const TTempFolder& Config, const std::vector<std::string>& Arguments = {}) {
     const std::string errors = (Config / "stderr").string();
-    const ChildResult result = RunChild("/bin/sh", {"-c", "exec \"$0\" 2>\"$1\"", QUORVEL_CHECK_PROGRAM, errors},
-                                        {{"XDG_CONFIG_HOME", Config.Path().string()}}, std::chrono::seconds(50));
+    std::vector<std::string> shell = {"-c", "errors=$1; shift; exec \"$0\" \"$@\" 2>\"$errors\"", QUORVEL_CHECK_PROGRAM,
+                                      errors};
+    shell.insert(shell.end(), Arguments.begin(), Arguments.end());
+    const ChildResult result =
+        RunChild("/bin/sh", shell, {{"XDG_CONFIG_HOME", Config.Path().string()}}, std::chrono::seconds(50));
     EXPECT_TRUE(result.Finished);
     return {result.ExitStatus, result.Output, ReadText(errors)};
 }
@@ -98,4 +102,48 @@ TEST(QuorvelCheckFaults, DroppedAccountsAreNamedAndFailTheRun) {
               "'zz' is not a valid hexadecimal pair\n"
               "quorvel-check: no account is set up and enabled\n");
     EXPECT_EQ(run.ExitStatus, 1);
+}
+
+TEST(QuorvelCheckFaults, DamagedSettingsAreNamedWithTheirLineAndFailTheRun) {
+    const std::string unclosed = "[HKEY_CURRENT_USER\\Software\\Ombrask\\Quorvel\\Accounts\\0";
+    const std::string values = "\"Host\"=\"127.0.0.1\"\n\"PortNo\"=dword:00000001\n\"Enabled\"=\"1\"\n";
+    struct TCase {
+        const char* Name;
+        std::string Text;
+        std::vector<std::string> Args;
+        std::string Told;  // the part named after the file's line
+    };
+    const std::vector<TCase> cases = {
+        {"only account unclosed",
+         "REGEDIT4\n\n" + unclosed + "\n" + values,
+         {},
+         "quorvel-check: line 3: section without ]: the section " + unclosed +
+             " with the 3 lines under it (lines 3-6)\n"},
+        {"as the tray",
+         "REGEDIT4\n\n" + unclosed + "\n" + values,
+         {"--tray"},
+         "quorvel-check: line 3: section without ]: the section " + unclosed +
+             " with the 3 lines under it (lines 3-6)\n"},
+        {"a terminal control in the noise",
+         "REGEDIT4\n\x1b]0;owned\x07\n",
+         {},
+         "quorvel-check: line 2: not a section or a value: the line \\x1b]0;owned\\x07\n"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TTempFolder config;
+        std::filesystem::create_directories(SettingsFile(config).parent_path());
+        WriteText(SettingsFile(config), c.Text);
+        const TRun run = RunCheck(config, c.Args);
+        EXPECT_EQ(run.Err.rfind("quorvel-check: " + SettingsFile(config).string() +
+                                    " is damaged; these parts could not be read and were skipped:\n" + c.Told +
+                                    "quorvel-check: The rest was loaded. The next save keeps the damaged file as "
+                                    "registry.reg.damaged-<time>.\n",
+                                0),
+                  0u)
+            << run.Err;
+        EXPECT_EQ(run.ExitStatus, 1);
+        // A load writes nothing.
+        EXPECT_EQ(ReadText(SettingsFile(config)), c.Text);
+    }
 }
