@@ -38,8 +38,8 @@ std::string DamagedSettingsText(const std::filesystem::path& File, const std::ve
     const std::size_t listed = std::min(Skipped.size(), MaxListedDamage);
     for (std::size_t i = 0; i < listed; ++i) text += PartLine(Skipped[i]) + "\n";
     if (Skipped.size() > listed) text += "and " + Plural(Skipped.size() - listed, "more part") + "\n";
-    text += "The rest was loaded. The next save keeps the damaged file as " +
-            VisibleText(File.filename().string()) + ".damaged-<time>.";
+    text += "The rest was loaded. The next save keeps the damaged file as " + VisibleText(File.filename().string()) +
+            ".damaged-<time>.";
     return text;
 }
 

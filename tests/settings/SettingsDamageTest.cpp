@@ -11,7 +11,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string Header = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Ombrask\\Quorvel]\n\"Interval\"=dword:00000007\n\n";
+const std::string Header =
+    "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Ombrask\\Quorvel]\n\"Interval\"=dword:00000007\n\n";
 const std::string AccountValues =
     "\"Host\"=\"pop.example.jp\"\n\"PortNo\"=dword:0000006e\n\"UserID\"=\"taro\"\n\"Password\"=\"\"\n"
     "\"Enabled\"=\"1\"\n";
@@ -30,20 +31,29 @@ TEST(SettingsDamage, LoadNamesTheFileTheLinesAndWhatWasSkipped) {
     const std::string unclosed1 = "[HKEY_CURRENT_USER\\Software\\Ombrask\\Quorvel\\Accounts\\1";
     const std::string longKey = "[HKEY_LOCAL_MACHINE\\" + std::string(200, 'k') + "]";
     const std::vector<TDamageCase> cases = {
-        {"only account unclosed", Header + unclosed + "\n" + AccountValues, 0,
+        {"only account unclosed",
+         Header + unclosed + "\n" + AccountValues,
+         0,
          {"line 6: section without ]: the section " + unclosed + " with the 5 lines under it (lines 6-11)"}},
-        {"second account unclosed", Header + unclosed + "]\n" + AccountValues + "\n" + unclosed1 + "\n" +
-                                        AccountValues,
-         1, {"line 13: section without ]: the section " + unclosed1 + " with the 5 lines under it (lines 13-18)"}},
+        {"second account unclosed",
+         Header + unclosed + "]\n" + AccountValues + "\n" + unclosed1 + "\n" + AccountValues,
+         1,
+         {"line 13: section without ]: the section " + unclosed1 + " with the 5 lines under it (lines 13-18)"}},
         {"values before any section, a bad value, noise with a control character",
-         std::string("REGEDIT4\n\"Orphan\"=\"x\"\n") + "[HKEY_CURRENT_USER\\Software\\Ombrask\\Quorvel]\n\"Interval\"=dword:zz\nnoise \x1b[2J\n", 0,
+         std::string("REGEDIT4\n\"Orphan\"=\"x\"\n") +
+             "[HKEY_CURRENT_USER\\Software\\Ombrask\\Quorvel]\n\"Interval\"=dword:zz\nnoise \x1b[2J\n",
+         0,
          {"line 2: value outside a readable section: the value \"Orphan\"", "line 4: bad dword: the value \"Interval\"",
           "line 5: not a section or a value: the line noise \\x1b[2J"}},
-        {"a long section line is cut", Header + longKey + "\n\"v\"=\"1\"\n", 0,
+        {"a long section line is cut",
+         Header + longKey + "\n\"v\"=\"1\"\n",
+         0,
          {"line 6: key outside HKEY_CURRENT_USER: the section " + longKey.substr(0, 80) +
           "... with the line under it (lines 6-7)"}},
         {"no header", unclosed + "]\n" + AccountValues, 1, {"line 1: the first line is not REGEDIT4"}},
-        {"many parts", "REGEDIT4\n1\n2\n3\n4\n5\n6\n7\n", 0,
+        {"many parts",
+         "REGEDIT4\n1\n2\n3\n4\n5\n6\n7\n",
+         0,
          {"line 2: not a section or a value: the line 1", "line 3: not a section or a value: the line 2",
           "line 4: not a section or a value: the line 3", "line 5: not a section or a value: the line 4",
           "line 6: not a section or a value: the line 5", "and 2 more parts"}},
