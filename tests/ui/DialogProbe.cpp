@@ -27,12 +27,13 @@ int main(int argc, char** argv) {
         std::printf("opened %s\n", Link.toString().toUtf8().constData());
         std::fflush(stdout);
     });
-    int x = 0;
-    for (QWidget* dialog : std::initializer_list<QWidget*>{&edit, &options, &list, &about}) {
-        dialog->move(x, 0);
-        dialog->show();
-        x += dialog->width() + 10;
-    }
+    // Two by two on a 640 x 480 screen: the edit above the About box, the
+    // options above the list.
+    edit.move(0, 0);
+    about.move(0, 480 - about.height());
+    options.move(640 - options.width(), 0);
+    list.move(640 - list.width(), options.height() + 4);
+    for (QWidget* dialog : std::initializer_list<QWidget*>{&edit, &options, &list, &about}) dialog->show();
     std::printf("shown\n");
     std::fflush(stdout);
     QTimer::singleShot(60000, &application, &QApplication::quit);
