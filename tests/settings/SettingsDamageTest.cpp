@@ -31,10 +31,6 @@ TEST(SettingsDamage, LoadNamesTheFileTheLinesAndWhatWasSkipped) {
     const std::string unclosed1 = "[HKEY_CURRENT_USER\\Software\\Ombrask\\Quorvel\\Accounts\\1";
     const std::string longKey = "[HKEY_LOCAL_MACHINE\\" + std::string(200, 'k') + "]";
     const std::vector<TDamageCase> cases = {
-        {"only account unclosed",
-         Header + unclosed + "\n" + AccountValues,
-         0,
-         {"line 6: section without ]: the section " + unclosed + " with the 5 lines under it (lines 6-11)"}},
         {"second account unclosed",
          Header + unclosed + "]\n" + AccountValues + "\n" + unclosed1 + "\n" + AccountValues,
          1,
@@ -50,7 +46,6 @@ TEST(SettingsDamage, LoadNamesTheFileTheLinesAndWhatWasSkipped) {
          0,
          {"line 6: key outside HKEY_CURRENT_USER: the section " + longKey.substr(0, 80) +
           "... with the line under it (lines 6-7)"}},
-        {"no header", unclosed + "]\n" + AccountValues, 1, {"line 1: the first line is not REGEDIT4"}},
         {"many parts",
          "REGEDIT4\n1\n2\n3\n4\n5\n6\n7\n",
          0,

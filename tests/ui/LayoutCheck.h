@@ -67,9 +67,7 @@ inline std::vector<std::string> LayoutFaults(const QWidget& Window) {
             if (label->buddy() != nullptr) shown.remove(QLatin1Char('&'));
             const QRect room = label->contentsRect();
             if (font.horizontalAdvance(shown) > room.width() || font.height() > room.height()) {
-                faults.push_back(Describe(c) + " is cut: " + std::to_string(font.horizontalAdvance(shown)) + "x" +
-                                 std::to_string(font.height()) + " in " + std::to_string(room.width()) + "x" +
-                                 std::to_string(room.height()));
+                faults.push_back(Describe(c) + " is cut");
             }
         } else if (const auto* button = qobject_cast<const QPushButton*>(&c)) {
             // Its text and icon with a few pixels of frame on each side; the
@@ -82,11 +80,7 @@ inline std::vector<std::string> LayoutFaults(const QWidget& Window) {
             }
         } else if (qobject_cast<const QAbstractButton*>(&c) || qobject_cast<const QComboBox*>(&c)) {
             const QSize needed = c.sizeHint();
-            if (needed.width() > c.width() || needed.height() > c.height()) {
-                faults.push_back(Describe(c) + " is cut: needs " + std::to_string(needed.width()) + "x" +
-                                 std::to_string(needed.height()) + ", has " + std::to_string(c.width()) + "x" +
-                                 std::to_string(c.height()));
-            }
+            if (needed.width() > c.width() || needed.height() > c.height()) faults.push_back(Describe(c) + " is cut");
         } else if (const auto* edit = qobject_cast<const QLineEdit*>(&c)) {
             // Edits scroll their text; only their height is looked at here.
             if (edit->minimumSizeHint().height() > edit->height()) faults.push_back(Describe(c) + " is cut");

@@ -26,10 +26,7 @@ READ_ROLES = {
     pyatspi.ROLE_TEXT: "text",
     pyatspi.ROLE_PASSWORD_TEXT: "password",
     pyatspi.ROLE_COMBO_BOX: "combo box",
-    pyatspi.ROLE_TREE_TABLE: "tree",
     pyatspi.ROLE_TREE: "tree",
-    pyatspi.ROLE_TABLE: "table",
-    pyatspi.ROLE_LIST: "list",
     pyatspi.ROLE_CHECK_BOX: "check box",
     pyatspi.ROLE_LINK: "link",
 }
@@ -50,7 +47,7 @@ def walk(node, found, depth=0):
     role = node.getRole()
     if role in READ_ROLES:
         found.append(node)
-    if role in (pyatspi.ROLE_TREE_TABLE, pyatspi.ROLE_TREE, pyatspi.ROLE_TABLE, pyatspi.ROLE_COMBO_BOX):
+    if role in (pyatspi.ROLE_TREE, pyatspi.ROLE_COMBO_BOX):
         return  # rows and items are not looked at
     for i in range(node.childCount):
         walk(node.getChildAtIndex(i), found, depth + 1)
