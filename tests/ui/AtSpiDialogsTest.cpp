@@ -39,9 +39,18 @@ TEST(AtSpiDialogs, AScreenReaderHearsEveryBoxByItsLabelAndOpensTheLinks) {
     session.SetEnvironment("XDG_RUNTIME_DIR", QString::fromStdString(runtime.Path().string()));
     QProcess* bus = session.Start(BusLauncher, {"--launch-immediately"});
     ASSERT_EQ(bus->state(), QProcess::Running);
+    // Until the launcher holds its name, a program asking for the bus would
+    // have the session bus start a second launcher.
+    const auto busNamed = [&] {
+        return session
+            .Run("dbus-send", {"--session", "--print-reply", "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
+                               "org.freedesktop.DBus.NameHasOwner", "string:org.a11y.Bus"})
+            .contains("boolean true");
+    };
+    ASSERT_TRUE(WaitUntil(busNamed, 15000));
     session.SetEnvironment("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1");
     QProcess* probe = session.Start(QStringLiteral(QUORVEL_DIALOG_PROBE));
-    ASSERT_TRUE(WaitUntil([&] { return probe->canReadLine(); }, 15000));
+    ASSERT_TRUE(WaitUntil([&] { return probe->canReadLine(); }, 30000)) << probe->readAllStandardError().toStdString();
     EXPECT_EQ(probe->readLine(), "shown\n");
 
     const QString read = session.Run(Python, {QStringLiteral(QUORVEL_READ_ACCESSIBLE), "quorvel-dialog-probe"}, 60000);
