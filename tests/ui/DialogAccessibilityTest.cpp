@@ -17,6 +17,7 @@
 #include "settings/ui/AccountInfomationForm.h"
 #include "settings/ui/AccountListForm.h"
 #include "settings/ui/OptionForm.h"
+#include "tests/ui/ModalDriver.h"
 #include "tray/about/AboutForm.h"
 #include "tray/about/LinkLabel.h"
 
@@ -89,6 +90,8 @@ TEST(DialogAccessibility, AboutLinksAreLinksThatOpenByKeyAndByAction) {
     std::vector<QString> opened;
     form.SetLinkOpener([&](const QUrl& link) { opened.push_back(link.toString()); });
     form.show();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form, 2000));
     for (TLinkLabel* link : {form.Label1, form.HPUrlLinkLabel}) {
         QAccessibleInterface& accessible = Accessible(*link);
         EXPECT_EQ(accessible.role(), QAccessible::Link);
@@ -104,6 +107,8 @@ TEST(DialogAccessibility, AboutLinksAreLinksThatOpenByKeyAndByAction) {
     EXPECT_EQ(form.focusWidget(), form.OkButton);
     QTest::keyClick(form.focusWidget(), Qt::Key_Tab);
     EXPECT_EQ(form.focusWidget(), form.Label1);
+    EXPECT_TRUE(form.Label1->hasFocus());
+    SaveScreenshot(form, "about-link-focus");
     QTest::keyClick(form.Label1, Qt::Key_Return);
     QTest::keyClick(form.focusWidget(), Qt::Key_Tab);
     EXPECT_EQ(form.focusWidget(), form.HPUrlLinkLabel);
