@@ -106,6 +106,8 @@ void TMainForm::FormCreate() {
         RegistryStore store(RegistryStore::DefaultPath());
         LoadSettings(store, Accounts, period);
         Timer1.SetInterval(period);
+        // Parts of the file that could not be read are told once; the rest runs.
+        if (const std::string damage = store.DamageReport(); !damage.empty()) ShowErrorReport(damage);
     } catch (const ESettingsUnreadable& error) {
         // The file is kept as it is; the program runs without accounts.
         ShowErrorReport(error.what());

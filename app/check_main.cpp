@@ -4,6 +4,7 @@
 #include <exception>
 #include <iostream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -37,23 +38,34 @@ void PrintUsage() {
                  "Control characters in what a server or the settings say are shown\n"
                  "as escapes (\\x1b).\n"
                  "Exit status: 0 every account was checked, 1 an account failed or\n"
-                 "could not be loaded (with --tray: the cycle failed), 2 the settings\n"
-                 "could not be read.\n";
+                 "could not be loaded, or the settings file is damaged (with --tray:\n"
+                 "also when the cycle failed), 2 the settings could not be read.\n";
 }
 
 int Run(bool AsTray, const std::string& CaFile) {
     quorvel::TAccounts accounts;
     std::uint32_t period = 0;
     std::vector<quorvel::TDroppedAccount> dropped;
+    std::string damage;
     try {
         const std::unique_ptr<quorvel::IRegistry> store = quorvel::OpenUserSettings();
         quorvel::LoadSettings(*store, accounts, period, &dropped);
+        damage = store->DamageReport();
     } catch (const std::exception& error) {
         std::cerr << "quorvel-check: " << quorvel::VisibleText(error.what()) << '\n';
         return ExitNoSettings;
     }
 
     int status = ExitAllChecked;
+    // Parts of the file that were skipped may have held accounts; the check
+    // runs with the rest, but the run does not pass as all checked.
+    if (!damage.empty()) {
+        std::istringstream lines(damage);
+        for (std::string line; std::getline(lines, line);) {
+            std::cerr << "quorvel-check: " << quorvel::VisibleText(line) << '\n';
+        }
+        status = ExitAccountFailed;
+    }
     // An account the tray would leave out, and whose key its next save of
     // the accounts would remove, is a failure to report.
     for (const quorvel::TDroppedAccount& account : dropped) {

@@ -13,6 +13,7 @@ packages=(
   libxcb1-dev
   xvfb trayer xdotool imagemagick dbus x11-utils
   gnome-shell gnome-shell-extension-appindicator
+  at-spi2-core python3-pyatspi
 )
 
 missing=()

@@ -25,9 +25,20 @@ inline constexpr std::string_view RegFileHeader = "REGEDIT4";
 inline constexpr std::string_view RegFileUnicodeHeader = "Windows Registry Editor Version 5.00";
 inline constexpr std::string_view RegRootKeyName = "HKEY_CURRENT_USER";
 
+// One part of the file that could not be read and was left out.
+struct TRegFileSkip {
+    std::size_t Line = 0;      // where it starts, counting from 1 (0: the file as a whole)
+    std::size_t LastLine = 0;  // where it ends
+    std::string Why;           // what is wrong with it, e.g. "section without ]"
+    std::string What;          // the section line, value name or line it is, as written (cut when long)
+    bool Section = false;      // a section, skipped with the lines under it
+    std::size_t Lines = 0;     // how many lines under the section went with it
+};
+
 struct TRegFileContent {
     std::unique_ptr<TRegKey> Root;      // HKEY_CURRENT_USER
-    std::vector<std::string> Problems;  // one line per part that could not be read
+    std::vector<std::string> Problems;  // one line per line that could not be read
+    std::vector<TRegFileSkip> Skipped;  // the same lines, a section taking its values with it
 
     bool Damaged() const { return !Problems.empty(); }
 };
@@ -37,7 +48,8 @@ struct TRegFileContent {
 // than MaxKeyDepth or with a name longer than MaxKeyNameLength is skipped
 // with its values, like any section that cannot be read. Lines that cannot be read are
 // skipped and listed in Problems ("line N: why"), as are the values of a
-// section that cannot be read.
+// section that cannot be read; Skipped lists the same parts, a section that
+// cannot be read as one part with its values.
 TRegFileContent ParseRegFile(std::string_view Text);
 
 // The text of the tree under Root (HKEY_CURRENT_USER), LF line ends. A key

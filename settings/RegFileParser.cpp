@@ -143,6 +143,17 @@ std::optional<std::string> ReadData(std::string_view data, TRegValue& value, boo
     return "unknown data";
 }
 
+// The start of a line that names a skipped part, cut after MaxShownLength
+// bytes, never inside a UTF-8 sequence.
+constexpr std::size_t MaxShownLength = 80;
+
+std::string ShownPart(std::string_view Line) {
+    if (Line.size() <= MaxShownLength) return std::string(Line);
+    std::size_t end = MaxShownLength;
+    while (end > 0 && (static_cast<unsigned char>(Line[end]) & 0xC0) == 0x80) --end;
+    return std::string(Line.substr(0, end)) + "...";
+}
+
 class TParser {
 public:
     explicit TParser(std::string_view text) : FText(text) {
@@ -163,17 +174,20 @@ public:
                     FUnicode = true;
                     continue;
                 }
-                Problem("the first line is not " + std::string(RegFileHeader));
+                Problem("the first line is not " + std::string(RegFileHeader), "");
             }
             if (trimmed.front() == '[') {
                 Section(trimmed);
             } else if (trimmed.front() == '"' || trimmed.front() == '@') {
                 Value(trimmed);
             } else {
-                Problem("not a section or a value");
+                Problem("not a section or a value", trimmed);
             }
         }
-        if (!headerSeen) Problem("no " + std::string(RegFileHeader) + " line");
+        if (!headerSeen) {
+            FLineNo = 0;
+            Problem("no " + std::string(RegFileHeader) + " line", "");
+        }
         return std::move(FResult);
     }
 
@@ -189,19 +203,40 @@ private:
         return true;
     }
 
-    void Problem(const std::string& why) { FResult.Problems.push_back("line " + std::to_string(FLineNo) + ": " + why); }
+    // A line that cannot be read; What is the line or the part of it that
+    // names what is left out. Inside a section that cannot be read the line
+    // goes with that section.
+    void Problem(const std::string& why, std::string_view What) {
+        FResult.Problems.push_back("line " + std::to_string(FLineNo) + ": " + why);
+        if (FBrokenSection) {
+            TRegFileSkip& section = FResult.Skipped.back();
+            section.LastLine = FLineNo;
+            ++section.Lines;
+            return;
+        }
+        FResult.Skipped.push_back({FLineNo, FLineNo, why, ShownPart(What), false, 0});
+    }
+
+    // A section line that cannot be read: its values go with it.
+    void SectionProblem(const std::string& why, std::string_view line) {
+        FBrokenSection = false;
+        Problem(why, line);
+        FResult.Skipped.back().Section = true;
+        FBrokenSection = true;
+    }
 
     void Section(std::string_view line) {
         FCurrent = nullptr;
-        if (line.back() != ']') return Problem("section without ]");
+        FBrokenSection = false;
+        if (line.back() != ']') return SectionProblem("section without ]", line);
         const std::string_view path = line.substr(1, line.size() - 2);
-        if (!path.empty() && path.front() == '-') return Problem("key deletion is not supported here");
+        if (!path.empty() && path.front() == '-') return SectionProblem("key deletion is not supported here", line);
         // Counted before anything is split, so a path of any length costs
         // one pass over its line.
         std::size_t levels = 0;
         for (char c : path) levels += c == '\\' ? 1 : 0;
         if (levels > MaxKeyDepth) {
-            return Problem("key deeper than " + std::to_string(MaxKeyDepth) + " levels");
+            return SectionProblem("key deeper than " + std::to_string(MaxKeyDepth) + " levels", line);
         }
         std::vector<std::string> parts;
         std::size_t start = 0;
@@ -212,9 +247,10 @@ private:
             if (end == path.size()) break;
             start = end + 1;
         }
-        if (!SameName(parts.front(), RegRootKeyName)) return Problem("key outside HKEY_CURRENT_USER");
+        if (!SameName(parts.front(), RegRootKeyName)) return SectionProblem("key outside HKEY_CURRENT_USER", line);
         for (std::size_t i = 1; i < parts.size(); ++i) {
-            if (!IsValidKeyName(parts[i])) return Problem("bad key name (empty, too long or with a control character)");
+            if (!IsValidKeyName(parts[i]))
+                return SectionProblem("bad key name (empty, too long or with a control character)", line);
         }
         TRegKey* key = FResult.Root.get();
         for (std::size_t i = 1; i < parts.size(); ++i) key = &key->CreateKey(parts[i]);
@@ -228,11 +264,12 @@ private:
             rest.remove_prefix(1);
         } else {
             std::optional<std::string> name = ReadQuoted(rest);
-            if (!name) return Problem("unclosed quote in a value name");
+            if (!name) return Problem("unclosed quote in a value name", line);
             value.Name = std::move(*name);
         }
+        const std::string_view shown = line.substr(0, line.size() - rest.size());
         rest = TrimLeft(rest);
-        if (rest.empty() || rest.front() != '=') return Problem("value without =");
+        if (rest.empty() || rest.front() != '=') return Problem("value without =", shown);
         rest.remove_prefix(1);
 
         // Hex data may continue over lines ending in a backslash.
@@ -250,8 +287,8 @@ private:
             rest = joined;
         }
 
-        if (FCurrent == nullptr) return Problem("value outside a readable section");
-        if (std::optional<std::string> error = ReadData(rest, value, FUnicode)) return Problem(*error);
+        if (FCurrent == nullptr) return Problem("value outside a readable section", shown);
+        if (std::optional<std::string> error = ReadData(rest, value, FUnicode)) return Problem(*error, shown);
         FCurrent->SetValue(std::move(value));
     }
 
@@ -259,6 +296,7 @@ private:
     std::size_t FPos = 0;
     std::size_t FLineNo = 0;
     TRegKey* FCurrent = nullptr;
+    bool FBrokenSection = false;  // the last section line could not be read
     bool FUnicode = false;
     TRegFileContent FResult;
 };

@@ -74,6 +74,11 @@ public:
     // the copy (the file store writes "<file>.<Tag>-<UTC time>"). Stores with
     // nothing to copy keep the default, which does nothing.
     virtual void KeepCopyOnCommit(std::string_view Tag) { (void)Tag; }
+    // What the last read of the store's backing found damaged and left out,
+    // as the message to show the user (naming where, which line and what was
+    // skipped); empty when it was sound. Stores that cannot be damaged so
+    // keep the default, which says nothing.
+    virtual std::string DamageReport() const { return {}; }
 
     // Opens the key, creating it and every missing parent. Raises
     // ERegistryException (KeyCreateFailedText) when it cannot.

@@ -9,6 +9,7 @@
 
 #include "settings/RegFileFormat.h"
 #include "settings/RegFileText.h"
+#include "settings/SettingsDamage.h"
 #include "settings/UserFolders.h"
 
 namespace quorvel {
@@ -67,6 +68,7 @@ std::string UnreadableReason(int Error) {
 
 void RegistryStore::Load() {
     FProblems.clear();
+    FSkipped.clear();
     FOriginalBytes.reset();
     FCopyTags.clear();
     FUnreadable.reset();
@@ -89,6 +91,7 @@ void RegistryStore::Load() {
     TRegFileContent content = ParseRegFile(text.Text);
     FRoot = std::move(content.Root);
     FProblems = std::move(content.Problems);
+    FSkipped = std::move(content.Skipped);
     // What a save would lose sight of is kept as it was first.
     if (!FProblems.empty()) {
         FCopyTags.push_back("damaged");
@@ -148,6 +151,10 @@ void RegistryStore::Save() {
     // so what is lying there was left by a save that was killed. The age
     // spares a writer that gave up waiting for the lock.
     if (FLock && FLock->Held()) RemoveLeftoverTempFiles(target, LeftoverTempFileAge);
+}
+
+std::string RegistryStore::DamageReport() const {
+    return DamagedSettingsText(FFile, FSkipped);
 }
 
 void RegistryStore::CheckReadable() {

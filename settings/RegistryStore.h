@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "settings/AtomicFile.h"
+#include "settings/RegFileFormat.h"
 #include "settings/Registry.h"
 #include "settings/RegistryTree.h"
 #include "settings/UpdateLock.h"
@@ -43,6 +44,7 @@ public:
     const std::filesystem::path& File() const { return FFile; }
     // What the last read found wrong with the file; empty when it was sound.
     const std::vector<std::string>& Problems() const { return FProblems; }
+    std::string DamageReport() const override;
     // For tests: every following write of the file fails this way.
     void SetWriteFaultForTesting(std::optional<TWriteFault> Fault) { FFault = Fault; }
 
@@ -85,6 +87,7 @@ private:
     std::vector<std::string> FCreatedKeys;      // created by CreateKey in this update
     bool FCommitTried = false;                  // this update asked for a commit
     std::vector<std::string> FProblems;
+    std::vector<TRegFileSkip> FSkipped;  // the parts of the last read that were left out
     std::optional<TWriteFault> FFault;
     std::unique_ptr<UpdateLock> FLock;  // held from BeginUpdate to the last EndUpdate
 };

@@ -39,7 +39,8 @@ public:
 
 QPushButton* NewButton(const QString& Caption, QStyle::StandardPixmap Icon, QWidget* Parent) {
     auto* button = new QPushButton(Parent->style()->standardIcon(Icon), Caption, Parent);
-    button->setMinimumSize(75, 25);
+    // Never smaller than the style wants it, whatever the font.
+    button->setMinimumSize(button->sizeHint().expandedTo(QSize(75, 25)));
     return button;
 }
 
@@ -71,6 +72,10 @@ TAccountInfomationForm::TAccountInfomationForm(QWidget* Owner)
     SecurityCombo->addItem(QStringLiteral("なし"), static_cast<int>(TConnectionSecurity::None));
     PortHintLabel = new QLabel(this);
     PlaintextWarningLabel = new QLabel(QStringLiteral("パスワードは暗号化されずに送られます"), this);
+    // Its row is kept while it is hidden, so showing it moves and shrinks nothing.
+    QSizePolicy keepRow = PlaintextWarningLabel->sizePolicy();
+    keepRow.setRetainSizeWhenHidden(true);
+    PlaintextWarningLabel->setSizePolicy(keepRow);
     FingerprintEdit = new QLineEdit(this);
     FingerprintEdit->setReadOnly(true);
     FingerprintEdit->setMinimumWidth(181);
@@ -94,7 +99,7 @@ TAccountInfomationForm::TAccountInfomationForm(QWidget* Owner)
     grid->addWidget(NewPictureLabel(QStringLiteral(":/quorvel/dialogs/server.png"), this), 0, 0, 2, 1, Qt::AlignTop);
     grid->addWidget(NewLabel(QStringLiteral("&ServerName:"), ServerNameEdit, this), 0, 1);
     grid->addWidget(ServerNameEdit, 0, 2, 1, 2);
-    grid->addWidget(NewLabel(QStringLiteral("ServerPort:"), nullptr, this), 1, 1);
+    grid->addWidget(NewLabel(QStringLiteral("ServerPort:"), ServerPortEdit, this), 1, 1);
     grid->addWidget(ServerPortEdit, 1, 2);
     grid->addWidget(PortHintLabel, 1, 3);
     grid->addWidget(NewLabel(QStringLiteral("接続の保護:"), SecurityCombo, this), 2, 1);
@@ -103,6 +108,7 @@ TAccountInfomationForm::TAccountInfomationForm(QWidget* Owner)
     grid->addWidget(NewLabel(QStringLiteral("証明書の指紋:"), FingerprintEdit, this), 4, 1);
     grid->addWidget(FingerprintEdit, 4, 2, 1, 2);
     auto* certificateButtons = new QHBoxLayout;
+    certificateButtons->setSpacing(6);
     certificateButtons->addWidget(FetchCertificateButton);
     certificateButtons->addWidget(ClearCertificateButton);
     certificateButtons->addStretch(1);
@@ -201,6 +207,10 @@ void TAccountInfomationForm::ShowSecurityHints() {
     const TConnectionSecurity chosen = ChosenSecurity();
     PortHintLabel->setText(QStringLiteral("(通常は%1です)").arg(UsualPort(chosen)));
     PlaintextWarningLabel->setVisible(chosen == TConnectionSecurity::None);
+    // A screen reader tells the hint and the warning with the box they belong to.
+    ServerPortEdit->setAccessibleDescription(PortHintLabel->text());
+    SecurityCombo->setAccessibleDescription(chosen == TConnectionSecurity::None ? PlaintextWarningLabel->text()
+                                                                                : QString());
     FetchCertificateButton->setEnabled(chosen != TConnectionSecurity::None && CertificateFetcher != nullptr);
 }
 

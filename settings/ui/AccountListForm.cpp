@@ -6,6 +6,8 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <exception>
@@ -22,6 +24,7 @@ namespace {
 constexpr int MinimumWidth = 320;
 constexpr int MinimumHeight = 200;
 constexpr int AccountRole = Qt::UserRole;
+constexpr int PortColumn = 1;
 
 struct TColumn {
     const char* Header;
@@ -47,7 +50,8 @@ void Guarded(Handler handler) {
 
 QPushButton* NewButton(const QString& Caption, QWidget* Parent) {
     auto* button = new QPushButton(Caption, Parent);
-    button->setMinimumSize(75, 25);
+    // Never smaller than the style wants it, whatever the font.
+    button->setMinimumSize(button->sizeHint().expandedTo(QSize(75, 25)));
     return button;
 }
 
@@ -62,9 +66,10 @@ void Bind(QPushButton* Button, QAction* Action) {
 
 TAccountListForm::TAccountListForm(QWidget* Owner, TAccounts& Accounts) : QDialog(Owner), FAccounts(&Accounts) {
     setWindowTitle(QStringLiteral("Accounts"));
-    setSizeGripEnabled(true);
+    // Resized by its frame; a size grip would lie over "閉じる" in the corner.
 
     AccountListView = new QTreeWidget(this);
+    AccountListView->setAccessibleName(QStringLiteral("アカウント一覧"));
     AccountListView->setRootIsDecorated(false);
     AccountListView->setItemsExpandable(false);
     AccountListView->setUniformRowHeights(true);
@@ -82,9 +87,21 @@ TAccountListForm::TAccountListForm(QWidget* Owner, TAccounts& Accounts) : QDialo
     AccountListView->header()->setStretchLastSection(false);
     AccountListView->header()->setSectionsMovable(false);
     const QFontMetrics headerFont = AccountListView->header()->fontMetrics();
+    // The width of the widest port as the list draws it, margins included.
+    QStyleOptionViewItem widestPort;
+    widestPort.initFrom(AccountListView);
+    widestPort.features = QStyleOptionViewItem::HasDisplay;
+    widestPort.text = QStringLiteral("65535");
+    widestPort.font = AccountListView->font();
+    widestPort.displayAlignment = Columns[PortColumn].Alignment | Qt::AlignVCenter;
+    const int portWidth = AccountListView->style()
+                              ->sizeFromContents(QStyle::CT_ItemViewItem, &widestPort, QSize(), AccountListView)
+                              .width();
     for (int i = 0; i < static_cast<int>(std::size(Columns)); ++i) {
         // A header caption is never cut, whatever the font.
-        const int needed = headerFont.horizontalAdvance(QString::fromLatin1(Columns[i].Header)) + 16;
+        int needed = headerFont.horizontalAdvance(QString::fromLatin1(Columns[i].Header)) + 16;
+        // Nor is a port: it is read whole or not at all.
+        if (i == PortColumn) needed = std::max(needed, portWidth);
         AccountListView->setColumnWidth(i, std::max(Columns[i].Width, needed));
     }
 

@@ -22,7 +22,8 @@ constexpr int MinimumHeight = 123;
 
 QPushButton* NewButton(const QString& Caption, QStyle::StandardPixmap Icon, QWidget* Parent) {
     auto* button = new QPushButton(Parent->style()->standardIcon(Icon), Caption, Parent);
-    button->setMinimumSize(75, 25);
+    // Never smaller than the style wants it, whatever the font.
+    button->setMinimumSize(button->sizeHint().expandedTo(QSize(75, 25)));
     return button;
 }
 
@@ -51,9 +52,14 @@ TOptionForm::TOptionForm(QWidget* Owner)
     interval->addSpacing(20);
     interval->addWidget(NewPictureLabel(QStringLiteral(":/quorvel/dialogs/clock.png"), this));
     interval->addSpacing(8);
-    interval->addWidget(new QLabel(QStringLiteral("メールを確認する間隔"), this));
+    auto* intervalLabel = new QLabel(QStringLiteral("メールを確認する間隔"), this);
+    intervalLabel->setBuddy(CheckTimeEdit);
+    auto* unitLabel = new QLabel(QStringLiteral("分"), this);
+    // A screen reader tells the unit with the box.
+    CheckTimeEdit->setAccessibleDescription(unitLabel->text());
+    interval->addWidget(intervalLabel);
     interval->addWidget(CheckTimeEdit);
-    interval->addWidget(new QLabel(QStringLiteral("分"), this));
+    interval->addWidget(unitLabel);
     interval->addStretch(1);
 
     auto* startup = new QHBoxLayout;

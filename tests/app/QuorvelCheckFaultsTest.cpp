@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "settings/Account.h"
 #include "settings/RegistryStore.h"
@@ -29,10 +30,13 @@ struct TRun {
 };
 
 // Runs quorvel-check with the settings under Config; stderr goes to a file.
-TRun RunCheck(const TTempFolder& Config) {
+TRun RunCheck(const TTempFolder& Config, const std::vector<std::string>& Arguments = {}) {
     const std::string errors = (Config / "stderr").string();
-    const ChildResult result = RunChild("/bin/sh", {"-c", "exec \"$0\" 2>\"$1\"", QUORVEL_CHECK_PROGRAM, errors},
-                                        {{"XDG_CONFIG_HOME", Config.Path().string()}}, std::chrono::seconds(50));
+    std::vector<std::string> shell = {"-c", "errors=$1; shift; exec \"$0\" \"$@\" 2>\"$errors\"", QUORVEL_CHECK_PROGRAM,
+                                      errors};
+    shell.insert(shell.end(), Arguments.begin(), Arguments.end());
+    const ChildResult result =
+        RunChild("/bin/sh", shell, {{"XDG_CONFIG_HOME", Config.Path().string()}}, std::chrono::seconds(50));
     EXPECT_TRUE(result.Finished);
     return {result.ExitStatus, result.Output, ReadText(errors)};
 }
@@ -98,4 +102,27 @@ TEST(QuorvelCheckFaults, DroppedAccountsAreNamedAndFailTheRun) {
               "'zz' is not a valid hexadecimal pair\n"
               "quorvel-check: no account is set up and enabled\n");
     EXPECT_EQ(run.ExitStatus, 1);
+}
+
+TEST(QuorvelCheckFaults, DamagedSettingsAreNamedWithTheirLineAndFailTheRun) {
+    const std::string unclosed = "[HKEY_CURRENT_USER\\Software\\Ombrask\\Quorvel\\Accounts\\0";
+    const std::string text = "REGEDIT4\n\n" + unclosed + "\n\"Host\"=\"127.0.0.1\"\n\"Enabled\"=\"1\"\n";
+    for (const std::vector<std::string>& arguments : {std::vector<std::string>{}, {"--tray"}}) {
+        TTempFolder config;
+        std::filesystem::create_directories(SettingsFile(config).parent_path());
+        WriteText(SettingsFile(config), text);
+        const TRun run = RunCheck(config, arguments);
+        EXPECT_EQ(run.Err.rfind("quorvel-check: " + SettingsFile(config).string() +
+                                    " is damaged; these parts could not be read and were skipped:\n"
+                                    "quorvel-check: line 3: section without ]: the section " +
+                                    unclosed +
+                                    " with the 2 lines under it (lines 3-5)\n"
+                                    "quorvel-check: The rest was loaded. The next save keeps the damaged file as "
+                                    "registry.reg.damaged-<time>.\n",
+                                0),
+                  0u)
+            << run.Err;
+        EXPECT_EQ(run.ExitStatus, 1);
+        EXPECT_EQ(ReadText(SettingsFile(config)), text);  // a load writes nothing
+    }
 }

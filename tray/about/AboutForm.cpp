@@ -23,6 +23,14 @@ namespace {
 
 constexpr int FormWidth = 320;
 constexpr int FormHeight = 240;
+// The left edge of the texts and pictures, and the subtitle's row.
+constexpr int Margin = 12;
+constexpr int HeadingTop = 8;
+// The first row free of the picture's line under the title.
+constexpr int CreditsTop = 84;
+// Room between the copyright line and the links, and between the links.
+constexpr int CreditsGap = 6;
+constexpr int LinkGap = 2;
 
 QString ToQString(std::string_view Text) {
     return QString::fromUtf8(Text.data(), static_cast<qsizetype>(Text.size()));
@@ -75,6 +83,9 @@ TAboutForm::TAboutForm(QWidget* Owner)
     OkButton->setGeometry(236, 208, 75, 25);
     OkButton->setDefault(true);
     OkButton->setFocus();
+    // OK keeps the focus first; Tab then goes to the links.
+    setTabOrder(OkButton, Label1);
+    setTabOrder(Label1, HPUrlLinkLabel);
     connect(OkButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(Label1, &TLinkLabel::clicked, this, [this] { LabelClick(*Label1); });
     connect(HPUrlLinkLabel, &TLinkLabel::clicked, this, [this] { LabelClick(*HPUrlLinkLabel); });
@@ -88,9 +99,7 @@ void TAboutForm::FormCreate() {
     setFixedSize(FormWidth, FormHeight);
     SetCaption(*VersionLabel, ToQString(VersionLine(ProgramFileVersion())));
     SetCaption(*TitleLabel, ToQString(title));
-    // A font taller than the box was drawn for pushes the version line down
-    // rather than under the title.
-    VersionLabel->move(VersionLabel->x(), std::max(48, TitleLabel->geometry().bottom() + 1));
+    PlaceControls();
     QIcon icon = QApplication::windowIcon();
     if (icon.isNull()) icon = QIcon(QStringLiteral(":/quorvel/about/quorvel.png"));
     ApplicationIconImage->setPixmap(icon.pixmap(32, 32));
@@ -99,6 +108,31 @@ void TAboutForm::FormCreate() {
 void TAboutForm::SetCaption(QLabel& Label, const QString& Text) {
     Label.setText(Text);
     Label.adjustSize();
+    // A character drawn in a fallback font may need more room than the
+    // label's own font gives it; the whole line gets the room of both.
+    const QFontMetrics font = Label.fontMetrics();
+    const QMargins margins = Label.contentsMargins();
+    Label.resize(Label.size().expandedTo(QSize(font.horizontalAdvance(Text) + margins.left() + margins.right(),
+                                               font.height() + margins.top() + margins.bottom())));
+}
+
+void TAboutForm::PlaceControls() {
+    // The subtitle, then the icon with the title beside it and the version
+    // line under the title: a font taller than the box was drawn for pushes
+    // the rows down rather than over each other.
+    SubTitleLabel->move(Margin, HeadingTop);
+    ApplicationIconImage->move(Margin, std::max(24, SubTitleLabel->geometry().bottom() + 1 + LinkGap));
+    TitleLabel->move(ApplicationIconImage->geometry().right() + 1 + CreditsGap, ApplicationIconImage->y());
+    VersionLabel->move(TitleLabel->x(), std::max(48, TitleLabel->geometry().bottom() + 1));
+
+    const int left = Margin;
+    CopyrightLabel->move(left, std::max(CreditsTop, VersionLabel->geometry().bottom() + 1 + 2 * CreditsGap));
+    const int linksLeft = left + Image1->width() + 2 * CreditsGap;
+    Label1->move(linksLeft, CopyrightLabel->geometry().bottom() + 1 + CreditsGap);
+    HPUrlLinkLabel->move(linksLeft, Label1->geometry().bottom() + 1 + LinkGap);
+    // The picture stands beside the two links, in the middle of them.
+    const int linksHeight = HPUrlLinkLabel->geometry().bottom() + 1 - Label1->y();
+    Image1->move(left, Label1->y() + std::max(0, (linksHeight - Image1->height()) / 2));
 }
 
 void TAboutForm::SetLinkOpener(std::function<void(const QUrl&)> Opener) {
@@ -170,6 +204,7 @@ TAboutForm1::TAboutForm1(QWidget* Owner) : TAboutForm(Owner) {
     SetCaption(*CopyrightLabel, ToQString(AboutCopyright));
     SetCaption(*Label1, ToQString(AboutMailLink));
     SetCaption(*SubTitleLabel, ToQString(AboutSubTitle));
+    PlaceControls();
 }
 
 }  // namespace quorvel

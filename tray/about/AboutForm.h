@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QRect>
 #include <QUrl>
 #include <functional>
 
@@ -30,6 +31,9 @@ public:
 
     void setVisible(bool Visible) override;
 
+    // Where the background picture has its envelope; no text stands on it.
+    static constexpr QRect EnvelopeArea{200, 150, 111, 76};
+
     QLabel* CopyrightLabel;
     TLinkLabel* Label1;          // the mail link
     TLinkLabel* HPUrlLinkLabel;  // the home-page link
@@ -48,6 +52,10 @@ protected:
     void keyPressEvent(QKeyEvent* Event) override;
     // Sets a label's text and lets it take the room the text needs.
     static void SetCaption(QLabel& Label, const QString& Text);
+    // Places the texts and pictures by the room their texts take: the
+    // heading at the top, then the copyright line, and the picture beside
+    // the links, with room between them and clear of the envelope.
+    void PlaceControls();
 
 private:
     void FormCreate();

@@ -1,0 +1,120 @@
+// What a screen reader gets from the dialogs through Qt's accessibility
+// interface: every box named by its label, the account list named, the
+// About box's links as links that open by keyboard and by their action.
+#include <gtest/gtest.h>
+
+#include <QAccessible>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+#include <vector>
+
+#include "settings/Account.h"
+#include "settings/DialogFields.h"
+#include "settings/ui/AccountInfomationForm.h"
+#include "settings/ui/AccountListForm.h"
+#include "settings/ui/OptionForm.h"
+#include "tests/ui/ModalDriver.h"
+#include "tray/about/AboutForm.h"
+#include "tray/about/LinkLabel.h"
+
+using namespace quorvel;
+
+namespace {
+
+struct TNamed {
+    QWidget* Control;
+    QString Name;
+    QString Description;
+};
+
+QAccessibleInterface& Accessible(QWidget& Control) {
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&Control);
+    if (accessible == nullptr) throw std::runtime_error("no accessible interface");
+    return *accessible;
+}
+
+// The name a screen reader says for the control: the label it is labelled
+// by, which is also the control's own name except for a combo box (on Linux
+// Qt names it by its current item and leaves the label to the relation).
+QString LabelledBy(QAccessibleInterface& Control) {
+    QString names;
+    for (const auto& [label, relation] : Control.relations(QAccessible::Label)) names += label->text(QAccessible::Name);
+    return names;
+}
+
+void ExpectNames(const std::vector<TNamed>& Controls) {
+    for (const TNamed& c : Controls) {
+        QAccessibleInterface& accessible = Accessible(*c.Control);
+        EXPECT_EQ(LabelledBy(accessible), c.Name) << c.Control->metaObject()->className();
+        if (accessible.role() != QAccessible::ComboBox) {
+            EXPECT_EQ(accessible.text(QAccessible::Name), c.Name) << c.Control->metaObject()->className();
+        }
+        EXPECT_EQ(accessible.text(QAccessible::Description), c.Description) << c.Name.toStdString();
+    }
+}
+
+}  // namespace
+
+TEST(DialogAccessibility, EveryBoxIsNamedByItsLabel) {
+    TAccountInfomationForm edit(nullptr);
+    edit.Fill(FieldsForNewAccount());
+    edit.SetSecurity(TConnectionSecurity::ImplicitTls);
+    ExpectNames({{edit.ServerNameEdit, QStringLiteral("ServerName:"), {}},
+                 {edit.ServerPortEdit, QStringLiteral("ServerPort:"), QStringLiteral("(通常は995です)")},
+                 {edit.SecurityCombo, QStringLiteral("接続の保護:"), {}},
+                 {edit.FingerprintEdit, QStringLiteral("証明書の指紋:"), {}},
+                 {edit.UserIDEdit, QStringLiteral("UserID:"), {}},
+                 {edit.PasswordEdit, QStringLiteral("Password:"), {}}});
+    // The warning is told with the protection that brings it.
+    edit.SetSecurity(TConnectionSecurity::None);
+    ExpectNames(
+        {{edit.ServerPortEdit, QStringLiteral("ServerPort:"), QStringLiteral("(通常は110です)")},
+         {edit.SecurityCombo, QStringLiteral("接続の保護:"), QStringLiteral("パスワードは暗号化されずに送られます")}});
+
+    TOptionForm options(nullptr);
+    ExpectNames({{options.CheckTimeEdit, QStringLiteral("メールを確認する間隔"), QStringLiteral("分")}});
+    EXPECT_EQ(Accessible(*options.RunOnStartupCheckBox).text(QAccessible::Name),
+              QStringLiteral("ログオン時にこのプログラムを実行する(R)"));
+
+    TAccounts accounts;
+    TAccountListForm list(nullptr, accounts);
+    EXPECT_EQ(Accessible(*list.AccountListView).text(QAccessible::Name), QStringLiteral("アカウント一覧"));
+}
+
+TEST(DialogAccessibility, AboutLinksAreLinksThatOpenByKeyAndByAction) {
+    TAboutForm1 form(nullptr);
+    std::vector<QString> opened;
+    form.SetLinkOpener([&](const QUrl& link) { opened.push_back(link.toString()); });
+    form.show();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form, 2000));
+    for (TLinkLabel* link : {form.Label1, form.HPUrlLinkLabel}) {
+        QAccessibleInterface& accessible = Accessible(*link);
+        EXPECT_EQ(accessible.role(), QAccessible::Link);
+        EXPECT_EQ(accessible.text(QAccessible::Name), link->text());
+        EXPECT_TRUE(accessible.state().focusable);
+        EXPECT_TRUE(accessible.state().linked);
+        ASSERT_NE(accessible.actionInterface(), nullptr);
+        EXPECT_TRUE(accessible.actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
+        accessible.actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    }
+    // OK has the focus first; Tab goes on to the links, where Enter and
+    // Space open them and leave the box open.
+    EXPECT_EQ(form.focusWidget(), form.OkButton);
+    QTest::keyClick(form.focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(form.focusWidget(), form.Label1);
+    EXPECT_TRUE(form.Label1->hasFocus());
+    SaveScreenshot(form, "about-link-focus");
+    QTest::keyClick(form.Label1, Qt::Key_Return);
+    QTest::keyClick(form.focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(form.focusWidget(), form.HPUrlLinkLabel);
+    QTest::keyClick(form.HPUrlLinkLabel, Qt::Key_Space);
+    EXPECT_TRUE(form.isVisible());
+    const std::vector<QString> expected = {form.Label1->text(), form.HPUrlLinkLabel->text(), form.Label1->text(),
+                                           form.HPUrlLinkLabel->text()};
+    EXPECT_EQ(opened, expected);
+}

@@ -1,0 +1,116 @@
+// The dialogs' controls at the scale the test runs at (ctest runs these at
+// 96 dpi and at twice that): nothing overlaps, leaves its window or is cut,
+// and showing the plaintext warning moves nothing.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <map>
+
+#include "settings/Account.h"
+#include "settings/DialogFields.h"
+#include "settings/ui/AccountInfomationForm.h"
+#include "settings/ui/AccountListForm.h"
+#include "settings/ui/OptionForm.h"
+#include "tests/ui/LayoutCheck.h"
+#include "tests/ui/ModalDriver.h"
+#include "tray/about/AboutForm.h"
+#include "tray/about/LinkLabel.h"
+
+using namespace quorvel;
+
+namespace {
+
+using TFaults = std::vector<std::string>;
+
+std::map<const QObject*, QRect> Geometries(const QWidget& Window) {
+    std::map<const QObject*, QRect> geometries;
+    for (const QObject* child : Window.children()) {
+        if (const auto* control = qobject_cast<const QWidget*>(child)) geometries[control] = control->geometry();
+    }
+    return geometries;
+}
+
+void Choose(QComboBox& Combo, TConnectionSecurity Security) {
+    const int index = Combo.findData(static_cast<int>(Security));
+    Combo.setCurrentIndex(index);
+    emit Combo.activated(index);
+}
+
+}  // namespace
+
+TEST(DialogLayout, AccountEditFitsAndKeepsItsRowsWhenTheWarningShows) {
+    TAccountInfomationForm form(nullptr);
+    form.Fill({{TAccountField::ServerName, "pop.example.jp"},
+               {TAccountField::Port, "65535"},
+               {TAccountField::UserID, "taro"},
+               {TAccountField::Password, "secret"}});
+    form.CertificateFetcher = [](const std::string&, std::int32_t, TConnectionSecurity) { return TShownCertificate(); };
+    form.SetSecurity(TConnectionSecurity::Stls);
+    form.show();
+    SaveScreenshot(form, "layout-account-edit");
+    EXPECT_EQ(LayoutFaults(form), TFaults());
+    EXPECT_LE(form.ServerPortEdit->fontMetrics().horizontalAdvance(form.ServerPortEdit->text()),
+              TextRoom(*form.ServerPortEdit));
+    EXPECT_GE(Gap(*form.FetchCertificateButton, *form.ClearCertificateButton), 4);
+
+    const auto before = Geometries(form);
+    const QSize size = form.size();
+    Choose(*form.SecurityCombo, TConnectionSecurity::None);
+    ASSERT_TRUE(form.PlaintextWarningLabel->isVisible());
+    SaveScreenshot(form, "layout-account-edit-plaintext");
+    EXPECT_EQ(LayoutFaults(form), TFaults());
+    EXPECT_EQ(form.size(), size);
+    for (const auto& [control, geometry] : Geometries(form)) {
+        EXPECT_EQ(geometry, before.at(control)) << Describe(*static_cast<const QWidget*>(control));
+    }
+}
+
+TEST(DialogLayout, OptionsFit) {
+    TOptionForm form(nullptr);
+    form.SetIntervalMinutes(71582);
+    form.show();
+    SaveScreenshot(form, "layout-options");
+    EXPECT_EQ(LayoutFaults(form), TFaults());
+    EXPECT_LE(form.CheckTimeEdit->fontMetrics().horizontalAdvance(form.CheckTimeEdit->text()),
+              TextRoom(*form.CheckTimeEdit));
+}
+
+TEST(DialogLayout, AccountListShowsWholePortsAndHeaders) {
+    TAccounts accounts;
+    for (std::int32_t port : {110, 995, 65535}) {
+        TAccount& account = accounts.Add();
+        account.Host = "pop.example.jp";
+        account.Port = port;
+        account.UserID = "taro";
+        account.Password = "secret";
+    }
+    TAccountListForm form(nullptr, accounts);
+    form.show();
+    SaveScreenshot(form, "layout-account-list");
+    EXPECT_EQ(LayoutFaults(form), TFaults());
+    QTreeWidget& list = *form.AccountListView;
+    const QAbstractItemView& view = list;
+    EXPECT_GE(list.columnWidth(1), view.sizeHintForColumn(1));
+    for (int column = 0; column < list.columnCount(); ++column) {
+        EXPECT_GE(list.columnWidth(column), list.header()->sectionSizeHint(column)) << column;
+    }
+}
+
+TEST(DialogLayout, AboutBoxKeepsItsTextsApartAndOffTheEnvelope) {
+    TAboutForm1 form(nullptr);
+    form.show();
+    SaveScreenshot(form, "layout-about");
+    EXPECT_EQ(LayoutFaults(form), TFaults());
+    for (const QLabel* label : {form.CopyrightLabel, form.TitleLabel, form.VersionLabel, form.SubTitleLabel,
+                                static_cast<QLabel*>(form.Label1), static_cast<QLabel*>(form.HPUrlLinkLabel)}) {
+        EXPECT_FALSE(label->geometry().intersects(TAboutForm::EnvelopeArea)) << Describe(*label);
+    }
+    EXPECT_GE(Gap(*form.CopyrightLabel, *form.Label1), 4);
+    EXPECT_GE(Gap(*form.Label1, *form.HPUrlLinkLabel), 2);
+    EXPECT_GE(Gap(*form.Image1, *form.Label1), 4);
+}

@@ -1,0 +1,41 @@
+// Shows the account edit, options, account list and About dialogs side by
+// side, not modally, for an assistive technology to read; prints every link
+// the About box is asked to open ("opened <link>"). Ends after 60 s.
+#include <QApplication>
+#include <QTimer>
+#include <cstdio>
+
+#include "settings/Account.h"
+#include "settings/DialogFields.h"
+#include "settings/ui/AccountInfomationForm.h"
+#include "settings/ui/AccountListForm.h"
+#include "settings/ui/OptionForm.h"
+#include "tray/about/AboutForm.h"
+
+using namespace quorvel;
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    TAccountInfomationForm edit(nullptr);
+    edit.Fill(FieldsForNewAccount());
+    edit.SetSecurity(TConnectionSecurity::ImplicitTls);
+    TOptionForm options(nullptr);
+    TAccounts accounts;
+    TAccountListForm list(nullptr, accounts);
+    TAboutForm1 about(nullptr);
+    about.SetLinkOpener([](const QUrl& Link) {
+        std::printf("opened %s\n", Link.toString().toUtf8().constData());
+        std::fflush(stdout);
+    });
+    // Two by two on a 640 x 480 screen: the edit above the About box, the
+    // options above the list.
+    edit.move(0, 0);
+    about.move(0, 480 - about.height());
+    options.move(640 - options.width(), 0);
+    list.move(640 - list.width(), options.height() + 4);
+    for (QWidget* dialog : std::initializer_list<QWidget*>{&edit, &options, &list, &about}) dialog->show();
+    std::printf("shown\n");
+    std::fflush(stdout);
+    QTimer::singleShot(60000, &application, &QApplication::quit);
+    return application.exec();
+}
