@@ -99,7 +99,7 @@ TAccountInfomationForm::TAccountInfomationForm(QWidget* Owner)
     grid->addWidget(NewPictureLabel(QStringLiteral(":/quorvel/dialogs/server.png"), this), 0, 0, 2, 1, Qt::AlignTop);
     grid->addWidget(NewLabel(QStringLiteral("&ServerName:"), ServerNameEdit, this), 0, 1);
     grid->addWidget(ServerNameEdit, 0, 2, 1, 2);
-    grid->addWidget(NewLabel(QStringLiteral("ServerPort:"), ServerPortEdit, this), 1, 1);
+    grid->addWidget(NewLabel(QStringLiteral("ServerPor&t:"), ServerPortEdit, this), 1, 1);
     grid->addWidget(ServerPortEdit, 1, 2);
     grid->addWidget(PortHintLabel, 1, 3);
     grid->addWidget(NewLabel(QStringLiteral("接続の保護:"), SecurityCombo, this), 2, 1);

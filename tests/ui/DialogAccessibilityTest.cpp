@@ -6,10 +6,13 @@
 #include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QKeySequence>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
+#include <map>
 #include <vector>
 
 #include "settings/Account.h"
@@ -83,6 +86,31 @@ TEST(DialogAccessibility, EveryBoxIsNamedByItsLabel) {
     TAccounts accounts;
     TAccountListForm list(nullptr, accounts);
     EXPECT_EQ(Accessible(*list.AccountListView).text(QAccessible::Name), QStringLiteral("アカウント一覧"));
+}
+
+// The fields of the account dialog that the spec gives an accelerator, and the
+// port box, are each reached by Alt and a letter no other control uses.
+TEST(DialogAccessibility, AccountFieldsHaveTheirOwnAccelerators) {
+    TAccountInfomationForm edit(nullptr);
+    std::map<QKeySequence, QString> used;
+    for (QAbstractButton* button : edit.findChildren<QAbstractButton*>()) {
+        const QKeySequence key = QKeySequence::mnemonic(button->text());
+        if (!key.isEmpty()) {
+            EXPECT_TRUE(used.emplace(key, button->text()).second) << button->text().toStdString();
+        }
+    }
+    for (QWidget* field : {static_cast<QWidget*>(edit.ServerNameEdit), static_cast<QWidget*>(edit.ServerPortEdit),
+                           static_cast<QWidget*>(edit.UserIDEdit), static_cast<QWidget*>(edit.PasswordEdit)}) {
+        const QLabel* label = nullptr;
+        for (QLabel* candidate : edit.findChildren<QLabel*>())
+            if (candidate->buddy() == field) label = candidate;
+        ASSERT_NE(label, nullptr);
+        const QKeySequence key = QKeySequence::mnemonic(label->text());
+        EXPECT_FALSE(key.isEmpty()) << label->text().toStdString();
+        if (!key.isEmpty()) {
+            EXPECT_TRUE(used.emplace(key, label->text()).second) << label->text().toStdString();
+        }
+    }
 }
 
 TEST(DialogAccessibility, AboutLinksAreLinksThatOpenByKeyAndByAction) {
