@@ -12,6 +12,7 @@ packages=(
   dovecot-core dovecot-pop3d curl
   libxcb1-dev
   xvfb trayer xdotool imagemagick dbus x11-utils
+  xfce4-panel hicolor-icon-theme
 )
 
 missing=()
