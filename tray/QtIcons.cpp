@@ -6,11 +6,11 @@
 #include <memory>
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QIconEngine>
 #include <QImage>
 #include <QPainter>
 #include <QPixmap>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include "tray/AnimationFrames.h"
@@ -31,9 +31,19 @@ QImage ToQImage(const TPanelImage& Image) {
     return image;
 }
 
+// Written beside and renamed into place, so a panel never reads half a
+// file; not flushed to the disk, as the files live only while the program
+// runs.
 bool WritePng(const std::filesystem::path& Path, const TPanelImage& Image) {
-    QSaveFile file(QString::fromStdString(Path.string()));
-    return file.open(QIODevice::WriteOnly) && ToQImage(Image).save(&file, "PNG") && file.commit();
+    std::filesystem::path part = Path;
+    part += ".part";
+    QFile file(QString::fromStdString(part.string()));
+    const bool written = file.open(QIODevice::WriteOnly | QIODevice::Truncate) && ToQImage(Image).save(&file, "PNG");
+    file.close();
+    std::error_code renamed, removed;
+    if (written) std::filesystem::rename(part, Path, renamed);
+    if (!written || renamed) std::filesystem::remove(part, removed);
+    return written && !renamed;
 }
 
 bool ProcessAlive(long Pid) {

@@ -30,10 +30,13 @@ long ProcessOfFile(std::string_view Name) {
 
 }  // namespace
 
+// No 24x24: the hicolor folders match a size within 2 pixels, and Qt's
+// lookup takes the 24 pixel picture for 22 and shrinks it. 24 and 26 pixel
+// panels get the 22 pixel picture as it is, which is the same drawing.
 const std::vector<TThemeSize>& TrayThemeSizes() {
-    static const std::vector<TThemeSize> sizes{{"16x16/status", 16}, {"22x22/status", 22},  {"24x24/status", 24},
-                                               {"32x32/status", 32}, {"36x36/status", 36},  {"48x48/status", 48},
-                                               {"64x64/status", 64}, {"22x22@2/status", 44}};
+    static const std::vector<TThemeSize> sizes{{"16x16/status", 16},  {"22x22/status", 22}, {"32x32/status", 32},
+                                               {"36x36/status", 36},  {"48x48/status", 48}, {"64x64/status", 64},
+                                               {"22x22@2/status", 44}};
     return sizes;
 }
 

@@ -21,7 +21,8 @@ struct TThemeSize {
 };
 
 // The folders written, each one the hicolor theme's own index lists, so
-// that any desktop's icon theme finds them: the usual panel sizes.
+// that any desktop's icon theme finds them: the usual panel sizes, one
+// folder for each range of sizes a lookup matches.
 const std::vector<TThemeSize>& TrayThemeSizes();
 
 // Writes Image as a PNG file at Path, whole or not at all; false when it
