@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
-#include <memory>
 
 #include <QCoreApplication>
 #include <QFile>
@@ -54,15 +53,12 @@ bool ProcessAlive(long Pid) {
 // pictures (8 to 22) and the checking animation's frames are all written with
 // the first one asked for: GTK panels read the theme folders again only every
 // few seconds, and a picture they do not find is drawn from the pixmaps.
-TTrayPictureFiles& PictureFiles() {
-    static TTrayPictureFiles files(
-        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation).toStdString() + "/icons",
-        static_cast<long>(QCoreApplication::applicationPid()), WritePng, ProcessAlive);
-    return files;
-}
-
+// With no home folder to write to, the pictures have no names.
 std::string PictureName(const TPicture16& Picture) {
-    TTrayPictureFiles& files = PictureFiles();
+    static const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (dataHome.isEmpty()) return {};
+    static TTrayPictureFiles files(dataHome.toStdString() + "/icons",
+                                   static_cast<long>(QCoreApplication::applicationPid()), WritePng, ProcessAlive);
     static const bool prepared = [&] {
         std::vector<TPicture16> pictures{Picture};
         for (int index = NewMailPicture; index < ImageCount; ++index) pictures.push_back(ImageListPicture(index));
