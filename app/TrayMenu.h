@@ -13,8 +13,8 @@ struct TMenuEntry {
     enum class Kind { Item, Separator, Submenu };
 
     Kind What = Kind::Separator;
-    TAction* Action = nullptr;     // Item: the action it shows and runs
-    std::string Caption;           // Submenu: its caption
+    TAction* Action = nullptr;      // Item: the action it shows and runs
+    std::string Caption;            // Submenu: its caption
     std::vector<TMenuEntry> Items;  // Submenu: its entries
 
     static TMenuEntry ItemFor(TAction& Action) { return {Kind::Item, &Action, {}, {}}; }
