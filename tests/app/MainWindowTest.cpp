@@ -132,8 +132,9 @@ protected:
 // A server that holds Count messages, answering after PauseMs.
 std::vector<test::ServerStep> Mailbox(int Count, int PauseMs = 0) {
     using namespace test;
-    return {Pause(PauseMs), Say("+OK ready\r\n"), Hear(), Say("+OK\r\n"), Hear(), Say("+OK\r\n"), Hear(),
-            Say("+OK " + std::to_string(Count) + " 100\r\n"), Hear(), Say("+OK bye\r\n"), Close()};
+    return {Pause(PauseMs), Say("+OK ready\r\n"), Hear(), Say("+OK\r\n"),
+            Hear(),         Say("+OK\r\n"),       Hear(), Say("+OK " + std::to_string(Count) + " 100\r\n"),
+            Hear(),         Say("+OK bye\r\n"),   Close()};
 }
 
 TEST_F(MainWindowTest, StartUpShowsTheStatusIconThenTheFirstCheckThenRunsTheTimer) {
@@ -235,7 +236,7 @@ TEST_F(MainWindowTest, ActionsAndTheMenuInTheirOrder) {
     };
     walk(window.Menu(), "");
     const std::vector<std::string> expected = {
-        "メールチェック(&C)", "メーラーを開く(&M)",         "-", "設定(&S) >", "  アカウントの設定(&A)...",
+        "メールチェック(&C)",  "メーラーを開く(&M)",    "-", "設定(&S) >", "  アカウントの設定(&A)...",
         "  オプション(&O)...", "バージョン情報(&A)...", "-", "終了(&X)"};
     EXPECT_EQ(lines, expected);
 }
