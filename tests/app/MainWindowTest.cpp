@@ -358,7 +358,7 @@ TEST_F(MainWindowTest, CloseEndsTheProgramWithoutWritingAndTheNewMailIconStartsT
 TEST_F(MainWindowTest, CheckResultsOnTheIcons) {
     ScriptedPop3Server server(Mailbox(3, 300));
     ScriptedPop3Server empty(Mailbox(0));
-    ScriptedPop3Server refused({test::Close()});
+    ScriptedPop3Server refusing({test::Say("-ERR not now\r\n"), test::Close()});
     StoreSettings({{server.Port(), "alice"}}, 5);
     TMainWindow& window = Start();
 
@@ -385,8 +385,8 @@ TEST_F(MainWindowTest, CheckResultsOnTheIcons) {
     EXPECT_EQ(Shell2.Notifies.back().Message, TNotifyIconMessage::NIM_DELETE);
     EXPECT_EQ(window.TrayIcon1.Hint(), "Quorvel - 監視中");
 
-    // A server that closes at once: the failure hint and the level-0 picture.
-    window.Accounts.Items(0).Port = refused.Port();
+    // A server that refuses: the failure hint and the level-0 picture.
+    window.Accounts.Items(0).Port = refusing.Port();
     window.Timer1Timer();
     EXPECT_EQ(window.TrayIcon1.Hint(), "Quorvel - チェックできませんでした");
     EXPECT_EQ(window.SignalLevel, 0);
