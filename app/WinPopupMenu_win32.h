@@ -17,6 +17,9 @@ class TAction;
 // in its order, with its submenu and separators: each item shows its
 // action's caption and picture and is greyed while the action is disabled
 // (read again each time the menu opens, and followed while it is open).
+// The pictures are icons drawn by the menu's own window when the menu asks
+// for them (HBMMENU_CALLBACK), so their transparency holds wherever menus
+// draw item bitmaps without it.
 //
 // Popup brings the menu's own hidden window to the foreground, runs
 // TrackPopupMenu with TPM_RETURNCMD, posts WM_NULL (so a click elsewhere
@@ -38,6 +41,9 @@ public:
     void Popup(int X, int Y) override;
 
     HMENU Handle() const { return FMenu.get(); }
+    // The hidden window that owns the menu while it is open and draws its
+    // pictures.
+    HWND Owner() const { return FOwner; }
     // The command identifier of Action's item (0: it has none).
     UINT CommandOf(const TAction& Action) const;
     // Greys each item whose action is disabled, and ungreys the others.
@@ -46,13 +52,18 @@ public:
     // enabled; other values (0: nothing was chosen) do nothing.
     void Choose(UINT Command);
 
+    // For the owner window's procedure.
+    LRESULT HandleMessage(UINT Message, WPARAM WParam, LPARAM LParam);
+
 private:
     void Append(HMENU Menu, const TMenuEntry& Entry);
     void SetState(UINT Command, bool Enabled);
+    HICON PictureOf(UINT Command) const;
 
     TMenuHandle FMenu;
-    std::vector<TAction*> FCommands;      // command identifier - 1 -> action
-    std::vector<TBitmapHandle> FBitmaps;  // the items' pictures
+    std::vector<TAction*> FCommands;  // command identifier - 1 -> action
+    std::vector<TIconHandle> FIcons;  // command identifier - 1 -> its picture
+    int FSide = 16;                   // the pictures' side in pixels
     HWND FOwner = nullptr;
     std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
 };

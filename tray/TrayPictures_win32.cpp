@@ -44,12 +44,6 @@ TBitmapHandle MakeMaskPlane(const TPanelImage& Image) {
     return mask;
 }
 
-std::uint32_t Premultiplied(std::uint32_t Argb) {
-    const std::uint32_t alpha = Argb >> 24;
-    const auto scale = [alpha](std::uint32_t Channel) { return (Channel * alpha + 127) / 255; };
-    return (alpha << 24) | (scale((Argb >> 16) & 0xFF) << 16) | (scale((Argb >> 8) & 0xFF) << 8) | scale(Argb & 0xFF);
-}
-
 }  // namespace
 
 int SmallIconSide() {
@@ -69,12 +63,6 @@ TIconHandle MakePictureIcon(const TPicture16& Picture, int Side) {
     TIconHandle icon(::CreateIconIndirect(&info));
     if (!icon) throw Exception("a tray icon cannot be made");
     return icon;
-}
-
-TBitmapHandle MakeMenuBitmap(const TPicture16& Picture, int Side) {
-    TPanelImage image = RenderForPanel(Picture, Side);
-    for (std::uint32_t& pixel : image.Pixels) pixel = Premultiplied(pixel);
-    return MakeColourPlane(image.Pixels, Side);
 }
 
 }  // namespace quorvel

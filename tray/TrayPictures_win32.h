@@ -7,8 +7,8 @@
 
 namespace quorvel {
 
-// The pictures of the image list as Windows icons and menu bitmaps, drawn
-// from the same pixel data as on Linux (tray/PanelImage.h): scaled by whole
+// The pictures of the image list as Windows icons, drawn from the same pixel
+// data as on Linux (tray/PanelImage.h): scaled by whole
 // pixels and centred, never blended; black pictures keep their light edge,
 // so they stay visible on a dark taskbar as on a light one.
 
@@ -21,9 +21,5 @@ int SmallIconSide();
 // alpha, and a mask plane whose set bits are the fully transparent pixels.
 // Raises quorvel::Exception when Windows cannot make it.
 TIconHandle MakePictureIcon(const TPicture16& Picture, int Side);
-
-// A 32-bit premultiplied bitmap of Side x Side pixels for a menu entry.
-// Raises quorvel::Exception when Windows cannot make it.
-TBitmapHandle MakeMenuBitmap(const TPicture16& Picture, int Side);
 
 }  // namespace quorvel

@@ -103,15 +103,6 @@ TEST(TrayPictures, BlackPicturesKeepTheirLightEdge) {
     EXPECT_FALSE(planes.Transparent[static_cast<std::size_t>(16 * 32 + 15)]);
 }
 
-TEST(TrayPictures, MenuBitmapsArePremultiplied) {
-    const TBitmapHandle bitmap = MakeMenuBitmap(Corners(), 16);
-    ASSERT_TRUE(bitmap);
-    const std::vector<std::uint32_t> pixels = ReadPixels(bitmap.get(), 16);
-    EXPECT_EQ(pixels[0], 0xFFFF0000u);
-    EXPECT_EQ(pixels[8 * 16 + 7], 0x80091A2Bu);  // 0x12, 0x34, 0x56 at half strength
-    EXPECT_EQ(pixels[1], 0u);
-}
-
 TEST(TrayPictures, TheSmallIconSideIsTheSystems) {
     EXPECT_EQ(SmallIconSide(), ::GetSystemMetrics(SM_CXSMICON));
     EXPECT_GE(SmallIconSide(), 16);

@@ -2,11 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "app/Action.h"
 #include "core/WideText_win32.h"
+#include "tray/ImageList.h"
+#include "tray/PanelImage.h"
+#include "tray/TrayPictures_win32.h"
 
 namespace quorvel {
 namespace {
@@ -50,7 +55,7 @@ std::string Describe(HMENU Menu, int Position) {
     if (item.fType & MFT_SEPARATOR) return "-";
     std::string line = Utf8FromWide(text);
     if (item.fState & MFS_GRAYED) line += " [grey]";
-    if (item.hbmpItem != nullptr) line += " [picture]";
+    if (item.hbmpItem == HBMMENU_CALLBACK) line += " [picture]";
     if (item.hSubMenu != nullptr) {
         line += " {";
         for (int i = 0; i < ::GetMenuItemCount(item.hSubMenu); ++i)
@@ -113,6 +118,56 @@ TEST(WinPopupMenu, ChoosingRunsTheItemsActionUnlessItIsGreyed) {
     menu.Choose(menu.CommandOf(actions.About));
     EXPECT_EQ(actions.Ran, (std::vector<std::string>{"オプション(&O)..."}));
     EXPECT_EQ(menu.CommandOf(TAction("not in the menu", 0)), 0u);
+}
+
+// The menu has its window draw an item's picture: the icon's opaque pixels
+// over the menu's background, which shows through the transparent ones.
+TEST(WinPopupMenu, TheOwnerWindowDrawsThePicturesWithTheirTransparency) {
+    TTrayMenuActions actions;
+    TWinPopupMenu menu(actions.Model());
+    const int side = SmallIconSide();
+
+    MEASUREITEMSTRUCT measure{};
+    measure.CtlType = ODT_MENU;
+    measure.itemID = menu.CommandOf(actions.Close);
+    EXPECT_TRUE(::SendMessageW(menu.Owner(), WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&measure)));
+    EXPECT_EQ(measure.itemWidth, static_cast<UINT>(side));
+    EXPECT_EQ(measure.itemHeight, static_cast<UINT>(side));
+
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof info.bmiHeader, side, -side, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    const TBitmapHandle canvas(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    HDC dc = ::CreateCompatibleDC(nullptr);
+    HGDIOBJ old = ::SelectObject(dc, canvas.get());
+    auto* pixels = static_cast<std::uint32_t*>(bits);
+    std::fill(pixels, pixels + side * side, 0x00C0C0C0u);  // the menu's background
+
+    DRAWITEMSTRUCT draw{};
+    draw.CtlType = ODT_MENU;
+    draw.itemID = menu.CommandOf(actions.Close);
+    draw.hDC = dc;
+    draw.rcItem = {0, 0, side, side};
+    EXPECT_TRUE(::SendMessageW(menu.Owner(), WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&draw)));
+    ::GdiFlush();
+
+    // The same pixels as the tray draws: picture 1 (the cross) at this size.
+    const TPanelImage expected = RenderForPanel(ImageListPicture(1), side);
+    int black = 0;
+    for (int i = 0; i < side * side; ++i) {
+        const std::uint32_t want = expected.Pixels[static_cast<std::size_t>(i)];
+        const std::uint32_t got = pixels[i] & 0xFFFFFFu;
+        if (want >> 24 == 0) {
+            EXPECT_EQ(got, 0xC0C0C0u) << "transparent pixel " << i;
+        }
+        if (want == 0xFF000000u) {
+            EXPECT_EQ(got, 0u) << "black pixel " << i;
+            ++black;
+        }
+    }
+    EXPECT_GT(black, 0);
+    ::SelectObject(dc, old);
+    ::DeleteDC(dc);
 }
 
 // While the menu is open a timer presses keys: Down selects the first item,
