@@ -103,10 +103,5 @@ TEST(TrayPictures, BlackPicturesKeepTheirLightEdge) {
     EXPECT_FALSE(planes.Transparent[static_cast<std::size_t>(16 * 32 + 15)]);
 }
 
-TEST(TrayPictures, TheSmallIconSideIsTheSystems) {
-    EXPECT_EQ(SmallIconSide(), ::GetSystemMetrics(SM_CXSMICON));
-    EXPECT_GE(SmallIconSide(), 16);
-}
-
 }  // namespace
 }  // namespace quorvel
