@@ -1,19 +1,24 @@
 #include "app/SettingsPlace.h"
-#include "core/Exception.h"
 #include "settings/Registry.h"
+#include "settings/RunAtStartup.h"
 #include "settings/UserSettings.h"
 
 namespace quorvel {
 
 namespace {
 
-// HKEY_CURRENT_USER. The Run-key registration comes with the options dialog;
-// until then nothing reaches it (the dialog's action stays greyed).
+// HKEY_CURRENT_USER, with the value "Quorvel" under its Run key.
 class UserSettingsPlace final : public ISettingsPlace {
 public:
     std::unique_ptr<IRegistry> Open() override { return OpenUserSettings(); }
-    bool IsRunAtStartup() override { throw Exception("Start at log-on is not built into this program yet"); }
-    void SetRunAtStartup(bool) override { throw Exception("Start at log-on is not built into this program yet"); }
+    bool IsRunAtStartup() override { return quorvel::IsRunAtStartup(); }
+    void SetRunAtStartup(bool Registered) override {
+        if (Registered) {
+            AddRunAtStartup();
+        } else {
+            RemoveRunAtStartup();
+        }
+    }
 };
 
 }  // namespace

@@ -2,10 +2,14 @@
 
 #include <exception>
 
+#include "app/AccountCheck.h"
 #include "app/ErrorReport.h"
 #include "app/NewMailSound.h"
 #include "app/SettingsPlace.h"
 #include "core/Exception.h"
+#include "settings/winui/AccountListForm_win32.h"
+#include "settings/winui/OptionForm_win32.h"
+#include "tray/winabout/AboutForm_win32.h"
 
 namespace quorvel {
 
@@ -89,16 +93,38 @@ void TWinMainForm::EndProgram() {
     ::PostMessageW(FWindow, WM_NULL, 0, 0);
 }
 
-bool TWinMainForm::ShowAccountList(TAccounts&) {
-    throw Exception("The account dialog is not built into this program yet");
+// The dialogs are modal to the hidden main window only, so the tray icons
+// and their menu keep working while one is open.
+
+bool TWinMainForm::ShowAccountList(TAccounts& Accounts) {
+    TAccountListForm form(Accounts);
+    // The certificate the user is asked to trust is fetched on a client of
+    // its own, waiting in the event loop like every check.
+    form.CertificateFetcher = [this](const std::string& Host, std::int32_t Port, TConnectionSecurity Security) {
+        TPop3Client client(Loop);
+        client.SetTimeOut(CheckTimeOutMs);
+        client.Host = Host;
+        client.Port = Port;
+        client.Security = Security;
+        const TlsCertificate shown = client.FetchCertificate();
+        return TShownCertificate{shown.Subject, shown.Issuer, shown.NotBefore, shown.NotAfter, shown.Sha256};
+    };
+    return form.ShowModal(FWindow) == IDOK;
 }
 
-bool TWinMainForm::ShowOptions(TOptionValues&) {
-    throw Exception("The options dialog is not built into this program yet");
+bool TWinMainForm::ShowOptions(TOptionValues& Values) {
+    TOptionForm form;
+    form.SetIntervalMinutes(Values.IntervalMinutes);
+    form.SetRunAtStartup(Values.RunAtStartup);
+    if (form.ShowModal(FWindow) != IDOK) return false;
+    Values.IntervalMinutes = form.IntervalMinutes();
+    Values.RunAtStartup = form.RunAtStartup();
+    return true;
 }
 
 void TWinMainForm::ShowAbout() {
-    throw Exception("The About box is not built into this program yet");
+    TAboutForm form;
+    form.ShowModal(FWindow);
 }
 
 }  // namespace quorvel

@@ -20,8 +20,7 @@ namespace quorvel {
 // "MainForm" that is never shown, and a thin shell over TMainWindow that
 // gives it the window-message event loop, the tray icons on
 // Shell_NotifyIconW, the tray menu as a popup menu, the message box and
-// the end of the message loop. The account, options and About dialogs are
-// not built on Windows yet: their menu items are shown greyed.
+// the end of the message loop, and the account, options and About dialogs.
 //
 // Construction brings the program up (TMainWindow::FormCreate, the first
 // check included); Run runs the message loop until "終了(&X)".
@@ -45,7 +44,7 @@ private:
     void ReportError(const std::string& Message) override;
     void EndProgram() override;
 
-    bool Available() const override { return false; }
+    bool Available() const override { return true; }
     bool ShowAccountList(TAccounts& Accounts) override;
     bool ShowOptions(TOptionValues& Values) override;
     void ShowAbout() override;
