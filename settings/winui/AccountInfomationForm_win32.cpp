@@ -132,10 +132,10 @@ INT_PTR TAccountInfomationForm::HandleMessage(UINT Message, WPARAM WParam, LPARA
                 case IDOK:
                     if (FormCloseQuery()) {
                         KeepFields();
-                        ::EndDialog(Handle(), IDOK);
+                        EndModal(IDOK);
                     }
                     return TRUE;
-                case IDCANCEL: ::EndDialog(Handle(), IDCANCEL); return TRUE;
+                case IDCANCEL: EndModal(IDCANCEL); return TRUE;
                 case IDC_SECURITY_COMBO:
                     if (HIWORD(WParam) == CBN_SELCHANGE) SecurityChosen();
                     return TRUE;

@@ -244,13 +244,13 @@ INT_PTR TAccountListForm::HandleMessage(UINT Message, WPARAM WParam, LPARAM LPar
         case WM_CLOSE:
             // The title-bar close and Alt+F4: nothing is stored.
             FormClose();
-            ::EndDialog(Handle(), IDCANCEL);
+            EndModal(IDCANCEL);
             return TRUE;
         case WM_COMMAND:
             switch (LOWORD(WParam)) {
                 case IDC_ACCOUNT_CLOSE:
                     FormClose();
-                    ::EndDialog(Handle(), IDOK);
+                    EndModal(IDOK);
                     return TRUE;
                 case IDC_ACCOUNT_ADD: AddAccountActionExecute(); return TRUE;
                 case IDC_ACCOUNT_CHANGE: ChangeAccountActionExecute(); return TRUE;

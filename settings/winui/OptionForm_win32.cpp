@@ -33,9 +33,9 @@ INT_PTR TOptionForm::HandleMessage(UINT Message, WPARAM WParam, LPARAM) {
         case WM_COMMAND:
             switch (LOWORD(WParam)) {
                 case IDOK:
-                    if (FormCloseQuery()) ::EndDialog(Handle(), IDOK);
+                    if (FormCloseQuery()) EndModal(IDOK);
                     return TRUE;
-                case IDCANCEL: ::EndDialog(Handle(), IDCANCEL); return TRUE;
+                case IDCANCEL: EndModal(IDCANCEL); return TRUE;
             }
             return FALSE;
     }

@@ -136,6 +136,10 @@ INT_PTR CALLBACK TWinDialog::Procedure(HWND Window, UINT Message, WPARAM WParam,
     return handled;
 }
 
+void TWinDialog::EndModal(INT_PTR Result) const {
+    ::EndDialog(FHandle, Result);
+}
+
 std::string TWinDialog::ItemText(int Id) const {
     HWND item = Item(Id);
     const int length = ::GetWindowTextLengthW(item);

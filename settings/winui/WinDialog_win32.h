@@ -30,6 +30,9 @@ public:
     void SetItemText(int Id, std::string_view Text) const;
 
 protected:
+    // Ends the modal loop with Result.
+    void EndModal(INT_PTR Result) const;
+
     explicit TWinDialog(int TemplateId) : FTemplateId(TemplateId) {}
     // Returns TRUE for a message handled, FALSE to leave it to the dialog
     // manager (as a dialog procedure does).

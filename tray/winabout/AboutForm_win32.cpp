@@ -209,10 +209,10 @@ INT_PTR TAboutForm::HandleMessage(UINT Message, WPARAM WParam, LPARAM LParam) {
             }
             return FALSE;
         }
-        case WM_CLOSE: ::EndDialog(Handle(), IDCANCEL); return TRUE;
+        case WM_CLOSE: EndModal(IDCANCEL); return TRUE;
         case WM_COMMAND:
             if (LOWORD(WParam) == IDOK) {
-                ::EndDialog(Handle(), IDOK);
+                EndModal(IDOK);
                 return TRUE;
             }
             // Esc: no button of the box answers it.
