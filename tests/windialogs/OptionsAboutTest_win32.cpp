@@ -34,6 +34,23 @@ int ScreenDpi() {
     return dpi;
 }
 
+// The colour pixels of an icon, top row first.
+std::vector<std::uint32_t> IconPixels(HICON Icon) {
+    ICONINFO info{};
+    if (Icon == nullptr || !::GetIconInfo(Icon, &info)) return {};
+    BITMAP shape{};
+    ::GetObjectW(info.hbmColor, sizeof shape, &shape);
+    BITMAPINFOHEADER header{sizeof(BITMAPINFOHEADER), shape.bmWidth, -shape.bmHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(shape.bmWidth) * shape.bmHeight);
+    HDC screen = ::GetDC(nullptr);
+    ::GetDIBits(screen, info.hbmColor, 0, static_cast<UINT>(shape.bmHeight), pixels.data(),
+                reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS);
+    ::ReleaseDC(nullptr, screen);
+    ::DeleteObject(info.hbmColor);
+    ::DeleteObject(info.hbmMask);
+    return pixels;
+}
+
 }  // namespace
 
 TEST(OptionsDialog, ShowsTheStoredMinutesRefusesBadOnesAndOkStoresTheNewOnes) {
@@ -185,75 +202,83 @@ TEST(AboutBox, ShowsTitleVersionAndLinksOnTheFramedPictureAndOnlyEnterClosesIt) 
     });
     TAboutForm form;
     INT_PTR result = 0;
-    TDialogDriver::Run([&] { result = form.ShowModal(nullptr); },
-                       [&](TDialogDriver& Driver) {
-                           HWND about = Driver.WaitForDialog("windialog_testsのバージョン情報");
-                           EXPECT_EQ(Driver.Text(about, IDC_TITLE), "windialog_tests");
-                           // The file version of the program's version resource, 1.0.0.0 for 1.0.0.
-                           const std::string version = "Version " + std::to_string(QUORVEL_VERSION_MAJOR) + "." +
-                                                       std::to_string(QUORVEL_VERSION_MINOR) + "Release " +
-                                                       std::to_string(QUORVEL_VERSION_PATCH) + "(Build " +
-                                                       std::to_string(QUORVEL_VERSION_TWEAK) + ")";
-                           if (QUORVEL_VERSION_MAJOR == 1 && QUORVEL_VERSION_MINOR == 0 && QUORVEL_VERSION_PATCH == 0) {
-                               EXPECT_EQ(version, "Version 1.0Release 0(Build 0)");
-                           }
-                           EXPECT_EQ(Driver.Text(about, IDC_VERSION), version);
-                           EXPECT_EQ(Driver.Text(about, IDC_SUBTITLE), "メールチェッカー");
-                           EXPECT_EQ(Driver.Text(about, IDC_COPYRIGHT), AboutCopyright);
-                           EXPECT_EQ(Driver.Text(about, IDOK), "OK");
+    TDialogDriver::Run(
+        [&] { result = form.ShowModal(nullptr); },
+        [&](TDialogDriver& Driver) {
+            HWND about = Driver.WaitForDialog("windialog_testsのバージョン情報");
+            EXPECT_EQ(Driver.Text(about, IDC_TITLE), "windialog_tests");
+            // The file version of the program's version resource, 1.0.0.0 for 1.0.0.
+            const std::string version = "Version " + std::to_string(QUORVEL_VERSION_MAJOR) + "." +
+                                        std::to_string(QUORVEL_VERSION_MINOR) + "Release " +
+                                        std::to_string(QUORVEL_VERSION_PATCH) + "(Build " +
+                                        std::to_string(QUORVEL_VERSION_TWEAK) + ")";
+            if (QUORVEL_VERSION_MAJOR == 1 && QUORVEL_VERSION_MINOR == 0 && QUORVEL_VERSION_PATCH == 0) {
+                EXPECT_EQ(version, "Version 1.0Release 0(Build 0)");
+            }
+            EXPECT_EQ(Driver.Text(about, IDC_VERSION), version);
+            EXPECT_EQ(Driver.Text(about, IDC_SUBTITLE), "メールチェッカー");
+            EXPECT_EQ(Driver.Text(about, IDC_COPYRIGHT), AboutCopyright);
+            EXPECT_EQ(Driver.Text(about, IDOK), "OK");
 
-                           // Borderless, always on top, 320 x 240 at 96 dpi.
-                           const auto style = ::GetWindowLongPtrW(about, GWL_STYLE);
-                           EXPECT_EQ(style & (WS_CAPTION | WS_BORDER | WS_THICKFRAME), 0);
-                           EXPECT_NE(::GetWindowLongPtrW(about, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
-                           RECT client{};
-                           ::GetClientRect(about, &client);
-                           EXPECT_EQ(client.right, ::MulDiv(320, ScreenDpi(), 96));
-                           EXPECT_EQ(client.bottom, ::MulDiv(240, ScreenDpi(), 96));
+            // The flag is a picture of its own, not the program's icon again.
+            const auto icon = [&](int Id) {
+                return reinterpret_cast<HICON>(::SendMessageW(Driver.Control(about, Id), STM_GETICON, 0, 0));
+            };
+            const std::vector<std::uint32_t> flag = IconPixels(icon(IDC_FLAG_IMAGE));
+            EXPECT_FALSE(flag.empty());
+            EXPECT_NE(flag, IconPixels(icon(IDC_APPLICATION_ICON)));
 
-                           // The links: reached with Tab, opened by the system's handler.
-                           const std::pair<int, std::string_view> anchors[] = {{IDC_MAIL_LINK, AboutMailLink},
-                                                                               {IDC_HOME_PAGE_LINK, AboutHomePageLink}};
-                           for (const auto& [id, url] : anchors) {
-                               HWND link = Driver.Control(about, id);
-                               EXPECT_NE(::GetWindowLongPtrW(link, GWL_STYLE) & WS_TABSTOP, 0);
-                               LITEM item{};
-                               item.mask = LIF_ITEMINDEX | LIF_URL;
-                               ASSERT_TRUE(::SendMessageW(link, LM_GETITEM, 0, reinterpret_cast<LPARAM>(&item)));
-                               EXPECT_EQ(Utf8FromWide(item.szUrl), url);
-                               ::SendMessageW(link, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
-                               ::SendMessageW(link, WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
-                           }
-                           Driver.WaitFor(
-                               [&] {
-                                   const std::lock_guard<std::mutex> lock(opened);
-                                   return links.size() == 2;
-                               },
-                               "both links opened");
+            // Borderless, always on top, 320 x 240 at 96 dpi.
+            const auto style = ::GetWindowLongPtrW(about, GWL_STYLE);
+            EXPECT_EQ(style & (WS_CAPTION | WS_BORDER | WS_THICKFRAME), 0);
+            EXPECT_NE(::GetWindowLongPtrW(about, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+            RECT client{};
+            ::GetClientRect(about, &client);
+            EXPECT_EQ(client.right, ::MulDiv(320, ScreenDpi(), 96));
+            EXPECT_EQ(client.bottom, ::MulDiv(240, ScreenDpi(), 96));
 
-                           // The one-pixel raised frame over the picture.
-                           ::RedrawWindow(about, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-                           ::Sleep(300);
-                           RECT frame{};
-                           ::GetWindowRect(about, &frame);
-                           HDC screen = ::GetDC(nullptr);
-                           const COLORREF light = ::GetSysColor(COLOR_BTNHIGHLIGHT);
-                           const COLORREF dark = ::GetSysColor(COLOR_BTNSHADOW);
-                           EXPECT_EQ(::GetPixel(screen, frame.left, frame.top), light);
-                           EXPECT_EQ(::GetPixel(screen, frame.left, frame.bottom - 1), light);
-                           EXPECT_EQ(::GetPixel(screen, frame.right - 1, frame.top), dark);
-                           EXPECT_EQ(::GetPixel(screen, frame.right - 1, frame.bottom - 1), dark);
-                           ::ReleaseDC(nullptr, screen);
-                           Driver.Screenshot(about, "about");
+            // The links: reached with Tab, opened by the system's handler.
+            const std::pair<int, std::string_view> anchors[] = {{IDC_MAIL_LINK, AboutMailLink},
+                                                                {IDC_HOME_PAGE_LINK, AboutHomePageLink}};
+            for (const auto& [id, url] : anchors) {
+                HWND link = Driver.Control(about, id);
+                EXPECT_NE(::GetWindowLongPtrW(link, GWL_STYLE) & WS_TABSTOP, 0);
+                LITEM item{};
+                item.mask = LIF_ITEMINDEX | LIF_URL;
+                ASSERT_TRUE(::SendMessageW(link, LM_GETITEM, 0, reinterpret_cast<LPARAM>(&item)));
+                EXPECT_EQ(Utf8FromWide(item.szUrl), url);
+                ::SendMessageW(link, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
+                ::SendMessageW(link, WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
+            }
+            Driver.WaitFor(
+                [&] {
+                    const std::lock_guard<std::mutex> lock(opened);
+                    return links.size() == 2;
+                },
+                "both links opened");
 
-                           // Esc is not answered; Enter presses "OK" (the default button) once
-                           // the focus has left the links, which take Enter themselves.
-                           ::SendMessageW(about, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Driver.Control(about, IDOK)),
-                                          TRUE);
-                           Driver.Key(VK_ESCAPE);
-                           Driver.Key(VK_RETURN);
-                           Driver.WaitUntilClosed(about);
-                       });
+            // The one-pixel raised frame over the picture.
+            ::RedrawWindow(about, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+            ::Sleep(300);
+            RECT frame{};
+            ::GetWindowRect(about, &frame);
+            HDC screen = ::GetDC(nullptr);
+            const COLORREF light = ::GetSysColor(COLOR_BTNHIGHLIGHT);
+            const COLORREF dark = ::GetSysColor(COLOR_BTNSHADOW);
+            EXPECT_EQ(::GetPixel(screen, frame.left, frame.top), light);
+            EXPECT_EQ(::GetPixel(screen, frame.left, frame.bottom - 1), light);
+            EXPECT_EQ(::GetPixel(screen, frame.right - 1, frame.top), dark);
+            EXPECT_EQ(::GetPixel(screen, frame.right - 1, frame.bottom - 1), dark);
+            ::ReleaseDC(nullptr, screen);
+            Driver.Screenshot(about, "about");
+
+            // Esc is not answered; Enter presses "OK" (the default button) once
+            // the focus has left the links, which take Enter themselves.
+            ::SendMessageW(about, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Driver.Control(about, IDOK)), TRUE);
+            Driver.Key(VK_ESCAPE);
+            Driver.Key(VK_RETURN);
+            Driver.WaitUntilClosed(about);
+        });
     SetLinkOpenerForTesting(nullptr);
     EXPECT_EQ(result, IDOK);
     EXPECT_EQ(links, (std::vector<std::string>{std::string(AboutMailLink), std::string(AboutHomePageLink)}));
