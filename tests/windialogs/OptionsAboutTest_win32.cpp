@@ -77,6 +77,12 @@ TEST(OptionsDialog, ShowsTheStoredMinutesRefusesBadOnesAndOkStoresTheNewOnes) {
                       "メールを確認する間隔");
             EXPECT_FALSE(Driver.Enabled(dialog, IDC_HELP_BUTTON));
             EXPECT_EQ(::SendMessageW(Driver.Control(dialog, IDC_RUN_ON_STARTUP), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+            // "ＭＳ Ｐゴシック" where it is installed, the system's dialog font otherwise.
+            LOGFONTW font{};
+            ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(dialog, WM_GETFONT, 0, 0)), sizeof font, &font);
+            EXPECT_EQ(font.lfFaceName == DialogFontFace, FontInstalled(DialogFontFace))
+                << Utf8FromWide(font.lfFaceName);
+            EXPECT_FALSE(FontInstalled(L"Quorvel No Such Face"));
             Driver.Screenshot(dialog, "options");
             for (const char* minutes : {"-1", "71583", "abc", "10 ", ""}) {
                 const int before = beeps;
