@@ -12,6 +12,7 @@
 #include <iterator>
 #include <memory>
 #include <optional>
+#include <set>
 
 #include "settings/Settings.h"
 #include "tests/desktop/DesktopSession.h"
@@ -20,6 +21,7 @@
 #include "tests/support/TempFolder.h"
 #include "tests/wine/WineDesktop.h"
 #include "tests/wine/WineRunner.h"
+#include "tray/Animation.h"
 #include "tray/ImageList.h"
 
 namespace quorvel {
@@ -34,6 +36,16 @@ int CountOf(const std::string& Text, const std::string& Word) {
     int n = 0;
     for (auto at = Text.find(Word); at != std::string::npos; at = Text.find(Word, at + 1)) ++n;
     return n;
+}
+
+// A shape as rows of '#' and '.', for failure messages.
+std::string Drawn(const PixelShape& Shape) {
+    std::string rows;
+    for (int y = 0; y < 18; ++y) {
+        for (int x = 0; x < 18; ++x) rows += Shape.count({x, y}) ? '#' : '.';
+        rows += '\n';
+    }
+    return rows;
 }
 
 std::string ReadWhole(const std::filesystem::path& File) {
@@ -110,12 +122,19 @@ protected:
         return program;
     }
 
-    // The docked icon that shows Picture, if any.
+    // The docked icon that shows Picture, once one does (a screenshot may
+    // catch an icon while Wine paints it).
     std::optional<QString> IconShowing(int Picture) const {
         const PixelShape wanted = ShapeOf(ImageListPicture(Picture));
-        for (const QString& window : Wine->DockedIcons())
-            if (Wine->ShownShape(window) == wanted) return window;
-        return std::nullopt;
+        std::optional<QString> found;
+        WaitUntil(
+            [&] {
+                for (const QString& window : Wine->DockedIcons())
+                    if (Wine->ShownShape(window) == wanted) found = window;
+                return found.has_value();
+            },
+            5000);
+        return found;
     }
 
     // "終了(&X)" from the status icon's menu; how long the program took to end.
@@ -236,6 +255,24 @@ TEST_F(WindowsTrayWine, ClicksMenuMailProgramAndASecondCopy) {
     const int accepted = relay.Accepted();
     ASSERT_TRUE(Wine->Click(*status, 1));
     ASSERT_TRUE(WaitUntil([&] { return relay.Accepted() == accepted + 1; }, CheckMs));
+    // Meanwhile the status icon turns its aerial, with the last check's three bars.
+    std::set<PixelShape> frames;
+    TAnimationPlanes planes;
+    std::int32_t frame = 0;
+    for (int i = 0; i < AnimationFrameCount; ++i) frames.insert(ShapeOf(AnimationTick(planes, frame, 4).Image));
+    // Frame 0 is the level-4 picture itself, so more than one frame must show.
+    // A screenshot may catch the icon while Wine paints it: one such is let be.
+    std::set<PixelShape> shown;
+    int others = 0;
+    for (int i = 0; i < 12 && shown.size() < 3; ++i) {
+        const PixelShape picture = Wine->ShownShape(*status);
+        if (frames.count(picture)) {
+            shown.insert(picture);
+        } else if (++others > 1) {
+            ADD_FAILURE() << "not an animation frame:\n" << Drawn(picture);
+        }
+    }
+    EXPECT_GE(shown.size(), 2u);
     Wine->ForgetMenus();
     ASSERT_TRUE(Wine->Click(*status, 3));
     const std::vector<DrawnMenuEntry> busy = Wine->DrawnMenu();
