@@ -66,6 +66,8 @@ TAccountListForm::TAccountListForm(TAccounts& Accounts) : TWinDialog(IDD_ACCOUNT
 
 void TAccountListForm::FormCreate() {
     FList = Item(IDC_ACCOUNT_LIST_VIEW);
+    // The list has no label; its text names it for a screen reader.
+    ::SetWindowTextW(FList, L"Accounts");
     ListView_SetExtendedListViewStyle(FList, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
     const int dpi = ScreenDpi();
     int columnsWidth = 2 * ::GetSystemMetrics(SM_CXEDGE) + ::GetSystemMetrics(SM_CXVSCROLL);

@@ -169,6 +169,7 @@ TEST_F(AccountDialogsTest, ListShowsDeletesAddsAndCloseStoresTheAccountsEnabled)
         [&](TDialogDriver& Driver) {
             HWND dialog = Driver.WaitForDialog("Accounts");
             HWND list = Driver.Control(dialog, IDC_ACCOUNT_LIST_VIEW);
+            EXPECT_EQ(Driver.Text(list), "Accounts");  // its name for a screen reader
             struct TColumn {
                 const char* Header;
                 int Width;
