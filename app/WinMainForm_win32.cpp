@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "app/AccountCheck.h"
+#include "app/CertificateFetch.h"
 #include "app/ErrorReport.h"
 #include "app/NewMailSound.h"
 #include "app/SettingsPlace.h"
@@ -98,16 +98,10 @@ void TWinMainForm::EndProgram() {
 
 bool TWinMainForm::ShowAccountList(TAccounts& Accounts) {
     TAccountListForm form(Accounts);
-    // The certificate the user is asked to trust is fetched on a client of
-    // its own, waiting in the event loop like every check.
+    // The certificate the user is asked to trust is fetched waiting in the
+    // event loop like every check.
     form.CertificateFetcher = [this](const std::string& Host, std::int32_t Port, TConnectionSecurity Security) {
-        TPop3Client client(Loop);
-        client.SetTimeOut(CheckTimeOutMs);
-        client.Host = Host;
-        client.Port = Port;
-        client.Security = Security;
-        const TlsCertificate shown = client.FetchCertificate();
-        return TShownCertificate{shown.Subject, shown.Issuer, shown.NotBefore, shown.NotAfter, shown.Sha256};
+        return FetchShownCertificate(Loop, Host, Port, Security);
     };
     return form.ShowModal(FWindow) == IDOK;
 }
