@@ -128,7 +128,13 @@ INT_PTR CALLBACK TWinDialog::Procedure(HWND Window, UINT Message, WPARAM WParam,
     auto* dialog = reinterpret_cast<TWinDialog*>(::GetWindowLongPtrW(Window, DWLP_USER));
     if (dialog == nullptr) return FALSE;
     INT_PTR handled = FALSE;
-    Guarded([&] { handled = dialog->HandleMessage(Message, WParam, LParam); });
+    bool failed = true;
+    Guarded([&] {
+        handled = dialog->HandleMessage(Message, WParam, LParam);
+        failed = false;
+    });
+    // A dialog that could not be filled is not left half made.
+    if (failed && Message == WM_INITDIALOG) ::EndDialog(Window, IDCANCEL);
     if (Message == WM_NCDESTROY) {
         ::SetWindowLongPtrW(Window, DWLP_USER, 0);
         dialog->FHandle = nullptr;
