@@ -205,7 +205,8 @@ TEST_F(WindowsTrayWine, IconsHintsAndExit) {
     EXPECT_EQ(CountOf(server.RawInput("alice"), "STAT\r\n"), 1);
 }
 
-// Clicks, the menu and its states, the mail program and a second copy.
+// Clicks, the menu and its states, the mail program, a second copy, and an
+// exit chosen while a check waits.
 TEST_F(WindowsTrayWine, ClicksMenuMailProgramAndASecondCopy) {
     DovecotOptions options;
     options.RawLog = true;
@@ -303,8 +304,22 @@ TEST_F(WindowsTrayWine, ClicksMenuMailProgramAndASecondCopy) {
                 static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(second.Elapsed).count()));
     EXPECT_EQ(Wine->DockedIcons().size(), 2);
     EXPECT_EQ(quorvel->state(), QProcess::Running);
-    ExitFromMenu(quorvel, *status);
+
+    // "終了(&X)" during a check: the check runs to its end, then the program ends.
+    relay.Hold();
+    ASSERT_TRUE(Wine->Click(*status, 1));
+    ASSERT_TRUE(WaitUntil([&] { return relay.Accepted() == accepted + 2; }, CheckMs));
+    Wine->ForgetMenus();
+    ASSERT_TRUE(Wine->Click(*status, 3));
+    Wine->DrawnMenu();
+    Wine->MenuKeys({"x"});
+    EXPECT_FALSE(quorvel->waitForFinished(1000));
+    relay.Release();
+    EXPECT_TRUE(quorvel->waitForFinished(CheckMs));
+    EXPECT_EQ(quorvel->exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(quorvel->exitCode(), 0);
+    EXPECT_EQ(checks(), 4);
+    EXPECT_TRUE(WaitUntil([&] { return Wine->DockedIcons().empty(); }, 5000));
 }
 
 }  // namespace
