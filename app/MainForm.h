@@ -2,94 +2,56 @@
 
 #include <QMenu>
 #include <QWidget>
-#include <cstdint>
 #include <memory>
+#include <string>
 
-#include "app/CheckCycle.h"
-#include "app/CheckTimer.h"
-#include "app/NewMailSound.h"
+#include "app/DefaultMailProgram.h"
+#include "app/MainWindow.h"
+#include "app/MainWindowParts.h"
 #include "app/TickClock.h"
-#include "net/Pop3Client.h"
-#include "settings/Account.h"
-#include "tray/Animation.h"
 #include "tray/QtPopupMenu.h"
 #include "tray/QtTrayShell.h"
-#include "tray/TrayIcon.h"
-
-class QAction;
 
 namespace quorvel {
 
 class QtEventLoop;
 
-// The hidden main window: owns the two tray icons, the check and animation
-// timers, the POP3 client, the actions with the tray menu, and the accounts.
-// It is never shown. Its construction brings the program up: settings,
-// status icon, the first check, the check timer.
-class TMainForm final : public QWidget, private ICheckCycleView {
+// The hidden main window on Qt: a thin shell over TMainWindow that gives it
+// the tray icons on QSystemTrayIcon, the tray menu as a QMenu of QActions,
+// the Qt dialogs, the message box and the end of the Qt main loop. It is
+// never shown. Its construction brings the program up (TMainWindow::FormCreate).
+class TMainForm final : public QWidget, private IMainWindowHost, private IMainDialogs {
 public:
     explicit TMainForm(QtEventLoop& Loop);
     ~TMainForm() override;
 
     // "終了(&X)" was chosen; the program ends once the running handler returns.
-    bool CloseRequested() const { return FCloseRequested; }
-
-    // The check cycle: what the menu, the status icon and the timer start.
-    void ConnectActionExecute();
-
-    TAccounts Accounts;
-    std::int32_t AnimationFrame = 0;
-    std::int32_t SignalLevel = 0;
+    bool CloseRequested() const { return Window->CloseRequested(); }
 
 private:
-    void FormCreate();
-    void CreateActions();
-    void BuildMenu();
-    void SetTrayIcon(TTrayIcon& Tray, int Index);
+    void BuildMenu(QMenu& Menu, const TMenuModel& Model);
+    QAction* MakeQAction(TAction& Action);
 
-    void Timer1Timer();
-    void AnimetionTimerTimer();
-    void TrayIcon1Click();
-    void TrayIcon2Click();
-    void CloseActionExecute();
-    void SaveActionExecute();
-    void ExecuteMailClientActionExecute();
-    void AccountSettingActionExecute();
-    void OptionSettingActionExecute();
-    void AboutActionExecute();
+    // The host of the main window.
+    void ReportError(const std::string& Message) override;
+    void EndProgram() override;
 
-    // The check cycle's view of the window.
-    void SetConnectEnabled(bool Enabled) override;
-    void SetStatusHint(const std::string& Hint) override;
-    void StartAnimation() override;
-    void StopAnimation() override;
-    void SetStatusPicture(int Index) override;
-    void SetNewMailPicture(int Index) override;
-    void SetNewMailHint(const std::string& Hint) override;
-    void RemoveNewMail() override;
-    void PlayNewMailSound() override;
+    // The dialogs (MainFormDialogs.cpp).
+    bool Available() const override { return true; }
+    bool ShowAccountList(TAccounts& Accounts) override;
+    bool ShowOptions(TOptionValues& Values) override;
+    void ShowAbout() override;
 
     QtEventLoop& Loop;
     QtTrayShell Shell1;
-    TTrayIcon TrayIcon1;
-    TCheckTimer Timer1;
-    QAction* AccountSettingAction = nullptr;
-    QAction* OptionSettingAction = nullptr;
-    QAction* SaveAction = nullptr;
-    QAction* ConnectAction = nullptr;
-    QAction* CloseAction = nullptr;
-    QAction* AboutAction = nullptr;
-    QAction* ExecuteMailClientAction = nullptr;
+    QtTrayShell Shell2;
+    MonotonicTickClock Clock;
+    std::unique_ptr<ISettingsPlace> Settings;
+    std::unique_ptr<INewMailSound> Sound;
+    TDefaultMailProgram MailProgram;
+    std::unique_ptr<TMainWindow> Window;
     QMenu PopupMenu1;
     QtPopupMenu Menu1;
-    QtTrayShell Shell2;
-    TTrayIcon TrayIcon2;
-    TPop3Client Pop3Client;
-    std::unique_ptr<EventTimer> AnimetionTimer;
-    TAnimationPlanes AnimationPlanes;  // the mask and colour planes of the animated icon
-    MonotonicTickClock Clock;
-    CanberraSound Sound;
-    bool FCloseRequested = false;
 };
 
 }  // namespace quorvel

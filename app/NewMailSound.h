@@ -1,22 +1,15 @@
 #pragma once
 
+#include <memory>
+
+#include "app/MainWindowParts.h"
+
 namespace quorvel {
 
-// The desktop's new-mail sound, played without waiting for it: libcanberra's
-// "message-new-email" event of the sound theme; silent when the theme has none.
-class CanberraSound {
-public:
-    CanberraSound();
-    ~CanberraSound();
-    CanberraSound(const CanberraSound&) = delete;
-    CanberraSound& operator=(const CanberraSound&) = delete;
-
-    // Starts the sound and returns at once. Failures are silent.
-    void Play();
-
-private:
-    struct Context;
-    Context* Ctx = nullptr;  // made at the first sound
-};
+// The platform's new-mail sound, started without waiting for it and silent
+// when none is set up: on Linux libcanberra's "message-new-email" event of
+// the sound theme; on Windows the system sound "MailBeep" (PlaySoundW with
+// SND_ASYNC | SND_NODEFAULT | SND_APPLICATION). Failures are silent.
+std::unique_ptr<INewMailSound> MakeNewMailSound();
 
 }  // namespace quorvel

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <string_view>
 #include <vector>
 
 #include "core/Exception.h"
@@ -146,6 +147,20 @@ WinEventLoop::~WinEventLoop() {
     ::DestroyWindow(AsWindow(FWindow));
 }
 
+namespace {
+
+// Hands a message for a control of a dialog to the dialog manager; true
+// when it took the message.
+bool IsDialogKey(MSG& Message) {
+    if (Message.hwnd == nullptr || Message.message < WM_KEYFIRST || Message.message > WM_KEYLAST) return false;
+    HWND root = ::GetAncestor(Message.hwnd, GA_ROOT);
+    wchar_t name[8] = {};
+    if (root == nullptr || ::GetClassNameW(root, name, 8) == 0 || std::wstring_view(name) != L"#32770") return false;
+    return ::IsDialogMessageW(root, &Message) != FALSE;
+}
+
+}  // namespace
+
 void WinEventLoop::PumpOnce() {
     MSG message;
     while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -154,6 +169,10 @@ void WinEventLoop::PumpOnce() {
             ::PostQuitMessage(static_cast<int>(message.wParam));
             return;
         }
+        // A dialog's keys (Tab, Enter, Esc, accelerators) work as in the
+        // dialog's own loop, also while a wait inside one of its handlers
+        // pumps the messages.
+        if (IsDialogKey(message)) continue;
         ::TranslateMessage(&message);
         ::DispatchMessageW(&message);
     }

@@ -2,8 +2,8 @@
 # Builds the Windows programs and tests (scripts/build-windows.sh) and runs
 # the tests under Wine in a private Xvfb display, with a Wine prefix of its
 # own inside the build folder; then the Windows programs that need servers
-# on Linux, through tests/wine/ of the Linux build (build/, configured when
-# missing). Exits non-zero when any test fails.
+# on Linux or a tray, through tests/wine/ of the Linux build (build/,
+# configured when missing). Exits non-zero when any test fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=${1:-build-windows}
@@ -50,9 +50,12 @@ echo "== Windows programs against Linux servers =="
 bash scripts/deps.sh
 linux=build
 [ -f "$linux/build.ninja" ] || cmake -S . -B "$linux" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_WERROR=ON
-cmake --build "$linux" -j 2 --target schannel_wine_tests windows_check_wine_tests
-for driver in schannel_wine_tests windows_check_wine_tests; do
-  QUORVEL_WINDOWS_BUILD="$(cd "$dir" && pwd)" timeout 900 "$linux/tests/wine/$driver" </dev/null || status=$?
+cmake --build "$linux" -j 2 --target schannel_wine_tests windows_check_wine_tests windows_tray_wine_tests
+# The tray program's end-to-end test comes last: it runs Wine on a desktop of
+# its own (Xvfb with trayer) and ends the Wine session when it is done.
+for driver in schannel_wine_tests windows_check_wine_tests windows_tray_wine_tests; do
+  QT_QPA_PLATFORM=offscreen QUORVEL_WINDOWS_BUILD="$(cd "$dir" && pwd)" timeout 900 "$linux/tests/wine/$driver" \
+    </dev/null || status=$?
 done
 echo "All Windows tests took $(( $(date +%s) - start )) s"
 exit "$status"

@@ -23,6 +23,10 @@ std::string CutUtf8(const std::string& Text, std::size_t MaxBytes) {
     return Text.substr(0, cut);
 }
 
+std::string ITrayShell::CutHint(const std::string& Text, std::size_t MaxBytes) {
+    return CutUtf8(Text, MaxBytes);
+}
+
 TTrayIcon::TTrayIcon(ITrayShell& Shell) : FShell(Shell), FIconID(++IconTrayCount) {
     FShell.Attach(this);
 }
@@ -43,7 +47,7 @@ void TTrayIcon::SetIcon(const TIcon* Value) {
 
 void TTrayIcon::SetHint(const std::string& Value) {
     if (Value == FHint) return;
-    FHint = CutUtf8(Value, MaxHintBytes);
+    FHint = FShell.CutHint(Value, MaxHintBytes);
     UpdateNotifyIcon(true);
 }
 

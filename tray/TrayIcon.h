@@ -39,7 +39,8 @@ public:
 
     const std::string& Hint() const { return FHint; }
     // A text equal to the current hint changes nothing; another one is kept
-    // as its first 63 bytes, never cut inside a UTF-8 character.
+    // as its first 63 bytes as the shell counts them (UTF-8 on Linux, the
+    // system code page on Windows), never cut inside a character.
     void SetHint(const std::string& Value);
 
     TPopupMenu* RBtnPopupMenu() const { return FRBtnPopupMenu; }

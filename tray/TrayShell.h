@@ -91,6 +91,10 @@ public:
     virtual void ProcessMessages() = 0;
     // Shows Menu at screen position (X, Y) and returns when it has closed.
     virtual void ShowMenu(TPopupMenu& Menu, int X, int Y) = 0;
+    // Text cut to the most bytes the notification area shows, counted as it
+    // counts them and never inside a character. By default UTF-8 bytes; the
+    // Windows shell counts bytes of the system code page.
+    virtual std::string CutHint(const std::string& Text, std::size_t MaxBytes);
 };
 
 }  // namespace quorvel

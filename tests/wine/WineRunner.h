@@ -48,9 +48,12 @@ public:
     WineResult Run(const std::string& Program, const std::vector<std::string>& Arguments,
                    const std::map<std::string, std::string>& Environment, std::chrono::milliseconds Limit) const;
 
+    // The variables every Wine program of the build runs with: the prefix,
+    // no trace, no Mono/Gecko prompts, no sound driver.
+    std::map<std::string, std::string> WineEnvironment() const;
+
 private:
     void StartSession() const;
-    std::map<std::string, std::string> WineEnvironment() const;
 
     std::filesystem::path Build;
     std::string Reason;

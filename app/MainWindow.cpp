@@ -1,0 +1,223 @@
+#include "app/MainWindow.h"
+
+#include <exception>
+
+#include "app/AccountCheck.h"
+#include "app/TickClock.h"
+#include "net/EventLoop.h"
+#include "settings/Registry.h"
+#include "settings/Settings.h"
+#include "tray/ImageList.h"
+
+namespace quorvel {
+
+namespace {
+
+constexpr std::uint32_t AnimationPeriodMs = 50;
+
+}  // namespace
+
+template <typename Handler>
+void TMainWindow::Guarded(Handler&& Run) {
+    try {
+        Run();
+    } catch (const std::exception& error) {
+        FParts.Host.ReportError(error.what());
+    } catch (...) {
+        FParts.Host.ReportError("Unknown error");
+    }
+}
+
+TMainWindow::TMainWindow(const TMainWindowParts& Parts)
+    : TrayIcon1(Parts.StatusShell),
+      TrayIcon2(Parts.NewMailShell),
+      Timer1(Parts.Loop, [this] { Guarded([this] { Timer1Timer(); }); }),
+      FParts(Parts),
+      Pop3Client(Parts.Loop),
+      AnimetionTimer(Parts.Loop.CreateTimer([this] { Guarded([this] { AnimetionTimerTimer(); }); })) {
+    Pop3Client.Port = DefaultPortNo;
+    Pop3Client.SetTimeOut(CheckTimeOutMs);
+
+    const std::pair<TAction*, void (TMainWindow::*)()> handlers[] = {
+        {&AccountSettingAction, &TMainWindow::AccountSettingActionExecute},
+        {&OptionSettingAction, &TMainWindow::OptionSettingActionExecute},
+        {&SaveAction, &TMainWindow::SaveActionExecute},
+        {&ConnectAction, &TMainWindow::ConnectActionExecute},
+        {&CloseAction, &TMainWindow::CloseActionExecute},
+        {&AboutAction, &TMainWindow::AboutActionExecute},
+        {&ExecuteMailClientAction, &TMainWindow::ExecuteMailClientActionExecute},
+    };
+    for (const auto& [action, handler] : handlers) {
+        action->OnExecute = [this, handler] { Guarded([this, handler] { (this->*handler)(); }); };
+    }
+    // Without the dialogs their actions are shown, greyed.
+    if (!FParts.Dialogs.Available()) {
+        for (TAction* action : {&AccountSettingAction, &OptionSettingAction, &AboutAction}) action->SetEnabled(false);
+    }
+
+    FMenu = {
+        TMenuEntry::ItemFor(ConnectAction),
+        TMenuEntry::ItemFor(ExecuteMailClientAction),
+        TMenuEntry::Separator(),
+        TMenuEntry::Submenu("設定(&S)",
+                            {TMenuEntry::ItemFor(AccountSettingAction), TMenuEntry::ItemFor(OptionSettingAction)}),
+        TMenuEntry::ItemFor(AboutAction),
+        TMenuEntry::Separator(),
+        TMenuEntry::ItemFor(CloseAction),
+    };
+
+    TrayIcon1.OnClick = [this](TTrayIcon&) { Guarded([this] { TrayIcon1Click(); }); };
+    TrayIcon2.OnClick = [this](TTrayIcon&) { Guarded([this] { TrayIcon2Click(); }); };
+    // The animation timer is on from the start, as the first check turns it
+    // off when it ends; a start-up that fails before that check keeps it on.
+    AnimetionTimer->Start(AnimationPeriodMs);
+    FAnimationRunning = true;
+}
+
+TMainWindow::~TMainWindow() {
+    AnimetionTimer->Stop();
+    Timer1.SetEnabled(false);
+}
+
+void TMainWindow::SetPopupMenu(TPopupMenu* Menu) {
+    TrayIcon1.SetRBtnPopupMenu(Menu);
+}
+
+void TMainWindow::FormCreate() {
+    try {
+        FormCreateSteps();
+    } catch (const std::exception& error) {
+        // The rest of the start-up is skipped: no start-up check, and the
+        // check timer stays off; checks started by hand still work.
+        FParts.Host.ReportError(error.what());
+    }
+}
+
+void TMainWindow::FormCreateSteps() {
+    // The window itself is never shown; the accounts and planes exist already.
+    SetTrayIcon(TrayIcon1, FirstLevelPicture);
+    std::uint32_t period = Timer1.Interval();
+    try {
+        const std::unique_ptr<IRegistry> store = FParts.Settings.Open();
+        LoadSettings(*store, Accounts, period);
+        Timer1.SetInterval(period);
+        // Parts of the settings that could not be read are told once; the rest runs.
+        if (const std::string damage = store->DamageReport(); !damage.empty()) FParts.Host.ReportError(damage);
+    } catch (const ESettingsUnreadable& error) {
+        // The settings are kept as they are; the program runs without accounts.
+        FParts.Host.ReportError(error.what());
+    }
+    TrayIcon1.SetHint(HintNotConnected);
+    ConnectActionExecute();
+    Timer1.SetEnabled(true);
+}
+
+void TMainWindow::SetTrayIcon(TTrayIcon& Tray, int Index) {
+    Tray.Icon() = TIcon::Of(ImageListPicture(Index));
+    Tray.Refresh();
+}
+
+void TMainWindow::ConnectActionExecute() {
+    RunCheckCycle(Accounts, Pop3Client, FParts.Clock, *this, SignalLevel);
+}
+
+void TMainWindow::Timer1Timer() {
+    // A tick while a check runs is dropped, not deferred.
+    if (ConnectAction.Enabled()) ConnectActionExecute();
+}
+
+void TMainWindow::TrayIcon1Click() {
+    if (ConnectAction.Enabled()) ConnectActionExecute();
+}
+
+void TMainWindow::TrayIcon2Click() {
+    if (ExecuteMailClientAction.Enabled()) ExecuteMailClientActionExecute();
+}
+
+void TMainWindow::AnimetionTimerTimer() {
+    TrayIcon1.Icon() = AnimationTick(AnimationPlanes, AnimationFrame, SignalLevel);
+    TrayIcon1.Refresh();
+}
+
+void TMainWindow::CloseActionExecute() {
+    // Nothing is asked and nothing is saved. A check under way runs to its
+    // end first: the message loop ends once the running handler returns.
+    FCloseRequested = true;
+    FParts.Host.EndProgram();
+}
+
+void TMainWindow::SaveActionExecute() {
+    const std::unique_ptr<IRegistry> store = FParts.Settings.Open();
+    SaveInterval(*store, Timer1.Interval());
+}
+
+void TMainWindow::ExecuteMailClientActionExecute() {
+    FParts.MailProgram.Start();
+}
+
+// The dialog actions: each disables itself while its dialog is open, carries
+// out what OK asks for, and enables itself again whatever happened.
+
+void TMainWindow::AccountSettingActionExecute() {
+    TActionBusy busy(AccountSettingAction);
+    if (!FParts.Dialogs.ShowAccountList(Accounts)) return;
+    const std::unique_ptr<IRegistry> store = FParts.Settings.Open();
+    SaveAccounts(*store, Accounts);
+}
+
+void TMainWindow::OptionSettingActionExecute() {
+    TActionBusy busy(OptionSettingAction);
+    TOptionValues values{PeriodToMinutes(Timer1.Interval()), FParts.Settings.IsRunAtStartup()};
+    if (!FParts.Dialogs.ShowOptions(values)) return;
+    // The dialog refuses minutes whose period would not fit 32 bits.
+    Timer1.SetInterval(MinutesToPeriod(values.IntervalMinutes));
+    FParts.Settings.SetRunAtStartup(values.RunAtStartup);
+    const std::unique_ptr<IRegistry> store = FParts.Settings.Open();
+    SaveInterval(*store, Timer1.Interval());
+}
+
+void TMainWindow::AboutActionExecute() {
+    TActionBusy busy(AboutAction);
+    FParts.Dialogs.ShowAbout();
+}
+
+void TMainWindow::SetConnectEnabled(bool Enabled) {
+    ConnectAction.SetEnabled(Enabled);
+}
+
+void TMainWindow::SetStatusHint(const std::string& Hint) {
+    TrayIcon1.SetHint(Hint);
+}
+
+void TMainWindow::StartAnimation() {
+    AnimationFrame = 0;
+    AnimetionTimer->Start(AnimationPeriodMs);
+    FAnimationRunning = true;
+}
+
+void TMainWindow::StopAnimation() {
+    AnimetionTimer->Stop();
+    FAnimationRunning = false;
+}
+
+void TMainWindow::SetStatusPicture(int Index) {
+    SetTrayIcon(TrayIcon1, Index);
+}
+
+void TMainWindow::SetNewMailPicture(int Index) {
+    SetTrayIcon(TrayIcon2, Index);
+}
+
+void TMainWindow::SetNewMailHint(const std::string& Hint) {
+    TrayIcon2.SetHint(Hint);
+}
+
+void TMainWindow::RemoveNewMail() {
+    TrayIcon2.SetIcon(nullptr);
+}
+
+void TMainWindow::PlayNewMailSound() {
+    FParts.Sound.Play();
+}
+
+}  // namespace quorvel

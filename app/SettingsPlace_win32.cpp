@@ -1,0 +1,30 @@
+#include "app/SettingsPlace.h"
+#include "settings/Registry.h"
+#include "settings/RunAtStartup.h"
+#include "settings/UserSettings.h"
+
+namespace quorvel {
+
+namespace {
+
+// HKEY_CURRENT_USER, with the value "Quorvel" under its Run key.
+class UserSettingsPlace final : public ISettingsPlace {
+public:
+    std::unique_ptr<IRegistry> Open() override { return OpenUserSettings(); }
+    bool IsRunAtStartup() override { return quorvel::IsRunAtStartup(); }
+    void SetRunAtStartup(bool Registered) override {
+        if (Registered) {
+            AddRunAtStartup();
+        } else {
+            RemoveRunAtStartup();
+        }
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<ISettingsPlace> MakeUserSettingsPlace() {
+    return std::make_unique<UserSettingsPlace>();
+}
+
+}  // namespace quorvel

@@ -1,0 +1,144 @@
+// quorvel-wine-idle-bench: what quorvel.exe costs under Wine. Starts a
+// private X display with an XEmbed tray and a Dovecot on 127.0.0.1, imports
+// one account into the Windows build's Wine prefix, and times quorvel.exe's
+// start from a stopped Wine session (cold) and from a running one (warm);
+// then watches it idle. Needs QUORVEL_WINDOWS_BUILD (the Windows build
+// folder). Prints figures; nothing passes or fails.
+#include <unistd.h>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QProcess>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "settings/Settings.h"
+#include "tests/desktop/DesktopSession.h"
+#include "tests/pop3server/ChildProcess.h"
+#include "tests/pop3server/DovecotServer.h"
+#include "tests/support/TempFolder.h"
+#include "tests/wine/WineDesktop.h"
+#include "tests/wine/WineRunner.h"
+
+namespace {
+
+struct Sample {
+    long RssKiB = 0;
+    double CpuSeconds = 0;
+    long Switches = 0;  // voluntary context switches of all threads: each is a wake-up
+};
+
+long StatusField(const std::filesystem::path& File, const std::string& Name) {
+    std::ifstream in(File);
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind(Name + ":", 0) == 0) return std::atol(line.c_str() + Name.size() + 1);
+    return 0;
+}
+
+Sample Measure(qint64 Pid) {
+    Sample sample;
+    const std::filesystem::path proc = "/proc/" + std::to_string(Pid);
+    sample.RssKiB = StatusField(proc / "status", "VmRSS");
+    std::ifstream stat(proc / "stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    std::istringstream fields(text.substr(text.rfind(')') + 2));
+    std::string field;
+    long utime = 0, stime = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i) {
+        if (i == 14) utime = std::atol(field.c_str());
+        if (i == 15) stime = std::atol(field.c_str());
+    }
+    sample.CpuSeconds = static_cast<double>(utime + stime) / static_cast<double>(::sysconf(_SC_CLK_TCK));
+    for (const auto& task : std::filesystem::directory_iterator(proc / "task"))
+        sample.Switches += StatusField(task.path() / "status", "voluntary_ctxt_switches");
+    return sample;
+}
+
+int CountOf(const std::string& Text, const std::string& Word) {
+    int n = 0;
+    for (auto at = Text.find(Word); at != std::string::npos; at = Text.find(Word, at + 1)) ++n;
+    return n;
+}
+
+std::string SettingsText(std::int32_t Port) {
+    char port[16];
+    std::snprintf(port, sizeof port, "%08x", static_cast<unsigned>(Port));
+    const std::string key = "HKEY_CURRENT_USER\\Software\\Ombrask\\Quorvel";
+    // An interval of 60 minutes: no periodic check during the watch.
+    return "REGEDIT4\r\n\r\n[-" + key + "]\r\n\r\n[" + key + "]\r\n\"Interval\"=dword:0000003c\r\n\r\n[" + key +
+           "\\Accounts\\0]\r\n\"Host\"=\"127.0.0.1\"\r\n\"PortNo\"=dword:" + port +
+           "\r\n\"UserID\"=\"alice\"\r\n\"Password\"=\"" + quorvel::EncodePassword("alice-pass") +
+           "\"\r\n\"Enabled\"=\"1\"\r\n\r\n";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int idleSeconds = argc > 1 ? std::atoi(argv[1]) : 300;
+    QGuiApplication app(argc, argv);
+    quorvel::WineRunner runner;
+    if (const std::string reason = runner.SkipReason("app/quorvel.exe"); !reason.empty()) {
+        std::fprintf(stderr, "quorvel-wine-idle-bench: %s\n", reason.c_str());
+        return 1;
+    }
+    quorvel::DesktopSession session;
+    if (!session.Ok()) {
+        std::fprintf(stderr, "quorvel-wine-idle-bench: %s\n", session.SkipReason().toStdString().c_str());
+        return 1;
+    }
+    quorvel::DovecotOptions options;
+    options.RawLog = true;
+    quorvel::DovecotServer server({{"alice", "alice-pass", 3}}, options);
+    TTempFolder temp;
+    session.StartXEmbedTray();
+    quorvel::WineDesktop wine(session, runner, temp.Path());
+    std::string why;
+    if (!wine.StartSession(why) || !wine.Import(SettingsText(server.Port()))) {
+        std::fprintf(stderr, "quorvel-wine-idle-bench: the Wine session did not start: %s\n", why.c_str());
+        return 1;
+    }
+    const std::filesystem::path exe = runner.BuildFolder() / "app/quorvel.exe";
+    std::printf("quorvel.exe under Wine on an XEmbed tray (one account, interval 60 min)\n");
+    std::printf("    quorvel.exe: %ju bytes as built\n", static_cast<std::uintmax_t>(std::filesystem::file_size(exe)));
+
+    // Start-up: until the status icon is docked, and until the first check's
+    // STAT reached the server; cold after the Wine session was ended.
+    QProcess* program = nullptr;
+    for (const char* kind : {"cold", "warm"}) {
+        if (program) {
+            session.Kill(program);
+            quorvel::WaitUntil([&] { return wine.DockedIcons().empty(); }, 10000);
+        }
+        if (std::string(kind) == "cold") {
+            quorvel::RunChild("/usr/lib/wine/wineserver64", {"-k"}, runner.WineEnvironment(), std::chrono::seconds(30));
+        }
+        const int checksBefore = CountOf(server.RawInput("alice"), "STAT\r\n");
+        QElapsedTimer clock;
+        clock.start();
+        program = wine.Start("app/quorvel.exe");
+        quorvel::WaitUntil([&] { return !wine.DockedIcons().empty(); }, 60000);
+        const qint64 docked = clock.elapsed();
+        quorvel::WaitUntil([&] { return CountOf(server.RawInput("alice"), "STAT\r\n") > checksBefore; }, 60000);
+        std::printf("    start-up %s: icon docked after %lld ms, first check's STAT after %lld ms\n", kind,
+                    static_cast<long long>(docked), static_cast<long long>(clock.elapsed()));
+    }
+    quorvel::WaitUntil([] { return false; }, 2000);  // let the start settle
+    const Sample start = Measure(program->processId());
+    std::printf("    resident memory after the first check: %.1f MiB\n", static_cast<double>(start.RssKiB) / 1024);
+    std::printf("    CPU used up to then (start and first check): %.3f s\n", start.CpuSeconds);
+    std::fflush(stdout);
+    ::sleep(static_cast<unsigned>(idleSeconds));
+    const Sample end = Measure(program->processId());
+    std::printf("    over %d idle seconds:\n", idleSeconds);
+    std::printf("      CPU time: %.3f s (%.4f %% of one core)\n", end.CpuSeconds - start.CpuSeconds,
+                100.0 * (end.CpuSeconds - start.CpuSeconds) / idleSeconds);
+    std::printf("      wake-ups (voluntary context switches, all threads): %ld (%.2f per minute)\n",
+                end.Switches - start.Switches, 60.0 * static_cast<double>(end.Switches - start.Switches) / idleSeconds);
+    std::printf("      resident memory at the end: %.1f MiB\n", static_cast<double>(end.RssKiB) / 1024);
+    session.Kill(program);
+    return 0;
+}

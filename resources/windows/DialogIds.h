@@ -1,0 +1,49 @@
+// Resource numbers of the Windows dialogs, shared by dialogs.rc and the code.
+#pragma once
+
+// Dialog templates.
+#define IDD_ACCOUNT_LIST 200
+#define IDD_ACCOUNT_INFORMATION 201
+#define IDD_OPTIONS 202
+#define IDD_ABOUT 203
+
+// Pictures.
+#define IDI_DIALOG_SERVER 210
+#define IDI_DIALOG_USER 211
+#define IDI_DIALOG_CLOCK 212
+#define IDI_ABOUT_FLAG 213
+#define IDB_ABOUT_BACKGROUND 214
+
+// Account list.
+#define IDC_ACCOUNT_LIST_VIEW 1000
+#define IDC_ACCOUNT_CLOSE 1001
+#define IDC_ACCOUNT_ADD 1002
+#define IDC_ACCOUNT_CHANGE 1003
+#define IDC_ACCOUNT_DELETE 1004
+
+// Account edit dialog.
+#define IDC_SERVER_NAME_EDIT 1010
+#define IDC_SERVER_PORT_EDIT 1011
+#define IDC_PORT_HINT 1012
+#define IDC_SECURITY_COMBO 1013
+#define IDC_PLAINTEXT_WARNING 1014
+#define IDC_FINGERPRINT_EDIT 1015
+#define IDC_FETCH_CERTIFICATE 1016
+#define IDC_CLEAR_CERTIFICATE 1017
+#define IDC_USER_ID_EDIT 1018
+#define IDC_PASSWORD_EDIT 1019
+#define IDC_HELP_BUTTON 1020
+
+// Options.
+#define IDC_CHECK_TIME_EDIT 1030
+#define IDC_RUN_ON_STARTUP 1031
+
+// About box.
+#define IDC_COPYRIGHT 1040
+#define IDC_MAIL_LINK 1041
+#define IDC_HOME_PAGE_LINK 1042
+#define IDC_FLAG_IMAGE 1043
+#define IDC_SUBTITLE 1044
+#define IDC_TITLE 1045
+#define IDC_APPLICATION_ICON 1046
+#define IDC_VERSION 1047

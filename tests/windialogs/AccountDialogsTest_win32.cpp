@@ -1,0 +1,288 @@
+// The account list and the account edit dialog, driven through their
+// controls under Wine.
+#include <windows.h>
+// After windows.h.
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "resources/windows/DialogIds.h"
+#include "settings/AccountListText.h"
+#include "settings/Settings.h"
+#include "settings/SystemCodePage_win32.h"
+#include "settings/WinRegistry_win32.h"
+#include "settings/winui/AccountListForm_win32.h"
+#include "tests/settings/TestKey_win32.h"
+#include "tests/windialogs/DialogDriver_win32.h"
+
+using namespace quorvel;
+
+namespace {
+
+constexpr int MessageBoxText = 0xFFFF;  // the static that holds a message box's text
+
+class AccountDialogsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetSystemCodePageForTesting(932);
+        SetRefusalSoundForTesting([this] { ++Beeps; });
+    }
+    void TearDown() override {
+        SetRefusalSoundForTesting(nullptr);
+        SetSystemCodePageForTesting(0);
+    }
+
+    std::atomic<int> Beeps{0};
+};
+
+// Sets the port, presses OK and tells whether the dialog took it.
+bool OkTakesPort(TDialogDriver& Driver, HWND Dialog, const std::string& Port, std::atomic<int>& Beeps) {
+    const int before = Beeps;
+    Driver.SetText(Dialog, IDC_SERVER_PORT_EDIT, Port);
+    Driver.Click(Dialog, IDOK);
+    Driver.WaitFor([&] { return Beeps > before || !::IsWindow(Dialog); }, "OK to be answered");
+    return !::IsWindow(Dialog);
+}
+
+}  // namespace
+
+TEST_F(AccountDialogsTest, PortBoxRefusesWhatIsNoPortWithBeepAndFocusAndAcceptsIntegerForms) {
+    struct TCase {
+        const char* Port;
+        bool Taken;
+    };
+    const TCase cases[] = {
+        {"", false},      {"1 2", false}, {"110 ", false}, {"abc", false}, {"0", false},
+        {"70000", false}, {" 110", true}, {"+110", true},  {"$6E", true},  {"0x6E", true},
+    };
+    for (const TCase& c : cases) {
+        TAccountInfomationForm form;
+        form.Fill(FieldsForNewAccount());
+        INT_PTR result = 0;
+        TDialogDriver::Run([&] { result = form.ShowModal(nullptr); },
+                           [&](TDialogDriver& Driver) {
+                               HWND dialog = Driver.WaitForDialog("Account Infomation");
+                               const int before = Beeps;
+                               EXPECT_EQ(OkTakesPort(Driver, dialog, c.Port, Beeps), c.Taken) << c.Port;
+                               if (c.Taken) return;
+                               EXPECT_EQ(Driver.Focus(), Driver.Control(dialog, IDC_SERVER_PORT_EDIT)) << c.Port;
+                               EXPECT_EQ(Beeps, before + 1) << c.Port;
+                               // Cancel closes whatever the port holds, without a beep.
+                               Driver.Click(dialog, IDCANCEL);
+                               Driver.WaitUntilClosed(dialog);
+                               EXPECT_EQ(Beeps, before + 1) << c.Port;
+                           });
+        EXPECT_EQ(result, c.Taken ? IDOK : IDCANCEL) << c.Port;
+        if (c.Taken) {
+            EXPECT_EQ(form.Fields().Port, c.Port);
+        }
+    }
+}
+
+TEST_F(AccountDialogsTest, EditDialogNamesEveryFieldMasksThePasswordAndFollowsTheProtection) {
+    TAccountInfomationForm form;
+    form.Fill(FieldsForNewAccount());
+    form.SetSecurity(SecurityForNewAccount());
+    form.CertificateFetcher = [](const std::string& Host, std::int32_t Port, TConnectionSecurity Security) {
+        EXPECT_EQ(Host, "pop.example.jp");
+        EXPECT_EQ(Port, 995);
+        EXPECT_EQ(Security, TConnectionSecurity::ImplicitTls);
+        return TShownCertificate{"CN=pop.example.jp", "CN=Test CA", "2026-01-01 00:00:00 UTC",
+                                 "2027-01-01 00:00:00 UTC", std::string(64, 'a')};
+    };
+    INT_PTR result = 0;
+    TDialogDriver::Run(
+        [&] { result = form.ShowModal(nullptr); },
+        [&](TDialogDriver& Driver) {
+            HWND dialog = Driver.WaitForDialog("Account Infomation");
+            // A screen reader names each field by the label just before it.
+            const std::pair<int, const char*> labels[] = {
+                {IDC_SERVER_NAME_EDIT, "&ServerName:"}, {IDC_SERVER_PORT_EDIT, "ServerPort:"},
+                {IDC_SECURITY_COMBO, "接続の保護:"},    {IDC_FINGERPRINT_EDIT, "証明書の指紋:"},
+                {IDC_USER_ID_EDIT, "&UserID:"},         {IDC_PASSWORD_EDIT, "&Password:"},
+            };
+            for (const auto& [id, label] : labels) {
+                EXPECT_EQ(Driver.Text(::GetWindow(Driver.Control(dialog, id), GW_HWNDPREV)), label);
+            }
+            EXPECT_FALSE(Driver.Enabled(dialog, IDC_HELP_BUTTON));
+            EXPECT_EQ(::SendMessageW(Driver.Control(dialog, IDC_PASSWORD_EDIT), EM_GETPASSWORDCHAR, 0, 0), L'*');
+            EXPECT_EQ(Driver.Text(dialog, IDC_SERVER_PORT_EDIT), "995");
+            EXPECT_FALSE(Driver.Visible(dialog, IDC_PLAINTEXT_WARNING));
+            Driver.SetText(dialog, IDC_PASSWORD_EDIT, "パス");
+            Driver.Screenshot(dialog, "account-edit");
+
+            // "なし": the usual port follows, the warning shows, nothing to fetch.
+            HWND combo = Driver.Control(dialog, IDC_SECURITY_COMBO);
+            ::SendMessageW(combo, CB_SETCURSEL, 2, 0);
+            ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_SECURITY_COMBO, CBN_SELCHANGE),
+                           reinterpret_cast<LPARAM>(combo));
+            Driver.WaitFor([&] { return Driver.Text(dialog, IDC_SERVER_PORT_EDIT) == "110"; }, "port 110");
+            EXPECT_EQ(Driver.Text(dialog, IDC_PORT_HINT), "(通常は110です)");
+            EXPECT_TRUE(Driver.Visible(dialog, IDC_PLAINTEXT_WARNING));
+            EXPECT_FALSE(Driver.Enabled(dialog, IDC_FETCH_CERTIFICATE));
+            Driver.Screenshot(dialog, "account-edit-plaintext");
+
+            // Back to SSL/TLS; the certificate is shown and trusted.
+            ::SendMessageW(combo, CB_SETCURSEL, 0, 0);
+            ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_SECURITY_COMBO, CBN_SELCHANGE),
+                           reinterpret_cast<LPARAM>(combo));
+            Driver.WaitFor([&] { return Driver.Text(dialog, IDC_SERVER_PORT_EDIT) == "995"; }, "port 995");
+            Driver.SetText(dialog, IDC_SERVER_NAME_EDIT, "pop.example.jp");
+            Driver.Click(dialog, IDC_FETCH_CERTIFICATE);
+            HWND box = Driver.WaitForDialog("証明書");
+            const std::string shown = Driver.Text(box, MessageBoxText);
+            for (const char* part :
+                 {"発行先: CN=pop.example.jp", "2026-01-01 00:00:00 UTC から 2027-01-01 00:00:00 UTC まで",
+                  "SHA-256: aaaaaaaa"}) {
+                EXPECT_NE(shown.find(part), std::string::npos) << shown;
+            }
+            Driver.Click(box, IDYES);
+            Driver.WaitFor([&] { return Driver.Text(dialog, IDC_FINGERPRINT_EDIT) == std::string(64, 'a'); },
+                           "the pin");
+            Driver.Click(dialog, IDOK);
+            Driver.WaitUntilClosed(dialog);
+        });
+    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(form.Fields().Security, TConnectionSecurity::ImplicitTls);
+    EXPECT_EQ(form.Fields().CertFingerprint, std::string(64, 'a'));
+    EXPECT_EQ(form.Fields().Password, "パス");
+}
+
+TEST_F(AccountDialogsTest, ListShowsDeletesAddsAndCloseStoresTheAccountsEnabled) {
+    TAccounts accounts;
+    TAccount& taro = accounts.Add();
+    taro.Host = "pop.example.jp";
+    taro.Port = 110;
+    taro.UserID = "taro";
+    taro.Password = "abパス";  // 2 + 4 bytes in Shift-JIS
+    taro.Enabled = true;
+    accounts.Add();  // no host, no user ID
+    TAccount& third = accounts.Add();
+    third.UserID = "taro";
+    third.Host = "pop.example.jp";
+
+    TAccountListForm form(accounts);
+    INT_PTR result = 0;
+    TDialogDriver::Run(
+        [&] { result = form.ShowModal(nullptr); },
+        [&](TDialogDriver& Driver) {
+            HWND dialog = Driver.WaitForDialog("Accounts");
+            HWND list = Driver.Control(dialog, IDC_ACCOUNT_LIST_VIEW);
+            EXPECT_EQ(Driver.Text(list), "Accounts");  // its name for a screen reader
+            struct TColumn {
+                const char* Header;
+                int Width;
+                int Format;
+            };
+            const TColumn columns[] = {
+                {"Server name", 120, LVCFMT_LEFT},
+                {"Port", 35, LVCFMT_RIGHT},
+                {"UserID", 70, LVCFMT_LEFT},
+                {"Password", 70, LVCFMT_LEFT},
+            };
+            for (int i = 0; i < 4; ++i) {
+                wchar_t header[64] = {};
+                LVCOLUMNW column{};
+                column.mask = LVCF_TEXT | LVCF_FMT | LVCF_WIDTH;
+                column.pszText = header;
+                column.cchTextMax = 64;
+                ::SendMessageW(list, LVM_GETCOLUMNW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
+                EXPECT_EQ(Utf8FromWide(header), columns[i].Header);
+                EXPECT_EQ(column.fmt & LVCFMT_JUSTIFYMASK, columns[i].Format) << columns[i].Header;
+                EXPECT_GE(column.cx, columns[i].Width) << columns[i].Header;
+            }
+            EXPECT_NE(::SendMessageW(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & LVS_EX_CHECKBOXES, 0);
+            ASSERT_EQ(Driver.RowCount(list), 3);
+            EXPECT_EQ(Driver.Cell(list, 0, 0), "pop.example.jp");
+            EXPECT_EQ(Driver.Cell(list, 0, 1), "110");
+            EXPECT_EQ(Driver.Cell(list, 0, 2), "taro");
+            EXPECT_EQ(Driver.Cell(list, 0, 3), "******");
+            EXPECT_TRUE(Driver.Checked(list, 0));
+            EXPECT_FALSE(Driver.Checked(list, 1));
+            EXPECT_TRUE(Driver.Enabled(dialog, IDC_ACCOUNT_ADD));
+            EXPECT_FALSE(Driver.Enabled(dialog, IDC_ACCOUNT_CHANGE));
+            EXPECT_FALSE(Driver.Enabled(dialog, IDC_ACCOUNT_DELETE));
+            Driver.Screenshot(dialog, "account-list");
+
+            // The question for each account; "キャンセル" keeps it, "OK" deletes it.
+            struct TDelete {
+                int Row;
+                const char* Question;
+                int Answer;
+                int RowsAfter;
+            };
+            const TDelete deletes[] = {
+                {0, "\"taro@pop.example.jp\" を削除してよろしいですか？", IDCANCEL, 3},
+                {1, "名称なし を削除してよろしいですか？", IDCANCEL, 3},
+                {1, "名称なし を削除してよろしいですか？", IDOK, 2},
+                {1, "\"taro@pop.example.jp\" を削除してよろしいですか？", IDOK, 1},
+            };
+            for (const TDelete& d : deletes) {
+                Driver.Select(list, d.Row);
+                Driver.WaitFor([&] { return Driver.Enabled(dialog, IDC_ACCOUNT_DELETE); }, "削除 enabled");
+                EXPECT_TRUE(Driver.Enabled(dialog, IDC_ACCOUNT_CHANGE));
+                Driver.Click(dialog, IDC_ACCOUNT_DELETE);
+                HWND box = Driver.WaitForDialog("確認");
+                EXPECT_EQ(Driver.Text(box, MessageBoxText), d.Question);
+                EXPECT_EQ(Driver.Text(box, IDOK), "OK");
+                EXPECT_EQ(Driver.Text(box, IDCANCEL), "キャンセル");
+                if (d.Answer == IDOK) Driver.Screenshot(box, "account-delete");
+                Driver.Click(box, d.Answer);
+                Driver.WaitUntilClosed(box);
+                Driver.WaitFor([&] { return Driver.RowCount(list) == d.RowsAfter; }, "the rows");
+                EXPECT_EQ(accounts.Count(), d.RowsAfter);
+            }
+            EXPECT_FALSE(Driver.Enabled(dialog, IDC_ACCOUNT_DELETE));
+            EXPECT_EQ(Driver.Cell(list, 0, 2), "taro");
+
+            // Esc does not close the list: the add that follows it still opens.
+            Driver.Key(VK_ESCAPE);
+            Driver.Click(dialog, IDC_ACCOUNT_ADD);
+            HWND edit = Driver.WaitForDialog("Account Infomation");
+            EXPECT_EQ(Driver.Text(edit, IDC_SERVER_PORT_EDIT), "995");
+            Driver.SetText(edit, IDC_SERVER_NAME_EDIT, "pop.new.example");
+            Driver.SetText(edit, IDC_USER_ID_EDIT, "hanako");
+            Driver.SetText(edit, IDC_PASSWORD_EDIT, "パス");
+            Driver.Click(edit, IDOK);
+            Driver.WaitUntilClosed(edit);
+            Driver.WaitFor([&] { return Driver.RowCount(list) == 2; }, "the new row");
+            EXPECT_EQ(Driver.Cell(list, 1, 0), "pop.new.example");
+            EXPECT_EQ(Driver.Cell(list, 1, 1), "995");
+            EXPECT_EQ(Driver.Cell(list, 1, 3), "****");
+            EXPECT_TRUE(Driver.Checked(list, 1));
+            Driver.SetChecked(list, 0, false);
+            Driver.Click(dialog, IDC_ACCOUNT_CLOSE);
+        });
+    ASSERT_EQ(result, IDOK);
+    ASSERT_EQ(accounts.Count(), 2);
+    EXPECT_FALSE(accounts.Items(0).Enabled);
+    EXPECT_TRUE(accounts.Items(1).Enabled);
+
+    // What the main window then stores.
+    TTestKey key;
+    WinRegistry registry(key.Base());
+    SaveAccounts(registry, accounts);
+    const std::string stored = "Software\\Ombrask\\Quorvel\\Accounts\\1";
+    EXPECT_EQ(key.GetText(stored, L"Host"), L"pop.new.example");
+    EXPECT_EQ(key.GetText(stored, L"UserID"), L"hanako");
+    EXPECT_EQ(key.GetText(stored, L"Enabled"), L"1");
+    EXPECT_EQ(key.GetText(stored, L"Password"), WideFromUtf8(EncodePassword("\x83\x70\x83\x58")));
+}
+
+TEST_F(AccountDialogsTest, TitleBarCloseIsNoCloseButKeepsTheTicksInMemory) {
+    TAccounts accounts;
+    accounts.Add().Enabled = true;
+    TAccountListForm form(accounts);
+    INT_PTR result = 0;
+    TDialogDriver::Run([&] { result = form.ShowModal(nullptr); },
+                       [&](TDialogDriver& Driver) {
+                           HWND dialog = Driver.WaitForDialog("Accounts");
+                           Driver.SetChecked(Driver.Control(dialog, IDC_ACCOUNT_LIST_VIEW), 0, false);
+                           Driver.CloseByTitleBar(dialog);
+                           Driver.WaitUntilClosed(dialog);
+                       });
+    // Not "閉じる": the caller stores nothing.
+    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_FALSE(accounts.Items(0).Enabled);
+}

@@ -1,0 +1,326 @@
+// quorvel.exe under Wine as a user meets it: on a private desktop with a
+// real XEmbed tray (trayer), its icons docked by Wine, read through their
+// pixels and Wine's traces, clicked with xdotool, checking a real Dovecot.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QStandardPaths>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <set>
+
+#include "settings/Settings.h"
+#include "tests/desktop/DesktopSession.h"
+#include "tests/pop3server/DovecotServer.h"
+#include "tests/pop3server/HoldingRelay.h"
+#include "tests/support/TempFolder.h"
+#include "tests/wine/WineDesktop.h"
+#include "tests/wine/WineRunner.h"
+#include "tray/Animation.h"
+#include "tray/ImageList.h"
+
+namespace quorvel {
+namespace {
+
+constexpr int AppearMs = 30000;
+constexpr int CheckMs = 15000;
+const char* const Program = "app/quorvel.exe";
+const char* const SettingsKey = "HKEY_CURRENT_USER\\Software\\Ombrask\\Quorvel";
+
+int CountOf(const std::string& Text, const std::string& Word) {
+    int n = 0;
+    for (auto at = Text.find(Word); at != std::string::npos; at = Text.find(Word, at + 1)) ++n;
+    return n;
+}
+
+// A shape as rows of '#' and '.', for failure messages.
+std::string Drawn(const PixelShape& Shape) {
+    std::string rows;
+    for (int y = 0; y < 18; ++y) {
+        for (int x = 0; x < 18; ++x) rows += Shape.count({x, y}) ? '#' : '.';
+        rows += '\n';
+    }
+    return rows;
+}
+
+std::string ReadWhole(const std::filesystem::path& File) {
+    std::ifstream in(File, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The settings as regedit imports them: the interval and one account per
+// port, each user "alice" with her password.
+std::string SettingsText(const std::vector<std::int32_t>& Ports) {
+    std::string text = "REGEDIT4\r\n\r\n[-" + std::string(SettingsKey) + "]\r\n\r\n[" + SettingsKey +
+                       "]\r\n\"Interval\"=dword:00000005\r\n\r\n";
+    for (std::size_t i = 0; i < Ports.size(); ++i) {
+        char port[16];
+        std::snprintf(port, sizeof port, "%08x", static_cast<unsigned>(Ports[i]));
+        text += "[" + std::string(SettingsKey) + "\\Accounts\\" + std::to_string(i) +
+                "]\r\n\"Host\"=\"127.0.0.1\"\r\n\"PortNo\"=dword:" + port +
+                "\r\n\"UserID\"=\"alice\"\r\n\"Password\"=\"" + EncodePassword("alice-pass") +
+                "\"\r\n\"Enabled\"=\"1\"\r\n\r\n";
+    }
+    return text;
+}
+
+// The default mail program: the mark program under a client name of its
+// own, its command an expandable string with a %VAR% reference; or Wine's
+// own registration back, which has no command.
+std::string MailClientText(bool Marked) {
+    const std::string clients = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Clients\\Mail";
+    if (!Marked) {
+        return "REGEDIT4\r\n\r\n[-" + clients + "\\QuorvelMark]\r\n\r\n[" + clients +
+               "]\r\n@=\"Native Mail Client\"\r\n\r\n";
+    }
+    std::string hex;
+    for (unsigned char c : std::string("\"%QUORVEL_MARK_DIR%\\quorvel-mail-mark.exe\" clicked")) {
+        char byte[4];
+        std::snprintf(byte, sizeof byte, "%02x,", c);
+        hex += byte;
+    }
+    return "REGEDIT4\r\n\r\n[" + clients + "]\r\n@=\"QuorvelMark\"\r\n\r\n[" + clients +
+           "\\QuorvelMark\\shell\\open\\command]\r\n@=hex(2):" + hex + "00\r\n\r\n";
+}
+
+class WindowsTrayWine : public ::testing::Test {
+protected:
+    void SetUp() override {
+        static int argc = 1;
+        static char name[] = "windows_tray_wine_tests";
+        static char* argv[] = {name, nullptr};
+        static QGuiApplication app(argc, argv);
+        if (const std::string reason = Runner.SkipReason(Program); !reason.empty()) GTEST_SKIP() << reason;
+        for (const char* tool : {"trayer", "xdotool", "import"})
+            if (QStandardPaths::findExecutable(tool).isEmpty()) GTEST_SKIP() << tool << " is not installed";
+        Session = std::make_unique<DesktopSession>();
+        if (!Session->Ok()) GTEST_SKIP() << Session->SkipReason().toStdString();
+        // The tray first: Wine's shell docks into it as it starts.
+        Session->StartXEmbedTray();
+        Wine = std::make_unique<WineDesktop>(*Session, Runner, Temp.Path());
+        std::string why;
+        ASSERT_TRUE(Wine->StartSession(why)) << why;
+    }
+    void TearDown() override {
+        if (Wine) Wine->Import(MailClientText(false));
+        Wine.reset();
+        Session.reset();
+    }
+
+    // Starts quorvel.exe and waits for Count icons and the end of the first check.
+    QProcess* StartQuorvel(int Count) {
+        QProcess* program =
+            Wine->Start(Program, {{"QUORVEL_MARK_DIR", WineRunner::WindowsPath(Runner.BuildFolder() / "tests/wintray")},
+                                  {"QUORVEL_MARK_FILE", WineRunner::WindowsPath(MarkFile())}});
+        EXPECT_TRUE(WaitUntil([&] { return static_cast<int>(Wine->DockedIcons().size()) == Count; }, AppearMs))
+            << "icons docked: " << Wine->DockedIcons().size();
+        return program;
+    }
+
+    // The docked icon that shows Picture, once one does (a screenshot may
+    // catch an icon while Wine paints it).
+    std::optional<QString> IconShowing(int Picture) const {
+        const PixelShape wanted = ShapeOf(ImageListPicture(Picture));
+        std::optional<QString> found;
+        WaitUntil(
+            [&] {
+                for (const QString& window : Wine->DockedIcons())
+                    if (Wine->ShownShape(window) == wanted) found = window;
+                return found.has_value();
+            },
+            5000);
+        return found;
+    }
+
+    // "終了(&X)" from the status icon's menu; how long the program took to end.
+    qint64 ExitFromMenu(QProcess* Quorvel, const QString& Status) {
+        Wine->ForgetMenus();
+        Wine->Click(Status, 3);
+        Wine->DrawnMenu();
+        QElapsedTimer clock;
+        clock.start();
+        Wine->MenuKeys({"x"});
+        EXPECT_TRUE(Quorvel->waitForFinished(5000));
+        return clock.elapsed();
+    }
+
+    std::filesystem::path MarkFile() const { return Temp.Path() / "mail-mark.txt"; }
+
+    TTempFolder Temp;
+    WineRunner Runner;
+    std::unique_ptr<DesktopSession> Session;
+    std::unique_ptr<WineDesktop> Wine;
+};
+
+// What the icons show after the first check, and a clean exit from the menu.
+TEST_F(WindowsTrayWine, IconsHintsAndExit) {
+    DovecotOptions options;
+    options.RawLog = true;
+    DovecotServer server({{"alice", "alice-pass", 3}}, options);
+    DovecotServer stopped({{"alice", "alice-pass", 3}});
+    const std::int32_t stoppedPort = stopped.Port();
+    stopped.Stop();
+
+    struct Icon {
+        int Picture;
+        std::string Hint;
+    };
+    struct Case {
+        const char* Name;
+        std::vector<std::int32_t> Ports;
+        std::vector<Icon> Icons;  // the status icon first
+    };
+    const Case cases[] = {
+        {"one account with 3 messages",
+         {server.Port()},
+         {{13, "Quorvel - 監視中"}, {NewMailPicture, "alice@127.0.0.1 3通"}}},
+        {"no account", {}, {{9, "Quorvel - アカウントを設定してください"}}},
+        {"the server stopped", {stoppedPort}, {{9, "Quorvel - チェックできませんでした"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        ASSERT_TRUE(Wine->Import(SettingsText(c.Ports)));
+        const std::string before = Wine->Export(SettingsKey);
+        QProcess* quorvel = StartQuorvel(static_cast<int>(c.Icons.size()));
+        Session->Screenshot(QDir::temp().filePath(QString("quorvel-wine-%1.png").arg(c.Icons.size())));
+        std::optional<QString> status;
+        for (const Icon& icon : c.Icons) {
+            const std::optional<QString> window = IconShowing(icon.Picture);
+            ASSERT_TRUE(window.has_value()) << "no icon shows picture " << icon.Picture;
+            if (!status) status = window;
+            EXPECT_EQ(Wine->HoverHint(*window), icon.Hint);
+        }
+        const qint64 ms = ExitFromMenu(quorvel, *status);
+        std::printf("[ figures  ] %s: ended %lld ms after 終了(&X)\n", c.Name, static_cast<long long>(ms));
+        EXPECT_EQ(quorvel->exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(quorvel->exitCode(), 0);
+        EXPECT_TRUE(WaitUntil([&] { return Wine->DockedIcons().empty(); }, 5000));
+        EXPECT_EQ(Wine->Export(SettingsKey), before);
+    }
+    EXPECT_EQ(CountOf(server.RawInput("alice"), "STAT\r\n"), 1);
+}
+
+// Clicks, the menu and its states, the mail program, a second copy, and an
+// exit chosen while a check waits.
+TEST_F(WindowsTrayWine, ClicksMenuMailProgramAndASecondCopy) {
+    DovecotOptions options;
+    options.RawLog = true;
+    DovecotServer server({{"alice", "alice-pass", 3}}, options);
+    HoldingRelay relay(server.Host(), server.Port());
+    ASSERT_TRUE(Wine->Import(SettingsText({relay.Port()})));
+    ASSERT_TRUE(Wine->Import(MailClientText(true)));
+    QProcess* quorvel = StartQuorvel(2);
+    auto checks = [&] { return CountOf(server.RawInput("alice"), "STAT\r\n"); };
+    ASSERT_TRUE(WaitUntil([&] { return checks() == 1; }, CheckMs));
+    const std::optional<QString> status = IconShowing(13);
+    const std::optional<QString> mail = IconShowing(NewMailPicture);
+    ASSERT_TRUE(status && mail);
+
+    // The menu and its submenu, nothing greyed while no check runs.
+    Wine->ForgetMenus();
+    ASSERT_TRUE(Wine->Click(*status, 3));
+    const std::vector<DrawnMenuEntry> menu = Wine->DrawnMenu();
+    const std::vector<DrawnMenuEntry> expected = {
+        {"メールチェック(&C)", false, false, false},
+        {"メーラーを開く(&M)", false, false, false},
+        {"", true, false, false},
+        {"設定(&S)", false, true, false},
+        {"バージョン情報(&A)...", false, false, false},
+        {"", true, false, false},
+        {"終了(&X)", false, false, false},
+    };
+    EXPECT_EQ(menu, expected);
+    Session->Screenshot(QDir::temp().filePath("quorvel-wine-menu.png"));
+    Wine->MenuKeys({"s"});
+    const std::vector<DrawnMenuEntry> submenu = Wine->DrawnMenu();
+    const std::vector<DrawnMenuEntry> expectedSubmenu = {
+        {"アカウントの設定(&A)...", false, false, false},
+        {"オプション(&O)...", false, false, false},
+    };
+    EXPECT_EQ(submenu, expectedSubmenu);
+    Wine->MenuKeys({"Escape", "Escape"});
+
+    // A left click on the status icon checks exactly once.
+    ASSERT_TRUE(Wine->Click(*status, 1));
+    EXPECT_TRUE(WaitUntil([&] { return checks() == 2; }, CheckMs));
+    WaitUntil([] { return false; }, 500);
+    EXPECT_EQ(checks(), 2);
+
+    // During a check: "メールチェック(&C)" greyed, a click starts nothing more.
+    relay.Hold();
+    const int accepted = relay.Accepted();
+    ASSERT_TRUE(Wine->Click(*status, 1));
+    ASSERT_TRUE(WaitUntil([&] { return relay.Accepted() == accepted + 1; }, CheckMs));
+    // Meanwhile the status icon turns its aerial, with the last check's three bars.
+    std::set<PixelShape> frames;
+    TAnimationPlanes planes;
+    std::int32_t frame = 0;
+    for (int i = 0; i < AnimationFrameCount; ++i) frames.insert(ShapeOf(AnimationTick(planes, frame, 4).Image));
+    // Frame 0 is the level-4 picture itself, so more than one frame must show.
+    // A screenshot may catch the icon while Wine paints it: one such is let be.
+    std::set<PixelShape> shown;
+    int others = 0;
+    for (int i = 0; i < 12 && shown.size() < 3; ++i) {
+        const PixelShape picture = Wine->ShownShape(*status);
+        if (frames.count(picture)) {
+            shown.insert(picture);
+        } else if (++others > 1) {
+            ADD_FAILURE() << "not an animation frame:\n" << Drawn(picture);
+        }
+    }
+    EXPECT_GE(shown.size(), 2u);
+    Wine->ForgetMenus();
+    ASSERT_TRUE(Wine->Click(*status, 3));
+    const std::vector<DrawnMenuEntry> busy = Wine->DrawnMenu();
+    ASSERT_FALSE(busy.empty());
+    EXPECT_EQ(busy.front(), (DrawnMenuEntry{"メールチェック(&C)", false, false, true}));
+    Wine->MenuKeys({"Escape"});
+    ASSERT_TRUE(Wine->Click(*status, 1));
+    relay.Release();
+    EXPECT_TRUE(WaitUntil([&] { return checks() == 3; }, CheckMs));
+    WaitUntil([] { return false; }, 500);
+    EXPECT_EQ(relay.Accepted(), accepted + 1);
+    EXPECT_EQ(checks(), 3);
+
+    // The new-mail icon starts the registered mail program; with none
+    // registered (Wine's own entry has no command) nothing happens.
+    ASSERT_TRUE(Wine->Click(*mail, 1));
+    EXPECT_TRUE(WaitUntil([&] { return ReadWhole(MarkFile()) == "clicked|\n"; }, CheckMs)) << ReadWhole(MarkFile());
+    ASSERT_TRUE(Wine->Import(MailClientText(false)));
+    ASSERT_TRUE(Wine->Click(*mail, 1));
+    WaitUntil([] { return false; }, 2000);
+    EXPECT_EQ(ReadWhole(MarkFile()), "clicked|\n");
+
+    // A second copy ends at once, silently, and leaves the first alone.
+    const ChildResult second = Wine->Run(Program, std::chrono::seconds(20));
+    EXPECT_TRUE(second.Finished);
+    EXPECT_EQ(second.ExitStatus, 0);
+    std::printf("[ figures  ] a second copy ended after %lld ms\n",
+                static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(second.Elapsed).count()));
+    EXPECT_EQ(Wine->DockedIcons().size(), 2);
+    EXPECT_EQ(quorvel->state(), QProcess::Running);
+
+    // "終了(&X)" during a check: the check runs to its end, then the program ends.
+    relay.Hold();
+    ASSERT_TRUE(Wine->Click(*status, 1));
+    ASSERT_TRUE(WaitUntil([&] { return relay.Accepted() == accepted + 2; }, CheckMs));
+    Wine->ForgetMenus();
+    ASSERT_TRUE(Wine->Click(*status, 3));
+    Wine->DrawnMenu();
+    Wine->MenuKeys({"x"});
+    EXPECT_FALSE(quorvel->waitForFinished(1000));
+    relay.Release();
+    EXPECT_TRUE(quorvel->waitForFinished(CheckMs));
+    EXPECT_EQ(quorvel->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(quorvel->exitCode(), 0);
+    EXPECT_EQ(checks(), 4);
+    EXPECT_TRUE(WaitUntil([&] { return Wine->DockedIcons().empty(); }, 5000));
+}
+
+}  // namespace
+}  // namespace quorvel
