@@ -19,6 +19,16 @@ check() {  # check NAME COMMAND...: one result line per check
   if "${@:2}"; then echo "ok: $1"; passed=$((passed + 1)); else echo "FAILED: $1"; failed=$((failed + 1)); fi
 }
 
+echo "== metadata =="
+for p in lintian appstream desktop-file-utils; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" ||
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "$p" >/dev/null
+done
+lintian --tag-display-limit 0 "$deb" 2>/dev/null | tee "$work/lintian.txt" || true
+check "lintian reports no error" bash -c "! grep -q '^E:' '$work/lintian.txt'"
+check "AppStream metadata valid" appstreamcli validate --no-net resources/linux/example.ombrask.Quorvel.metainfo.xml
+check "desktop entry valid" desktop-file-validate resources/quorvel.desktop
+
 echo "== install $deb =="
 DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "./$deb" >"$work/install.log"
 for f in /usr/bin/quorvel /usr/bin/quorvel-check /usr/share/applications/quorvel.desktop \
