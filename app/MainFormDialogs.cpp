@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <memory>
 
-#include "app/AccountCheck.h"
+#include "app/CertificateFetch.h"
 #include "app/MainForm.h"
 #include "app/QtEventLoop.h"
 #include "settings/ui/AccountListForm.h"
@@ -29,13 +29,7 @@ bool TMainForm::ShowAccountList(TAccounts& Accounts) {
     // The certificate the user is asked to trust is fetched on a client of
     // its own, waiting in the event loop like every check.
     form->CertificateFetcher = [this](const std::string& Host, std::int32_t Port, TConnectionSecurity Security) {
-        TPop3Client client(Loop);
-        client.SetTimeOut(CheckTimeOutMs);
-        client.Host = Host;
-        client.Port = Port;
-        client.Security = Security;
-        const TlsCertificate shown = client.FetchCertificate();
-        return TShownCertificate{shown.Subject, shown.Issuer, shown.NotBefore, shown.NotAfter, shown.Sha256};
+        return FetchShownCertificate(Loop, Host, Port, Security);
     };
     return ShowModal(*form) == QDialog::Accepted;
 }

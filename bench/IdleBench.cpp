@@ -14,6 +14,7 @@
 #include <sstream>
 #include <string>
 
+#include "bench/ProcessSample.h"
 #include "settings/Account.h"
 #include "settings/RegistryStore.h"
 #include "settings/Settings.h"
@@ -21,48 +22,9 @@
 #include "tests/pop3server/DovecotServer.h"
 #include "tests/support/TempFolder.h"
 
-namespace {
-
-struct Sample {
-    long RssKiB = 0;
-    double CpuSeconds = 0;
-    long Switches = 0;  // voluntary context switches of all threads: each is a wake-up
-};
-
-long StatusField(const std::filesystem::path& File, const std::string& Name) {
-    std::ifstream in(File);
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind(Name + ":", 0) == 0) return std::atol(line.c_str() + Name.size() + 1);
-    return 0;
-}
-
-Sample Measure(qint64 Pid) {
-    Sample sample;
-    const std::filesystem::path proc = "/proc/" + std::to_string(Pid);
-    sample.RssKiB = StatusField(proc / "status", "VmRSS");
-    std::ifstream stat(proc / "stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    std::istringstream fields(text.substr(text.rfind(')') + 2));
-    std::string field;
-    long utime = 0, stime = 0;
-    for (int i = 3; i <= 15 && fields >> field; ++i) {
-        if (i == 14) utime = std::atol(field.c_str());
-        if (i == 15) stime = std::atol(field.c_str());
-    }
-    sample.CpuSeconds = static_cast<double>(utime + stime) / static_cast<double>(::sysconf(_SC_CLK_TCK));
-    for (const auto& task : std::filesystem::directory_iterator(proc / "task"))
-        sample.Switches += StatusField(task.path() / "status", "voluntary_ctxt_switches");
-    return sample;
-}
-
-int CountOf(const std::string& Text, const std::string& Word) {
-    int n = 0;
-    for (auto at = Text.find(Word); at != std::string::npos; at = Text.find(Word, at + 1)) ++n;
-    return n;
-}
-
-}  // namespace
+using quorvel::bench::CountOf;
+using quorvel::bench::Measure;
+using quorvel::bench::Sample;
 
 int main(int argc, char** argv) {
     const int idleSeconds = argc > 1 ? std::atoi(argv[1]) : 600;

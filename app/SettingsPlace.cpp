@@ -7,7 +7,8 @@ namespace quorvel {
 
 namespace {
 
-// The REGEDIT4 file and the XDG autostart entry.
+// The platform's user settings (the REGEDIT4 file or HKEY_CURRENT_USER) and its
+// start at log-on (the XDG autostart entry or the Run value "Quorvel").
 class UserSettingsPlace final : public ISettingsPlace {
 public:
     std::unique_ptr<IRegistry> Open() override { return OpenUserSettings(); }

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+
+namespace quorvel::bench {
+
+// What a running process has cost so far, read from /proc.
+struct Sample {
+    long RssKiB = 0;
+    double CpuSeconds = 0;
+    long Switches = 0;  // voluntary context switches of all threads: each is a wake-up
+};
+
+Sample Measure(long long Pid);
+
+// How often Word occurs in Text.
+int CountOf(const std::string& Text, const std::string& Word);
+
+}  // namespace quorvel::bench
