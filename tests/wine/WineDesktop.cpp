@@ -1,9 +1,9 @@
 #include "tests/wine/WineDesktop.h"
 
+#include <QRegularExpression>
 #include <QThread>
 #include <fstream>
 #include <iterator>
-#include <regex>
 
 #include "tests/pop3server/ChildProcess.h"
 
@@ -263,7 +263,7 @@ std::vector<DrawnMenuEntry> WineDesktop::DrawnMenu() {
         HintMs);
     Pause(300);
     trace += TraceSince(MenuOffset);
-    static const std::regex rectLine(R"(draw_menu_item rect=\((-?\d+),(-?\d+)\))");
+    static const QRegularExpression rectLine(QStringLiteral(R"(draw_menu_item rect=\((-?\d+),(-?\d+)\))"));
     std::vector<DrawnMenuEntry> best, run;
     DrawnMenuEntry pending;
     bool havePending = false;
@@ -280,8 +280,9 @@ std::vector<DrawnMenuEntry> WineDesktop::DrawnMenu() {
             pending.Grey = state != std::string::npos && line.find("grey", state) != std::string::npos;
             if (!pending.Separator) pending.Text = FromWineTrace(QuotedAfter(line, line.find("Text=")));
             havePending = true;
-        } else if (std::smatch match; havePending && std::regex_search(line, match, rectLine)) {
-            const int top = std::stoi(match[2]);
+        } else if (const QRegularExpressionMatch match = rectLine.match(QString::fromStdString(line));
+                   havePending && match.hasMatch()) {
+            const int top = match.captured(2).toInt();
             if (top <= lastTop) run.clear();
             lastTop = top;
             run.push_back(pending);
