@@ -21,4 +21,9 @@ run_build() {
 echo "== normal build =="
 run_build build
 echo "== sanitizer build =="
+# libcanberra's ALSA driver leaks inside itself when the machine has no sound
+# device, and LeakSanitizer cannot tell its frames apart once it is unloaded:
+# the sanitizer run plays the new-mail sound through no driver (silent, as on
+# such a machine anyway). The normal build above uses the real driver.
+export CANBERRA_DRIVER=null
 run_build build-asan -DQUORVEL_SANITIZE=ON

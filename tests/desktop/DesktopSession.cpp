@@ -1,9 +1,15 @@
 #include "tests/desktop/DesktopSession.h"
 
+#include <xcb/xcb.h>
+
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QStandardPaths>
+#include <QThread>
 #include <QTimer>
+#include <cstdlib>
+#include <memory>
 
 namespace quorvel {
 
@@ -83,9 +89,36 @@ void DesktopSession::Kill(QProcess* Process) {
 }
 
 QProcess* DesktopSession::StartXEmbedTray() {
-    return Start(QStringLiteral("trayer"),
-                 {"--edge", "top", "--align", "left", "--widthtype", "pixel", "--width", "200", "--heighttype", "pixel",
-                  "--height", "32", "--SetDockType", "false", "--transparent", "false", "--tint", "0xffffff"});
+    QProcess* tray =
+        Start(QStringLiteral("trayer"),
+              {"--edge", "top", "--align", "left", "--widthtype", "pixel", "--width", "200", "--heighttype", "pixel",
+               "--height", "32", "--SetDockType", "false", "--transparent", "false", "--tint", "0xffffff"});
+    // Returns once the tray holds the tray manager's selection, so what the
+    // test starts next meets a tray that is there, however busy the machine.
+    QElapsedTimer waited;
+    waited.start();
+    while (!XEmbedTrayOwned() && waited.elapsed() < 10000 && tray->state() != QProcess::NotRunning) QThread::msleep(20);
+    return tray;
+}
+
+bool DesktopSession::XEmbedTrayOwned() const {
+    const QByteArray display = FDisplay.toUtf8();
+    xcb_connection_t* connection = xcb_connect(display.constData(), nullptr);
+    bool owned = false;
+    if (xcb_connection_has_error(connection) == 0) {
+        const char name[] = "_NET_SYSTEM_TRAY_S0";
+        std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> atom(
+            xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, sizeof name - 1, name), nullptr),
+            &std::free);
+        if (atom) {
+            std::unique_ptr<xcb_get_selection_owner_reply_t, decltype(&std::free)> owner(
+                xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, atom->atom), nullptr),
+                &std::free);
+            owned = owner && owner->owner != XCB_NONE;
+        }
+    }
+    xcb_disconnect(connection);
+    return owned;
 }
 
 QString DesktopSession::Run(const QString& Program, const QStringList& Arguments, int TimeoutMs) const {

@@ -41,6 +41,8 @@ public:
 
     // A real XEmbed tray (trayer) at the top left of the screen.
     QProcess* StartXEmbedTray();
+    // Whether an XEmbed tray holds the tray manager selection of the display.
+    bool XEmbedTrayOwned() const;
 
     // Runs a helper tool (xdotool, import ...) to its end, bounded in time;
     // returns its standard output, or an empty string when it failed.
