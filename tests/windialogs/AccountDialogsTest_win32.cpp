@@ -98,7 +98,7 @@ TEST_F(AccountDialogsTest, EditDialogNamesEveryFieldMasksThePasswordAndFollowsTh
             HWND dialog = Driver.WaitForDialog("Account Infomation");
             // A screen reader names each field by the label just before it.
             const std::pair<int, const char*> labels[] = {
-                {IDC_SERVER_NAME_EDIT, "&ServerName:"}, {IDC_SERVER_PORT_EDIT, "ServerPort:"},
+                {IDC_SERVER_NAME_EDIT, "&ServerName:"}, {IDC_SERVER_PORT_EDIT, "ServerPor&t:"},
                 {IDC_SECURITY_COMBO, "接続の保護:"},    {IDC_FINGERPRINT_EDIT, "証明書の指紋:"},
                 {IDC_USER_ID_EDIT, "&UserID:"},         {IDC_PASSWORD_EDIT, "&Password:"},
             };
