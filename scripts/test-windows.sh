@@ -41,7 +41,10 @@ wineserver -p 2>/dev/null || true  # already running: use it
 echo "Wine session ready after $(( $(date +%s) - start )) s"
 
 status=0
-ctest --test-dir "$dir" --output-on-failure --timeout 60 -j 2 || status=$?
+# A program that fails is run once more: Wine 8 loses or misreports a socket
+# notification now and then on a busy machine (see README, Windows build); a
+# fault of the program fails both runs.
+ctest --test-dir "$dir" --output-on-failure --timeout 60 -j 2 --repeat until-pass:2 || status=$?
 echo "Windows tests took $(( $(date +%s) - start )) s in all"
 
 # Windows programs against servers on Linux (Dovecot, openssl s_server):
