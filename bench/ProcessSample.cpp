@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -39,6 +40,21 @@ Sample Measure(long long Pid) {
     for (const auto& task : std::filesystem::directory_iterator(proc / "task"))
         sample.Switches += StatusField(task.path() / "status", "voluntary_ctxt_switches");
     return sample;
+}
+
+void PrintIdleFigures(long long Pid, int IdleSeconds) {
+    const Sample start = Measure(Pid);
+    std::printf("    resident memory after the first check: %.1f MiB\n", static_cast<double>(start.RssKiB) / 1024);
+    std::printf("    CPU used up to then (start and first check): %.3f s\n", start.CpuSeconds);
+    std::fflush(stdout);
+    ::sleep(static_cast<unsigned>(IdleSeconds));
+    const Sample end = Measure(Pid);
+    std::printf("    over %d idle seconds:\n", IdleSeconds);
+    std::printf("      CPU time: %.3f s (%.4f %% of one core)\n", end.CpuSeconds - start.CpuSeconds,
+                100.0 * (end.CpuSeconds - start.CpuSeconds) / IdleSeconds);
+    std::printf("      wake-ups (voluntary context switches, all threads): %ld (%.2f per minute)\n",
+                end.Switches - start.Switches, 60.0 * static_cast<double>(end.Switches - start.Switches) / IdleSeconds);
+    std::printf("      resident memory at the end: %.1f MiB\n", static_cast<double>(end.RssKiB) / 1024);
 }
 
 int CountOf(const std::string& Text, const std::string& Word) {

@@ -13,6 +13,10 @@ struct Sample {
 
 Sample Measure(long long Pid);
 
+// Prints the process's memory and processor time so far, sleeps IdleSeconds,
+// then prints what the idle time cost: processor time, wake-ups, memory.
+void PrintIdleFigures(long long Pid, int IdleSeconds);
+
 // How often Word occurs in Text.
 int CountOf(const std::string& Text, const std::string& Word);
 

@@ -27,8 +27,7 @@
 namespace {
 
 using quorvel::bench::CountOf;
-using quorvel::bench::Measure;
-using quorvel::bench::Sample;
+using quorvel::bench::PrintIdleFigures;
 
 std::string SettingsText(std::int32_t Port) {
     char port[16];
@@ -93,18 +92,7 @@ int main(int argc, char** argv) {
                     static_cast<long long>(docked), static_cast<long long>(clock.elapsed()));
     }
     quorvel::WaitUntil([] { return false; }, 2000);  // let the start settle
-    const Sample start = Measure(program->processId());
-    std::printf("    resident memory after the first check: %.1f MiB\n", static_cast<double>(start.RssKiB) / 1024);
-    std::printf("    CPU used up to then (start and first check): %.3f s\n", start.CpuSeconds);
-    std::fflush(stdout);
-    ::sleep(static_cast<unsigned>(idleSeconds));
-    const Sample end = Measure(program->processId());
-    std::printf("    over %d idle seconds:\n", idleSeconds);
-    std::printf("      CPU time: %.3f s (%.4f %% of one core)\n", end.CpuSeconds - start.CpuSeconds,
-                100.0 * (end.CpuSeconds - start.CpuSeconds) / idleSeconds);
-    std::printf("      wake-ups (voluntary context switches, all threads): %ld (%.2f per minute)\n",
-                end.Switches - start.Switches, 60.0 * static_cast<double>(end.Switches - start.Switches) / idleSeconds);
-    std::printf("      resident memory at the end: %.1f MiB\n", static_cast<double>(end.RssKiB) / 1024);
+    PrintIdleFigures(program->processId(), idleSeconds);
     session.Kill(program);
     return 0;
 }
