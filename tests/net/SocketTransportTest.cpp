@@ -279,7 +279,9 @@ TEST(SocketTransport, StatusIsReportedByLevel) {
 }
 
 TEST(SocketTransport, PeerCloseWhileIdleClosesAndMakesAFreshSocket) {
-    ScriptedPop3Server server({Close()});
+    // The server closes once the client sits idle on a connection that is up
+    // (Wine now and then never completes a connect closed as it is accepted).
+    ScriptedPop3Server server({Pause(200), Close()});
     Rig rig;
     auto& [loop, transport, counts] = rig;
     transport.Host = "127.0.0.1";
