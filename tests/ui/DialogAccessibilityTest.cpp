@@ -88,7 +88,7 @@ TEST(DialogAccessibility, EveryBoxIsNamedByItsLabel) {
     EXPECT_EQ(Accessible(*list.AccountListView).text(QAccessible::Name), QStringLiteral("アカウント一覧"));
 }
 
-// The fields of the account dialog that the spec gives an accelerator, and the
+// The fields of the account dialog that carry an accelerator, and the
 // port box, are each reached by Alt and a letter no other control uses.
 TEST(DialogAccessibility, AccountFieldsHaveTheirOwnAccelerators) {
     TAccountInfomationForm edit(nullptr);
