@@ -1,9 +1,11 @@
 #include "app/MainWindow.h"
 
-#include <exception>
+#include <string>
+#include <utility>
 
 #include "app/AccountCheck.h"
 #include "app/TickClock.h"
+#include "core/Guarded.h"
 #include "net/EventLoop.h"
 #include "settings/Registry.h"
 #include "settings/Settings.h"
@@ -19,22 +21,17 @@ constexpr std::uint32_t AnimationPeriodMs = 50;
 
 template <typename Handler>
 void TMainWindow::Guarded(Handler&& Run) {
-    try {
-        Run();
-    } catch (const std::exception& error) {
-        FParts.Host.ReportError(error.what());
-    } catch (...) {
-        FParts.Host.ReportError("Unknown error");
-    }
+    quorvel::Guarded([this](const std::string& Message) { FParts.Host.ReportError(Message); },
+                     std::forward<Handler>(Run));
 }
 
 TMainWindow::TMainWindow(const TMainWindowParts& Parts)
-    : TrayIcon1(Parts.StatusShell),
-      TrayIcon2(Parts.NewMailShell),
-      Timer1(Parts.Loop, [this] { Guarded([this] { Timer1Timer(); }); }),
+    : StatusIcon(Parts.StatusShell),
+      NewMailIcon(Parts.NewMailShell),
+      CheckTimer(Parts.Loop, [this] { Guarded([this] { CheckTimerTimer(); }); }),
       FParts(Parts),
       Pop3Client(Parts.Loop),
-      AnimetionTimer(Parts.Loop.CreateTimer([this] { Guarded([this] { AnimetionTimerTimer(); }); })) {
+      AnimationTimer(Parts.Loop.CreateTimer([this] { Guarded([this] { AnimationTimerTimer(); }); })) {
     Pop3Client.Port = DefaultPortNo;
     Pop3Client.SetTimeOut(CheckTimeOutMs);
 
@@ -66,50 +63,46 @@ TMainWindow::TMainWindow(const TMainWindowParts& Parts)
         TMenuEntry::ItemFor(CloseAction),
     };
 
-    TrayIcon1.OnClick = [this](TTrayIcon&) { Guarded([this] { TrayIcon1Click(); }); };
-    TrayIcon2.OnClick = [this](TTrayIcon&) { Guarded([this] { TrayIcon2Click(); }); };
+    StatusIcon.OnClick = [this](TTrayIcon&) { Guarded([this] { StatusIconClick(); }); };
+    NewMailIcon.OnClick = [this](TTrayIcon&) { Guarded([this] { NewMailIconClick(); }); };
     // The animation timer is on from the start, as the first check turns it
     // off when it ends; a start-up that fails before that check keeps it on.
-    AnimetionTimer->Start(AnimationPeriodMs);
+    AnimationTimer->Start(AnimationPeriodMs);
     FAnimationRunning = true;
 }
 
 TMainWindow::~TMainWindow() {
-    AnimetionTimer->Stop();
-    Timer1.SetEnabled(false);
+    AnimationTimer->Stop();
+    CheckTimer.SetEnabled(false);
 }
 
 void TMainWindow::SetPopupMenu(TPopupMenu* Menu) {
-    TrayIcon1.SetRBtnPopupMenu(Menu);
+    StatusIcon.SetRBtnPopupMenu(Menu);
 }
 
 void TMainWindow::FormCreate() {
-    try {
-        FormCreateSteps();
-    } catch (const std::exception& error) {
-        // The rest of the start-up is skipped: no start-up check, and the
-        // check timer stays off; checks started by hand still work.
-        FParts.Host.ReportError(error.what());
-    }
+    // A failure skips the rest of the start-up: no start-up check, and the
+    // check timer stays off; checks started by hand still work.
+    Guarded([this] { FormCreateSteps(); });
 }
 
 void TMainWindow::FormCreateSteps() {
     // The window itself is never shown; the accounts and planes exist already.
-    SetTrayIcon(TrayIcon1, FirstLevelPicture);
-    std::uint32_t period = Timer1.Interval();
+    SetTrayIcon(StatusIcon, FirstLevelPicture);
+    std::uint32_t period = CheckTimer.Interval();
     try {
         const std::unique_ptr<IRegistry> store = FParts.Settings.Open();
         LoadSettings(*store, Accounts, period);
-        Timer1.SetInterval(period);
+        CheckTimer.SetInterval(period);
         // Parts of the settings that could not be read are told once; the rest runs.
         if (const std::string damage = store->DamageReport(); !damage.empty()) FParts.Host.ReportError(damage);
     } catch (const ESettingsUnreadable& error) {
         // The settings are kept as they are; the program runs without accounts.
         FParts.Host.ReportError(error.what());
     }
-    TrayIcon1.SetHint(HintNotConnected);
+    StatusIcon.SetHint(HintNotConnected);
     ConnectActionExecute();
-    Timer1.SetEnabled(true);
+    CheckTimer.SetEnabled(true);
 }
 
 void TMainWindow::SetTrayIcon(TTrayIcon& Tray, int Index) {
@@ -121,22 +114,22 @@ void TMainWindow::ConnectActionExecute() {
     RunCheckCycle(Accounts, Pop3Client, FParts.Clock, *this, SignalLevel);
 }
 
-void TMainWindow::Timer1Timer() {
+void TMainWindow::CheckTimerTimer() {
     // A tick while a check runs is dropped, not deferred.
     if (ConnectAction.Enabled()) ConnectActionExecute();
 }
 
-void TMainWindow::TrayIcon1Click() {
+void TMainWindow::StatusIconClick() {
     if (ConnectAction.Enabled()) ConnectActionExecute();
 }
 
-void TMainWindow::TrayIcon2Click() {
+void TMainWindow::NewMailIconClick() {
     if (ExecuteMailClientAction.Enabled()) ExecuteMailClientActionExecute();
 }
 
-void TMainWindow::AnimetionTimerTimer() {
-    TrayIcon1.Icon() = AnimationTick(AnimationPlanes, AnimationFrame, SignalLevel);
-    TrayIcon1.Refresh();
+void TMainWindow::AnimationTimerTimer() {
+    StatusIcon.Icon() = AnimationTick(AnimationPlanes, AnimationFrame, SignalLevel);
+    StatusIcon.Refresh();
 }
 
 void TMainWindow::CloseActionExecute() {
@@ -148,7 +141,7 @@ void TMainWindow::CloseActionExecute() {
 
 void TMainWindow::SaveActionExecute() {
     const std::unique_ptr<IRegistry> store = FParts.Settings.Open();
-    SaveInterval(*store, Timer1.Interval());
+    SaveInterval(*store, CheckTimer.Interval());
 }
 
 void TMainWindow::ExecuteMailClientActionExecute() {
@@ -167,13 +160,13 @@ void TMainWindow::AccountSettingActionExecute() {
 
 void TMainWindow::OptionSettingActionExecute() {
     TActionBusy busy(OptionSettingAction);
-    TOptionValues values{PeriodToMinutes(Timer1.Interval()), FParts.Settings.IsRunAtStartup()};
+    TOptionValues values{PeriodToMinutes(CheckTimer.Interval()), FParts.Settings.IsRunAtStartup()};
     if (!FParts.Dialogs.ShowOptions(values)) return;
     // The dialog refuses minutes whose period would not fit 32 bits.
-    Timer1.SetInterval(MinutesToPeriod(values.IntervalMinutes));
+    CheckTimer.SetInterval(MinutesToPeriod(values.IntervalMinutes));
     FParts.Settings.SetRunAtStartup(values.RunAtStartup);
     const std::unique_ptr<IRegistry> store = FParts.Settings.Open();
-    SaveInterval(*store, Timer1.Interval());
+    SaveInterval(*store, CheckTimer.Interval());
 }
 
 void TMainWindow::AboutActionExecute() {
@@ -186,34 +179,34 @@ void TMainWindow::SetConnectEnabled(bool Enabled) {
 }
 
 void TMainWindow::SetStatusHint(const std::string& Hint) {
-    TrayIcon1.SetHint(Hint);
+    StatusIcon.SetHint(Hint);
 }
 
 void TMainWindow::StartAnimation() {
     AnimationFrame = 0;
-    AnimetionTimer->Start(AnimationPeriodMs);
+    AnimationTimer->Start(AnimationPeriodMs);
     FAnimationRunning = true;
 }
 
 void TMainWindow::StopAnimation() {
-    AnimetionTimer->Stop();
+    AnimationTimer->Stop();
     FAnimationRunning = false;
 }
 
 void TMainWindow::SetStatusPicture(int Index) {
-    SetTrayIcon(TrayIcon1, Index);
+    SetTrayIcon(StatusIcon, Index);
 }
 
 void TMainWindow::SetNewMailPicture(int Index) {
-    SetTrayIcon(TrayIcon2, Index);
+    SetTrayIcon(NewMailIcon, Index);
 }
 
 void TMainWindow::SetNewMailHint(const std::string& Hint) {
-    TrayIcon2.SetHint(Hint);
+    NewMailIcon.SetHint(Hint);
 }
 
 void TMainWindow::RemoveNewMail() {
-    TrayIcon2.SetIcon(nullptr);
+    NewMailIcon.SetIcon(nullptr);
 }
 
 void TMainWindow::PlayNewMailSound() {

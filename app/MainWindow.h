@@ -58,10 +58,10 @@ public:
 
     // The handlers, as the actions, timers and icons call them.
     void ConnectActionExecute();
-    void Timer1Timer();
-    void AnimetionTimerTimer();
-    void TrayIcon1Click();
-    void TrayIcon2Click();
+    void CheckTimerTimer();
+    void AnimationTimerTimer();
+    void StatusIconClick();
+    void NewMailIconClick();
     void CloseActionExecute();
     void SaveActionExecute();
     void ExecuteMailClientActionExecute();
@@ -73,9 +73,9 @@ public:
     std::int32_t AnimationFrame = 0;
     std::int32_t SignalLevel = 0;
 
-    TTrayIcon TrayIcon1;  // status
-    TTrayIcon TrayIcon2;  // new mail
-    TCheckTimer Timer1;
+    TTrayIcon StatusIcon;   // status
+    TTrayIcon NewMailIcon;  // new mail
+    TCheckTimer CheckTimer;
     bool AnimationRunning() const { return FAnimationRunning; }
 
 private:
@@ -100,7 +100,7 @@ private:
     TMainWindowParts FParts;
     TMenuModel FMenu;
     TPop3Client Pop3Client;
-    std::unique_ptr<EventTimer> AnimetionTimer;
+    std::unique_ptr<EventTimer> AnimationTimer;
     bool FAnimationRunning = false;
     TAnimationPlanes AnimationPlanes;  // the mask and colour planes of the animated icon
     bool FCloseRequested = false;

@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
     const int idleSeconds = argc > 1 ? std::atoi(argv[1]) : 300;
     QGuiApplication app(argc, argv);
     quorvel::WineRunner runner;
-    if (const std::string reason = runner.SkipReason("app/quorvel.exe"); !reason.empty()) {
+    if (const std::string reason = runner.SkipReason("gui/win32/quorvel.exe"); !reason.empty()) {
         std::fprintf(stderr, "quorvel-wine-idle-bench: %s\n", reason.c_str());
         return 1;
     }
@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "quorvel-wine-idle-bench: the Wine session did not start: %s\n", why.c_str());
         return 1;
     }
-    const std::filesystem::path exe = runner.BuildFolder() / "app/quorvel.exe";
+    const std::filesystem::path exe = runner.BuildFolder() / "gui/win32/quorvel.exe";
     std::printf("quorvel.exe under Wine on an XEmbed tray (one account, interval 60 min)\n");
     std::printf("    quorvel.exe: %ju bytes as built\n", static_cast<std::uintmax_t>(std::filesystem::file_size(exe)));
 
@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
         const int checksBefore = CountOf(server.RawInput("alice"), "STAT\r\n");
         QElapsedTimer clock;
         clock.start();
-        program = wine.Start("app/quorvel.exe");
+        program = wine.Start("gui/win32/quorvel.exe");
         quorvel::WaitUntil([&] { return !wine.DockedIcons().empty(); }, 60000);
         const qint64 docked = clock.elapsed();
         quorvel::WaitUntil([&] { return CountOf(server.RawInput("alice"), "STAT\r\n") > checksBefore; }, 60000);

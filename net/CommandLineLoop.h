@@ -17,7 +17,7 @@ public:
     virtual void WaitForEventsFor(std::chrono::milliseconds Limit) = 0;
 };
 
-// Errors that reach ReportException are passed to Reporter (default: the
+// Errors that reach ReportError are passed to Reporter (default: the
 // standard error).
 std::unique_ptr<CommandLineLoop> MakeCommandLineLoop(std::function<void(const std::string&)> Reporter = {});
 

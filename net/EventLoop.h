@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Guarded.h"
+
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -55,9 +57,16 @@ public:
     // watch lives. The watch starts with no interest.
     virtual std::unique_ptr<SocketWatch> WatchSocket(int Fd, std::function<void(SocketReadiness)> OnReady) = 0;
 
-    // The program's general error report: an exception that a handler let
-    // escape is shown here, and the program goes on.
-    virtual void ReportException(const std::exception& Error) = 0;
+    // The program's general error report: the message of an exception that
+    // a handler let escape is shown here, and the program goes on.
+    virtual void ReportError(const std::string& Message) = 0;
+
+    // Runs a handler the loop dispatches: nothing it throws, of any type,
+    // goes further than the error report.
+    template <typename Handler>
+    void RunGuarded(Handler&& Run) noexcept {
+        Guarded([this](const std::string& Message) { ReportError(Message); }, std::forward<Handler>(Run));
+    }
 };
 
 }  // namespace quorvel

@@ -63,12 +63,8 @@ private:
             // Nothing may leave through the window procedure; the handler
             // may destroy this object.
             EventLoop& loop = self->Loop;
-            try {
-                std::function<void()> handler = self->OnWake;
-                handler();
-            } catch (const std::exception& error) {
-                loop.ReportException(error);
-            }
+            std::function<void()> handler = self->OnWake;
+            loop.RunGuarded(handler);
         }
         return 0;
     }

@@ -93,11 +93,11 @@ std::unique_ptr<SocketWatch> PollEventLoop::WatchSocket(int Fd, std::function<vo
     return std::make_unique<PollWatch>(Watches, entry);
 }
 
-void PollEventLoop::ReportException(const std::exception& Error) {
+void PollEventLoop::ReportError(const std::string& Message) {
     if (Reporter) {
-        Reporter(Error.what());
+        Reporter(Message);
     } else {
-        std::cerr << Error.what() << '\n';
+        std::cerr << Message << '\n';
     }
 }
 
@@ -155,11 +155,7 @@ void PollEventLoop::Run(int PollTimeoutMs) {
         readiness.Writable = watch->Write && ((fds[i].revents & POLLOUT) != 0 || failed);
         if (!readiness.Readable && !readiness.Writable) continue;
         auto handler = watch->OnReady;  // survives the watch being destroyed inside
-        try {
-            handler(readiness);
-        } catch (const std::exception& error) {
-            ReportException(error);
-        }
+        RunGuarded([&] { handler(readiness); });
     }
 
     const auto now = Clock::now();
@@ -168,11 +164,7 @@ void PollEventLoop::Run(int PollTimeoutMs) {
         if (!timer->Running || timer->Due > now || !timer->OnTick) continue;
         timer->Due = now + timer->Interval;
         auto handler = timer->OnTick;
-        try {
-            handler();
-        } catch (const std::exception& error) {
-            ReportException(error);
-        }
+        RunGuarded(handler);
     }
 }
 

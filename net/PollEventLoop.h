@@ -15,7 +15,7 @@ namespace quorvel {
 // display (quorvel-check, the tests, the benchmarks).
 class PollEventLoop final : public CommandLineLoop {
 public:
-    // Errors that reach ReportException are passed to Reporter (default: stderr).
+    // Errors that reach ReportError are passed to Reporter (default: stderr).
     explicit PollEventLoop(std::function<void(const std::string&)> Reporter = {});
     ~PollEventLoop() override;
     PollEventLoop(const PollEventLoop&) = delete;
@@ -25,7 +25,7 @@ public:
     void WaitForEvents() override;
     std::unique_ptr<EventTimer> CreateTimer(std::function<void()> OnTick) override;
     std::unique_ptr<SocketWatch> WatchSocket(int Fd, std::function<void(SocketReadiness)> OnReady) override;
-    void ReportException(const std::exception& Error) override;
+    void ReportError(const std::string& Message) override;
 
     // Waits like WaitForEvents, but no longer than Limit.
     void WaitForEventsFor(std::chrono::milliseconds Limit) override;

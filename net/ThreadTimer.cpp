@@ -47,13 +47,7 @@ void TThreadTimer::Tick() {
     // touch no member afterwards.
     EventLoop& loop = Loop;
     TNotifyEvent handler = FOnTimer;
-    try {
-        handler(*this);
-    } catch (const std::exception& error) {
-        loop.ReportException(error);
-    } catch (...) {
-        loop.ReportException(Exception("Unknown error in timer handler"));
-    }
+    loop.RunGuarded([&] { handler(*this); });
 }
 
 }  // namespace quorvel

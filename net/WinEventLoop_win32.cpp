@@ -260,24 +260,22 @@ std::unique_ptr<SocketWatch> WinEventLoop::WatchSocket(int Fd, std::function<voi
                                             [this, socket] { FWatches.erase(socket); });
 }
 
-void WinEventLoop::ReportException(const std::exception& Error) {
+void WinEventLoop::ReportError(const std::string& Message) {
     if (FReporter) {
-        FReporter(Error.what());
+        FReporter(Message);
     } else {
-        std::fprintf(stderr, "quorvel: %s\n", Error.what());
+        std::fprintf(stderr, "quorvel: %s\n", Message.c_str());
     }
 }
 
 void WinEventLoop::HandleMessage(unsigned Message, std::uintptr_t WParam, std::intptr_t LParam) {
     // No exception may leave through the window procedure.
-    try {
+    RunGuarded([&] {
         if (Message == WM_TIMER)
             OnTimer(WParam);
         else
             OnSocket(WParam, LParam);
-    } catch (const std::exception& error) {
-        ReportException(error);
-    }
+    });
 }
 
 void WinEventLoop::OnTimer(std::uintptr_t Id) {

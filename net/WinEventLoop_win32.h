@@ -25,7 +25,7 @@ namespace quorvel {
 // SetInterest asks for it (a close for as long as the socket lives).
 class WinEventLoop final : public CommandLineLoop {
 public:
-    // Errors that reach ReportException are passed to Reporter (default: the
+    // Errors that reach ReportError are passed to Reporter (default: the
     // standard error). Raises quorvel::Exception when the window cannot be made.
     explicit WinEventLoop(std::function<void(const std::string&)> Reporter = {});
     ~WinEventLoop() override;
@@ -38,7 +38,7 @@ public:
     std::unique_ptr<EventTimer> CreateTimer(std::function<void()> OnTick) override;
     // Fd is a SOCKET; Winsock's handles fit an int.
     std::unique_ptr<SocketWatch> WatchSocket(int Fd, std::function<void(SocketReadiness)> OnReady) override;
-    void ReportException(const std::exception& Error) override;
+    void ReportError(const std::string& Message) override;
 
     // For the window procedure: handles one message to the hidden window.
     void HandleMessage(unsigned Message, std::uintptr_t WParam, std::intptr_t LParam);

@@ -45,9 +45,8 @@ cmake --no-warn-unused-cli -S . -B "$windows" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cm
 cmake --build "$windows" -j "$jobs" --target quorvel quorvel-check
 stage=$windows/stage
 rm -rf "$stage" && mkdir -p "$stage/quorvel-$version"
-for exe in quorvel.exe quorvel-check.exe; do
-  x86_64-w64-mingw32-strip -o "$stage/quorvel-$version/$exe" "$windows/app/$exe"
-done
+x86_64-w64-mingw32-strip -o "$stage/quorvel-$version/quorvel.exe" "$windows/gui/win32/quorvel.exe"
+x86_64-w64-mingw32-strip -o "$stage/quorvel-$version/quorvel-check.exe" "$windows/app/quorvel-check.exe"
 # The read-me in Windows line ends.
 sed 's/$/\r/' resources/installer/README.txt >"$stage/quorvel-$version/README.txt"
 

@@ -44,7 +44,7 @@ void DrawPicture(TAnimationPlanes& Planes, const TPicture16& Picture);
 // colour plane, fully opaque; elsewhere transparent.
 TIcon IconFromPlanes(const TMaskBitmap16& MaskBitmap, const TColorBitmap16& ColorBitmap);
 
-// One tick of the checking animation (AnimetionTimerTimer): a frame of 6 or
+// One tick of the checking animation (AnimationTimerTimer): a frame of 6 or
 // more, or below 0, starts again at 0; the planes are cleared (colour black,
 // mask all transparent); picture 14 + AnimationFrame is drawn, and for a
 // SignalLevel above 1 picture SignalLevel + 18 (the bars of the last check)

@@ -112,7 +112,7 @@ protected:
 
     TMainWindow& Start() {
         Window = std::make_unique<TMainWindow>(
-            TMainWindowParts{Loop, Shell1, Shell2, Clock, Around, Around, Around, Around, Around});
+            TMainWindowParts{Loop, StatusShell, NewMailShell, Clock, Around, Around, Around, Around, Around});
         Window->FormCreate();
         return *Window;
     }
@@ -124,7 +124,7 @@ protected:
     }
 
     test::CountingLoop Loop;
-    RecordingTrayShell Shell1, Shell2;
+    RecordingTrayShell StatusShell, NewMailShell;
     MonotonicTickClock Clock;
     Surroundings Around;
     std::unique_ptr<TMainWindow> Window;
@@ -144,14 +144,14 @@ TEST_F(MainWindowTest, StartUpShowsTheStatusIconThenTheFirstCheckThenRunsTheTime
     const std::vector<std::string> expected = {"", "Quorvel - 未接続", "Quorvel - チェック中...",
                                                "Quorvel - アカウントを設定してください",
                                                "Quorvel - アカウントを設定してください"};
-    EXPECT_EQ(Tips(Shell1), expected);
-    ASSERT_FALSE(Shell1.Notifies.empty());
-    EXPECT_EQ(Shell1.Notifies.front().Message, TNotifyIconMessage::NIM_ADD);
-    EXPECT_EQ(Shell1.Notifies.front().Data.Icon, TIcon::Of(ImageListPicture(9)));
-    EXPECT_EQ(Shell1.Notifies.back().Data.Icon, TIcon::Of(ImageListPicture(9)));
-    EXPECT_TRUE(Shell2.Notifies.empty());
-    EXPECT_EQ(window.Timer1.Interval(), 600000u);
-    EXPECT_TRUE(window.Timer1.Running());
+    EXPECT_EQ(Tips(StatusShell), expected);
+    ASSERT_FALSE(StatusShell.Notifies.empty());
+    EXPECT_EQ(StatusShell.Notifies.front().Message, TNotifyIconMessage::NIM_ADD);
+    EXPECT_EQ(StatusShell.Notifies.front().Data.Icon, TIcon::Of(ImageListPicture(9)));
+    EXPECT_EQ(StatusShell.Notifies.back().Data.Icon, TIcon::Of(ImageListPicture(9)));
+    EXPECT_TRUE(NewMailShell.Notifies.empty());
+    EXPECT_EQ(window.CheckTimer.Interval(), 600000u);
+    EXPECT_TRUE(window.CheckTimer.Running());
     EXPECT_FALSE(window.AnimationRunning());
     EXPECT_TRUE(window.ConnectAction.Enabled());
     EXPECT_TRUE(Around.Reports.empty());
@@ -185,21 +185,21 @@ TEST_F(MainWindowTest, StartUpFailures) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
         Around = Surroundings();
-        Shell1 = RecordingTrayShell();
+        StatusShell = RecordingTrayShell();
         StoreSettings({{1, "alice"}}, 7);
         if (c.BadInterval) Around.Registry.WriteString(SettingsKeyPath, "Interval", "7", TRegDataType::ExpandString);
         if (c.Unreadable) Around.Registry.Unreadable = "registry.reg cannot be read";
         Around.Registry.Damage = c.Damage;
         TMainWindow& window = Start();
         EXPECT_EQ(Around.Reports, std::vector<std::string>{c.Report});
-        EXPECT_EQ(window.Timer1.Running(), c.TimerRunning);
-        EXPECT_EQ(window.TrayIcon1.Hint(), c.Hint);
+        EXPECT_EQ(window.CheckTimer.Running(), c.TimerRunning);
+        EXPECT_EQ(window.StatusIcon.Hint(), c.Hint);
         EXPECT_EQ(window.AnimationRunning(), c.Animating);
-        EXPECT_EQ(Shell1.Notifies.front().Data.Icon, TIcon::Of(ImageListPicture(9)));
+        EXPECT_EQ(StatusShell.Notifies.front().Data.Icon, TIcon::Of(ImageListPicture(9)));
         // A check by hand still works, stops the animation and reports nothing more.
-        window.TrayIcon1Click();
+        window.StatusIconClick();
         EXPECT_FALSE(window.AnimationRunning());
-        EXPECT_EQ(window.TrayIcon1.Hint(), c.HintAfterCheck);
+        EXPECT_EQ(window.StatusIcon.Hint(), c.HintAfterCheck);
         EXPECT_EQ(Around.Reports.size(), 1u);
         Window.reset();
     }
@@ -313,17 +313,17 @@ TEST_F(MainWindowTest, OptionsConfirmedSetTheTimerTheLogOnStartAndTheStoredInter
     window.OptionSettingAction.Execute();
     EXPECT_EQ(Around.OptionsShown.IntervalMinutes, 5u);
     EXPECT_TRUE(Around.OptionsShown.RunAtStartup);
-    EXPECT_EQ(window.Timer1.Interval(), 720000u);
-    EXPECT_TRUE(window.Timer1.Running());
+    EXPECT_EQ(window.CheckTimer.Interval(), 720000u);
+    EXPECT_TRUE(window.CheckTimer.Running());
     EXPECT_FALSE(Around.RunAtStartup);
     EXPECT_EQ(Around.Registry.ReadInteger(SettingsKeyPath, "Interval"), 12);
 
     // 0 minutes: no periodic checks; checks by hand still run.
     Around.OptionsGiven = {0, false};
     window.OptionSettingAction.Execute();
-    EXPECT_FALSE(window.Timer1.Running());
+    EXPECT_FALSE(window.CheckTimer.Running());
     window.ConnectAction.Execute();
-    EXPECT_EQ(window.TrayIcon1.Hint(), "Quorvel - アカウントを設定してください");
+    EXPECT_EQ(window.StatusIcon.Hint(), "Quorvel - アカウントを設定してください");
 }
 
 // A tick, a click or the menu during a check starts no second check.
@@ -334,13 +334,13 @@ TEST_F(MainWindowTest, NothingStartsASecondCheckWhileOneRuns) {
     window.ConnectAction.AddChangeListener([&](const TAction& action) {
         states.push_back(action.Enabled());
         if (action.Enabled() || nested++ > 0) return;
-        window.Timer1Timer();
-        window.TrayIcon1Click();
+        window.CheckTimerTimer();
+        window.StatusIconClick();
         window.ConnectAction.Execute();
     });
-    const std::size_t before = Shell1.Notifies.size();
-    window.TrayIcon1Click();
-    const std::vector<std::string> tips = Tips(Shell1);
+    const std::size_t before = StatusShell.Notifies.size();
+    window.StatusIconClick();
+    const std::vector<std::string> tips = Tips(StatusShell);
     EXPECT_EQ(std::count(tips.begin() + static_cast<std::ptrdiff_t>(before), tips.end(), "Quorvel - チェック中..."), 1);
     EXPECT_EQ(states, (std::vector<bool>{false, true}));
     EXPECT_EQ(nested, 1);
@@ -349,7 +349,7 @@ TEST_F(MainWindowTest, NothingStartsASecondCheckWhileOneRuns) {
 TEST_F(MainWindowTest, CloseEndsTheProgramWithoutWritingAndTheNewMailIconStartsTheMailProgram) {
     TMainWindow& window = Start();
     const MemoryRegistry::Keys before = Around.Registry.Stored;
-    window.TrayIcon2Click();
+    window.NewMailIconClick();
     window.ExecuteMailClientAction.Execute();
     EXPECT_EQ(Around.MailStarts, 2);
     EXPECT_FALSE(window.CloseRequested());
@@ -359,7 +359,7 @@ TEST_F(MainWindowTest, CloseEndsTheProgramWithoutWritingAndTheNewMailIconStartsT
     Window.reset();
     EXPECT_EQ(Around.Registry.Stored, before);
     // Both icons left the notification area with the window.
-    EXPECT_EQ(Shell1.Notifies.back().Message, TNotifyIconMessage::NIM_DELETE);
+    EXPECT_EQ(StatusShell.Notifies.back().Message, TNotifyIconMessage::NIM_DELETE);
 }
 
 // Checks through the window against scripted servers: what the icons show.
@@ -370,35 +370,35 @@ TEST_F(MainWindowTest, CheckResultsOnTheIcons) {
     StoreSettings({{server.Port(), "alice"}}, 5);
     TMainWindow& window = Start();
 
-    EXPECT_EQ(window.TrayIcon1.Hint(), "Quorvel - 監視中");
+    EXPECT_EQ(window.StatusIcon.Hint(), "Quorvel - 監視中");
     EXPECT_EQ(window.SignalLevel, 4);
-    EXPECT_EQ(Shell1.Notifies.back().Data.Icon, TIcon::Of(ImageListPicture(13)));
+    EXPECT_EQ(StatusShell.Notifies.back().Data.Icon, TIcon::Of(ImageListPicture(13)));
     // The animation ran while the server kept the check waiting: frames of
     // the bare aerial (no level yet) between the "checking" hint and the end.
     TAnimationPlanes planes;
     std::int32_t frame = 0;
     const TIcon firstFrame = AnimationTick(planes, frame, 0);
     int animated = 0;
-    for (const auto& notify : Shell1.Notifies) animated += notify.Data.Icon == firstFrame ? 1 : 0;
+    for (const auto& notify : StatusShell.Notifies) animated += notify.Data.Icon == firstFrame ? 1 : 0;
     EXPECT_GE(animated, 1);
-    ASSERT_EQ(Shell2.Notifies.size(), 2u);  // added with its picture, then its hint
-    EXPECT_EQ(Shell2.Notifies[0].Message, TNotifyIconMessage::NIM_ADD);
-    EXPECT_EQ(Shell2.Notifies[1].Data.Tip, "alice@127.0.0.1 3通");
-    EXPECT_EQ(Shell2.Notifies[1].Data.Icon, TIcon::Of(ImageListPicture(8)));
+    ASSERT_EQ(NewMailShell.Notifies.size(), 2u);  // added with its picture, then its hint
+    EXPECT_EQ(NewMailShell.Notifies[0].Message, TNotifyIconMessage::NIM_ADD);
+    EXPECT_EQ(NewMailShell.Notifies[1].Data.Tip, "alice@127.0.0.1 3通");
+    EXPECT_EQ(NewMailShell.Notifies[1].Data.Icon, TIcon::Of(ImageListPicture(8)));
     EXPECT_EQ(Around.Sounds, 1);
 
     // The mailbox emptied: the new-mail icon goes; no sound.
     window.Accounts.Items(0).Port = empty.Port();
     window.ConnectAction.Execute();
-    EXPECT_EQ(Shell2.Notifies.back().Message, TNotifyIconMessage::NIM_DELETE);
-    EXPECT_EQ(window.TrayIcon1.Hint(), "Quorvel - 監視中");
+    EXPECT_EQ(NewMailShell.Notifies.back().Message, TNotifyIconMessage::NIM_DELETE);
+    EXPECT_EQ(window.StatusIcon.Hint(), "Quorvel - 監視中");
 
     // A server that refuses: the failure hint and the level-0 picture.
     window.Accounts.Items(0).Port = refusing.Port();
-    window.Timer1Timer();
-    EXPECT_EQ(window.TrayIcon1.Hint(), "Quorvel - チェックできませんでした");
+    window.CheckTimerTimer();
+    EXPECT_EQ(window.StatusIcon.Hint(), "Quorvel - チェックできませんでした");
     EXPECT_EQ(window.SignalLevel, 0);
-    EXPECT_EQ(Shell1.Notifies.back().Data.Icon, TIcon::Of(ImageListPicture(9)));
+    EXPECT_EQ(StatusShell.Notifies.back().Data.Icon, TIcon::Of(ImageListPicture(9)));
     EXPECT_EQ(Around.Sounds, 1);
     EXPECT_TRUE(Around.Reports.empty());
 }

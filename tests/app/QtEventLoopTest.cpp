@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/QtEventLoop.h"
+#include "gui/qt/QtEventLoop.h"
 
 using namespace std::chrono_literals;
 

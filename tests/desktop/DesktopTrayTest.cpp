@@ -5,10 +5,10 @@
 #include <QStandardPaths>
 #include <memory>
 
+#include "gui/qt/QtIcons.h"
 #include "tests/desktop/DesktopSession.h"
 #include "tests/desktop/SniHost.h"
 #include "tests/desktop/TrayProbePicture.h"
-#include "tray/QtIcons.h"
 
 namespace quorvel {
 namespace {

@@ -13,10 +13,10 @@
 #include <memory>
 #include <vector>
 
+#include "gui/qt/QtIcons.h"
 #include "tray/Animation.h"
 #include "tray/ImageList.h"
 #include "tray/PanelImage.h"
-#include "tray/QtIcons.h"
 
 using namespace quorvel;
 

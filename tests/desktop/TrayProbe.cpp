@@ -8,10 +8,10 @@
 #include <QSystemTrayIcon>
 #include <cstdio>
 
+#include "gui/qt/QtIcons.h"
+#include "gui/qt/QtPopupMenu.h"
+#include "gui/qt/QtTrayShell.h"
 #include "tests/desktop/TrayProbePicture.h"
-#include "tray/QtIcons.h"
-#include "tray/QtPopupMenu.h"
-#include "tray/QtTrayShell.h"
 #include "tray/TrayIcon.h"
 
 using namespace quorvel;

@@ -32,7 +32,7 @@ public:
             handler(readiness);
         });
     }
-    void ReportException(const std::exception& Error) override { Inner.ReportException(Error); }
+    void ReportError(const std::string& Message) override { Inner.ReportError(Message); }
 
     // Runs the loop for about Duration.
     void RunFor(std::chrono::milliseconds Duration) {

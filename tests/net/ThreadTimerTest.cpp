@@ -35,7 +35,7 @@ struct RecordingLoop final : EventLoop {
         return std::make_unique<Timer>(*this);
     }
     std::unique_ptr<SocketWatch> WatchSocket(int, std::function<void(SocketReadiness)>) override { return nullptr; }
-    void ReportException(const std::exception&) override {}
+    void ReportError(const std::string&) override {}
 
     std::function<void()> Tick;
     int Starts = 0;

@@ -6,10 +6,10 @@
 #include <QImage>
 
 #include "core/Exception.h"
+#include "gui/qt/QtIcons.h"
 #include "tests/support/MessageOf.h"
 #include "tray/ImageList.h"
 #include "tray/PanelImage.h"
-#include "tray/QtIcons.h"
 
 namespace {
 

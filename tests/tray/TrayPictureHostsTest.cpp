@@ -13,10 +13,10 @@
 #include <QImage>
 #include <cstdio>
 
+#include "gui/qt/QtIcons.h"
 #include "tests/support/TempFolder.h"
 #include "tray/ImageList.h"
 #include "tray/PanelImage.h"
-#include "tray/QtIcons.h"
 #include "tray/TrayPictureFiles.h"
 
 namespace quorvel {

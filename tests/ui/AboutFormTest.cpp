@@ -7,10 +7,10 @@
 #include <QTest>
 #include <vector>
 
+#include "gui/qt/AboutForm.h"
+#include "gui/qt/LinkLabel.h"
 #include "tests/ui/ModalDriver.h"
 #include "tray/AboutText.h"
-#include "tray/about/AboutForm.h"
-#include "tray/about/LinkLabel.h"
 
 using namespace quorvel;
 
@@ -31,7 +31,7 @@ void Drag(QWidget& Widget, QPoint At) {
 }  // namespace
 
 TEST(AboutForm, ShowsTheProgramsTextsWithinTheBox) {
-    TAboutForm1 form(nullptr);
+    TProgramAboutForm form(nullptr);
     EXPECT_EQ(form.VersionLabel->text(), QStringLiteral(QUORVEL_EXPECTED_VERSION_LINE));
     EXPECT_EQ(form.TitleLabel->text().toStdString(),
               ApplicationTitle(QCoreApplication::applicationFilePath().toStdString()));
@@ -40,7 +40,7 @@ TEST(AboutForm, ShowsTheProgramsTextsWithinTheBox) {
     EXPECT_TRUE(form.windowFlags() & Qt::FramelessWindowHint);
     EXPECT_TRUE(form.windowFlags() & Qt::WindowStaysOnTopHint);
     for (QLabel* label : {form.CopyrightLabel, form.TitleLabel, form.VersionLabel, form.SubTitleLabel,
-                          static_cast<QLabel*>(form.Label1), static_cast<QLabel*>(form.HPUrlLinkLabel)}) {
+                          static_cast<QLabel*>(form.MailLinkLabel), static_cast<QLabel*>(form.HPUrlLinkLabel)}) {
         EXPECT_LE(label->geometry().right(), 318) << label->text().toStdString();
         EXPECT_FALSE(label->geometry().intersects(form.OkButton->geometry())) << label->text().toStdString();
     }
@@ -48,7 +48,7 @@ TEST(AboutForm, ShowsTheProgramsTextsWithinTheBox) {
 }
 
 TEST(AboutForm, PaintsARaisedFrameOverThePicture) {
-    TAboutForm1 form(nullptr);
+    TProgramAboutForm form(nullptr);
     form.show();
     const QImage picture = form.grab().toImage();
     SaveScreenshot(form, "about");
@@ -64,20 +64,20 @@ TEST(AboutForm, PaintsARaisedFrameOverThePicture) {
 }
 
 TEST(AboutForm, LinksOpenTheirOwnText) {
-    TAboutForm1 form(nullptr);
+    TProgramAboutForm form(nullptr);
     std::vector<QUrl> opened;
     form.SetLinkOpener([&](const QUrl& link) { opened.push_back(link); });
     form.show();
-    QTest::mouseClick(form.Label1, Qt::LeftButton);
+    QTest::mouseClick(form.MailLinkLabel, Qt::LeftButton);
     QTest::mouseClick(form.HPUrlLinkLabel, Qt::LeftButton);
     ASSERT_EQ(opened.size(), 2u);
-    EXPECT_EQ(opened[0].toString(), form.Label1->text());
+    EXPECT_EQ(opened[0].toString(), form.MailLinkLabel->text());
     EXPECT_EQ(opened[1].toString(), form.HPUrlLinkLabel->text());
 }
 
 TEST(AboutForm, EnterClosesEscDoesNot) {
-    TAboutForm1 form(nullptr);
-    WhenModal<TAboutForm1>([](TAboutForm1& about) {
+    TProgramAboutForm form(nullptr);
+    WhenModal<TProgramAboutForm>([](TProgramAboutForm& about) {
         QTest::keyClick(&about, Qt::Key_Escape);
         EXPECT_TRUE(about.isVisible());
         QTest::keyClick(&about, Qt::Key_Return);
@@ -86,12 +86,12 @@ TEST(AboutForm, EnterClosesEscDoesNot) {
 }
 
 TEST(AboutForm, DraggingTheBackgroundMovesTheWindowButNotALabel) {
-    TAboutForm1 form(nullptr);
+    TProgramAboutForm form(nullptr);
     form.show();
     const QPoint start = form.pos();
     Drag(*form.TitleLabel, QPoint(2, 2));
     EXPECT_EQ(form.pos(), start);
-    Drag(*form.Label1, QPoint(2, 2));
+    Drag(*form.MailLinkLabel, QPoint(2, 2));
     EXPECT_EQ(form.pos(), start);
     Drag(form, QPoint(200, 120));
     EXPECT_EQ(form.pos(), start + QPoint(30, 20));

@@ -7,8 +7,8 @@
 #include <QTest>
 #include <QTreeWidget>
 
-#include "settings/ui/AccountInfomationForm.h"
-#include "settings/ui/AccountListForm.h"
+#include "gui/qt/AccountInformationForm.h"
+#include "gui/qt/AccountListForm.h"
 #include "tests/ui/ModalDriver.h"
 
 using namespace quorvel;
@@ -58,22 +58,22 @@ TEST_F(AccountListFormTest, ShowsOneRowPerAccount) {
 TEST_F(AccountListFormTest, ChangeAndDeleteNeedASelectedRow) {
     TAccounts none;
     TAccountListForm form(nullptr, none);
-    EXPECT_TRUE(form.BitBtn2->isEnabled());
-    EXPECT_FALSE(form.BitBtn3->isEnabled() || form.BitBtn4->isEnabled());
+    EXPECT_TRUE(form.AddButton->isEnabled());
+    EXPECT_FALSE(form.ChangeButton->isEnabled() || form.DeleteButton->isEnabled());
     form.SetAccounts(Accounts);
     Select(form, 1);
-    EXPECT_TRUE(form.BitBtn3->isEnabled() && form.BitBtn4->isEnabled());
+    EXPECT_TRUE(form.ChangeButton->isEnabled() && form.DeleteButton->isEnabled());
 }
 
 TEST_F(AccountListFormTest, AddWithTheDefaultsAppendsATickedAccount) {
     TAccountListForm form(nullptr, Accounts);
-    WhenModal<TAccountInfomationForm>([](TAccountInfomationForm& edit) {
+    WhenModal<TAccountInformationForm>([](TAccountInformationForm& edit) {
         EXPECT_EQ(edit.Fields().Port, "995");
         EXPECT_EQ(edit.Fields().ServerName, "");
         SaveScreenshot(edit, "account-add");
-        edit.BitBtn1->click();
+        edit.OkButton->click();
     });
-    form.BitBtn2->click();
+    form.AddButton->click();
     ASSERT_EQ(Accounts.Count(), 3);
     const TAccount& added = Accounts.Items(2);
     EXPECT_EQ(added.Host, "");
@@ -81,7 +81,7 @@ TEST_F(AccountListFormTest, AddWithTheDefaultsAppendsATickedAccount) {
     EXPECT_FALSE(added.Enabled);  // until the list closes
     EXPECT_EQ(Row(form, 2), QStringList({"", "995", "", ""}));
     EXPECT_EQ(form.AccountListView->topLevelItem(2)->checkState(0), Qt::Checked);
-    form.BitBtn1->click();
+    form.CloseButton->click();
     EXPECT_TRUE(added.Enabled);
 }
 
@@ -89,7 +89,7 @@ TEST_F(AccountListFormTest, ChangeEditsTheSelectedAccountAndKeepsItsState) {
     Accounts.Items(0).LastCount = 4;
     TAccountListForm form(nullptr, Accounts);
     Select(form, 0);
-    WhenModal<TAccountInfomationForm>([](TAccountInfomationForm& edit) {
+    WhenModal<TAccountInformationForm>([](TAccountInformationForm& edit) {
         const TAccountFields fields = edit.Fields();
         EXPECT_EQ(fields.ServerName, "pop.example.jp");
         EXPECT_EQ(fields.Port, "110");
@@ -99,9 +99,9 @@ TEST_F(AccountListFormTest, ChangeEditsTheSelectedAccountAndKeepsItsState) {
         edit.ServerNameEdit->setText(QStringLiteral("mail.example.jp"));
         edit.ServerPortEdit->setText(QStringLiteral("$3E3"));
         edit.PasswordEdit->setText(QStringLiteral("xy"));
-        edit.BitBtn1->click();
+        edit.OkButton->click();
     });
-    form.BitBtn3->click();
+    form.ChangeButton->click();
     const TAccount& changed = Accounts.Items(0);
     EXPECT_EQ(changed.Host, "mail.example.jp");
     EXPECT_EQ(changed.Port, 995);
@@ -124,7 +124,7 @@ TEST_F(AccountListFormTest, DeleteAsksFirstAndCancelChangesNothing) {
         SaveScreenshot(box, "delete-question");
         QTest::keyClick(&box, Qt::Key_Escape);
     });
-    form.BitBtn4->click();
+    form.DeleteButton->click();
     EXPECT_EQ(Accounts.Count(), 2);
     EXPECT_EQ(form.AccountListView->topLevelItemCount(), 2);
 
@@ -133,11 +133,11 @@ TEST_F(AccountListFormTest, DeleteAsksFirstAndCancelChangesNothing) {
         EXPECT_EQ(box.text(), QStringLiteral("名称なし を削除してよろしいですか？"));
         box.defaultButton()->click();
     });
-    form.BitBtn4->click();
+    form.DeleteButton->click();
     ASSERT_EQ(Accounts.Count(), 1);
     EXPECT_EQ(Accounts.Items(0).Host, "pop.example.jp");
     EXPECT_EQ(form.AccountListView->topLevelItemCount(), 1);
-    EXPECT_FALSE(form.BitBtn4->isEnabled());
+    EXPECT_FALSE(form.DeleteButton->isEnabled());
 }
 
 TEST_F(AccountListFormTest, CloseButtonAcceptsTitleBarCloseRejectsBothCopyTicks) {
@@ -150,7 +150,7 @@ TEST_F(AccountListFormTest, CloseButtonAcceptsTitleBarCloseRejectsBothCopyTicks)
             QTest::keyClick(list.AccountListView, Qt::Key_Return);
             EXPECT_TRUE(list.isVisible());  // neither Esc nor Enter closes the list
             if (closeButton) {
-                list.BitBtn1->click();
+                list.CloseButton->click();
             } else {
                 list.close();
             }

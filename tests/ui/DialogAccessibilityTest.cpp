@@ -15,14 +15,14 @@
 #include <map>
 #include <vector>
 
+#include "gui/qt/AboutForm.h"
+#include "gui/qt/AccountInformationForm.h"
+#include "gui/qt/AccountListForm.h"
+#include "gui/qt/LinkLabel.h"
+#include "gui/qt/OptionForm.h"
 #include "settings/Account.h"
 #include "settings/DialogFields.h"
-#include "settings/ui/AccountInfomationForm.h"
-#include "settings/ui/AccountListForm.h"
-#include "settings/ui/OptionForm.h"
 #include "tests/ui/ModalDriver.h"
-#include "tray/about/AboutForm.h"
-#include "tray/about/LinkLabel.h"
 
 using namespace quorvel;
 
@@ -63,7 +63,7 @@ void ExpectNames(const std::vector<TNamed>& Controls) {
 }  // namespace
 
 TEST(DialogAccessibility, EveryBoxIsNamedByItsLabel) {
-    TAccountInfomationForm edit(nullptr);
+    TAccountInformationForm edit(nullptr);
     edit.Fill(FieldsForNewAccount());
     edit.SetSecurity(TConnectionSecurity::ImplicitTls);
     ExpectNames({{edit.ServerNameEdit, QStringLiteral("ServerName:"), {}},
@@ -91,7 +91,7 @@ TEST(DialogAccessibility, EveryBoxIsNamedByItsLabel) {
 // The fields of the account dialog that carry an accelerator, and the
 // port box, are each reached by Alt and a letter no other control uses.
 TEST(DialogAccessibility, AccountFieldsHaveTheirOwnAccelerators) {
-    TAccountInfomationForm edit(nullptr);
+    TAccountInformationForm edit(nullptr);
     std::map<QKeySequence, QString> used;
     for (QAbstractButton* button : edit.findChildren<QAbstractButton*>()) {
         const QKeySequence key = QKeySequence::mnemonic(button->text());
@@ -114,13 +114,13 @@ TEST(DialogAccessibility, AccountFieldsHaveTheirOwnAccelerators) {
 }
 
 TEST(DialogAccessibility, AboutLinksAreLinksThatOpenByKeyAndByAction) {
-    TAboutForm1 form(nullptr);
+    TProgramAboutForm form(nullptr);
     std::vector<QString> opened;
     form.SetLinkOpener([&](const QUrl& link) { opened.push_back(link.toString()); });
     form.show();
     form.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form, 2000));
-    for (TLinkLabel* link : {form.Label1, form.HPUrlLinkLabel}) {
+    for (TLinkLabel* link : {form.MailLinkLabel, form.HPUrlLinkLabel}) {
         QAccessibleInterface& accessible = Accessible(*link);
         EXPECT_EQ(accessible.role(), QAccessible::Link);
         EXPECT_EQ(accessible.text(QAccessible::Name), link->text());
@@ -134,15 +134,15 @@ TEST(DialogAccessibility, AboutLinksAreLinksThatOpenByKeyAndByAction) {
     // Space open them and leave the box open.
     EXPECT_EQ(form.focusWidget(), form.OkButton);
     QTest::keyClick(form.focusWidget(), Qt::Key_Tab);
-    EXPECT_EQ(form.focusWidget(), form.Label1);
-    EXPECT_TRUE(form.Label1->hasFocus());
+    EXPECT_EQ(form.focusWidget(), form.MailLinkLabel);
+    EXPECT_TRUE(form.MailLinkLabel->hasFocus());
     SaveScreenshot(form, "about-link-focus");
-    QTest::keyClick(form.Label1, Qt::Key_Return);
+    QTest::keyClick(form.MailLinkLabel, Qt::Key_Return);
     QTest::keyClick(form.focusWidget(), Qt::Key_Tab);
     EXPECT_EQ(form.focusWidget(), form.HPUrlLinkLabel);
     QTest::keyClick(form.HPUrlLinkLabel, Qt::Key_Space);
     EXPECT_TRUE(form.isVisible());
-    const std::vector<QString> expected = {form.Label1->text(), form.HPUrlLinkLabel->text(), form.Label1->text(),
-                                           form.HPUrlLinkLabel->text()};
+    const std::vector<QString> expected = {form.MailLinkLabel->text(), form.HPUrlLinkLabel->text(),
+                                           form.MailLinkLabel->text(), form.HPUrlLinkLabel->text()};
     EXPECT_EQ(opened, expected);
 }

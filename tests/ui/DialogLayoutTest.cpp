@@ -11,15 +11,15 @@
 #include <QTreeWidget>
 #include <map>
 
+#include "gui/qt/AboutForm.h"
+#include "gui/qt/AccountInformationForm.h"
+#include "gui/qt/AccountListForm.h"
+#include "gui/qt/LinkLabel.h"
+#include "gui/qt/OptionForm.h"
 #include "settings/Account.h"
 #include "settings/DialogFields.h"
-#include "settings/ui/AccountInfomationForm.h"
-#include "settings/ui/AccountListForm.h"
-#include "settings/ui/OptionForm.h"
 #include "tests/ui/LayoutCheck.h"
 #include "tests/ui/ModalDriver.h"
-#include "tray/about/AboutForm.h"
-#include "tray/about/LinkLabel.h"
 
 using namespace quorvel;
 
@@ -44,7 +44,7 @@ void Choose(QComboBox& Combo, TConnectionSecurity Security) {
 }  // namespace
 
 TEST(DialogLayout, AccountEditFitsAndKeepsItsRowsWhenTheWarningShows) {
-    TAccountInfomationForm form(nullptr);
+    TAccountInformationForm form(nullptr);
     form.Fill({{TAccountField::ServerName, "pop.example.jp"},
                {TAccountField::Port, "65535"},
                {TAccountField::UserID, "taro"},
@@ -102,15 +102,15 @@ TEST(DialogLayout, AccountListShowsWholePortsAndHeaders) {
 }
 
 TEST(DialogLayout, AboutBoxKeepsItsTextsApartAndOffTheEnvelope) {
-    TAboutForm1 form(nullptr);
+    TProgramAboutForm form(nullptr);
     form.show();
     SaveScreenshot(form, "layout-about");
     EXPECT_EQ(LayoutFaults(form), TFaults());
     for (const QLabel* label : {form.CopyrightLabel, form.TitleLabel, form.VersionLabel, form.SubTitleLabel,
-                                static_cast<QLabel*>(form.Label1), static_cast<QLabel*>(form.HPUrlLinkLabel)}) {
+                                static_cast<QLabel*>(form.MailLinkLabel), static_cast<QLabel*>(form.HPUrlLinkLabel)}) {
         EXPECT_FALSE(label->geometry().intersects(TAboutForm::EnvelopeArea)) << Describe(*label);
     }
-    EXPECT_GE(Gap(*form.CopyrightLabel, *form.Label1), 4);
-    EXPECT_GE(Gap(*form.Label1, *form.HPUrlLinkLabel), 2);
-    EXPECT_GE(Gap(*form.Image1, *form.Label1), 4);
+    EXPECT_GE(Gap(*form.CopyrightLabel, *form.MailLinkLabel), 4);
+    EXPECT_GE(Gap(*form.MailLinkLabel, *form.HPUrlLinkLabel), 2);
+    EXPECT_GE(Gap(*form.IconImage, *form.MailLinkLabel), 4);
 }

@@ -5,24 +5,24 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "gui/qt/AboutForm.h"
+#include "gui/qt/AccountInformationForm.h"
+#include "gui/qt/AccountListForm.h"
+#include "gui/qt/OptionForm.h"
 #include "settings/Account.h"
 #include "settings/DialogFields.h"
-#include "settings/ui/AccountInfomationForm.h"
-#include "settings/ui/AccountListForm.h"
-#include "settings/ui/OptionForm.h"
-#include "tray/about/AboutForm.h"
 
 using namespace quorvel;
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    TAccountInfomationForm edit(nullptr);
+    TAccountInformationForm edit(nullptr);
     edit.Fill(FieldsForNewAccount());
     edit.SetSecurity(TConnectionSecurity::ImplicitTls);
     TOptionForm options(nullptr);
     TAccounts accounts;
     TAccountListForm list(nullptr, accounts);
-    TAboutForm1 about(nullptr);
+    TProgramAboutForm about(nullptr);
     about.SetLinkOpener([](const QUrl& Link) {
         std::printf("opened %s\n", Link.toString().toUtf8().constData());
         std::fflush(stdout);

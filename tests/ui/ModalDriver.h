@@ -9,7 +9,7 @@
 #include <QWidget>
 #include <functional>
 
-#include "settings/ui/DialogSupport.h"
+#include "gui/qt/DialogSupport.h"
 
 // Acts on the next modal window of class T from inside its modal loop. One
 // that does not come within five seconds fails the test and whatever modal

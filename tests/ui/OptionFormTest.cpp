@@ -4,7 +4,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "settings/ui/OptionForm.h"
+#include "gui/qt/OptionForm.h"
 #include "tests/ui/ModalDriver.h"
 
 using namespace quorvel;

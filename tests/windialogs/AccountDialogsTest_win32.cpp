@@ -7,12 +7,12 @@
 
 #include <atomic>
 
+#include "gui/win32/AccountListForm_win32.h"
 #include "resources/windows/DialogIds.h"
 #include "settings/AccountListText.h"
 #include "settings/Settings.h"
 #include "settings/SystemCodePage_win32.h"
 #include "settings/WinRegistry_win32.h"
-#include "settings/winui/AccountListForm_win32.h"
 #include "tests/settings/TestKey_win32.h"
 #include "tests/windialogs/DialogDriver_win32.h"
 
@@ -57,7 +57,7 @@ TEST_F(AccountDialogsTest, PortBoxRefusesWhatIsNoPortWithBeepAndFocusAndAcceptsI
         {"70000", false}, {" 110", true}, {"+110", true},  {"$6E", true},  {"0x6E", true},
     };
     for (const TCase& c : cases) {
-        TAccountInfomationForm form;
+        TAccountInformationForm form;
         form.Fill(FieldsForNewAccount());
         INT_PTR result = 0;
         TDialogDriver::Run([&] { result = form.ShowModal(nullptr); },
@@ -81,7 +81,7 @@ TEST_F(AccountDialogsTest, PortBoxRefusesWhatIsNoPortWithBeepAndFocusAndAcceptsI
 }
 
 TEST_F(AccountDialogsTest, EditDialogNamesEveryFieldMasksThePasswordAndFollowsTheProtection) {
-    TAccountInfomationForm form;
+    TAccountInformationForm form;
     form.Fill(FieldsForNewAccount());
     form.SetSecurity(SecurityForNewAccount());
     form.CertificateFetcher = [](const std::string& Host, std::int32_t Port, TConnectionSecurity Security) {

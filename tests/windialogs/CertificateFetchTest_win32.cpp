@@ -10,9 +10,9 @@
 #include <string>
 
 #include "app/CertificateFetch.h"
+#include "gui/win32/AccountInformationForm_win32.h"
 #include "net/WinEventLoop_win32.h"
 #include "resources/windows/DialogIds.h"
-#include "settings/winui/AccountInfomationForm_win32.h"
 #include "tests/windialogs/DialogDriver_win32.h"
 
 using namespace quorvel;
@@ -36,7 +36,7 @@ TEST(CertificateFetch, ServersCertificateIsShownOverSchannelAndTrustedOnYes) {
     const std::string sha256 = TableEntry("QUORVEL_TLS_SHA256", "self");
     if (port.empty() || sha256.empty()) GTEST_SKIP() << "no test server: run tests/wine/schannel_wine_tests on Linux";
     WinEventLoop loop;
-    TAccountInfomationForm form;
+    TAccountInformationForm form;
     form.Fill(FieldsForNewAccount());
     form.CertificateFetcher = [&](const std::string& Host, std::int32_t Port, TConnectionSecurity Security) {
         return FetchShownCertificate(loop, Host, Port, Security);

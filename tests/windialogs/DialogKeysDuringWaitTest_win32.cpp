@@ -9,9 +9,9 @@
 #include <chrono>
 #include <stdexcept>
 
+#include "gui/win32/AccountInformationForm_win32.h"
 #include "net/WinEventLoop_win32.h"
 #include "resources/windows/DialogIds.h"
-#include "settings/winui/AccountInfomationForm_win32.h"
 #include "tests/windialogs/DialogDriver_win32.h"
 
 using namespace quorvel;
@@ -19,7 +19,7 @@ using namespace quorvel;
 TEST(DialogKeysDuringWait, EnterPressesOkWhileAWaitPumpsTheMessages) {
     WinEventLoop loop;
     std::atomic<bool> waiting{false};
-    TAccountInfomationForm form;
+    TAccountInformationForm form;
     form.Fill(FieldsForNewAccount());
     form.CertificateFetcher = [&](const std::string&, std::int32_t, TConnectionSecurity) -> TShownCertificate {
         // Waits as the POP3 client waits for the server, until OK was taken.

@@ -10,16 +10,16 @@
 #include <vector>
 
 #include "core/Exception.h"
+#include "gui/win32/AboutForm_win32.h"
+#include "gui/win32/OptionForm_win32.h"
 #include "resources/windows/DialogIds.h"
 #include "settings/RunAtStartup_win32.h"
 #include "settings/RunCommand.h"
 #include "settings/Settings.h"
 #include "settings/WinRegistry_win32.h"
-#include "settings/winui/OptionForm_win32.h"
 #include "tests/settings/TestKey_win32.h"
 #include "tests/support/MessageOf.h"
 #include "tests/windialogs/DialogDriver_win32.h"
-#include "tray/winabout/AboutForm_win32.h"
 
 using namespace quorvel;
 

@@ -29,7 +29,7 @@ namespace {
 
 constexpr int AppearMs = 30000;
 constexpr int CheckMs = 15000;
-const char* const Program = "app/quorvel.exe";
+const char* const Program = "gui/win32/quorvel.exe";
 const char* const SettingsKey = "HKEY_CURRENT_USER\\Software\\Ombrask\\Quorvel";
 
 int CountOf(const std::string& Text, const std::string& Word) {

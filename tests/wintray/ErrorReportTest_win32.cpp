@@ -1,4 +1,4 @@
-#include "app/ErrorReport.h"
+#include "gui/ErrorReport.h"
 
 #include <windows.h>
 

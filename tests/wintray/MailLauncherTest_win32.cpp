@@ -1,4 +1,4 @@
-#include "tray/MailLauncher.h"
+#include "gui/MailLauncher.h"
 
 #include <windows.h>
 

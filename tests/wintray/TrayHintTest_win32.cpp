@@ -1,13 +1,13 @@
-#include "tray/TrayHint_win32.h"
+#include "gui/win32/TrayHint_win32.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "gui/win32/TrayShell_win32.h"
 #include "settings/SystemCodePage_win32.h"
 #include "tray/TrayIcon.h"
-#include "tray/TrayShell_win32.h"
 
 namespace quorvel {
 namespace {

@@ -1,4 +1,4 @@
-#include "tray/TrayPictures_win32.h"
+#include "gui/win32/TrayPictures_win32.h"
 
 #include <gtest/gtest.h>
 

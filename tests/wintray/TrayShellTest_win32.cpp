@@ -1,4 +1,4 @@
-#include "tray/TrayShell_win32.h"
+#include "gui/win32/TrayShell_win32.h"
 
 #include <gtest/gtest.h>
 

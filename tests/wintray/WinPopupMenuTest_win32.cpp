@@ -1,4 +1,4 @@
-#include "app/WinPopupMenu_win32.h"
+#include "gui/win32/WinPopupMenu_win32.h"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +9,9 @@
 
 #include "app/Action.h"
 #include "core/WideText_win32.h"
+#include "gui/win32/TrayPictures_win32.h"
 #include "tray/ImageList.h"
 #include "tray/PanelImage.h"
-#include "tray/TrayPictures_win32.h"
 
 namespace quorvel {
 namespace {

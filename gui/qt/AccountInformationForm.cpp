@@ -1,0 +1,258 @@
+#include "gui/qt/AccountInformationForm.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProxyStyle>
+#include <QPushButton>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include "gui/qt/DialogSupport.h"
+
+namespace quorvel {
+
+namespace {
+
+// The client area the dialog has at least.
+constexpr int MinimumWidth = 290;
+constexpr int MinimumHeight = 139;
+
+QLabel* NewLabel(const QString& Caption, QWidget* Buddy, QWidget* Parent) {
+    auto* label = new QLabel(Caption, Parent);
+    if (Buddy != nullptr) label->setBuddy(Buddy);
+    return label;
+}
+
+// Shows every character of a password box as "*".
+class TAsteriskStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint Hint, const QStyleOption* Option, const QWidget* Widget,
+                  QStyleHintReturn* Return) const override {
+        if (Hint == SH_LineEdit_PasswordCharacter) return '*';
+        return QProxyStyle::styleHint(Hint, Option, Widget, Return);
+    }
+};
+
+QPushButton* NewButton(const QString& Caption, QStyle::StandardPixmap Icon, QWidget* Parent) {
+    auto* button = new QPushButton(Parent->style()->standardIcon(Icon), Caption, Parent);
+    // Never smaller than the style wants it, whatever the font.
+    button->setMinimumSize(button->sizeHint().expandedTo(QSize(75, 25)));
+    return button;
+}
+
+}  // namespace
+
+TAccountInformationForm::TAccountInformationForm(QWidget* Owner)
+    : QDialog(Owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                         Qt::WindowContextHelpButtonHint) {
+    setWindowTitle(QStringLiteral("Account Infomation"));
+
+    ServerNameEdit = new QLineEdit(QStringLiteral("ServerNameEdit"), this);
+    ServerPortEdit = new QLineEdit(QStringLiteral("110"), this);
+    UserIDEdit = new QLineEdit(QStringLiteral("UserIDEdit"), this);
+    PasswordEdit = new QLineEdit(QStringLiteral("PasswordEdit"), this);
+    // Only direct input in the port box, no input method.
+    ServerPortEdit->setAttribute(Qt::WA_InputMethodEnabled, false);
+    PasswordEdit->setEchoMode(QLineEdit::Password);
+    auto* asterisks = new TAsteriskStyle;
+    asterisks->setParent(PasswordEdit);
+    PasswordEdit->setStyle(asterisks);
+    ServerNameEdit->setMinimumWidth(181);
+    ServerPortEdit->setFixedWidth(EditWidthForDigits(*ServerPortEdit, 5, 41));
+    UserIDEdit->setMinimumWidth(121);
+    PasswordEdit->setMinimumWidth(121);
+
+    SecurityCombo = new QComboBox(this);
+    SecurityCombo->addItem(QStringLiteral("SSL/TLS"), static_cast<int>(TConnectionSecurity::ImplicitTls));
+    SecurityCombo->addItem(QStringLiteral("STARTTLS"), static_cast<int>(TConnectionSecurity::Stls));
+    SecurityCombo->addItem(QStringLiteral("なし"), static_cast<int>(TConnectionSecurity::None));
+    PortHintLabel = new QLabel(this);
+    PlaintextWarningLabel = new QLabel(QStringLiteral("パスワードは暗号化されずに送られます"), this);
+    // Its row is kept while it is hidden, so showing it moves and shrinks nothing.
+    QSizePolicy keepRow = PlaintextWarningLabel->sizePolicy();
+    keepRow.setRetainSizeWhenHidden(true);
+    PlaintextWarningLabel->setSizePolicy(keepRow);
+    FingerprintEdit = new QLineEdit(this);
+    FingerprintEdit->setReadOnly(true);
+    FingerprintEdit->setMinimumWidth(181);
+    FetchCertificateButton = new QPushButton(QStringLiteral("証明書を取得..."), this);
+    ClearCertificateButton = new QPushButton(QStringLiteral("解除"), this);
+    connect(SecurityCombo, &QComboBox::activated, this, [this] { SecurityChosen(); });
+    connect(FetchCertificateButton, &QPushButton::clicked, this, [this] { FetchCertificate(); });
+    connect(ClearCertificateButton, &QPushButton::clicked, this, [this] { FingerprintEdit->clear(); });
+
+    OkButton = NewButton(QStringLiteral("&OK"), QStyle::SP_DialogOkButton, this);
+    CancelButton = NewButton(QStringLiteral("&Cancel"), QStyle::SP_DialogCancelButton, this);
+    HelpButton = NewButton(QStringLiteral("&Help"), QStyle::SP_DialogHelpButton, this);
+    OkButton->setDefault(true);
+    HelpButton->setEnabled(false);
+    connect(OkButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto* grid = new QGridLayout;
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(4);
+    grid->addWidget(NewPictureLabel(QStringLiteral(":/quorvel/dialogs/server.png"), this), 0, 0, 2, 1, Qt::AlignTop);
+    grid->addWidget(NewLabel(QStringLiteral("&ServerName:"), ServerNameEdit, this), 0, 1);
+    grid->addWidget(ServerNameEdit, 0, 2, 1, 2);
+    grid->addWidget(NewLabel(QStringLiteral("ServerPor&t:"), ServerPortEdit, this), 1, 1);
+    grid->addWidget(ServerPortEdit, 1, 2);
+    grid->addWidget(PortHintLabel, 1, 3);
+    grid->addWidget(NewLabel(QStringLiteral("接続の保護:"), SecurityCombo, this), 2, 1);
+    grid->addWidget(SecurityCombo, 2, 2, 1, 2, Qt::AlignLeft);
+    grid->addWidget(PlaintextWarningLabel, 3, 1, 1, 3);
+    grid->addWidget(NewLabel(QStringLiteral("証明書の指紋:"), FingerprintEdit, this), 4, 1);
+    grid->addWidget(FingerprintEdit, 4, 2, 1, 2);
+    auto* certificateButtons = new QHBoxLayout;
+    certificateButtons->setSpacing(6);
+    certificateButtons->addWidget(FetchCertificateButton);
+    certificateButtons->addWidget(ClearCertificateButton);
+    certificateButtons->addStretch(1);
+    grid->addLayout(certificateButtons, 5, 2, 1, 2);
+    grid->setRowMinimumHeight(6, 4);
+    grid->addWidget(NewPictureLabel(QStringLiteral(":/quorvel/dialogs/user.png"), this), 7, 0, 2, 1, Qt::AlignTop);
+    grid->addWidget(NewLabel(QStringLiteral("&UserID:"), UserIDEdit, this), 7, 1);
+    grid->addWidget(UserIDEdit, 7, 2, 1, 2, Qt::AlignLeft);
+    grid->addWidget(NewLabel(QStringLiteral("&Password:"), PasswordEdit, this), 8, 1);
+    grid->addWidget(PasswordEdit, 8, 2, 1, 2, Qt::AlignLeft);
+    grid->setColumnStretch(3, 1);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(5);
+    buttons->addStretch(1);
+    buttons->addWidget(OkButton);
+    buttons->addWidget(CancelButton);
+    buttons->addWidget(HelpButton);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->addLayout(grid);
+    layout->addStretch(1);
+    layout->addLayout(buttons);
+
+    // Tab order: the four boxes, then OK, Cancel, Help.
+    setTabOrder(ServerNameEdit, ServerPortEdit);
+    setTabOrder(ServerPortEdit, SecurityCombo);
+    setTabOrder(SecurityCombo, FetchCertificateButton);
+    setTabOrder(FetchCertificateButton, ClearCertificateButton);
+    setTabOrder(ClearCertificateButton, UserIDEdit);
+    setTabOrder(UserIDEdit, PasswordEdit);
+    setTabOrder(PasswordEdit, OkButton);
+    setTabOrder(OkButton, CancelButton);
+    setTabOrder(CancelButton, HelpButton);
+
+    ShowSecurityHints();
+    setFixedSize(sizeHint().expandedTo(QSize(MinimumWidth, MinimumHeight)));
+}
+
+QLineEdit* TAccountInformationForm::Edit(TAccountField Field) const {
+    switch (Field) {
+        case TAccountField::ServerName: return ServerNameEdit;
+        case TAccountField::Port: return ServerPortEdit;
+        case TAccountField::UserID: return UserIDEdit;
+        case TAccountField::Password: return PasswordEdit;
+    }
+    return ServerNameEdit;
+}
+
+void TAccountInformationForm::SetFieldText(TAccountField Field, const std::string& Text) {
+    Edit(Field)->setText(ToQString(Text));
+}
+
+std::string TAccountInformationForm::FieldText(TAccountField Field) const {
+    return ToStdString(Edit(Field)->text());
+}
+
+void TAccountInformationForm::Fill(const std::vector<TFieldText>& Texts) {
+    for (const TFieldText& text : Texts) SetFieldText(text.Field, text.Text);
+}
+
+TAccountFields TAccountInformationForm::Fields() const {
+    return {FieldText(TAccountField::ServerName),
+            FieldText(TAccountField::Port),
+            FieldText(TAccountField::UserID),
+            FieldText(TAccountField::Password),
+            ChosenSecurity(),
+            ToStdString(FingerprintEdit->text())};
+}
+
+TConnectionSecurity TAccountInformationForm::ChosenSecurity() const {
+    return static_cast<TConnectionSecurity>(SecurityCombo->currentData().toInt());
+}
+
+void TAccountInformationForm::SetSecurity(TConnectionSecurity Security) {
+    SecurityCombo->setCurrentIndex(SecurityCombo->findData(static_cast<int>(Security)));
+    ShownSecurity = Security;
+    ShowSecurityHints();
+}
+
+void TAccountInformationForm::SetCertFingerprint(const std::string& Fingerprint) {
+    FingerprintEdit->setText(ToQString(Fingerprint));
+}
+
+void TAccountInformationForm::SecurityChosen() {
+    const TConnectionSecurity chosen = ChosenSecurity();
+    if (FieldText(TAccountField::Port) == std::to_string(UsualPort(ShownSecurity))) {
+        SetFieldText(TAccountField::Port, std::to_string(UsualPort(chosen)));
+    }
+    ShownSecurity = chosen;
+    ShowSecurityHints();
+}
+
+void TAccountInformationForm::ShowSecurityHints() {
+    const TConnectionSecurity chosen = ChosenSecurity();
+    PortHintLabel->setText(QStringLiteral("(通常は%1です)").arg(UsualPort(chosen)));
+    PlaintextWarningLabel->setVisible(chosen == TConnectionSecurity::None);
+    // A screen reader tells the hint and the warning with the box they belong to.
+    ServerPortEdit->setAccessibleDescription(PortHintLabel->text());
+    SecurityCombo->setAccessibleDescription(chosen == TConnectionSecurity::None ? PlaintextWarningLabel->text()
+                                                                                : QString());
+    FetchCertificateButton->setEnabled(chosen != TConnectionSecurity::None && CertificateFetcher != nullptr);
+}
+
+void TAccountInformationForm::FetchCertificate() {
+    const std::optional<std::int32_t> port = PortFromText(FieldText(TAccountField::Port));
+    if (!port || !CertificateFetcher) {
+        RefuseInput(*ServerPortEdit);
+        return;
+    }
+    TShownCertificate shown;
+    try {
+        shown = CertificateFetcher(FieldText(TAccountField::ServerName), *port, ChosenSecurity());
+    } catch (const std::exception& error) {
+        QMessageBox::warning(this, QStringLiteral("証明書"), ToQString(error.what()));
+        return;
+    }
+    const QString text = QStringLiteral(
+                             "サーバーの証明書:\n\n発行先: %1\n発行者: %2\n有効期間: %3 から %4 まで\n"
+                             "SHA-256: %5\n\nこの証明書を信頼しますか?")
+                             .arg(ToQString(shown.Subject), ToQString(shown.Issuer), ToQString(shown.NotBefore),
+                                  ToQString(shown.NotAfter), ToQString(shown.Sha256));
+    if (QMessageBox::question(this, QStringLiteral("証明書"), text) == QMessageBox::Yes) {
+        FingerprintEdit->setText(ToQString(shown.Sha256));
+    }
+}
+
+bool TAccountInformationForm::FormCloseQuery(int Result) {
+    if (Result != QDialog::Accepted) return true;
+    if (!PortFromText(FieldText(TAccountField::Port))) {
+        RefuseInput(*ServerPortEdit);
+        return false;
+    }
+    return true;
+}
+
+void TAccountInformationForm::done(int Result) {
+    if (FormCloseQuery(Result)) QDialog::done(Result);
+}
+
+void TAccountInformationForm::setVisible(bool Visible) {
+    if (Visible && !testAttribute(Qt::WA_Moved)) CenterOnScreen(*this);
+    QDialog::setVisible(Visible);
+}
+
+}  // namespace quorvel

@@ -1,0 +1,52 @@
+// The Qt dialogs of the main window, each owned by the hidden main window
+// for one use and released before the call returns.
+#include <QDialog>
+#include <memory>
+
+#include "app/CertificateFetch.h"
+#include "gui/qt/AboutForm.h"
+#include "gui/qt/AccountListForm.h"
+#include "gui/qt/MainForm.h"
+#include "gui/qt/OptionForm.h"
+#include "gui/qt/QtEventLoop.h"
+
+namespace quorvel {
+
+namespace {
+
+// Modal for the hidden main window only, so the tray menu and the other
+// actions stay usable while the dialog is open.
+template <typename Dialog>
+int ShowModal(Dialog& Form) {
+    Form.setWindowModality(Qt::WindowModal);
+    return Form.exec();
+}
+
+}  // namespace
+
+bool TMainForm::ShowAccountList(TAccounts& Accounts) {
+    auto form = std::make_unique<TAccountListForm>(this, Accounts);
+    // The certificate the user is asked to trust is fetched on a client of
+    // its own, waiting in the event loop like every check.
+    form->CertificateFetcher = [this](const std::string& Host, std::int32_t Port, TConnectionSecurity Security) {
+        return FetchShownCertificate(Loop, Host, Port, Security);
+    };
+    return ShowModal(*form) == QDialog::Accepted;
+}
+
+bool TMainForm::ShowOptions(TOptionValues& Values) {
+    auto form = std::make_unique<TOptionForm>(this);
+    form->SetIntervalMinutes(Values.IntervalMinutes);
+    form->SetRunAtStartup(Values.RunAtStartup);
+    if (ShowModal(*form) != QDialog::Accepted) return false;
+    Values.IntervalMinutes = form->IntervalMinutes();
+    Values.RunAtStartup = form->RunAtStartup();
+    return true;
+}
+
+void TMainForm::ShowAbout() {
+    auto form = std::make_unique<TProgramAboutForm>(this);
+    ShowModal(*form);
+}
+
+}  // namespace quorvel

@@ -1,0 +1,9 @@
+#include "gui/qt/QtPopupMenu.h"
+
+namespace quorvel {
+
+void QtPopupMenu::Popup(int X, int Y) {
+    if (FMenu) FMenu->exec(QPoint(X, Y));
+}
+
+}  // namespace quorvel

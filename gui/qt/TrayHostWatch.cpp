@@ -1,0 +1,144 @@
+#include "gui/qt/TrayHostWatch.h"
+
+#include <QtGui/qguiapplication_platform.h>
+#include <QApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusInterface>
+#include <QDBusServiceWatcher>
+#include <QPointer>
+
+#include <cstdlib>
+#include <iterator>
+#include <memory>
+
+#include <xcb/xcb.h>
+
+namespace quorvel {
+
+namespace {
+
+const QString WatcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
+
+// When the items announce themselves again after a host appears, in ms.
+constexpr int ReannounceAfterMs[] = {1000, 3000, 10000, 30000};
+
+xcb_connection_t* X11Connection() {
+    auto* x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->connection() : nullptr;
+}
+
+std::uint32_t InternAtom(xcb_connection_t* Connection, const char* Name) {
+    const xcb_intern_atom_cookie_t cookie =
+        xcb_intern_atom(Connection, 0, static_cast<std::uint16_t>(std::strlen(Name)), Name);
+    std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
+        xcb_intern_atom_reply(Connection, cookie, nullptr), &std::free);
+    return reply ? reply->atom : std::uint32_t{XCB_ATOM_NONE};
+}
+
+}  // namespace
+
+TrayHostWatch& TrayHostWatch::Instance() {
+    static QPointer<TrayHostWatch> instance;
+    if (!instance) instance = new TrayHostWatch();
+    return *instance;
+}
+
+TrayHostWatch::TrayHostWatch() : QObject(qApp) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (bus.isConnected()) {
+        FWatcher = new QDBusServiceWatcher(WatcherService, bus, QDBusServiceWatcher::WatchForOwnerChange, this);
+        connect(FWatcher, &QDBusServiceWatcher::serviceOwnerChanged, this, &TrayHostWatch::OnWatcherOwnerChanged);
+        // A watcher may come up first and get its host a moment later.
+        bus.connect(QString(), QStringLiteral("/StatusNotifierWatcher"), WatcherService,
+                    QStringLiteral("StatusNotifierHostRegistered"), this, SLOT(OnStatusNotifierHostRegistered()));
+    }
+    FReannounceTimer.setSingleShot(true);
+    connect(&FReannounceTimer, &QTimer::timeout, this, &TrayHostWatch::OnReannounceTimer);
+    WatchXEmbed();
+}
+
+// A tray manager announces itself with a MANAGER client message on the root
+// window, which reaches clients that listen for structure changes there.
+void TrayHostWatch::WatchXEmbed() {
+    xcb_connection_t* connection = X11Connection();
+    if (!connection) return;
+    FManagerAtom = InternAtom(connection, "MANAGER");
+    FSelectionAtom = InternAtom(connection, "_NET_SYSTEM_TRAY_S0");
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    std::unique_ptr<xcb_get_window_attributes_reply_t, decltype(&std::free)> attributes(
+        xcb_get_window_attributes_reply(connection, xcb_get_window_attributes(connection, root), nullptr), &std::free);
+    // Keep the events Qt itself selected on the root window.
+    const std::uint32_t mask = (attributes ? attributes->your_event_mask : 0u) | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    xcb_change_window_attributes(connection, root, XCB_CW_EVENT_MASK, &mask);
+    xcb_flush(connection);
+    qApp->installNativeEventFilter(this);
+}
+
+// The name appearing is a new watcher, with which Qt registers its items by
+// itself. The name passing from one owner to another (a second panel taking
+// it over) is a new watcher too, but Qt does not notice that.
+void TrayHostWatch::OnWatcherOwnerChanged(const QString&, const QString& OldOwner, const QString& NewOwner) {
+    if (NewOwner.isEmpty()) return;
+    if (OldOwner.isEmpty())
+        emit HostAppeared();
+    else
+        emit WatcherReplaced();
+    StartReannouncing();
+}
+
+void TrayHostWatch::OnStatusNotifierHostRegistered() {
+    emit HostAppeared();
+    StartReannouncing();
+}
+
+// Qt announces an item's picture once, as it registers it. A host that is
+// still starting up may read the item's properties but draw no picture until
+// it hears NewIcon (GNOME Shell's AppIndicator extension, for items without
+// a menu), so the items announce themselves again a few times after a host
+// appears, the later times for a host slowed down by the rest of a log-in.
+void TrayHostWatch::StartReannouncing() {
+    FReannounceStep = 0;
+    FReannounceTimer.start(ReannounceAfterMs[0]);
+}
+
+void TrayHostWatch::OnReannounceTimer() {
+    emit Reannounce();
+    if (++FReannounceStep < std::size(ReannounceAfterMs))
+        FReannounceTimer.start(ReannounceAfterMs[FReannounceStep] - ReannounceAfterMs[FReannounceStep - 1]);
+}
+
+bool TrayHostWatch::StatusNotifierHostPresent() const {
+    if (!FWatcher) return false;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.interface()->isServiceRegistered(WatcherService)) return false;
+    QDBusInterface watcher(WatcherService, QStringLiteral("/StatusNotifierWatcher"), WatcherService, bus);
+    return watcher.isValid() && watcher.property("IsStatusNotifierHostRegistered").toBool();
+}
+
+bool TrayHostWatch::XEmbedTrayPresent() const {
+    xcb_connection_t* connection = X11Connection();
+    if (!connection || FSelectionAtom == XCB_ATOM_NONE) return false;
+    std::unique_ptr<xcb_get_selection_owner_reply_t, decltype(&std::free)> reply(
+        xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, FSelectionAtom), nullptr),
+        &std::free);
+    return reply && reply->owner != XCB_NONE;
+}
+
+void TrayHostWatch::NoteFirstTrayIcon() {
+    if (FDecided) return;
+    FDecided = true;
+    FUsesStatusNotifier = StatusNotifierHostPresent();
+}
+
+bool TrayHostWatch::nativeEventFilter(const QByteArray& EventType, void* Message, qintptr*) {
+    if (EventType != "xcb_generic_event_t" || FManagerAtom == XCB_ATOM_NONE) return false;
+    const auto* event = static_cast<const xcb_generic_event_t*>(Message);
+    if ((event->response_type & 0x7f) != XCB_CLIENT_MESSAGE) return false;
+    const auto* client = static_cast<const xcb_client_message_event_t*>(Message);
+    if (client->type == FManagerAtom && client->data.data32[1] == FSelectionAtom)
+        QMetaObject::invokeMethod(this, &TrayHostWatch::HostAppeared, Qt::QueuedConnection);
+    return false;
+}
+
+}  // namespace quorvel

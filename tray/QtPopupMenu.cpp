@@ -1,9 +1,0 @@
-#include "tray/QtPopupMenu.h"
-
-namespace quorvel {
-
-void QtPopupMenu::Popup(int X, int Y) {
-    if (FMenu) FMenu->exec(QPoint(X, Y));
-}
-
-}  // namespace quorvel
