@@ -3,7 +3,7 @@
 # symbols stripped:
 #   quorvel_<version>-1_amd64.deb   the Debian package of the Linux programs
 #   quorvel-<version>-setup.exe     the Windows installer (per user, no admin rights)
-#   quorvel-<version>-windows.zip   quorvel.exe, quorvel-check.exe and a read-me
+#   quorvel-<version>-windows.zip   quorvel.exe, quorvel-check.exe, a read-me and the licence
 # Installs what is missing. Usage: bash scripts/package.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -47,8 +47,10 @@ stage=$windows/stage
 rm -rf "$stage" && mkdir -p "$stage/quorvel-$version"
 x86_64-w64-mingw32-strip -o "$stage/quorvel-$version/quorvel.exe" "$windows/gui/win32/quorvel.exe"
 x86_64-w64-mingw32-strip -o "$stage/quorvel-$version/quorvel-check.exe" "$windows/app/quorvel-check.exe"
-# The read-me in Windows line ends.
+# The read-me and the licence in Windows line ends (the installer shows the
+# licence on its licence page and installs it beside the programs).
 sed 's/$/\r/' resources/installer/README.txt >"$stage/quorvel-$version/README.txt"
+sed 's/$/\r/' LICENSE >"$stage/quorvel-$version/LICENSE.txt"
 
 echo "== Windows zip =="
 rm -f "$out/quorvel-$version-windows.zip"

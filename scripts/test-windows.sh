@@ -42,8 +42,8 @@ echo "Wine session ready after $(( $(date +%s) - start )) s"
 
 status=0
 # A program that fails is run once more: Wine 8 loses or misreports a socket
-# notification now and then on a busy machine (see README, Windows build); a
-# fault of the program fails both runs.
+# notification now and then on a busy machine (see docs/DEVELOPING.md, "Known
+# differences of Wine 8"); a fault of the program fails both runs.
 ctest --test-dir "$dir" --output-on-failure --timeout 60 -j 2 --repeat until-pass:2 || status=$?
 echo "Windows tests took $(( $(date +%s) - start )) s in all"
 

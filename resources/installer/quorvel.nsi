@@ -2,7 +2,9 @@
 ; with no administrator rights, a Start-menu shortcut and an uninstaller
 ; registered under the user's Uninstall key. Made on Linux by scripts/package.sh:
 ;   makensis -DVERSION=1.0.0 -DVERSION4=1.0.0.0 -DPROGRAMS=<folder with the .exe
-;            files> -DICON=<quorvel.ico> -DOUTFILE=<installer.exe> quorvel.nsi
+;            files and LICENSE.txt> -DICON=<quorvel.ico> -DOUTFILE=<installer.exe> quorvel.nsi
+; The licence page shows LICENSE.txt (the MIT licence, in Windows line ends),
+; which is installed beside the programs.
 Unicode true
 Target amd64-unicode
 SetCompressor /SOLID lzma
@@ -43,6 +45,7 @@ VIAddVersionKey /LANG=1041 "ProductVersion" "${VERSION}"
 !define MUI_FINISHPAGE_RUN "$INSTDIR\quorvel.exe"
 !define MUI_FINISHPAGE_RUN_TEXT "Quorvel を起動する"
 !insertmacro MUI_PAGE_WELCOME
+!insertmacro MUI_PAGE_LICENSE "${PROGRAMS}\LICENSE.txt"
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
@@ -84,6 +87,7 @@ Section "Quorvel" SecMain
   SetOutPath "$INSTDIR"
   File "${PROGRAMS}\quorvel.exe"
   File "${PROGRAMS}\quorvel-check.exe"
+  File "${PROGRAMS}\LICENSE.txt"
   WriteUninstaller "$INSTDIR\uninstall.exe"
   CreateShortcut "$SMPROGRAMS\Quorvel.lnk" "$INSTDIR\quorvel.exe" "" "$INSTDIR\quorvel.exe" 0
 
@@ -119,6 +123,7 @@ Section "Uninstall"
   Delete "$SMPROGRAMS\Quorvel.lnk"
   Delete "$INSTDIR\quorvel.exe"
   Delete "$INSTDIR\quorvel-check.exe"
+  Delete "$INSTDIR\LICENSE.txt"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
   DeleteRegKey HKCU "${UNINSTALL_KEY}"
