@@ -30,8 +30,6 @@ void Drag(QWidget& Widget, QPoint At) {
 
 }  // namespace
 
-// The texts and places are the presenter's (tests/app); here what this
-// program and its build give it, and where the labels go.
 TEST(AboutForm, ShowsThisProgramsTitleAndVersionWhereThePresenterPlacesThem) {
     TAboutPresenter presenter({});
     TAboutForm form(nullptr, presenter);
@@ -42,7 +40,6 @@ TEST(AboutForm, ShowsThisProgramsTitleAndVersionWhereThePresenterPlacesThem) {
     EXPECT_EQ(form.size(), QSize(320, 240));
     EXPECT_TRUE(form.windowFlags() & Qt::FramelessWindowHint);
     EXPECT_TRUE(form.windowFlags() & Qt::WindowStaysOnTopHint);
-    EXPECT_EQ(form.OkButton->geometry(), QRect(236, 208, 75, 25));
     EXPECT_EQ(form.VersionLabel->y(), form.TitleLabel->geometry().bottom() + 1);
 }
 

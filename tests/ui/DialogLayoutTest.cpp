@@ -101,8 +101,6 @@ TEST(DialogLayout, AccountListShowsWholePortsAndHeaders) {
     }
 }
 
-// Where each text goes is the presenter's (tests/app); here its texts fit
-// the room they get in their real fonts.
 TEST(DialogLayout, AboutBoxFits) {
     TAboutPresenter presenter({});
     TAboutForm form(nullptr, presenter);
