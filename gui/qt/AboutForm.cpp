@@ -3,17 +3,17 @@
 #include <QApplication>
 #include <QCursor>
 #include <QDesktopServices>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 #include <QWindow>
-#include <algorithm>
 
 #include "gui/qt/LinkLabel.h"
-#include "tray/AboutText.h"
 #include "tray/BevelFrame.h"
 #include "tray/ProgramVersion.h"
 
@@ -21,25 +21,8 @@ namespace quorvel {
 
 namespace {
 
-constexpr int FormWidth = 320;
-constexpr int FormHeight = 240;
-// The left edge of the texts and pictures, and the subtitle's row.
-constexpr int Margin = 12;
-constexpr int HeadingTop = 8;
-// The first row free of the picture's line under the title.
-constexpr int CreditsTop = 84;
-// Room between the copyright line and the links, and between the links.
-constexpr int CreditsGap = 6;
-constexpr int LinkGap = 2;
-
 QString ToQString(std::string_view Text) {
     return QString::fromUtf8(Text.data(), static_cast<qsizetype>(Text.size()));
-}
-
-QLabel* NewLabel(QWidget* Parent, int X, int Y) {
-    auto* label = new QLabel(Parent);
-    label->move(X, Y);
-    return label;
 }
 
 QFont WithPixelSize(QFont Font, int Pixels, bool Bold) {
@@ -50,8 +33,9 @@ QFont WithPixelSize(QFont Font, int Pixels, bool Bold) {
 
 }  // namespace
 
-TAboutForm::TAboutForm(QWidget* Owner)
+TAboutForm::TAboutForm(QWidget* Owner, TAboutPresenter& Presenter)
     : TBackgroundForm(Owner, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+      FPresenter(Presenter),
       FOpenLink([](const QUrl& Link) { QDesktopServices::openUrl(Link); }) {
     // The box is drawn for a 12-pixel font; its picture does not grow.
     setFont(WithPixelSize(font(), 12, false));
@@ -60,88 +44,97 @@ TAboutForm::TAboutForm(QWidget* Owner)
     QPalette colours = palette();
     colours.setColor(QPalette::WindowText, Qt::black);
     setPalette(colours);
+    setFixedSize(AboutBoxWidth, AboutBoxHeight);
 
-    CopyrightLabel = NewLabel(this, 12, 164);
+    CopyrightLabel = new QLabel(this);
     CopyrightLabel->setFont(WithPixelSize(font(), 12, true));
     MailLinkLabel = new TLinkLabel(QString(), this);
-    MailLinkLabel->move(44, 176);
     HPUrlLinkLabel = new TLinkLabel(QString(), this);
-    HPUrlLinkLabel->move(44, 188);
-    IconImage = NewLabel(this, 12, 176);
+    IconImage = new QLabel(this);
     IconImage->setPixmap(QPixmap(QStringLiteral(":/quorvel/about/flag.png")));
     IconImage->setFixedSize(32, 32);
-    SubTitleLabel = NewLabel(this, 12, 12);
-    TitleLabel = NewLabel(this, 44, 24);
+    SubTitleLabel = new QLabel(this);
+    TitleLabel = new QLabel(this);
     TitleLabel->setFont(WithPixelSize(font(), 27, true));
-    ApplicationIconImage = NewLabel(this, 12, 24);
+    ApplicationIconImage = new QLabel(this);
     ApplicationIconImage->setFixedSize(32, 32);
-    VersionLabel = NewLabel(this, 44, 48);
-    SetCaption(*VersionLabel, ToQString(UnknownVersionLine));
-    SetCaption(*HPUrlLinkLabel, ToQString(AboutHomePageLink));
+    QIcon icon = QApplication::windowIcon();
+    if (icon.isNull()) icon = QIcon(QStringLiteral(":/quorvel/about/quorvel.png"));
+    ApplicationIconImage->setPixmap(icon.pixmap(32, 32));
+    VersionLabel = new QLabel(this);
 
     OkButton = new QPushButton(QStringLiteral("OK"), this);
-    OkButton->setGeometry(236, 208, 75, 25);
     OkButton->setDefault(true);
     OkButton->setFocus();
     // OK keeps the focus first; Tab then goes to the links.
     setTabOrder(OkButton, MailLinkLabel);
     setTabOrder(MailLinkLabel, HPUrlLinkLabel);
     connect(OkButton, &QPushButton::clicked, this, &QDialog::accept);
-    connect(MailLinkLabel, &TLinkLabel::clicked, this, [this] { LabelClick(*MailLinkLabel); });
-    connect(HPUrlLinkLabel, &TLinkLabel::clicked, this, [this] { LabelClick(*HPUrlLinkLabel); });
+    connect(MailLinkLabel, &TLinkLabel::clicked, this, [this] { FPresenter.LinkClicked(*this, TAboutItem::MailLink); });
+    connect(HPUrlLinkLabel, &TLinkLabel::clicked, this,
+            [this] { FPresenter.LinkClicked(*this, TAboutItem::HomePageLink); });
 
-    FormCreate();
+    // A box that could not be made closes.
+    if (!FPresenter.FormCreate(*this)) QTimer::singleShot(0, this, &QDialog::reject);
 }
 
-void TAboutForm::FormCreate() {
-    const std::string title = ApplicationTitle(QCoreApplication::applicationFilePath().toUtf8().toStdString());
-    setWindowTitle(ToQString(AboutCaption(title)));
-    setFixedSize(FormWidth, FormHeight);
-    SetCaption(*VersionLabel, ToQString(VersionLine(ProgramFileVersion())));
-    SetCaption(*TitleLabel, ToQString(title));
-    PlaceControls();
-    QIcon icon = QApplication::windowIcon();
-    if (icon.isNull()) icon = QIcon(QStringLiteral(":/quorvel/about/quorvel.png"));
-    ApplicationIconImage->setPixmap(icon.pixmap(32, 32));
+QWidget& TAboutForm::Widget(TAboutItem Item) const {
+    switch (Item) {
+        case TAboutItem::SubTitle: return *SubTitleLabel;
+        case TAboutItem::ApplicationIcon: return *ApplicationIconImage;
+        case TAboutItem::Title: return *TitleLabel;
+        case TAboutItem::Version: return *VersionLabel;
+        case TAboutItem::Copyright: return *CopyrightLabel;
+        case TAboutItem::Flag: return *IconImage;
+        case TAboutItem::MailLink: return *MailLinkLabel;
+        case TAboutItem::HomePageLink: return *HPUrlLinkLabel;
+        case TAboutItem::Ok: break;
+    }
+    return *OkButton;
 }
 
-void TAboutForm::SetCaption(QLabel& Label, const QString& Text) {
-    Label.setText(Text);
-    Label.adjustSize();
+std::string TAboutForm::ProgramFileName() const {
+    return QFileInfo(QCoreApplication::applicationFilePath()).fileName().toUtf8().toStdString();
+}
+
+std::optional<TFixedFileInfo> TAboutForm::ProgramVersion() const {
+    return ProgramFileVersion();
+}
+
+void TAboutForm::SetCaption(const std::string& Caption) {
+    setWindowTitle(ToQString(Caption));
+}
+
+void TAboutForm::SetText(TAboutItem Item, const std::string& Text) {
+    auto* label = qobject_cast<QLabel*>(&Widget(Item));
+    if (label == nullptr) return;
+    const QString text = ToQString(Text);
+    label->setText(text);
+    label->adjustSize();
     // A character drawn in a fallback font may need more room than the
     // label's own font gives it; the whole line gets the room of both.
-    const QFontMetrics font = Label.fontMetrics();
-    const QMargins margins = Label.contentsMargins();
-    Label.resize(Label.size().expandedTo(QSize(font.horizontalAdvance(Text) + margins.left() + margins.right(),
-                                               font.height() + margins.top() + margins.bottom())));
+    const QFontMetrics font = label->fontMetrics();
+    const QMargins margins = label->contentsMargins();
+    label->resize(label->size().expandedTo(QSize(font.horizontalAdvance(text) + margins.left() + margins.right(),
+                                                 font.height() + margins.top() + margins.bottom())));
 }
 
-void TAboutForm::PlaceControls() {
-    // The subtitle, then the icon with the title beside it and the version
-    // line under the title: a font taller than the box was drawn for pushes
-    // the rows down rather than over each other.
-    SubTitleLabel->move(Margin, HeadingTop);
-    ApplicationIconImage->move(Margin, std::max(24, SubTitleLabel->geometry().bottom() + 1 + LinkGap));
-    TitleLabel->move(ApplicationIconImage->geometry().right() + 1 + CreditsGap, ApplicationIconImage->y());
-    VersionLabel->move(TitleLabel->x(), std::max(48, TitleLabel->geometry().bottom() + 1));
+TAboutSize TAboutForm::TextSize(TAboutItem Item) const {
+    const QSize size = Widget(Item).size();
+    return {size.width(), size.height()};
+}
 
-    const int left = Margin;
-    CopyrightLabel->move(left, std::max(CreditsTop, VersionLabel->geometry().bottom() + 1 + 2 * CreditsGap));
-    const int linksLeft = left + IconImage->width() + 2 * CreditsGap;
-    MailLinkLabel->move(linksLeft, CopyrightLabel->geometry().bottom() + 1 + CreditsGap);
-    HPUrlLinkLabel->move(linksLeft, MailLinkLabel->geometry().bottom() + 1 + LinkGap);
-    // The picture stands beside the two links, in the middle of them.
-    const int linksHeight = HPUrlLinkLabel->geometry().bottom() + 1 - MailLinkLabel->y();
-    IconImage->move(left, MailLinkLabel->y() + std::max(0, (linksHeight - IconImage->height()) / 2));
+void TAboutForm::Place(TAboutItem Item, const TAboutRect& Place) {
+    Widget(Item).setGeometry(Place.X, Place.Y, Place.Width, Place.Height);
 }
 
 void TAboutForm::SetLinkOpener(std::function<void(const QUrl&)> Opener) {
     FOpenLink = std::move(Opener);
 }
 
-void TAboutForm::LabelClick(const QLabel& Label) {
+void TAboutForm::OpenLink(const std::string& Link) {
     // Whether the link could be opened is not looked at.
-    if (FOpenLink) FOpenLink(QUrl(Label.text()));
+    if (FOpenLink) FOpenLink(QUrl(ToQString(Link)));
 }
 
 void TAboutForm::FormPaint(QPainter& Canvas) {
@@ -198,13 +191,6 @@ void TAboutForm::setVisible(bool Visible) {
         }
     }
     TBackgroundForm::setVisible(Visible);
-}
-
-TProgramAboutForm::TProgramAboutForm(QWidget* Owner) : TAboutForm(Owner) {
-    SetCaption(*CopyrightLabel, ToQString(AboutCopyright));
-    SetCaption(*MailLinkLabel, ToQString(AboutMailLink));
-    SetCaption(*SubTitleLabel, ToQString(AboutSubTitle));
-    PlaceControls();
 }
 
 }  // namespace quorvel

@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QRect>
 #include <QUrl>
 #include <functional>
 
+#include "app/AboutPresenter.h"
 #include "gui/qt/BackgroundForm.h"
 
 class QKeyEvent;
@@ -15,24 +15,22 @@ namespace quorvel {
 
 class TLinkLabel;
 
-// The About box: a borderless 320 x 240 window over its background picture
-// with a one-pixel raised frame, the program's icon, title and version, a
-// subtitle, a copyright line, a mail link and a home-page link. It stays on
-// top, opens centred, moves when its background is dragged and closes with
-// "OK" (Enter); Esc does not close it.
-class TAboutForm : public TBackgroundForm {
+// The About box on Qt: a borderless 320 x 240 window over its background
+// picture with a one-pixel raised frame, the program's icon, title and
+// version, a subtitle, a copyright line, a mail link and a home-page link,
+// filled and placed by Presenter. It stays on top, opens centred, moves when
+// its background is dragged and closes with "OK" (Enter); Esc does not
+// close it.
+class TAboutForm : public TBackgroundForm, private IAboutView {
     Q_OBJECT
 
 public:
-    explicit TAboutForm(QWidget* Owner);
+    TAboutForm(QWidget* Owner, TAboutPresenter& Presenter);
 
     // How a clicked link is opened; QDesktopServices::openUrl unless replaced.
     void SetLinkOpener(std::function<void(const QUrl&)> Opener);
 
     void setVisible(bool Visible) override;
-
-    // Where the background picture has its envelope; no text stands on it.
-    static constexpr QRect EnvelopeArea{200, 150, 111, 76};
 
     QLabel* CopyrightLabel;
     TLinkLabel* MailLinkLabel;   // the mail link
@@ -50,28 +48,22 @@ protected:
     void mouseMoveEvent(QMouseEvent* Event) override;
     void mouseReleaseEvent(QMouseEvent* Event) override;
     void keyPressEvent(QKeyEvent* Event) override;
-    // Sets a label's text and lets it take the room the text needs.
-    static void SetCaption(QLabel& Label, const QString& Text);
-    // Places the texts and pictures by the room their texts take: the
-    // heading at the top, then the copyright line, and the picture beside
-    // the links, with room between them and clear of the envelope.
-    void PlaceControls();
 
 private:
-    void FormCreate();
-    void LabelClick(const QLabel& Label);
+    QWidget& Widget(TAboutItem Item) const;
+    std::string ProgramFileName() const override;
+    std::optional<TFixedFileInfo> ProgramVersion() const override;
+    void SetCaption(const std::string& Caption) override;
+    // Sets a label's text and lets it take the room the text needs.
+    void SetText(TAboutItem Item, const std::string& Text) override;
+    TAboutSize TextSize(TAboutItem Item) const override;
+    void Place(TAboutItem Item, const TAboutRect& Place) override;
+    void OpenLink(const std::string& Link) override;
 
+    TAboutPresenter& FPresenter;
     std::function<void(const QUrl&)> FOpenLink;
     bool FDragging = false;
     QPoint FDragOffset;
-};
-
-// The About box the program shows, with the program's own texts.
-class TProgramAboutForm : public TAboutForm {
-    Q_OBJECT
-
-public:
-    explicit TProgramAboutForm(QWidget* Owner);
 };
 
 }  // namespace quorvel

@@ -3,7 +3,10 @@
 #include <QDialog>
 #include <memory>
 
+#include "app/AboutPresenter.h"
 #include "app/CertificateFetch.h"
+#include "app/OptionsPresenter.h"
+#include "gui/ErrorReport.h"
 #include "gui/qt/AboutForm.h"
 #include "gui/qt/AccountListForm.h"
 #include "gui/qt/MainForm.h"
@@ -35,17 +38,16 @@ bool TMainForm::ShowAccountList(TAccounts& Accounts) {
 }
 
 bool TMainForm::ShowOptions(TOptionValues& Values) {
-    auto form = std::make_unique<TOptionForm>(this);
-    form->SetIntervalMinutes(Values.IntervalMinutes);
-    form->SetRunAtStartup(Values.RunAtStartup);
+    TOptionsPresenter presenter(Values, ShowErrorReport);
+    auto form = std::make_unique<TOptionForm>(this, presenter);
     if (ShowModal(*form) != QDialog::Accepted) return false;
-    Values.IntervalMinutes = form->IntervalMinutes();
-    Values.RunAtStartup = form->RunAtStartup();
+    Values = presenter.Values();
     return true;
 }
 
 void TMainForm::ShowAbout() {
-    auto form = std::make_unique<TProgramAboutForm>(this);
+    TAboutPresenter presenter(ShowErrorReport);
+    auto form = std::make_unique<TAboutForm>(this, presenter);
     ShowModal(*form);
 }
 

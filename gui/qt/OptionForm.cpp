@@ -6,11 +6,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStyle>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "gui/qt/DialogSupport.h"
-#include "settings/DialogFields.h"
-#include "settings/Settings.h"
 
 namespace quorvel {
 
@@ -29,8 +28,9 @@ QPushButton* NewButton(const QString& Caption, QStyle::StandardPixmap Icon, QWid
 
 }  // namespace
 
-TOptionForm::TOptionForm(QWidget* Owner)
-    : QDialog(Owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
+TOptionForm::TOptionForm(QWidget* Owner, TOptionsPresenter& Presenter)
+    : QDialog(Owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      FPresenter(Presenter) {
     setWindowTitle(QStringLiteral("オプション"));
 
     CheckTimeEdit = new QLineEdit(QStringLiteral("5"), this);
@@ -43,8 +43,9 @@ TOptionForm::TOptionForm(QWidget* Owner)
     CancelBitBtn = NewButton(QStringLiteral("&Cancel"), QStyle::SP_DialogCancelButton, this);
     HelpBitBtn = NewButton(QStringLiteral("&Help"), QStyle::SP_DialogHelpButton, this);
     OkBitBtn->setDefault(true);
-    HelpBitBtn->setEnabled(false);
-    connect(OkBitBtn, &QPushButton::clicked, this, &QDialog::accept);
+    connect(OkBitBtn, &QPushButton::clicked, this, [this] {
+        if (FPresenter.OkClicked(*this)) accept();
+    });
     connect(CancelBitBtn, &QPushButton::clicked, this, &QDialog::reject);
 
     auto* interval = new QHBoxLayout;
@@ -88,35 +89,48 @@ TOptionForm::TOptionForm(QWidget* Owner)
     setTabOrder(CancelBitBtn, HelpBitBtn);
 
     setFixedSize(sizeHint().expandedTo(QSize(MinimumWidth, MinimumHeight)));
+    // A dialog that could not be filled closes as cancelled.
+    if (!FPresenter.FormCreate(*this)) QTimer::singleShot(0, this, &QDialog::reject);
 }
 
-void TOptionForm::SetIntervalMinutes(std::uint32_t Minutes) {
-    CheckTimeEdit->setText(QString::number(Minutes));
-}
-
-std::uint32_t TOptionForm::IntervalMinutes() const {
-    return IntervalMinutesFromText(ToStdString(CheckTimeEdit->text())).value_or(DefaultIntervalMinutes);
-}
-
-void TOptionForm::SetRunAtStartup(bool Run) {
-    RunOnStartupCheckBox->setChecked(Run);
-}
-
-bool TOptionForm::RunAtStartup() const {
-    return RunOnStartupCheckBox->isChecked();
-}
-
-bool TOptionForm::FormCloseQuery(int Result) {
-    if (Result != QDialog::Accepted) return true;
-    if (!IntervalMinutesFromText(ToStdString(CheckTimeEdit->text()))) {
-        RefuseInput(*CheckTimeEdit);
-        return false;
+QWidget& TOptionForm::Control(TOptionControl Control) const {
+    switch (Control) {
+        case TOptionControl::CheckTime: return *CheckTimeEdit;
+        case TOptionControl::RunOnStartup: return *RunOnStartupCheckBox;
+        case TOptionControl::Help: break;
     }
-    return true;
+    return *HelpBitBtn;
 }
 
-void TOptionForm::done(int Result) {
-    if (FormCloseQuery(Result)) QDialog::done(Result);
+std::string TOptionForm::Text(TOptionControl Control) const {
+    if (Control == TOptionControl::CheckTime) return ToStdString(CheckTimeEdit->text());
+    const auto* button = qobject_cast<const QAbstractButton*>(&this->Control(Control));
+    return button != nullptr ? ToStdString(button->text()) : std::string();
+}
+
+void TOptionForm::SetText(TOptionControl Control, const std::string& Text) {
+    if (Control == TOptionControl::CheckTime) {
+        CheckTimeEdit->setText(ToQString(Text));
+    } else if (auto* button = qobject_cast<QAbstractButton*>(&this->Control(Control))) {
+        button->setText(ToQString(Text));
+    }
+}
+
+bool TOptionForm::Checked(TOptionControl Control) const {
+    const auto* box = qobject_cast<const QCheckBox*>(&this->Control(Control));
+    return box != nullptr && box->isChecked();
+}
+
+void TOptionForm::SetChecked(TOptionControl Control, bool Checked) {
+    if (auto* box = qobject_cast<QCheckBox*>(&this->Control(Control))) box->setChecked(Checked);
+}
+
+void TOptionForm::SetEnabled(TOptionControl Control, bool Enabled) {
+    this->Control(Control).setEnabled(Enabled);
+}
+
+void TOptionForm::Refuse(TOptionControl Control) {
+    RefuseInput(this->Control(Control));
 }
 
 void TOptionForm::setVisible(bool Visible) {

@@ -1,7 +1,8 @@
 #pragma once
 
 #include <QDialog>
-#include <cstdint>
+
+#include "app/OptionsPresenter.h"
 
 class QCheckBox;
 class QLineEdit;
@@ -9,24 +10,14 @@ class QPushButton;
 
 namespace quorvel {
 
-// The options: the check interval in minutes and whether the program starts
-// at log-on. OK closes it only when the minutes are an integer from 0 to
-// MaxIntervalMinutes; otherwise it beeps and puts the focus on the box.
-class TOptionForm : public QDialog {
+// The options on Qt: the check interval in minutes and whether the program
+// starts at log-on. Presenter fills it and decides whether OK closes it.
+class TOptionForm : public QDialog, private IOptionsView {
     Q_OBJECT
 
 public:
-    explicit TOptionForm(QWidget* Owner);
+    TOptionForm(QWidget* Owner, TOptionsPresenter& Presenter);
 
-    void SetIntervalMinutes(std::uint32_t Minutes);
-    // The minutes in the box; meaningful once OK has closed the dialog
-    // (the default 5 for a box that holds no valid interval).
-    std::uint32_t IntervalMinutes() const;
-    void SetRunAtStartup(bool Run);
-    bool RunAtStartup() const;
-
-    // Every way of closing comes here; OK is checked first.
-    void done(int Result) override;
     void setVisible(bool Visible) override;
 
     QLineEdit* CheckTimeEdit;
@@ -36,7 +27,15 @@ public:
     QPushButton* HelpBitBtn;    // "&Help", always disabled
 
 private:
-    bool FormCloseQuery(int Result);
+    QWidget& Control(TOptionControl Control) const;
+    std::string Text(TOptionControl Control) const override;
+    void SetText(TOptionControl Control, const std::string& Text) override;
+    bool Checked(TOptionControl Control) const override;
+    void SetChecked(TOptionControl Control, bool Checked) override;
+    void SetEnabled(TOptionControl Control, bool Enabled) override;
+    void Refuse(TOptionControl Control) override;
+
+    TOptionsPresenter& FPresenter;
 };
 
 }  // namespace quorvel

@@ -13,19 +13,20 @@ namespace quorvel {
 
 namespace {
 
-// The window and its controls, in pixels at 96 dpi.
-constexpr int FormWidth = 320;
-constexpr int FormHeight = 240;
-struct TPlace {
-    int Id, X, Y, Width, Height;
-};
-constexpr TPlace Places[] = {
-    {IDOK, 236, 208, 75, 25},          {IDC_COPYRIGHT, 12, 164, 300, 13},
-    {IDC_MAIL_LINK, 44, 176, 268, 13}, {IDC_HOME_PAGE_LINK, 44, 188, 268, 13},
-    {IDC_FLAG_IMAGE, 12, 176, 32, 32}, {IDC_SUBTITLE, 12, 12, 300, 13},
-    {IDC_TITLE, 44, 24, 268, 32},      {IDC_APPLICATION_ICON, 12, 24, 32, 32},
-    {IDC_VERSION, 44, 48, 268, 13},
-};
+int ItemId(TAboutItem Item) {
+    switch (Item) {
+        case TAboutItem::SubTitle: return IDC_SUBTITLE;
+        case TAboutItem::ApplicationIcon: return IDC_APPLICATION_ICON;
+        case TAboutItem::Title: return IDC_TITLE;
+        case TAboutItem::Version: return IDC_VERSION;
+        case TAboutItem::Copyright: return IDC_COPYRIGHT;
+        case TAboutItem::Flag: return IDC_FLAG_IMAGE;
+        case TAboutItem::MailLink: return IDC_MAIL_LINK;
+        case TAboutItem::HomePageLink: return IDC_HOME_PAGE_LINK;
+        case TAboutItem::Ok: break;
+    }
+    return IDOK;
+}
 
 std::function<void(const std::string&)>& LinkOpener() {
     static std::function<void(const std::string&)> opener;
@@ -76,10 +77,10 @@ std::optional<TFixedFileInfo> ExecutableFileVersion() {
                           fixed->dwProductVersionLS};
 }
 
-std::string ExecutableTitle() {
+std::string ExecutableFileName() {
     std::wstring path = ExecutablePath();
     if (const std::size_t slash = path.find_last_of(L"\\/"); slash != std::wstring::npos) path.erase(0, slash + 1);
-    return ApplicationTitle(Utf8FromWide(path));
+    return Utf8FromWide(path);
 }
 
 void OpenLink(const std::string& Link) {
@@ -94,7 +95,7 @@ void SetLinkOpenerForTesting(std::function<void(const std::string&)> Opener) {
     LinkOpener() = std::move(Opener);
 }
 
-TAboutForm::TAboutForm() : TWinDialog(IDD_ABOUT) {}
+TAboutForm::TAboutForm(TAboutPresenter& Presenter) : TWinDialog(IDD_ABOUT), FPresenter(Presenter) {}
 
 TAboutForm::~TAboutForm() {
     for (HGDIOBJ object :
@@ -109,20 +110,11 @@ int TAboutForm::Scaled(int Pixels) const {
     return ::MulDiv(Pixels, FDpi, 96);
 }
 
-void TAboutForm::FormCreate() {
+bool TAboutForm::FormCreate() {
     HDC screen = ::GetDC(nullptr);
     FDpi = ::GetDeviceCaps(screen, LOGPIXELSX);
     ::ReleaseDC(nullptr, screen);
     if (FDpi <= 0) FDpi = 96;
-
-    const std::string title = ExecutableTitle();
-    ::SetWindowTextW(Handle(), WideFromUtf8(AboutCaption(title)).c_str());
-    SetItemText(IDC_VERSION, VersionLine(ExecutableFileVersion()));
-    SetItemText(IDC_TITLE, title);
-    SetItemText(IDC_SUBTITLE, AboutSubTitle);
-    SetItemText(IDC_COPYRIGHT, AboutCopyright);
-    SetItemText(IDC_MAIL_LINK, LinkMarkup(AboutMailLink));
-    SetItemText(IDC_HOME_PAGE_LINK, LinkMarkup(AboutHomePageLink));
 
     HINSTANCE module = ::GetModuleHandleW(nullptr);
     FBackground = static_cast<HBITMAP>(
@@ -142,19 +134,56 @@ void TAboutForm::FormCreate() {
     ::SendDlgItemMessageW(Handle(), IDC_COPYRIGHT, WM_SETFONT, reinterpret_cast<WPARAM>(FBoldFont), FALSE);
     ::SendDlgItemMessageW(Handle(), IDC_TITLE, WM_SETFONT, reinterpret_cast<WPARAM>(FTitleFont), FALSE);
 
-    PlaceControls();
-    CenterOnScreen(Handle());
-}
-
-void TAboutForm::PlaceControls() {
-    RECT frame{0, 0, Scaled(FormWidth), Scaled(FormHeight)};
+    RECT frame{0, 0, Scaled(AboutBoxWidth), Scaled(AboutBoxHeight)};
     ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongPtrW(Handle(), GWL_STYLE)), FALSE,
                          static_cast<DWORD>(::GetWindowLongPtrW(Handle(), GWL_EXSTYLE)));
     ::SetWindowPos(Handle(), HWND_TOPMOST, 0, 0, frame.right - frame.left, frame.bottom - frame.top, SWP_NOMOVE);
-    for (const TPlace& place : Places) {
-        ::MoveWindow(Item(place.Id), Scaled(place.X), Scaled(place.Y), Scaled(place.Width), Scaled(place.Height),
-                     FALSE);
-    }
+    if (!FPresenter.FormCreate(*this)) return false;
+    CenterOnScreen(Handle());
+    return true;
+}
+
+std::string TAboutForm::ProgramFileName() const {
+    return ExecutableFileName();
+}
+
+std::optional<TFixedFileInfo> TAboutForm::ProgramVersion() const {
+    return ExecutableFileVersion();
+}
+
+void TAboutForm::SetCaption(const std::string& Caption) {
+    ::SetWindowTextW(Handle(), WideFromUtf8(Caption).c_str());
+}
+
+void TAboutForm::SetText(TAboutItem Item, const std::string& Text) {
+    FTexts[Item] = Text;
+    const bool link = Item == TAboutItem::MailLink || Item == TAboutItem::HomePageLink;
+    SetItemText(ItemId(Item), link ? LinkMarkup(Text) : Text);
+}
+
+TAboutSize TAboutForm::TextSize(TAboutItem Item) const {
+    const auto text = FTexts.find(Item);
+    if (text == FTexts.end()) return {};
+    HWND control = this->Item(ItemId(Item));
+    HDC canvas = ::GetDC(control);
+    HGDIOBJ old = ::SelectObject(canvas, reinterpret_cast<HGDIOBJ>(::SendMessageW(control, WM_GETFONT, 0, 0)));
+    const std::wstring wide = WideFromUtf8(text->second);
+    RECT room{0, 0, 0, 0};
+    ::DrawTextW(canvas, wide.c_str(), static_cast<int>(wide.size()), &room, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    ::SelectObject(canvas, old);
+    ::ReleaseDC(control, canvas);
+    // In the box's pixels, rounded up so that scaling back leaves the text its room.
+    const auto unscaled = [this](LONG Pixels) { return static_cast<int>((Pixels * 96 + FDpi - 1) / FDpi); };
+    return {unscaled(room.right - room.left), unscaled(room.bottom - room.top)};
+}
+
+void TAboutForm::Place(TAboutItem Item, const TAboutRect& Place) {
+    ::MoveWindow(this->Item(ItemId(Item)), Scaled(Place.X), Scaled(Place.Y), Scaled(Place.Width), Scaled(Place.Height),
+                 FALSE);
+}
+
+void TAboutForm::OpenLink(const std::string& Link) {
+    quorvel::OpenLink(Link);
 }
 
 void TAboutForm::FormPaint() {
@@ -182,14 +211,12 @@ void TAboutForm::FormPaint() {
     ::EndPaint(Handle(), &paint);
 }
 
-void TAboutForm::LinkClicked(LPARAM Notice) {
-    const auto* link = reinterpret_cast<const NMLINK*>(Notice);
-    OpenLink(Utf8FromWide(link->item.szUrl));
-}
-
 INT_PTR TAboutForm::HandleMessage(UINT Message, WPARAM WParam, LPARAM LParam) {
     switch (Message) {
-        case WM_INITDIALOG: FormCreate(); return TRUE;
+        case WM_INITDIALOG:
+            // A box that could not be made closes.
+            if (!FormCreate()) EndModal(IDCANCEL);
+            return TRUE;
         case WM_ERASEBKGND: return TRUE;  // the picture covers everything
         case WM_PAINT: FormPaint(); return TRUE;
         case WM_CTLCOLORSTATIC:
@@ -204,7 +231,8 @@ INT_PTR TAboutForm::HandleMessage(UINT Message, WPARAM WParam, LPARAM LParam) {
             const auto* header = reinterpret_cast<const NMHDR*>(LParam);
             if ((header->idFrom == IDC_MAIL_LINK || header->idFrom == IDC_HOME_PAGE_LINK) &&
                 (header->code == NM_CLICK || header->code == NM_RETURN)) {
-                LinkClicked(LParam);
+                FPresenter.LinkClicked(
+                    *this, header->idFrom == IDC_MAIL_LINK ? TAboutItem::MailLink : TAboutItem::HomePageLink);
                 return TRUE;
             }
             return FALSE;

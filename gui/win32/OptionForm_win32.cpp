@@ -1,39 +1,62 @@
 #include "gui/win32/OptionForm_win32.h"
 
-#include <optional>
-#include <string>
-
 #include "resources/windows/DialogIds.h"
-#include "settings/DialogFields.h"
 
 namespace quorvel {
 
-TOptionForm::TOptionForm() : TWinDialog(IDD_OPTIONS) {}
+namespace {
 
-void TOptionForm::FormCreate() {
-    SetItemText(IDC_CHECK_TIME_EDIT, std::to_string(FMinutes));
-    ::CheckDlgButton(Handle(), IDC_RUN_ON_STARTUP, FRunAtStartup ? BST_CHECKED : BST_UNCHECKED);
-    CenterOnScreen(Handle());
+int ControlId(TOptionControl Control) {
+    switch (Control) {
+        case TOptionControl::CheckTime: return IDC_CHECK_TIME_EDIT;
+        case TOptionControl::RunOnStartup: return IDC_RUN_ON_STARTUP;
+        case TOptionControl::Help: break;
+    }
+    return IDC_HELP_BUTTON;
 }
 
-bool TOptionForm::FormCloseQuery() {
-    const std::optional<std::uint32_t> minutes = IntervalMinutesFromText(ItemText(IDC_CHECK_TIME_EDIT));
-    if (!minutes) {
-        RefuseInput(Handle(), IDC_CHECK_TIME_EDIT);
-        return false;
-    }
-    FMinutes = *minutes;
-    FRunAtStartup = ::IsDlgButtonChecked(Handle(), IDC_RUN_ON_STARTUP) == BST_CHECKED;
-    return true;
+}  // namespace
+
+TOptionForm::TOptionForm(TOptionsPresenter& Presenter) : TWinDialog(IDD_OPTIONS), FPresenter(Presenter) {}
+
+std::string TOptionForm::Text(TOptionControl Control) const {
+    return ItemText(ControlId(Control));
+}
+
+void TOptionForm::SetText(TOptionControl Control, const std::string& Text) {
+    SetItemText(ControlId(Control), Text);
+}
+
+bool TOptionForm::Checked(TOptionControl Control) const {
+    return ::IsDlgButtonChecked(Handle(), ControlId(Control)) == BST_CHECKED;
+}
+
+void TOptionForm::SetChecked(TOptionControl Control, bool Checked) {
+    ::CheckDlgButton(Handle(), ControlId(Control), Checked ? BST_CHECKED : BST_UNCHECKED);
+}
+
+void TOptionForm::SetEnabled(TOptionControl Control, bool Enabled) {
+    ::EnableWindow(Item(ControlId(Control)), Enabled ? TRUE : FALSE);
+}
+
+void TOptionForm::Refuse(TOptionControl Control) {
+    RefuseInput(Handle(), ControlId(Control));
 }
 
 INT_PTR TOptionForm::HandleMessage(UINT Message, WPARAM WParam, LPARAM) {
     switch (Message) {
-        case WM_INITDIALOG: FormCreate(); return TRUE;
+        case WM_INITDIALOG:
+            // A dialog that could not be filled closes as cancelled.
+            if (FPresenter.FormCreate(*this)) {
+                CenterOnScreen(Handle());
+            } else {
+                EndModal(IDCANCEL);
+            }
+            return TRUE;
         case WM_COMMAND:
             switch (LOWORD(WParam)) {
                 case IDOK:
-                    if (FormCloseQuery()) EndModal(IDOK);
+                    if (FPresenter.OkClicked(*this)) EndModal(IDOK);
                     return TRUE;
                 case IDCANCEL: EndModal(IDCANCEL); return TRUE;
             }

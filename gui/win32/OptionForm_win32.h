@@ -1,33 +1,27 @@
 #pragma once
 
-#include <cstdint>
-
+#include "app/OptionsPresenter.h"
 #include "gui/win32/WinDialog_win32.h"
 
 namespace quorvel {
 
 // The options on Win32: the check interval in minutes and start at log-on.
-// OK closes it only when the minutes are an integer from 0 to 71582 (the
-// largest whose period fits 32 bits of milliseconds); otherwise it beeps
-// and puts the focus on the box. Help is always disabled.
-class TOptionForm final : public TWinDialog {
+// Presenter fills it and decides whether OK closes it.
+class TOptionForm final : public TWinDialog, private IOptionsView {
 public:
-    TOptionForm();
-
-    // Set before showing; read after OK.
-    void SetIntervalMinutes(std::uint32_t Minutes) { FMinutes = Minutes; }
-    std::uint32_t IntervalMinutes() const { return FMinutes; }
-    void SetRunAtStartup(bool Run) { FRunAtStartup = Run; }
-    bool RunAtStartup() const { return FRunAtStartup; }
+    explicit TOptionForm(TOptionsPresenter& Presenter);
 
 private:
     INT_PTR HandleMessage(UINT Message, WPARAM WParam, LPARAM LParam) override;
-    void FormCreate();
-    // Whether OK may close the dialog; keeps what it shows when it may.
-    bool FormCloseQuery();
 
-    std::uint32_t FMinutes = 5;
-    bool FRunAtStartup = false;
+    std::string Text(TOptionControl Control) const override;
+    void SetText(TOptionControl Control, const std::string& Text) override;
+    bool Checked(TOptionControl Control) const override;
+    void SetChecked(TOptionControl Control, bool Checked) override;
+    void SetEnabled(TOptionControl Control, bool Enabled) override;
+    void Refuse(TOptionControl Control) override;
+
+    TOptionsPresenter& FPresenter;
 };
 
 }  // namespace quorvel

@@ -110,17 +110,16 @@ bool TWinMainForm::ShowAccountList(TAccounts& Accounts) {
 }
 
 bool TWinMainForm::ShowOptions(TOptionValues& Values) {
-    TOptionForm form;
-    form.SetIntervalMinutes(Values.IntervalMinutes);
-    form.SetRunAtStartup(Values.RunAtStartup);
+    TOptionsPresenter presenter(Values, ShowErrorReport);
+    TOptionForm form(presenter);
     if (form.ShowModal(FWindow) != IDOK) return false;
-    Values.IntervalMinutes = form.IntervalMinutes();
-    Values.RunAtStartup = form.RunAtStartup();
+    Values = presenter.Values();
     return true;
 }
 
 void TWinMainForm::ShowAbout() {
-    TAboutForm form;
+    TAboutPresenter presenter(ShowErrorReport);
+    TAboutForm form(presenter);
     form.ShowModal(FWindow);
 }
 

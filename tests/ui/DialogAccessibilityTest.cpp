@@ -78,7 +78,8 @@ TEST(DialogAccessibility, EveryBoxIsNamedByItsLabel) {
         {{edit.ServerPortEdit, QStringLiteral("ServerPort:"), QStringLiteral("(通常は110です)")},
          {edit.SecurityCombo, QStringLiteral("接続の保護:"), QStringLiteral("パスワードは暗号化されずに送られます")}});
 
-    TOptionForm options(nullptr);
+    TOptionsPresenter optionsPresenter({5, false}, {});
+    TOptionForm options(nullptr, optionsPresenter);
     ExpectNames({{options.CheckTimeEdit, QStringLiteral("メールを確認する間隔"), QStringLiteral("分")}});
     EXPECT_EQ(Accessible(*options.RunOnStartupCheckBox).text(QAccessible::Name),
               QStringLiteral("ログオン時にこのプログラムを実行する(R)"));
@@ -114,7 +115,8 @@ TEST(DialogAccessibility, AccountFieldsHaveTheirOwnAccelerators) {
 }
 
 TEST(DialogAccessibility, AboutLinksAreLinksThatOpenByKeyAndByAction) {
-    TProgramAboutForm form(nullptr);
+    TAboutPresenter presenter({});
+    TAboutForm form(nullptr, presenter);
     std::vector<QString> opened;
     form.SetLinkOpener([&](const QUrl& link) { opened.push_back(link.toString()); });
     form.show();

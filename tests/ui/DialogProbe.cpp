@@ -19,10 +19,12 @@ int main(int argc, char** argv) {
     TAccountInformationForm edit(nullptr);
     edit.Fill(FieldsForNewAccount());
     edit.SetSecurity(TConnectionSecurity::ImplicitTls);
-    TOptionForm options(nullptr);
+    TOptionsPresenter optionsPresenter({5, false}, {});
+    TOptionForm options(nullptr, optionsPresenter);
     TAccounts accounts;
     TAccountListForm list(nullptr, accounts);
-    TProgramAboutForm about(nullptr);
+    TAboutPresenter aboutPresenter({});
+    TAboutForm about(nullptr, aboutPresenter);
     about.SetLinkOpener([](const QUrl& Link) {
         std::printf("opened %s\n", Link.toString().toUtf8().constData());
         std::fflush(stdout);

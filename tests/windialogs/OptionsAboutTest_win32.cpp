@@ -63,9 +63,8 @@ TEST(OptionsDialog, ShowsTheStoredMinutesRefusesBadOnesAndOkStoresTheNewOnes) {
     std::uint32_t period = 0;
     LoadSettings(registry, accounts, period);
 
-    TOptionForm form;
-    form.SetIntervalMinutes(PeriodToMinutes(period));
-    form.SetRunAtStartup(false);
+    TOptionsPresenter presenter({PeriodToMinutes(period), false}, {});
+    TOptionForm form(presenter);
     INT_PTR result = 0;
     TDialogDriver::Run(
         [&] { result = form.ShowModal(nullptr); },
@@ -84,14 +83,12 @@ TEST(OptionsDialog, ShowsTheStoredMinutesRefusesBadOnesAndOkStoresTheNewOnes) {
                 << Utf8FromWide(font.lfFaceName);
             EXPECT_FALSE(FontInstalled(L"Quorvel No Such Face"));
             Driver.Screenshot(dialog, "options");
-            for (const char* minutes : {"-1", "71583", "abc", "10 ", ""}) {
-                const int before = beeps;
-                Driver.SetText(dialog, IDC_CHECK_TIME_EDIT, minutes);
-                Driver.Click(dialog, IDOK);
-                Driver.WaitFor([&] { return beeps > before; }, "the beep");
-                EXPECT_TRUE(::IsWindow(dialog)) << minutes;
-                EXPECT_EQ(Driver.Focus(), Driver.Control(dialog, IDC_CHECK_TIME_EDIT)) << minutes;
-            }
+            // What the box refuses is the presenter's (tests/app); here one refusal.
+            Driver.SetText(dialog, IDC_CHECK_TIME_EDIT, "71583");
+            Driver.Click(dialog, IDOK);
+            Driver.WaitFor([&] { return beeps > 0; }, "the beep");
+            EXPECT_TRUE(::IsWindow(dialog));
+            EXPECT_EQ(Driver.Focus(), Driver.Control(dialog, IDC_CHECK_TIME_EDIT));
             Driver.SetText(dialog, IDC_CHECK_TIME_EDIT, "10");
             ::SendMessageW(Driver.Control(dialog, IDC_RUN_ON_STARTUP), BM_SETCHECK, BST_CHECKED, 0);
             Driver.Click(dialog, IDOK);
@@ -99,10 +96,10 @@ TEST(OptionsDialog, ShowsTheStoredMinutesRefusesBadOnesAndOkStoresTheNewOnes) {
         });
     SetRefusalSoundForTesting(nullptr);
     ASSERT_EQ(result, IDOK);
-    EXPECT_EQ(form.IntervalMinutes(), 10u);
-    EXPECT_TRUE(form.RunAtStartup());
+    EXPECT_EQ(presenter.Values().IntervalMinutes, 10u);
+    EXPECT_TRUE(presenter.Values().RunAtStartup);
     // What the main window then stores.
-    SaveInterval(registry, MinutesToPeriod(form.IntervalMinutes()));
+    SaveInterval(registry, MinutesToPeriod(presenter.Values().IntervalMinutes));
     const auto interval = key.Get(Quorvel, L"Interval");
     ASSERT_TRUE(interval.has_value());
     EXPECT_EQ(interval->first, static_cast<DWORD>(REG_DWORD));
@@ -111,8 +108,8 @@ TEST(OptionsDialog, ShowsTheStoredMinutesRefusesBadOnesAndOkStoresTheNewOnes) {
 
 TEST(OptionsDialog, CancelAndEscChangeNothing) {
     for (const bool byEsc : {false, true}) {
-        TOptionForm form;
-        form.SetIntervalMinutes(5);
+        TOptionsPresenter presenter({5, false}, {});
+        TOptionForm form(presenter);
         INT_PTR result = 0;
         TDialogDriver::Run([&] { result = form.ShowModal(nullptr); },
                            [&](TDialogDriver& Driver) {
@@ -126,7 +123,7 @@ TEST(OptionsDialog, CancelAndEscChangeNothing) {
                                Driver.WaitUntilClosed(dialog);
                            });
         EXPECT_EQ(result, IDCANCEL);
-        EXPECT_EQ(form.IntervalMinutes(), 5u);
+        EXPECT_EQ(presenter.Values().IntervalMinutes, 5u);
     }
 }
 
@@ -206,7 +203,8 @@ TEST(AboutBox, ShowsTitleVersionAndLinksOnTheFramedPictureAndOnlyEnterClosesIt) 
         const std::lock_guard<std::mutex> lock(opened);
         links.push_back(Link);
     });
-    TAboutForm form;
+    TAboutPresenter presenter({});
+    TAboutForm form(presenter);
     INT_PTR result = 0;
     TDialogDriver::Run(
         [&] { result = form.ShowModal(nullptr); },
