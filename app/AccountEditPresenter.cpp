@@ -27,8 +27,8 @@ int ChoiceIndex(TConnectionSecurity Security) {
 }
 
 std::string TrustQuestion(const TShownCertificate& Shown) {
-    return "サーバーの証明書:\n\n発行先: " + Shown.Subject + "\n発行者: " + Shown.Issuer + "\n有効期間: " +
-           Shown.NotBefore + " から " + Shown.NotAfter + " まで\nSHA-256: " + Shown.Sha256 +
+    return "サーバーの証明書:\n\n発行先: " + Shown.Subject + "\n発行者: " + Shown.Issuer +
+           "\n有効期間: " + Shown.NotBefore + " から " + Shown.NotAfter + " まで\nSHA-256: " + Shown.Sha256 +
            "\n\nこの証明書を信頼しますか?";
 }
 

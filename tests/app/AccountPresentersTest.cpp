@@ -66,9 +66,9 @@ protected:
 
 TEST_F(AccountEditPresenterTest, OkTakesOnlyPortsFromOneTo65535AndCancelNeverChecks) {
     const std::pair<const char*, bool> ports[] = {
-        {"", false},     {"1 2", false},  {"110 ", false}, {"abc", false},  {"0", false},  {"70000", false},
-        {"-1", false},   {"12345678901", false},           {"110", true},   {" 110", true}, {"+110", true},
-        {"$6E", true},   {"0x6E", true},  {"1", true},     {"65535", true},
+        {"", false},      {"1 2", false}, {"110 ", false},        {"abc", false}, {"0", false},
+        {"70000", false}, {"-1", false},  {"12345678901", false}, {"110", true},  {" 110", true},
+        {"+110", true},   {"$6E", true},  {"0x6E", true},         {"1", true},    {"65535", true},
     };
     for (const auto& [port, taken] : ports) {
         View.Refused.clear();
@@ -96,8 +96,8 @@ TEST_F(AccountEditPresenterTest, ThePortFollowsTheProtectionOnlyWhileItIsTheUsua
         bool Warning;
     };
     const Step steps[] = {
-        {1, nullptr, "110", "(通常は110です)", false}, {2, nullptr, "110", "(通常は110です)", true},
-        {0, nullptr, "995", "(通常は995です)", false}, {1, "2525", "2525", "(通常は110です)", false},
+        {1, nullptr, "110", "(通常は110です)", false},  {2, nullptr, "110", "(通常は110です)", true},
+        {0, nullptr, "995", "(通常は995です)", false},  {1, "2525", "2525", "(通常は110です)", false},
         {0, nullptr, "2525", "(通常は995です)", false},
     };
     for (const Step& step : steps) {
@@ -281,9 +281,9 @@ TEST_F(AccountListPresenterTest, AddAppendsATickedAccountAndChangeKeepsTheAccoun
     Show();
     View.OnEdit = [](TAccountEditPresenter&, EditView& Dialog) {
         EXPECT_EQ(Dialog.Texts, (std::map<TAccountField, std::string>{{TAccountField::ServerName, ""},
-                                                                     {TAccountField::Port, "995"},
-                                                                     {TAccountField::UserID, ""},
-                                                                     {TAccountField::Password, ""}}));
+                                                                      {TAccountField::Port, "995"},
+                                                                      {TAccountField::UserID, ""},
+                                                                      {TAccountField::Password, ""}}));
         EXPECT_EQ(Dialog.Index, 0);
         Dialog.Texts[TAccountField::ServerName] = "pop.new.jp";
         return true;

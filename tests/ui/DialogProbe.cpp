@@ -16,12 +16,14 @@ using namespace quorvel;
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    TAccountInformationForm edit(nullptr);
-    edit.Fill(FieldsForNewAccount());
-    edit.SetSecurity(TConnectionSecurity::ImplicitTls);
+    TAccountEditPresenter editPresenter(nullptr, nullptr);
+    TAccountInformationForm edit(nullptr, editPresenter);
+    editPresenter.Fill(FieldsForNewAccount());
+    editPresenter.SetSecurity(TConnectionSecurity::ImplicitTls);
     TOptionForm options(nullptr);
     TAccounts accounts;
-    TAccountListForm list(nullptr, accounts);
+    TAccountListPresenter listPresenter(accounts, nullptr, nullptr);
+    TAccountListForm list(nullptr, listPresenter);
     TProgramAboutForm about(nullptr);
     about.SetLinkOpener([](const QUrl& Link) {
         std::printf("opened %s\n", Link.toString().toUtf8().constData());
