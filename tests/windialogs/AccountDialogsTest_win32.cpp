@@ -7,6 +7,7 @@
 
 #include <atomic>
 
+#include "gui/win32/AccountInformationForm_win32.h"
 #include "gui/win32/AccountListForm_win32.h"
 #include "resources/windows/DialogIds.h"
 #include "settings/AccountListText.h"
