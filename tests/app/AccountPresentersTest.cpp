@@ -12,17 +12,18 @@
 namespace quorvel {
 namespace {
 
+using TTexts = std::vector<std::string>;
+
 class EditView final : public IAccountEditView {
 public:
-    std::vector<std::string> Choices;
-    int Index = -1;
+    TTexts Choices, Messages;  // Messages: "caption: text" of warnings and questions
     std::map<TAccountField, std::string> Texts;
     std::string Fingerprint, Hint;
-    bool Warning = false, FetchEnabled = false, Answer = true;
+    int Index = -1;
+    bool Warning = false, FetchEnabled = false, Yes = true;
     std::vector<TAccountField> Refused;
-    std::vector<std::string> Messages;  // "caption: text" of warnings and questions
 
-    void SetSecurityChoices(const std::vector<std::string>& Captions) override { Choices = Captions; }
+    void SetSecurityChoices(const TTexts& Captions) override { Choices = Captions; }
     void SetSecurityIndex(int I) override { Index = I; }
     std::string FieldText(TAccountField Field) const override { return Texts.at(Field); }
     void SetFieldText(TAccountField Field, const std::string& Text) override { Texts[Field] = Text; }
@@ -31,18 +32,12 @@ public:
     void ShowPlaintextWarning(bool Shown) override { Warning = Shown; }
     void EnableFetchCertificate(bool Enabled) override { FetchEnabled = Enabled; }
     void RefuseField(TAccountField Field) override { Refused.push_back(Field); }
-    void ShowWarning(const std::string& Caption, const std::string& Text) override {
-        Messages.push_back(Caption + ": " + Text);
-    }
-    bool AskYesNo(const std::string& Caption, const std::string& Question) override {
-        Messages.push_back(Caption + ": " + Question);
-        return Answer;
+    void ShowWarning(const std::string& C, const std::string& T) override { Messages.push_back(C + ": " + T); }
+    bool AskYesNo(const std::string& C, const std::string& Q) override {
+        Messages.push_back(C + ": " + Q);
+        return Yes;
     }
 };
-
-TShownCertificate Shown() {
-    return {"CN=pop.example.jp", "CN=Test CA", "2026-01-01", "2027-01-01", std::string(64, 'a')};
-}
 
 class AccountEditPresenterTest : public ::testing::Test {
 protected:
@@ -51,14 +46,14 @@ protected:
         Edit.SetSecurity(SecurityForNewAccount());
         Edit.FormCreate(View);
     }
-    std::vector<std::string> Reports;
-    std::vector<std::tuple<std::string, std::int32_t, TConnectionSecurity>> Fetches;
-    TCertificateFetcher Fetcher = [this](const std::string& Host, std::int32_t Port, TConnectionSecurity Security) {
-        Fetches.emplace_back(Host, Port, Security);
-        if (Host == "down.example.jp") throw std::runtime_error("Connection refused");
-        return Shown();
-    };
-    TAccountEditPresenter Edit{Fetcher, [this](const std::string& Message) { Reports.push_back(Message); }};
+    TTexts Fetches, Reports;
+    TAccountEditPresenter Edit{
+        [this](const std::string& Host, std::int32_t Port, TConnectionSecurity Security) {
+            Fetches.push_back(Host + ":" + std::to_string(Port) + ":" + std::to_string(static_cast<int>(Security)));
+            if (Host == "down.example.jp") throw std::runtime_error("Connection refused");
+            return TShownCertificate{"CN=pop", "CN=CA", "2026-01-01", "2027-01-01", "ab"};
+        },
+        [this](const std::string& Message) { Reports.push_back(Message); }};
     EditView View;
 };
 
@@ -70,14 +65,14 @@ TEST_F(AccountEditPresenterTest, OkTakesOnlyPortsFromOneTo65535AndCancelNeverChe
         {"70000", false}, {"-1", false},  {"12345678901", false}, {"110", true},  {" 110", true},
         {"+110", true},   {"$6E", true},  {"0x6E", true},         {"1", true},    {"65535", true},
     };
+    std::string kept;
     for (const auto& [port, taken] : ports) {
         View.Refused.clear();
         View.Texts[TAccountField::Port] = port;
         EXPECT_EQ(Edit.FormCloseQuery(true), taken) << port;
-        if (taken) {
-            EXPECT_EQ(Edit.Fields().Port, port);
-        }
         EXPECT_TRUE(Edit.FormCloseQuery(false)) << port;
+        if (taken) kept = port;
+        EXPECT_EQ(Edit.Fields().Port, kept) << port;
         EXPECT_EQ(View.Refused, taken ? std::vector<TAccountField>{} : std::vector{TAccountField::Port}) << port;
     }
 }
@@ -85,22 +80,18 @@ TEST_F(AccountEditPresenterTest, OkTakesOnlyPortsFromOneTo65535AndCancelNeverChe
 // A new account starts with SSL/TLS on 995; the port follows the protection
 // only while it holds the previous protection's usual number.
 TEST_F(AccountEditPresenterTest, ThePortFollowsTheProtectionOnlyWhileItIsTheUsualOne) {
-    EXPECT_EQ(View.Choices, (std::vector<std::string>{"SSL/TLS", "STARTTLS", "なし"}));
+    EXPECT_EQ(View.Choices, (TTexts{"SSL/TLS", "STARTTLS", "なし"}));
     EXPECT_EQ(View.Index, 0);
-    EXPECT_EQ(View.Texts[TAccountField::Port], "995");
-    EXPECT_EQ(View.Hint, "(通常は995です)");
-    struct Step {
+    const struct {
         int Choice;
-        const char* TypedPort;  // typed before choosing; nullptr: none
-        const char *Port, *Hint;
+        const char *TypedPort, *Port, *Hint;  // TypedPort: typed before choosing
         bool Warning;
+    } steps[] = {
+        {0, nullptr, "995", "(通常は995です)", false}, {1, nullptr, "110", "(通常は110です)", false},
+        {2, nullptr, "110", "(通常は110です)", true},  {0, nullptr, "995", "(通常は995です)", false},
+        {1, "2525", "2525", "(通常は110です)", false}, {0, nullptr, "2525", "(通常は995です)", false},
     };
-    const Step steps[] = {
-        {1, nullptr, "110", "(通常は110です)", false},  {2, nullptr, "110", "(通常は110です)", true},
-        {0, nullptr, "995", "(通常は995です)", false},  {1, "2525", "2525", "(通常は110です)", false},
-        {0, nullptr, "2525", "(通常は995です)", false},
-    };
-    for (const Step& step : steps) {
+    for (const auto& step : steps) {
         if (step.TypedPort) View.Texts[TAccountField::Port] = step.TypedPort;
         Edit.SecurityChosen(step.Choice);
         SCOPED_TRACE(step.Choice);
@@ -109,100 +100,84 @@ TEST_F(AccountEditPresenterTest, ThePortFollowsTheProtectionOnlyWhileItIsTheUsua
         EXPECT_EQ(View.Warning, step.Warning);
         EXPECT_EQ(View.FetchEnabled, !step.Warning);
     }
-    // A stored account keeps its port when its protection is shown.
+    // A stored account's protection is shown without touching its port.
     Edit.SetSecurity(TConnectionSecurity::None);
-    EXPECT_EQ(View.Index, 2);
-    EXPECT_EQ(View.Texts[TAccountField::Port], "2525");
-    EXPECT_TRUE(View.Warning);
+    EXPECT_EQ(std::tie(View.Index, View.Texts[TAccountField::Port], View.Warning), std::tuple(2, "2525", true));
     ASSERT_TRUE(Edit.FormCloseQuery(true));
     EXPECT_EQ(Edit.Fields().Security, TConnectionSecurity::None);
 }
 
 TEST_F(AccountEditPresenterTest, TheFetchedCertificateIsTrustedOnlyOnYes) {
     const std::string question =
-        "証明書: サーバーの証明書:\n\n発行先: CN=pop.example.jp\n発行者: CN=Test CA\n"
-        "有効期間: 2026-01-01 から 2027-01-01 まで\nSHA-256: " +
-        std::string(64, 'a') + "\n\nこの証明書を信頼しますか?";
-    struct Case {
+        "証明書: サーバーの証明書:\n\n発行先: CN=pop\n発行者: CN=CA\n有効期間: 2026-01-01 から 2027-01-01 まで\n"
+        "SHA-256: ab\n\nこの証明書を信頼しますか?";
+    const struct {
         const char *Host, *Port;
-        bool Yes;
-        const char* Message;  // nullptr: the trust question; "": none (refused)
+        bool Yes, Refused;
+        TTexts Messages;
         const char* Fingerprint;
+    } cases[] = {
+        {"pop.example.jp", "abc", true, true, {}, "old"},
+        {"down.example.jp", "995", true, false, {"証明書: Connection refused"}, "old"},
+        {"pop.example.jp", "995", false, false, {question}, "old"},
+        {"pop.example.jp", "995", true, false, {question}, "ab"},
     };
-    const Case cases[] = {
-        {"pop.example.jp", "abc", true, "", "old"},
-        {"down.example.jp", "995", true, "証明書: Connection refused", "old"},
-        {"pop.example.jp", "995", false, nullptr, "old"},
-        {"pop.example.jp", "995", true, nullptr, "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"},
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         Edit.SetCertFingerprint("old");
         View.Texts[TAccountField::ServerName] = c.Host;
         View.Texts[TAccountField::Port] = c.Port;
-        View.Answer = c.Yes;
+        View.Yes = c.Yes;
         View.Messages.clear();
         View.Refused.clear();
         Edit.FetchCertificateClick();
         SCOPED_TRACE(c.Host + std::string(" ") + c.Port);
-        EXPECT_EQ(View.Refused.size(), c.Message && !*c.Message ? 1U : 0U);
-        std::vector<std::string> messages;
-        if (!c.Message) {
-            messages = {question};
-        } else if (*c.Message) {
-            messages = {c.Message};
-        }
-        EXPECT_EQ(View.Messages, messages);
+        EXPECT_EQ(View.Refused.size(), c.Refused ? 1U : 0U);
+        EXPECT_EQ(View.Messages, c.Messages);
         EXPECT_EQ(View.Fingerprint, c.Fingerprint);
     }
-    EXPECT_EQ(std::get<1>(Fetches.back()), 995);
-    EXPECT_EQ(std::get<2>(Fetches.back()), TConnectionSecurity::ImplicitTls);
+    EXPECT_EQ(Fetches.back(),
+              "pop.example.jp:995:" + std::to_string(static_cast<int>(TConnectionSecurity::ImplicitTls)));
     ASSERT_TRUE(Edit.FormCloseQuery(true));
-    EXPECT_EQ(Edit.Fields().CertFingerprint, std::string(64, 'a'));
+    EXPECT_EQ(Edit.Fields().CertFingerprint, "ab");
     Edit.ClearCertificateClick();
-    EXPECT_EQ(View.Fingerprint, "");
     ASSERT_TRUE(Edit.FormCloseQuery(true));
-    EXPECT_EQ(Edit.Fields().CertFingerprint, "");
-    EXPECT_EQ(Reports, std::vector<std::string>{});
+    EXPECT_EQ(std::tie(View.Fingerprint, Edit.Fields().CertFingerprint), std::tuple("", ""));
+    EXPECT_EQ(Reports, TTexts{});
 
     // Without a way to fetch, the button stays greyed and the port box is refused.
     TAccountEditPresenter noFetch(nullptr, nullptr);
-    noFetch.Fill(FieldsForNewAccount());
     EditView view;
     noFetch.FormCreate(view);
-    EXPECT_FALSE(view.FetchEnabled);
+    noFetch.Fill(FieldsForNewAccount());
     noFetch.FetchCertificateClick();
-    EXPECT_EQ(view.Refused, std::vector{TAccountField::Port});
+    EXPECT_EQ(std::tie(view.FetchEnabled, view.Refused), std::tuple(false, std::vector{TAccountField::Port}));
 }
 
 namespace {
 
 class ListView final : public IAccountListView {
 public:
-    struct Row {
-        TAccountRowTexts Texts;
-        bool Ticked;
-    };
-    std::vector<Row> Rows;
+    std::vector<std::pair<TAccountRowTexts, bool>> Rows;  // texts, ticked
     int Selected = -1;
     std::tuple<bool, bool, bool> Enabled;
-    std::vector<std::string> Questions;
-    bool Answer = true;
+    TTexts Questions;
+    bool Ok = true;
     std::string RefusedHost = "(none)";  // a row the list cannot take
     std::function<bool(TAccountEditPresenter&, EditView&)> OnEdit;
 
     void AddRow(const TAccountRowTexts& Texts, bool Ticked) override {
         if (Texts.Host == RefusedHost) throw std::runtime_error("no room");
-        Rows.push_back({Texts, Ticked});
+        Rows.emplace_back(Texts, Ticked);
     }
-    void SetRowTexts(int R, const TAccountRowTexts& Texts) override { Rows.at(R).Texts = Texts; }
+    void SetRowTexts(int R, const TAccountRowTexts& Texts) override { Rows.at(R).first = Texts; }
     void DeleteRow(int R) override { Rows.erase(Rows.begin() + R); }
-    bool RowTicked(int R) const override { return Rows.at(R).Ticked; }
+    bool RowTicked(int R) const override { return Rows.at(R).second; }
     int SelectedRow() const override { return Selected; }
     void ClearSelection() override { Selected = -1; }
     void EnableButtons(bool Add, bool Change, bool Delete) override { Enabled = {Add, Change, Delete}; }
-    bool AskOkCancel(const std::string& Caption, const std::string& Question) override {
-        Questions.push_back(Caption + ": " + Question);
-        return Answer;
+    bool AskOkCancel(const std::string& C, const std::string& Q) override {
+        Questions.push_back(C + ": " + Q);
+        return Ok;
     }
     bool ShowAccountEdit(TAccountEditPresenter& Edit) override {
         EditView view;
@@ -219,9 +194,13 @@ protected:
         Accounts.Items(1).Security = TConnectionSecurity::Stls;
         Accounts.Items(1).CertFingerprint = "ff";
     }
-    void Show() { List.FormCreate(View); }
+    std::string Hosts() const {
+        std::string hosts;
+        for (std::int32_t i = 0; i < Accounts.Count(); ++i) hosts += Accounts.Items(i).Host + ",";
+        return hosts;
+    }
 
-    std::vector<std::string> Reports;
+    TTexts Reports;
     TAccounts Accounts;
     TAccountListPresenter List{Accounts, nullptr, [this](const std::string& Message) { Reports.push_back(Message); }};
     ListView View;
@@ -235,50 +214,49 @@ TEST_F(AccountListPresenterTest, RowsChangeAndDeleteWithASelectedRowAndAsk) {
     View.RefusedHost = "left.out";
     Accounts.Add() = TAccount{"left.out", 1, "", "", true, 0};
     Accounts.Add() = TAccount{"pop.last.jp", 2, "\xff", "jiro", true, 0};
-    Show();
+    List.FormCreate(View);
     ASSERT_EQ(View.Rows.size(), 3U);  // the row the list could not take is left out
-    EXPECT_EQ(View.Rows[0].Texts, (TAccountRowTexts{"pop.example.jp", "110", "taro", "*****"}));
-    EXPECT_TRUE(View.Rows[0].Ticked);
-    EXPECT_FALSE(View.Rows[1].Ticked);
-    EXPECT_EQ(View.Rows[2].Texts.Password, "*");  // no text in any code page: one "*" per byte
+    EXPECT_EQ(View.Rows[0], std::pair(TAccountRowTexts{"pop.example.jp", "110", "taro", "*****"}, true));
+    EXPECT_FALSE(View.Rows[1].second);
+    EXPECT_EQ(View.Rows[2].first.Password, "*");  // no text in any code page: one "*" per byte
     EXPECT_EQ(View.Enabled, OnlyAdd);
-
-    struct Delete {
+    const struct {
         int Row;
         bool Ok;
-        const char* Question;
-        const char* HostsLeft;
-    };
-    const Delete deletes[] = {
+        const char *Question, *HostsLeft;
+    } deletes[] = {
         {2, false, "確認: \"jiro@pop.last.jp\" を削除してよろしいですか？", "pop.example.jp,,left.out,pop.last.jp,"},
         {1, false, "確認: 名称なし を削除してよろしいですか？", "pop.example.jp,,left.out,pop.last.jp,"},
         {2, true, "確認: \"jiro@pop.last.jp\" を削除してよろしいですか？", "pop.example.jp,,left.out,"},
         {0, true, "確認: \"taro@pop.example.jp\" を削除してよろしいですか？", ",left.out,"},
     };
-    for (const Delete& d : deletes) {
+    for (const auto& d : deletes) {
         View.Selected = d.Row;
         List.SelectionChanged();
         EXPECT_EQ(View.Enabled, AllThree);
-        View.Answer = d.Ok;
+        View.Ok = d.Ok;
         View.Questions.clear();
         List.DeleteClick();
-        EXPECT_EQ(View.Questions, std::vector<std::string>{d.Question});
-        std::string hosts;
-        for (std::int32_t i = 0; i < Accounts.Count(); ++i) hosts += Accounts.Items(i).Host + ",";
-        EXPECT_EQ(hosts, d.HostsLeft);
+        EXPECT_EQ(View.Questions, TTexts{d.Question});
+        EXPECT_EQ(Hosts(), d.HostsLeft);
         EXPECT_EQ(View.Rows.size(), static_cast<std::size_t>(Accounts.Count() - 1));
         EXPECT_EQ(View.Enabled, d.Ok ? OnlyAdd : AllThree);
     }
-    // Nothing selected: nothing asked.
     View.Questions.clear();
-    List.DeleteClick();
+    List.DeleteClick();  // nothing selected: nothing asked
     List.ChangeClick();
-    EXPECT_EQ(View.Questions, std::vector<std::string>{});
-    EXPECT_EQ(Reports, std::vector<std::string>{});
+    EXPECT_EQ(View.Questions, TTexts{});
+    // The title-bar close copies the ticks and stores nothing; the account
+    // without a row keeps its state.
+    View.Rows[0].second = true;
+    List.FormClose(false);
+    EXPECT_EQ(std::tuple(List.StoreAccounts(), Accounts.Items(0).Enabled), std::tuple(false, true));
+    EXPECT_EQ(Accounts.Items(1).Host + (Accounts.Items(1).Enabled ? " on" : " off"), "left.out on");
+    EXPECT_EQ(Reports, TTexts{});
 }
 
 TEST_F(AccountListPresenterTest, AddAppendsATickedAccountAndChangeKeepsTheAccountsState) {
-    Show();
+    List.FormCreate(View);
     View.OnEdit = [](TAccountEditPresenter&, EditView& Dialog) {
         EXPECT_EQ(Dialog.Texts, (std::map<TAccountField, std::string>{{TAccountField::ServerName, ""},
                                                                       {TAccountField::Port, "995"},
@@ -289,63 +267,41 @@ TEST_F(AccountListPresenterTest, AddAppendsATickedAccountAndChangeKeepsTheAccoun
         return true;
     };
     List.AddClick();
-    ASSERT_EQ(Accounts.Count(), 3);
-    EXPECT_EQ(Accounts.Items(2).Host, "pop.new.jp");
-    EXPECT_EQ(Accounts.Items(2).Port, 995);
+    EXPECT_EQ(Hosts(), "pop.example.jp,,pop.new.jp,");
     EXPECT_FALSE(Accounts.Items(2).Enabled);  // until the list closes
-    ASSERT_EQ(View.Rows.size(), 3U);
-    EXPECT_TRUE(View.Rows[2].Ticked);
+    EXPECT_EQ(View.Rows.at(2), std::pair(TAccountRowTexts{"pop.new.jp", "995", "", ""}, true));
 
     View.Selected = 1;
     View.OnEdit = [](TAccountEditPresenter& Presenter, EditView& Dialog) {
-        EXPECT_EQ(Dialog.Texts[TAccountField::Port], "995");  // a stored port stays
-        EXPECT_EQ(Dialog.Index, 1);
-        EXPECT_EQ(Dialog.Fingerprint, "ff");
+        EXPECT_EQ(std::tie(Dialog.Texts[TAccountField::Port], Dialog.Index, Dialog.Fingerprint),
+                  std::tuple("995", 1, "ff"));
         Dialog.Texts[TAccountField::Port] = "$3E3";
         Dialog.Texts[TAccountField::Password] = "xy";
         Presenter.SecurityChosen(0);
         return true;
     };
     List.ChangeClick();
-    EXPECT_EQ(Accounts.Items(1).Port, 995);
-    EXPECT_EQ(Accounts.Items(1).Security, TConnectionSecurity::ImplicitTls);
-    EXPECT_FALSE(Accounts.Items(1).Enabled);
-    EXPECT_EQ(View.Rows[1].Texts, (TAccountRowTexts{"", "995", "", "**"}));
+    const TAccount& changed = Accounts.Items(1);
+    EXPECT_EQ(std::tie(changed.Port, changed.Security, changed.Enabled),
+              std::tuple(995, TConnectionSecurity::ImplicitTls, false));
+    EXPECT_EQ(View.Rows[1].first, (TAccountRowTexts{"", "995", "", "**"}));
 
     // Cancel changes nothing; an account removed meanwhile is not touched.
-    View.OnEdit = [](TAccountEditPresenter&, EditView& Dialog) {
-        Dialog.Texts[TAccountField::Port] = "1";
-        return false;
-    };
+    View.OnEdit = [](TAccountEditPresenter&, EditView&) { return false; };
     List.AddClick();
     List.ChangeClick();
-    View.OnEdit = [this](TAccountEditPresenter&, EditView&) {
-        Accounts.Remove(Accounts.Items(1));
-        return true;
-    };
+    View.OnEdit = [this](TAccountEditPresenter&, EditView&) { return Accounts.Remove(Accounts.Items(1)), true; };
     List.ChangeClick();
-    EXPECT_EQ(Accounts.Count(), 2);
-    EXPECT_EQ(View.Rows[1].Texts.Password, "**");
+    EXPECT_EQ(Hosts(), "pop.example.jp,pop.new.jp,");
+    EXPECT_EQ(View.Rows[1].first.Password, "**");
 
     // What a handler lets escape goes to the report.
     View.OnEdit = [](TAccountEditPresenter&, EditView&) -> bool { throw std::runtime_error("no dialog"); };
     List.AddClick();
-    EXPECT_EQ(Reports, std::vector<std::string>{"no dialog"});
-    EXPECT_EQ(Accounts.Count(), 2);
-}
-
-TEST_F(AccountListPresenterTest, ClosingCopiesTheTicksAndOnlyTheCloseButtonStores) {
-    for (const bool closeButton : {true, false}) {
-        TAccountListPresenter list(Accounts, nullptr, nullptr);
-        ListView view;
-        list.FormCreate(view);
-        const bool first = Accounts.Items(0).Enabled;
-        view.Rows[0].Ticked = !first;
-        list.FormClose(closeButton);
-        EXPECT_EQ(list.StoreAccounts(), closeButton);
-        EXPECT_EQ(Accounts.Items(0).Enabled, !first);
-        EXPECT_FALSE(Accounts.Items(1).Enabled);
-    }
+    EXPECT_EQ(Reports, TTexts{"no dialog"});
+    // "閉じる" switches the new account on and stores.
+    List.FormClose(true);
+    EXPECT_EQ(std::tuple(List.StoreAccounts(), Accounts.Items(1).Enabled), std::tuple(true, true));
 }
 
 }  // namespace quorvel
