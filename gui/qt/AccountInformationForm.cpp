@@ -46,9 +46,10 @@ QPushButton* NewButton(const QString& Caption, QStyle::StandardPixmap Icon, QWid
 
 }  // namespace
 
-TAccountInformationForm::TAccountInformationForm(QWidget* Owner)
+TAccountInformationForm::TAccountInformationForm(QWidget* Owner, TAccountEditPresenter& Presenter)
     : QDialog(Owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-                         Qt::WindowContextHelpButtonHint) {
+                         Qt::WindowContextHelpButtonHint),
+      FPresenter(Presenter) {
     setWindowTitle(QStringLiteral("Account Infomation"));
 
     ServerNameEdit = new QLineEdit(QStringLiteral("ServerNameEdit"), this);
@@ -67,9 +68,6 @@ TAccountInformationForm::TAccountInformationForm(QWidget* Owner)
     PasswordEdit->setMinimumWidth(121);
 
     SecurityCombo = new QComboBox(this);
-    SecurityCombo->addItem(QStringLiteral("SSL/TLS"), static_cast<int>(TConnectionSecurity::ImplicitTls));
-    SecurityCombo->addItem(QStringLiteral("STARTTLS"), static_cast<int>(TConnectionSecurity::Stls));
-    SecurityCombo->addItem(QStringLiteral("なし"), static_cast<int>(TConnectionSecurity::None));
     PortHintLabel = new QLabel(this);
     PlaintextWarningLabel = new QLabel(QStringLiteral("パスワードは暗号化されずに送られます"), this);
     // Its row is kept while it is hidden, so showing it moves and shrinks nothing.
@@ -81,9 +79,9 @@ TAccountInformationForm::TAccountInformationForm(QWidget* Owner)
     FingerprintEdit->setMinimumWidth(181);
     FetchCertificateButton = new QPushButton(QStringLiteral("証明書を取得..."), this);
     ClearCertificateButton = new QPushButton(QStringLiteral("解除"), this);
-    connect(SecurityCombo, &QComboBox::activated, this, [this] { SecurityChosen(); });
-    connect(FetchCertificateButton, &QPushButton::clicked, this, [this] { FetchCertificate(); });
-    connect(ClearCertificateButton, &QPushButton::clicked, this, [this] { FingerprintEdit->clear(); });
+    connect(SecurityCombo, &QComboBox::activated, this, [this](int Index) { FPresenter.SecurityChosen(Index); });
+    connect(FetchCertificateButton, &QPushButton::clicked, this, [this] { FPresenter.FetchCertificateClick(); });
+    connect(ClearCertificateButton, &QPushButton::clicked, this, [this] { FPresenter.ClearCertificateClick(); });
 
     OkButton = NewButton(QStringLiteral("&OK"), QStyle::SP_DialogOkButton, this);
     CancelButton = NewButton(QStringLiteral("&Cancel"), QStyle::SP_DialogCancelButton, this);
@@ -145,7 +143,7 @@ TAccountInformationForm::TAccountInformationForm(QWidget* Owner)
     setTabOrder(OkButton, CancelButton);
     setTabOrder(CancelButton, HelpButton);
 
-    ShowSecurityHints();
+    FPresenter.FormCreate(*this);
     setFixedSize(sizeHint().expandedTo(QSize(MinimumWidth, MinimumHeight)));
 }
 
@@ -159,97 +157,57 @@ QLineEdit* TAccountInformationForm::Edit(TAccountField Field) const {
     return ServerNameEdit;
 }
 
-void TAccountInformationForm::SetFieldText(TAccountField Field, const std::string& Text) {
-    Edit(Field)->setText(ToQString(Text));
+void TAccountInformationForm::SetSecurityChoices(const std::vector<std::string>& Captions) {
+    SecurityCombo->clear();
+    for (const std::string& caption : Captions) SecurityCombo->addItem(ToQString(caption));
+}
+
+void TAccountInformationForm::SetSecurityIndex(int Index) {
+    SecurityCombo->setCurrentIndex(Index);
 }
 
 std::string TAccountInformationForm::FieldText(TAccountField Field) const {
     return ToStdString(Edit(Field)->text());
 }
 
-void TAccountInformationForm::Fill(const std::vector<TFieldText>& Texts) {
-    for (const TFieldText& text : Texts) SetFieldText(text.Field, text.Text);
+void TAccountInformationForm::SetFieldText(TAccountField Field, const std::string& Text) {
+    Edit(Field)->setText(ToQString(Text));
 }
 
-TAccountFields TAccountInformationForm::Fields() const {
-    return {FieldText(TAccountField::ServerName),
-            FieldText(TAccountField::Port),
-            FieldText(TAccountField::UserID),
-            FieldText(TAccountField::Password),
-            ChosenSecurity(),
-            ToStdString(FingerprintEdit->text())};
-}
-
-TConnectionSecurity TAccountInformationForm::ChosenSecurity() const {
-    return static_cast<TConnectionSecurity>(SecurityCombo->currentData().toInt());
-}
-
-void TAccountInformationForm::SetSecurity(TConnectionSecurity Security) {
-    SecurityCombo->setCurrentIndex(SecurityCombo->findData(static_cast<int>(Security)));
-    ShownSecurity = Security;
-    ShowSecurityHints();
-}
-
-void TAccountInformationForm::SetCertFingerprint(const std::string& Fingerprint) {
+void TAccountInformationForm::SetFingerprint(const std::string& Fingerprint) {
     FingerprintEdit->setText(ToQString(Fingerprint));
 }
 
-void TAccountInformationForm::SecurityChosen() {
-    const TConnectionSecurity chosen = ChosenSecurity();
-    if (FieldText(TAccountField::Port) == std::to_string(UsualPort(ShownSecurity))) {
-        SetFieldText(TAccountField::Port, std::to_string(UsualPort(chosen)));
-    }
-    ShownSecurity = chosen;
-    ShowSecurityHints();
-}
-
-void TAccountInformationForm::ShowSecurityHints() {
-    const TConnectionSecurity chosen = ChosenSecurity();
-    PortHintLabel->setText(QStringLiteral("(通常は%1です)").arg(UsualPort(chosen)));
-    PlaintextWarningLabel->setVisible(chosen == TConnectionSecurity::None);
+void TAccountInformationForm::SetPortHint(const std::string& Hint) {
+    PortHintLabel->setText(ToQString(Hint));
     // A screen reader tells the hint and the warning with the box they belong to.
     ServerPortEdit->setAccessibleDescription(PortHintLabel->text());
-    SecurityCombo->setAccessibleDescription(chosen == TConnectionSecurity::None ? PlaintextWarningLabel->text()
-                                                                                : QString());
-    FetchCertificateButton->setEnabled(chosen != TConnectionSecurity::None && CertificateFetcher != nullptr);
 }
 
-void TAccountInformationForm::FetchCertificate() {
-    const std::optional<std::int32_t> port = PortFromText(FieldText(TAccountField::Port));
-    if (!port || !CertificateFetcher) {
-        RefuseInput(*ServerPortEdit);
-        return;
-    }
-    TShownCertificate shown;
-    try {
-        shown = CertificateFetcher(FieldText(TAccountField::ServerName), *port, ChosenSecurity());
-    } catch (const std::exception& error) {
-        QMessageBox::warning(this, QStringLiteral("証明書"), ToQString(error.what()));
-        return;
-    }
-    const QString text = QStringLiteral(
-                             "サーバーの証明書:\n\n発行先: %1\n発行者: %2\n有効期間: %3 から %4 まで\n"
-                             "SHA-256: %5\n\nこの証明書を信頼しますか?")
-                             .arg(ToQString(shown.Subject), ToQString(shown.Issuer), ToQString(shown.NotBefore),
-                                  ToQString(shown.NotAfter), ToQString(shown.Sha256));
-    if (QMessageBox::question(this, QStringLiteral("証明書"), text) == QMessageBox::Yes) {
-        FingerprintEdit->setText(ToQString(shown.Sha256));
-    }
+void TAccountInformationForm::ShowPlaintextWarning(bool Shown) {
+    PlaintextWarningLabel->setVisible(Shown);
+    SecurityCombo->setAccessibleDescription(Shown ? PlaintextWarningLabel->text() : QString());
 }
 
-bool TAccountInformationForm::FormCloseQuery(int Result) {
-    if (Result != QDialog::Accepted) return true;
-    if (!PortFromText(FieldText(TAccountField::Port))) {
-        RefuseInput(*ServerPortEdit);
-        return false;
-    }
-    return true;
+void TAccountInformationForm::EnableFetchCertificate(bool Enabled) {
+    FetchCertificateButton->setEnabled(Enabled);
+}
+
+void TAccountInformationForm::RefuseField(TAccountField Field) {
+    RefuseInput(*Edit(Field));
+}
+
+void TAccountInformationForm::ShowWarning(const std::string& Caption, const std::string& Text) {
+    QMessageBox::warning(this, ToQString(Caption), ToQString(Text));
+}
+
+bool TAccountInformationForm::AskYesNo(const std::string& Caption, const std::string& Question) {
+    return QMessageBox::question(this, ToQString(Caption), ToQString(Question)) == QMessageBox::Yes;
 }
 
 void TAccountInformationForm::done(int Result) {
-    if (FormCloseQuery(Result)) QDialog::done(Result);
+    if (FPresenter.FormCloseQuery(Result == QDialog::Accepted)) QDialog::done(Result);
 }
-
 void TAccountInformationForm::setVisible(bool Visible) {
     if (Visible && !testAttribute(Qt::WA_Moved)) CenterOnScreen(*this);
     QDialog::setVisible(Visible);

@@ -10,13 +10,10 @@
 #include <QStyleOptionViewItem>
 #include <QTreeWidget>
 #include <QVBoxLayout>
-#include <exception>
+#include <memory>
 
-#include "core/Guarded.h"
-#include "gui/ErrorReport.h"
 #include "gui/qt/AccountInformationForm.h"
 #include "gui/qt/DialogSupport.h"
-#include "settings/AccountListText.h"
 
 namespace quorvel {
 
@@ -24,7 +21,6 @@ namespace {
 
 constexpr int MinimumWidth = 320;
 constexpr int MinimumHeight = 200;
-constexpr int AccountRole = Qt::UserRole;
 constexpr int PortColumn = 1;
 
 struct TColumn {
@@ -53,9 +49,17 @@ void Bind(QPushButton* Button, QAction* Action) {
     QObject::connect(Action, &QAction::enabledChanged, Button, &QPushButton::setEnabled);
 }
 
+void ShowRowTexts(QTreeWidgetItem& Row, const TAccountRowTexts& Texts) {
+    Row.setText(0, ToQString(Texts.Host));
+    Row.setText(1, ToQString(Texts.Port));
+    Row.setText(2, ToQString(Texts.UserID));
+    Row.setText(3, ToQString(Texts.Password));
+}
+
 }  // namespace
 
-TAccountListForm::TAccountListForm(QWidget* Owner, TAccounts& Accounts) : QDialog(Owner), FAccounts(&Accounts) {
+TAccountListForm::TAccountListForm(QWidget* Owner, TAccountListPresenter& Presenter)
+    : QDialog(Owner), FPresenter(Presenter) {
     setWindowTitle(QStringLiteral("Accounts"));
     // Resized by its frame; a size grip would lie over "閉じる" in the corner.
 
@@ -99,12 +103,9 @@ TAccountListForm::TAccountListForm(QWidget* Owner, TAccounts& Accounts) : QDialo
     AddAccountAction = new QAction(QStringLiteral("追加"), this);
     ChangeAccountAction = new QAction(QStringLiteral("変更"), this);
     DeleteAccountAction = new QAction(QStringLiteral("削除"), this);
-    connect(AddAccountAction, &QAction::triggered, this,
-            [this] { Guarded(ShowErrorReport, [this] { AddAccountActionExecute(); }); });
-    connect(ChangeAccountAction, &QAction::triggered, this,
-            [this] { Guarded(ShowErrorReport, [this] { ChangeAccountActionExecute(); }); });
-    connect(DeleteAccountAction, &QAction::triggered, this,
-            [this] { Guarded(ShowErrorReport, [this] { DeleteAccountActionExecute(); }); });
+    connect(AddAccountAction, &QAction::triggered, this, [this] { FPresenter.AddClick(); });
+    connect(ChangeAccountAction, &QAction::triggered, this, [this] { FPresenter.ChangeClick(); });
+    connect(DeleteAccountAction, &QAction::triggered, this, [this] { FPresenter.DeleteClick(); });
 
     CloseButton = NewButton(QStringLiteral("閉じる"), this);
     AddButton = NewButton(QStringLiteral("追加"), this);
@@ -116,8 +117,8 @@ TAccountListForm::TAccountListForm(QWidget* Owner, TAccounts& Accounts) : QDialo
     Bind(DeleteButton, DeleteAccountAction);
 
     // Selection and check box changes; text changes do no harm.
-    connect(AccountListView, &QTreeWidget::itemSelectionChanged, this, [this] { UpdateActionStates(); });
-    connect(AccountListView, &QTreeWidget::itemChanged, this, [this] { UpdateActionStates(); });
+    connect(AccountListView, &QTreeWidget::itemSelectionChanged, this, [this] { FPresenter.SelectionChanged(); });
+    connect(AccountListView, &QTreeWidget::itemChanged, this, [this] { FPresenter.SelectionChanged(); });
 
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(1);
@@ -142,131 +143,64 @@ TAccountListForm::TAccountListForm(QWidget* Owner, TAccounts& Accounts) : QDialo
     setMinimumSize(minimumSizeHint().expandedTo(QSize(MinimumWidth, MinimumHeight)));
     resize(minimumSize().expandedTo(QSize(columnsWidth, 0)));
 
-    UpdateActionStates();
-    SetAccounts(Accounts);
+    FPresenter.FormCreate(*this);
 }
 
-void TAccountListForm::SetAccounts(TAccounts& Accounts) {
-    FAccounts = &Accounts;
-    AccountListView->clear();
-    for (std::int32_t i = 0; i < Accounts.Count(); ++i) {
-        // A row that cannot be made is left out.
-        try {
-            AddRow(Accounts.Items(i));
-        } catch (const std::exception&) {}
-    }
-    UpdateActionStates();
-}
-
-QTreeWidgetItem* TAccountListForm::AddRow(TAccount& Account) {
-    auto* row = new QTreeWidgetItem;
+void TAccountListForm::AddRow(const TAccountRowTexts& Texts, bool Ticked) {
+    auto row = std::make_unique<QTreeWidgetItem>();
     row->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
-    row->setCheckState(0, Account.Enabled ? Qt::Checked : Qt::Unchecked);
+    row->setCheckState(0, Ticked ? Qt::Checked : Qt::Unchecked);
     for (int i = 0; i < static_cast<int>(std::size(Columns)); ++i) {
         row->setTextAlignment(i, Columns[i].Alignment | Qt::AlignVCenter);
     }
-    ShowRowTexts(*row, Account);
-    row->setData(0, AccountRole, QVariant::fromValue(reinterpret_cast<quintptr>(&Account)));
-    AccountListView->addTopLevelItem(row);
-    return row;
+    ShowRowTexts(*row, Texts);
+    AccountListView->addTopLevelItem(row.release());
 }
 
-void TAccountListForm::ShowRowTexts(QTreeWidgetItem& Row, const TAccount& Account) {
-    const TAccountRowTexts texts = AccountRowTexts(Account);
-    Row.setText(0, ToQString(texts.Host));
-    Row.setText(1, ToQString(texts.Port));
-    Row.setText(2, ToQString(texts.UserID));
-    Row.setText(3, ToQString(texts.Password));
+void TAccountListForm::SetRowTexts(int Row, const TAccountRowTexts& Texts) {
+    ShowRowTexts(*AccountListView->topLevelItem(Row), Texts);
 }
 
-QTreeWidgetItem* TAccountListForm::SelectedRow() const {
+void TAccountListForm::DeleteRow(int Row) {
+    delete AccountListView->topLevelItem(Row);
+}
+
+bool TAccountListForm::RowTicked(int Row) const {
+    return AccountListView->topLevelItem(Row)->checkState(0) == Qt::Checked;
+}
+
+int TAccountListForm::SelectedRow() const {
     const QList<QTreeWidgetItem*> selected = AccountListView->selectedItems();
-    return selected.isEmpty() ? nullptr : selected.front();
+    return selected.isEmpty() ? -1 : AccountListView->indexOfTopLevelItem(selected.front());
 }
 
-TAccount* TAccountListForm::RowAccount(const QTreeWidgetItem& Row) const {
-    auto* account = reinterpret_cast<TAccount*>(Row.data(0, AccountRole).value<quintptr>());
-    if (account == nullptr || FAccounts->IndexOf(*account) < 0) return nullptr;
-    return account;
+void TAccountListForm::ClearSelection() {
+    AccountListView->clearSelection();
 }
 
-void TAccountListForm::UpdateActionStates() {
-    const bool selected = SelectedRow() != nullptr;
-    AddAccountAction->setEnabled(true);
-    ChangeAccountAction->setEnabled(selected);
-    DeleteAccountAction->setEnabled(selected);
+void TAccountListForm::EnableButtons(bool Add, bool Change, bool Delete) {
+    AddAccountAction->setEnabled(Add);
+    ChangeAccountAction->setEnabled(Change);
+    DeleteAccountAction->setEnabled(Delete);
 }
 
-void TAccountListForm::AddAccountActionExecute() {
-    TAccountInformationForm form(this);
-    form.Fill(FieldsForNewAccount());
-    form.CertificateFetcher = CertificateFetcher;
-    form.SetSecurity(SecurityForNewAccount());
-    if (form.exec() != QDialog::Accepted) return;
-    TAccount& account = FAccounts->Add();
-    QTreeWidgetItem* row = nullptr;
-    try {
-        ApplyAccountFields(account, form.Fields());
-        row = AddRow(account);
-        row->setCheckState(0, Qt::Checked);
-    } catch (const std::exception&) {
-        // A half-made account does not stay.
-        delete row;
-        FAccounts->Remove(account);
-    }
-}
-
-void TAccountListForm::ChangeAccountActionExecute() {
-    QTreeWidgetItem* row = SelectedRow();
-    if (row == nullptr) return;
-    TAccount* account = RowAccount(*row);
-    if (account == nullptr) return;
-    TAccountInformationForm form(this);
-    form.Fill(FieldsForAccount(*account));
-    form.CertificateFetcher = CertificateFetcher;
-    form.SetSecurity(account->Security);
-    form.SetCertFingerprint(account->CertFingerprint);
-    if (form.exec() != QDialog::Accepted) return;
-    // The account may have gone while the dialog was open.
-    account = RowAccount(*row);
-    if (account == nullptr) return;
-    ApplyAccountFields(*account, form.Fields());
-    ShowRowTexts(*row, *account);
-}
-
-void TAccountListForm::DeleteAccountActionExecute() {
-    QTreeWidgetItem* row = SelectedRow();
-    if (row == nullptr) return;
-    const TAccount* account = RowAccount(*row);
-    if (account == nullptr) return;
-    QMessageBox box(QMessageBox::Question, QStringLiteral("確認"), ToQString(DeleteAccountQuestion(*account)),
-                    QMessageBox::NoButton, this);
+bool TAccountListForm::AskOkCancel(const std::string& Caption, const std::string& Question) {
+    QMessageBox box(QMessageBox::Question, ToQString(Caption), ToQString(Question), QMessageBox::NoButton, this);
     QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
     QPushButton* cancel = box.addButton(QStringLiteral("キャンセル"), QMessageBox::RejectRole);
     box.setDefaultButton(ok);
     box.setEscapeButton(cancel);
     box.exec();
-    if (box.clickedButton() != ok) return;
-    account = RowAccount(*row);
-    if (account != nullptr) FAccounts->Remove(*account);
-    delete row;
-    // As in the list before: no row is selected after a delete.
-    AccountListView->clearSelection();
-    UpdateActionStates();
+    return box.clickedButton() == ok;
 }
 
-void TAccountListForm::FormClose() {
-    for (int i = 0; i < AccountListView->topLevelItemCount(); ++i) {
-        const QTreeWidgetItem& row = *AccountListView->topLevelItem(i);
-        TAccount* account = RowAccount(row);
-        if (account == nullptr) continue;
-        const bool ticked = row.checkState(0) == Qt::Checked;
-        if (account->Enabled != ticked) account->Enabled = ticked;
-    }
+bool TAccountListForm::ShowAccountEdit(TAccountEditPresenter& Edit) {
+    TAccountInformationForm form(this, Edit);
+    return form.exec() == QDialog::Accepted;
 }
 
 void TAccountListForm::done(int Result) {
-    FormClose();
+    FPresenter.FormClose(Result == QDialog::Accepted);
     QDialog::done(Result);
 }
 

@@ -1,9 +1,9 @@
 #pragma once
 
 #include <QDialog>
+#include <string>
 
-#include "gui/qt/AccountInformationForm.h"
-#include "settings/Account.h"
+#include "app/AccountListPresenter.h"
 
 class QAction;
 class QKeyEvent;
@@ -13,29 +13,20 @@ class QTreeWidgetItem;
 
 namespace quorvel {
 
-// The account list: one row per account with a check box that switches it
-// on or off, and buttons to add, change and delete accounts. It works on the
-// live collection: every add, change and delete takes effect at once, and
-// closing copies the check boxes into the accounts. exec() gives Accepted
-// only for "閉じる" (the caller then stores the accounts); the title-bar
-// close gives Rejected. Esc does not close it.
-class TAccountListForm : public QDialog {
+// The account list on Qt: a view of TAccountListPresenter, which decides
+// what the rows show, which buttons are enabled and what closing does.
+// exec() gives Accepted for "閉じる" and Rejected for the title-bar close.
+// Esc does not close it.
+class TAccountListForm : public QDialog, private IAccountListView {
     Q_OBJECT
 
 public:
-    TAccountListForm(QWidget* Owner, TAccounts& Accounts);
-
-    // Shows Accounts, replacing every row.
-    void SetAccounts(TAccounts& Accounts);
-    // "追加" always enabled; "変更" and "削除" only while a row is selected.
-    void UpdateActionStates();
+    TAccountListForm(QWidget* Owner, TAccountListPresenter& Presenter);
 
     void done(int Result) override;
     void setVisible(bool Visible) override;
 
     QTreeWidget* AccountListView;
-    // Handed to each account edit dialog (see TAccountInformationForm).
-    TAccountInformationForm::TCertificateFetcher CertificateFetcher;
     QPushButton* CloseButton;   // "閉じる"
     QPushButton* AddButton;     // "追加"
     QPushButton* ChangeButton;  // "変更"
@@ -48,19 +39,17 @@ protected:
     void keyPressEvent(QKeyEvent* Event) override;
 
 private:
-    void AddAccountActionExecute();
-    void ChangeAccountActionExecute();
-    void DeleteAccountActionExecute();
-    // Copies each row's check box into its account.
-    void FormClose();
+    void AddRow(const TAccountRowTexts& Texts, bool Ticked) override;
+    void SetRowTexts(int Row, const TAccountRowTexts& Texts) override;
+    void DeleteRow(int Row) override;
+    bool RowTicked(int Row) const override;
+    int SelectedRow() const override;
+    void ClearSelection() override;
+    void EnableButtons(bool Add, bool Change, bool Delete) override;
+    bool AskOkCancel(const std::string& Caption, const std::string& Question) override;
+    bool ShowAccountEdit(TAccountEditPresenter& Edit) override;
 
-    QTreeWidgetItem* AddRow(TAccount& Account);
-    static void ShowRowTexts(QTreeWidgetItem& Row, const TAccount& Account);
-    QTreeWidgetItem* SelectedRow() const;
-    // The row's account while it is still in the collection.
-    TAccount* RowAccount(const QTreeWidgetItem& Row) const;
-
-    TAccounts* FAccounts;
+    TAccountListPresenter& FPresenter;
 };
 
 }  // namespace quorvel

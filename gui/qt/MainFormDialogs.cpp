@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "app/AboutPresenter.h"
+#include "app/AccountListPresenter.h"
 #include "app/CertificateFetch.h"
 #include "app/OptionsPresenter.h"
 #include "gui/ErrorReport.h"
@@ -28,13 +29,17 @@ int ShowModal(Dialog& Form) {
 }  // namespace
 
 bool TMainForm::ShowAccountList(TAccounts& Accounts) {
-    auto form = std::make_unique<TAccountListForm>(this, Accounts);
     // The certificate the user is asked to trust is fetched on a client of
     // its own, waiting in the event loop like every check.
-    form->CertificateFetcher = [this](const std::string& Host, std::int32_t Port, TConnectionSecurity Security) {
-        return FetchShownCertificate(Loop, Host, Port, Security);
-    };
-    return ShowModal(*form) == QDialog::Accepted;
+    TAccountListPresenter presenter(
+        Accounts,
+        [this](const std::string& Host, std::int32_t Port, TConnectionSecurity Security) {
+            return FetchShownCertificate(Loop, Host, Port, Security);
+        },
+        ShowErrorReport);
+    auto form = std::make_unique<TAccountListForm>(this, presenter);
+    ShowModal(*form);
+    return presenter.StoreAccounts();
 }
 
 bool TMainForm::ShowOptions(TOptionValues& Values) {

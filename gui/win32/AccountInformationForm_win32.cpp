@@ -2,36 +2,13 @@
 
 #include <imm.h>
 
-#include <exception>
-
 #include "core/WideText_win32.h"
 #include "resources/windows/DialogIds.h"
 
 namespace quorvel {
 
-namespace {
-
-struct TSecurityChoice {
-    const wchar_t* Caption;
-    TConnectionSecurity Security;
-};
-constexpr TSecurityChoice SecurityChoices[] = {
-    {L"SSL/TLS", TConnectionSecurity::ImplicitTls},
-    {L"STARTTLS", TConnectionSecurity::Stls},
-    {L"なし", TConnectionSecurity::None},
-};
-
-}  // namespace
-
-TAccountInformationForm::TAccountInformationForm() : TWinDialog(IDD_ACCOUNT_INFORMATION) {}
-
-void TAccountInformationForm::Fill(const std::vector<TFieldText>& Texts) {
-    if (Handle() == nullptr) {
-        FTexts.insert(FTexts.end(), Texts.begin(), Texts.end());
-        return;
-    }
-    for (const TFieldText& text : Texts) SetItemText(EditOf(text.Field), text.Text);
-}
+TAccountInformationForm::TAccountInformationForm(TAccountEditPresenter& Presenter)
+    : TWinDialog(IDD_ACCOUNT_INFORMATION), FPresenter(Presenter) {}
 
 int TAccountInformationForm::EditOf(TAccountField Field) const {
     switch (Field) {
@@ -44,84 +21,62 @@ int TAccountInformationForm::EditOf(TAccountField Field) const {
 }
 
 void TAccountInformationForm::FormCreate() {
-    HWND combo = Item(IDC_SECURITY_COMBO);
-    for (const TSecurityChoice& choice : SecurityChoices) {
-        const LRESULT index = ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choice.Caption));
-        ::SendMessageW(combo, CB_SETITEMDATA, static_cast<WPARAM>(index), static_cast<LPARAM>(choice.Security));
-        if (choice.Security == FSecurity) ::SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-    }
-    FShownSecurity = FSecurity;
     // Every character of the password shows as "*"; the port box takes only
     // direct input, no input method.
     ::SendMessageW(Item(IDC_PASSWORD_EDIT), EM_SETPASSWORDCHAR, L'*', 0);
     ::ImmAssociateContextEx(Item(IDC_SERVER_PORT_EDIT), nullptr, 0);
-    SetItemText(IDC_FINGERPRINT_EDIT, FFingerprint);
-    for (const TFieldText& text : FTexts) SetItemText(EditOf(text.Field), text.Text);
-    FTexts.clear();
-    ShowSecurityHints();
+    FPresenter.FormCreate(*this);
     CenterOnScreen(Handle());
 }
 
-TConnectionSecurity TAccountInformationForm::ChosenSecurity() const {
+void TAccountInformationForm::SetSecurityChoices(const std::vector<std::string>& Captions) {
     HWND combo = Item(IDC_SECURITY_COMBO);
-    const LRESULT index = ::SendMessageW(combo, CB_GETCURSEL, 0, 0);
-    if (index == CB_ERR) return FShownSecurity;
-    return static_cast<TConnectionSecurity>(::SendMessageW(combo, CB_GETITEMDATA, static_cast<WPARAM>(index), 0));
-}
-
-void TAccountInformationForm::SecurityChosen() {
-    const TConnectionSecurity chosen = ChosenSecurity();
-    // The port follows while it still holds the previous protection's usual number.
-    if (ItemText(IDC_SERVER_PORT_EDIT) == std::to_string(UsualPort(FShownSecurity))) {
-        SetItemText(IDC_SERVER_PORT_EDIT, std::to_string(UsualPort(chosen)));
-    }
-    FShownSecurity = chosen;
-    ShowSecurityHints();
-}
-
-void TAccountInformationForm::ShowSecurityHints() {
-    const TConnectionSecurity chosen = ChosenSecurity();
-    SetItemText(IDC_PORT_HINT, "(通常は" + std::to_string(UsualPort(chosen)) + "です)");
-    ::ShowWindow(Item(IDC_PLAINTEXT_WARNING), chosen == TConnectionSecurity::None ? SW_SHOW : SW_HIDE);
-    ::EnableWindow(Item(IDC_FETCH_CERTIFICATE), chosen != TConnectionSecurity::None && CertificateFetcher != nullptr);
-}
-
-void TAccountInformationForm::FetchCertificate() {
-    const std::optional<std::int32_t> port = PortFromText(ItemText(IDC_SERVER_PORT_EDIT));
-    if (!port || !CertificateFetcher) {
-        RefuseInput(Handle(), IDC_SERVER_PORT_EDIT);
-        return;
-    }
-    TShownCertificate shown;
-    try {
-        shown = CertificateFetcher(ItemText(IDC_SERVER_NAME_EDIT), *port, ChosenSecurity());
-    } catch (const std::exception& error) {
-        ::MessageBoxW(Handle(), WideFromUtf8(error.what()).c_str(), L"証明書", MB_OK | MB_ICONWARNING);
-        return;
-    }
-    const std::string text = "サーバーの証明書:\n\n発行先: " + shown.Subject + "\n発行者: " + shown.Issuer +
-                             "\n有効期間: " + shown.NotBefore + " から " + shown.NotAfter +
-                             " まで\nSHA-256: " + shown.Sha256 + "\n\nこの証明書を信頼しますか?";
-    if (::MessageBoxW(Handle(), WideFromUtf8(text).c_str(), L"証明書", MB_YESNO | MB_ICONQUESTION) == IDYES) {
-        SetItemText(IDC_FINGERPRINT_EDIT, shown.Sha256);
+    ::SendMessageW(combo, CB_RESETCONTENT, 0, 0);
+    for (const std::string& caption : Captions) {
+        const std::wstring wide = WideFromUtf8(caption);
+        ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
     }
 }
 
-bool TAccountInformationForm::FormCloseQuery() {
-    if (!PortFromText(ItemText(IDC_SERVER_PORT_EDIT))) {
-        RefuseInput(Handle(), IDC_SERVER_PORT_EDIT);
-        return false;
-    }
-    return true;
+void TAccountInformationForm::SetSecurityIndex(int Index) {
+    ::SendMessageW(Item(IDC_SECURITY_COMBO), CB_SETCURSEL, static_cast<WPARAM>(Index), 0);
 }
 
-void TAccountInformationForm::KeepFields() {
-    FFields = {ItemText(IDC_SERVER_NAME_EDIT),
-               ItemText(IDC_SERVER_PORT_EDIT),
-               ItemText(IDC_USER_ID_EDIT),
-               ItemText(IDC_PASSWORD_EDIT),
-               ChosenSecurity(),
-               ItemText(IDC_FINGERPRINT_EDIT)};
+std::string TAccountInformationForm::FieldText(TAccountField Field) const {
+    return ItemText(EditOf(Field));
+}
+
+void TAccountInformationForm::SetFieldText(TAccountField Field, const std::string& Text) {
+    SetItemText(EditOf(Field), Text);
+}
+
+void TAccountInformationForm::SetFingerprint(const std::string& Fingerprint) {
+    SetItemText(IDC_FINGERPRINT_EDIT, Fingerprint);
+}
+
+void TAccountInformationForm::SetPortHint(const std::string& Hint) {
+    SetItemText(IDC_PORT_HINT, Hint);
+}
+
+void TAccountInformationForm::ShowPlaintextWarning(bool Shown) {
+    ::ShowWindow(Item(IDC_PLAINTEXT_WARNING), Shown ? SW_SHOW : SW_HIDE);
+}
+
+void TAccountInformationForm::EnableFetchCertificate(bool Enabled) {
+    ::EnableWindow(Item(IDC_FETCH_CERTIFICATE), Enabled);
+}
+
+void TAccountInformationForm::RefuseField(TAccountField Field) {
+    RefuseInput(Handle(), EditOf(Field));
+}
+
+void TAccountInformationForm::ShowWarning(const std::string& Caption, const std::string& Text) {
+    ::MessageBoxW(Handle(), WideFromUtf8(Text).c_str(), WideFromUtf8(Caption).c_str(), MB_OK | MB_ICONWARNING);
+}
+
+bool TAccountInformationForm::AskYesNo(const std::string& Caption, const std::string& Question) {
+    return ::MessageBoxW(Handle(), WideFromUtf8(Question).c_str(), WideFromUtf8(Caption).c_str(),
+                         MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
 INT_PTR TAccountInformationForm::HandleMessage(UINT Message, WPARAM WParam, LPARAM) {
@@ -130,17 +85,19 @@ INT_PTR TAccountInformationForm::HandleMessage(UINT Message, WPARAM WParam, LPAR
         case WM_COMMAND:
             switch (LOWORD(WParam)) {
                 case IDOK:
-                    if (FormCloseQuery()) {
-                        KeepFields();
-                        EndModal(IDOK);
+                    if (FPresenter.FormCloseQuery(true)) EndModal(IDOK);
+                    return TRUE;
+                case IDCANCEL:
+                    if (FPresenter.FormCloseQuery(false)) EndModal(IDCANCEL);
+                    return TRUE;
+                case IDC_SECURITY_COMBO:
+                    if (HIWORD(WParam) == CBN_SELCHANGE) {
+                        const LRESULT index = ::SendMessageW(Item(IDC_SECURITY_COMBO), CB_GETCURSEL, 0, 0);
+                        FPresenter.SecurityChosen(static_cast<int>(index));
                     }
                     return TRUE;
-                case IDCANCEL: EndModal(IDCANCEL); return TRUE;
-                case IDC_SECURITY_COMBO:
-                    if (HIWORD(WParam) == CBN_SELCHANGE) SecurityChosen();
-                    return TRUE;
-                case IDC_FETCH_CERTIFICATE: FetchCertificate(); return TRUE;
-                case IDC_CLEAR_CERTIFICATE: SetItemText(IDC_FINGERPRINT_EDIT, ""); return TRUE;
+                case IDC_FETCH_CERTIFICATE: FPresenter.FetchCertificateClick(); return TRUE;
+                case IDC_CLEAR_CERTIFICATE: FPresenter.ClearCertificateClick(); return TRUE;
             }
             return FALSE;
     }

@@ -1,59 +1,37 @@
 #pragma once
 
-#include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
+#include "app/AccountEditPresenter.h"
 #include "gui/win32/WinDialog_win32.h"
-#include "settings/DialogFields.h"
 
 namespace quorvel {
 
-// The dialog that edits the connection fields of one account, on Win32.
-// The caller fills it, shows it modally and reads it back after OK. OK
-// closes it only when the port is an integer from 1 to 65535; otherwise it
-// beeps and puts the focus on the port box. Cancel, Esc and the close
-// button close it without a check. Help is always disabled.
-//
-// Below the port, the protection ("接続の保護:") and the optional trusted
-// certificate: its fingerprint is set only through "証明書を取得...", which
-// fetches the server's certificate and shows it for the user to accept.
-class TAccountInformationForm final : public TWinDialog {
+// The account edit dialog on Win32: a view of TAccountEditPresenter, which
+// decides what it shows and whether it may close. Help is always disabled.
+class TAccountInformationForm final : public TWinDialog, private IAccountEditView {
 public:
-    // Fetches the certificate a server shows; raises std::exception with the
-    // reason when it cannot.
-    using TCertificateFetcher =
-        std::function<TShownCertificate(const std::string& Host, std::int32_t Port, TConnectionSecurity Security)>;
-
-    TAccountInformationForm();
-
-    // Fills the boxes in the order given (before or while shown).
-    void Fill(const std::vector<TFieldText>& Texts);
-    // Shows Security without touching the port (a stored account's port stays).
-    void SetSecurity(TConnectionSecurity Security) { FSecurity = Security; }
-    void SetCertFingerprint(const std::string& Fingerprint) { FFingerprint = Fingerprint; }
-    TCertificateFetcher CertificateFetcher;
-
-    // The texts and choices as they were when OK closed the dialog.
-    const TAccountFields& Fields() const { return FFields; }
+    explicit TAccountInformationForm(TAccountEditPresenter& Presenter);
 
 private:
     INT_PTR HandleMessage(UINT Message, WPARAM WParam, LPARAM LParam) override;
     void FormCreate();
     int EditOf(TAccountField Field) const;
-    TConnectionSecurity ChosenSecurity() const;
-    void SecurityChosen();
-    void ShowSecurityHints();
-    void FetchCertificate();
-    bool FormCloseQuery();
-    void KeepFields();
 
-    std::vector<TFieldText> FTexts;  // filled before the window exists
-    TConnectionSecurity FSecurity = TConnectionSecurity::ImplicitTls;
-    TConnectionSecurity FShownSecurity = TConnectionSecurity::ImplicitTls;
-    std::string FFingerprint;
-    TAccountFields FFields;
+    void SetSecurityChoices(const std::vector<std::string>& Captions) override;
+    void SetSecurityIndex(int Index) override;
+    std::string FieldText(TAccountField Field) const override;
+    void SetFieldText(TAccountField Field, const std::string& Text) override;
+    void SetFingerprint(const std::string& Fingerprint) override;
+    void SetPortHint(const std::string& Hint) override;
+    void ShowPlaintextWarning(bool Shown) override;
+    void EnableFetchCertificate(bool Enabled) override;
+    void RefuseField(TAccountField Field) override;
+    void ShowWarning(const std::string& Caption, const std::string& Text) override;
+    bool AskYesNo(const std::string& Caption, const std::string& Question) override;
+
+    TAccountEditPresenter& FPresenter;
 };
 
 }  // namespace quorvel

@@ -3,13 +3,11 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <exception>
 
 #include "core/Exception.h"
 #include "core/WideText_win32.h"
+#include "gui/win32/AccountInformationForm_win32.h"
 #include "resources/windows/DialogIds.h"
-#include "settings/AccountListText.h"
-#include "settings/SystemCodePage.h"
 
 namespace quorvel {
 
@@ -38,15 +36,6 @@ int ScreenDpi() {
     return dpi > 0 ? dpi : 96;
 }
 
-// One "*" per byte of the password as the system code page holds it.
-std::string PasswordMask(const std::string& Password) {
-    try {
-        return MaskedText(ToSystemCodePage(Password));
-    } catch (const std::exception&) {
-        return MaskedText(Password);
-    }
-}
-
 // The wide-character forms of the list view's messages.
 void SetCellText(HWND List, int Row, int Column, const std::string& Text) {
     std::wstring wide = WideFromUtf8(Text);
@@ -62,7 +51,8 @@ int TextWidth(HWND List, const wchar_t* Text) {
 
 }  // namespace
 
-TAccountListForm::TAccountListForm(TAccounts& Accounts) : TWinDialog(IDD_ACCOUNT_LIST), FAccounts(&Accounts) {}
+TAccountListForm::TAccountListForm(TAccountListPresenter& Presenter)
+    : TWinDialog(IDD_ACCOUNT_LIST), FPresenter(Presenter) {}
 
 void TAccountListForm::FormCreate() {
     FList = Item(IDC_ACCOUNT_LIST_VIEW);
@@ -94,7 +84,7 @@ void TAccountListForm::FormCreate() {
     FMinimumSize = {frame.right - frame.left, frame.bottom - frame.top};
     ::SetWindowPos(Handle(), nullptr, 0, 0, FMinimumSize.cx, FMinimumSize.cy, SWP_NOMOVE | SWP_NOZORDER);
     LayOut();
-    SetAccounts();
+    FPresenter.FormCreate(*this);
     CenterOnScreen(Handle());
 }
 
@@ -113,118 +103,58 @@ void TAccountListForm::LayOut() {
     ::MoveWindow(Item(IDC_ACCOUNT_CLOSE), client.right - buttonWidth, top, buttonWidth, buttonHeight, TRUE);
 }
 
-void TAccountListForm::SetAccounts() {
-    ListView_DeleteAllItems(FList);
-    for (std::int32_t i = 0; i < FAccounts->Count(); ++i) {
-        // A row that cannot be made is left out.
-        try {
-            AddRow(FAccounts->Items(i));
-        } catch (const std::exception&) {}
-    }
-    UpdateActionStates();
-}
-
-int TAccountListForm::AddRow(TAccount& Account) {
+void TAccountListForm::AddRow(const TAccountRowTexts& Texts, bool Ticked) {
     LVITEMW row{};
-    row.mask = LVIF_PARAM | LVIF_TEXT;
+    row.mask = LVIF_TEXT;
     row.iItem = ListView_GetItemCount(FList);
     row.pszText = const_cast<wchar_t*>(L"");
-    row.lParam = reinterpret_cast<LPARAM>(&Account);
     const int index = static_cast<int>(::SendMessageW(FList, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&row)));
     if (index < 0) throw Exception("The account list cannot take another row");
     try {
-        ShowRowTexts(index, Account);
-        ListView_SetCheckState(FList, index, Account.Enabled);
+        SetRowTexts(index, Texts);
+        ListView_SetCheckState(FList, index, Ticked);
     } catch (...) {
         ListView_DeleteItem(FList, index);
         throw;
     }
-    return index;
 }
 
-void TAccountListForm::ShowRowTexts(int Row, const TAccount& Account) {
-    const TAccountRowTexts texts = AccountRowTexts(Account);
-    SetCellText(FList, Row, 0, texts.Host);
-    SetCellText(FList, Row, 1, texts.Port);
-    SetCellText(FList, Row, 2, texts.UserID);
-    SetCellText(FList, Row, 3, PasswordMask(Account.Password));
+void TAccountListForm::SetRowTexts(int Row, const TAccountRowTexts& Texts) {
+    SetCellText(FList, Row, 0, Texts.Host);
+    SetCellText(FList, Row, 1, Texts.Port);
+    SetCellText(FList, Row, 2, Texts.UserID);
+    SetCellText(FList, Row, 3, Texts.Password);
+}
+
+void TAccountListForm::DeleteRow(int Row) {
+    ListView_DeleteItem(FList, Row);
+}
+
+bool TAccountListForm::RowTicked(int Row) const {
+    return ListView_GetCheckState(FList, Row) != 0;
 }
 
 int TAccountListForm::SelectedRow() const {
     return ListView_GetNextItem(FList, -1, LVNI_SELECTED);
 }
 
-TAccount* TAccountListForm::RowAccount(int Row) const {
-    LVITEMW row{};
-    row.mask = LVIF_PARAM;
-    row.iItem = Row;
-    if (!::SendMessageW(FList, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&row))) return nullptr;
-    auto* account = reinterpret_cast<TAccount*>(row.lParam);
-    if (account == nullptr || FAccounts->IndexOf(*account) < 0) return nullptr;
-    return account;
-}
-
-void TAccountListForm::UpdateActionStates() {
-    const bool selected = SelectedRow() >= 0;
-    ::EnableWindow(Item(IDC_ACCOUNT_ADD), TRUE);
-    ::EnableWindow(Item(IDC_ACCOUNT_CHANGE), selected);
-    ::EnableWindow(Item(IDC_ACCOUNT_DELETE), selected);
-}
-
-void TAccountListForm::AddAccountActionExecute() {
-    TAccountInformationForm form;
-    form.Fill(FieldsForNewAccount());
-    form.CertificateFetcher = CertificateFetcher;
-    form.SetSecurity(SecurityForNewAccount());
-    if (form.ShowModal(Handle()) != IDOK) return;
-    TAccount& account = FAccounts->Add();
-    try {
-        ApplyAccountFields(account, form.Fields());
-        ListView_SetCheckState(FList, AddRow(account), TRUE);
-    } catch (const std::exception&) {
-        // A half-made account does not stay.
-        FAccounts->Remove(account);
-    }
-}
-
-void TAccountListForm::ChangeAccountActionExecute() {
-    const int row = SelectedRow();
-    TAccount* account = row >= 0 ? RowAccount(row) : nullptr;
-    if (account == nullptr) return;
-    TAccountInformationForm form;
-    form.Fill(FieldsForAccount(*account));
-    form.CertificateFetcher = CertificateFetcher;
-    form.SetSecurity(account->Security);
-    form.SetCertFingerprint(account->CertFingerprint);
-    if (form.ShowModal(Handle()) != IDOK) return;
-    // The account may have gone while the dialog was open.
-    account = RowAccount(row);
-    if (account == nullptr) return;
-    ApplyAccountFields(*account, form.Fields());
-    ShowRowTexts(row, *account);
-}
-
-void TAccountListForm::DeleteAccountActionExecute() {
-    const int row = SelectedRow();
-    const TAccount* account = row >= 0 ? RowAccount(row) : nullptr;
-    if (account == nullptr) return;
-    if (AskOkCancel(Handle(), DeleteAccountQuestion(*account), "確認") != IDOK) return;
-    account = RowAccount(row);
-    if (account != nullptr) FAccounts->Remove(*account);
-    ListView_DeleteItem(FList, row);
-    // No row is selected after a delete.
+void TAccountListForm::ClearSelection() {
     ListView_SetItemState(FList, -1, 0, LVIS_SELECTED);
-    UpdateActionStates();
 }
 
-void TAccountListForm::FormClose() {
-    const int count = ListView_GetItemCount(FList);
-    for (int i = 0; i < count; ++i) {
-        TAccount* account = RowAccount(i);
-        if (account == nullptr) continue;
-        const bool ticked = ListView_GetCheckState(FList, i) != 0;
-        if (account->Enabled != ticked) account->Enabled = ticked;
-    }
+void TAccountListForm::EnableButtons(bool Add, bool Change, bool Delete) {
+    ::EnableWindow(Item(IDC_ACCOUNT_ADD), Add);
+    ::EnableWindow(Item(IDC_ACCOUNT_CHANGE), Change);
+    ::EnableWindow(Item(IDC_ACCOUNT_DELETE), Delete);
+}
+
+bool TAccountListForm::AskOkCancel(const std::string& Caption, const std::string& Question) {
+    return quorvel::AskOkCancel(Handle(), Question, Caption) == IDOK;
+}
+
+bool TAccountListForm::ShowAccountEdit(TAccountEditPresenter& Edit) {
+    TAccountInformationForm form(Edit);
+    return form.ShowModal(Handle()) == IDOK;
 }
 
 INT_PTR TAccountListForm::HandleMessage(UINT Message, WPARAM WParam, LPARAM LParam) {
@@ -239,24 +169,24 @@ INT_PTR TAccountListForm::HandleMessage(UINT Message, WPARAM WParam, LPARAM LPar
             // Selection and check box changes; text changes do no harm.
             if (header->idFrom == IDC_ACCOUNT_LIST_VIEW && header->code == LVN_ITEMCHANGED &&
                 (reinterpret_cast<const NMLISTVIEW*>(LParam)->uChanged & LVIF_STATE) != 0) {
-                UpdateActionStates();
+                FPresenter.SelectionChanged();
             }
             return FALSE;
         }
         case WM_CLOSE:
-            // The title-bar close and Alt+F4: nothing is stored.
-            FormClose();
+            // The title-bar close and Alt+F4.
+            FPresenter.FormClose(false);
             EndModal(IDCANCEL);
             return TRUE;
         case WM_COMMAND:
             switch (LOWORD(WParam)) {
                 case IDC_ACCOUNT_CLOSE:
-                    FormClose();
+                    FPresenter.FormClose(true);
                     EndModal(IDOK);
                     return TRUE;
-                case IDC_ACCOUNT_ADD: AddAccountActionExecute(); return TRUE;
-                case IDC_ACCOUNT_CHANGE: ChangeAccountActionExecute(); return TRUE;
-                case IDC_ACCOUNT_DELETE: DeleteAccountActionExecute(); return TRUE;
+                case IDC_ACCOUNT_ADD: FPresenter.AddClick(); return TRUE;
+                case IDC_ACCOUNT_CHANGE: FPresenter.ChangeClick(); return TRUE;
+                case IDC_ACCOUNT_DELETE: FPresenter.DeleteClick(); return TRUE;
                 // Esc (IDCANCEL) and Enter away from a button (IDOK) do nothing.
                 case IDOK:
                 case IDCANCEL: return TRUE;

@@ -1,44 +1,36 @@
 #pragma once
 
-#include "gui/win32/AccountInformationForm_win32.h"
+#include <string>
+
+#include "app/AccountListPresenter.h"
 #include "gui/win32/WinDialog_win32.h"
-#include "settings/Account.h"
 
 namespace quorvel {
 
-// The account list on Win32: one row per account with a check box that
-// switches it on or off, and "追加", "変更", "削除" and "閉じる". It works on
-// the live collection: every add, change and delete takes effect at once,
-// and closing copies the check boxes into the accounts. ShowModal gives
-// IDOK only for "閉じる" (the caller then stores the accounts); the
-// title-bar close and Alt+F4 give IDCANCEL. Esc does not close it.
-class TAccountListForm final : public TWinDialog {
+// The account list on Win32: a view of TAccountListPresenter, which decides
+// what the rows show, which buttons are enabled and what closing does.
+// ShowModal gives IDOK for "閉じる" and IDCANCEL for the title-bar close and
+// Alt+F4. Esc does not close it.
+class TAccountListForm final : public TWinDialog, private IAccountListView {
 public:
-    explicit TAccountListForm(TAccounts& Accounts);
-
-    // Handed to each account edit dialog.
-    TAccountInformationForm::TCertificateFetcher CertificateFetcher;
+    explicit TAccountListForm(TAccountListPresenter& Presenter);
 
 private:
     INT_PTR HandleMessage(UINT Message, WPARAM WParam, LPARAM LParam) override;
     void FormCreate();
-    void SetAccounts();
-    // "追加" always enabled; "変更" and "削除" only while a row is selected.
-    void UpdateActionStates();
-    void AddAccountActionExecute();
-    void ChangeAccountActionExecute();
-    void DeleteAccountActionExecute();
-    // Copies each row's check box into its account.
-    void FormClose();
     void LayOut();
 
-    int AddRow(TAccount& Account);
-    void ShowRowTexts(int Row, const TAccount& Account);
-    int SelectedRow() const;
-    // The row's account while it is still in the collection.
-    TAccount* RowAccount(int Row) const;
+    void AddRow(const TAccountRowTexts& Texts, bool Ticked) override;
+    void SetRowTexts(int Row, const TAccountRowTexts& Texts) override;
+    void DeleteRow(int Row) override;
+    bool RowTicked(int Row) const override;
+    int SelectedRow() const override;
+    void ClearSelection() override;
+    void EnableButtons(bool Add, bool Change, bool Delete) override;
+    bool AskOkCancel(const std::string& Caption, const std::string& Question) override;
+    bool ShowAccountEdit(TAccountEditPresenter& Edit) override;
 
-    TAccounts* FAccounts;
+    TAccountListPresenter& FPresenter;
     HWND FList = nullptr;
     SIZE FMinimumSize{};  // of the window, the size it opened with
 };

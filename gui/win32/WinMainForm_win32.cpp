@@ -100,13 +100,17 @@ void TWinMainForm::EndProgram() {
 // and their menu keep working while one is open.
 
 bool TWinMainForm::ShowAccountList(TAccounts& Accounts) {
-    TAccountListForm form(Accounts);
     // The certificate the user is asked to trust is fetched waiting in the
     // event loop like every check.
-    form.CertificateFetcher = [this](const std::string& Host, std::int32_t Port, TConnectionSecurity Security) {
-        return FetchShownCertificate(Loop, Host, Port, Security);
-    };
-    return form.ShowModal(FWindow) == IDOK;
+    TAccountListPresenter presenter(
+        Accounts,
+        [this](const std::string& Host, std::int32_t Port, TConnectionSecurity Security) {
+            return FetchShownCertificate(Loop, Host, Port, Security);
+        },
+        ShowErrorReport);
+    TAccountListForm form(presenter);
+    form.ShowModal(FWindow);
+    return presenter.StoreAccounts();
 }
 
 bool TWinMainForm::ShowOptions(TOptionValues& Values) {

@@ -63,9 +63,10 @@ void ExpectNames(const std::vector<TNamed>& Controls) {
 }  // namespace
 
 TEST(DialogAccessibility, EveryBoxIsNamedByItsLabel) {
-    TAccountInformationForm edit(nullptr);
-    edit.Fill(FieldsForNewAccount());
-    edit.SetSecurity(TConnectionSecurity::ImplicitTls);
+    TAccountEditPresenter presenter(nullptr, nullptr);
+    TAccountInformationForm edit(nullptr, presenter);
+    presenter.Fill(FieldsForNewAccount());
+    presenter.SetSecurity(TConnectionSecurity::ImplicitTls);
     ExpectNames({{edit.ServerNameEdit, QStringLiteral("ServerName:"), {}},
                  {edit.ServerPortEdit, QStringLiteral("ServerPort:"), QStringLiteral("(通常は995です)")},
                  {edit.SecurityCombo, QStringLiteral("接続の保護:"), {}},
@@ -73,7 +74,7 @@ TEST(DialogAccessibility, EveryBoxIsNamedByItsLabel) {
                  {edit.UserIDEdit, QStringLiteral("UserID:"), {}},
                  {edit.PasswordEdit, QStringLiteral("Password:"), {}}});
     // The warning is told with the protection that brings it.
-    edit.SetSecurity(TConnectionSecurity::None);
+    presenter.SetSecurity(TConnectionSecurity::None);
     ExpectNames(
         {{edit.ServerPortEdit, QStringLiteral("ServerPort:"), QStringLiteral("(通常は110です)")},
          {edit.SecurityCombo, QStringLiteral("接続の保護:"), QStringLiteral("パスワードは暗号化されずに送られます")}});
@@ -85,14 +86,16 @@ TEST(DialogAccessibility, EveryBoxIsNamedByItsLabel) {
               QStringLiteral("ログオン時にこのプログラムを実行する(R)"));
 
     TAccounts accounts;
-    TAccountListForm list(nullptr, accounts);
+    TAccountListPresenter listPresenter(accounts, nullptr, nullptr);
+    TAccountListForm list(nullptr, listPresenter);
     EXPECT_EQ(Accessible(*list.AccountListView).text(QAccessible::Name), QStringLiteral("アカウント一覧"));
 }
 
 // The fields of the account dialog that carry an accelerator, and the
 // port box, are each reached by Alt and a letter no other control uses.
 TEST(DialogAccessibility, AccountFieldsHaveTheirOwnAccelerators) {
-    TAccountInformationForm edit(nullptr);
+    TAccountEditPresenter presenter(nullptr, nullptr);
+    TAccountInformationForm edit(nullptr, presenter);
     std::map<QKeySequence, QString> used;
     for (QAbstractButton* button : edit.findChildren<QAbstractButton*>()) {
         const QKeySequence key = QKeySequence::mnemonic(button->text());

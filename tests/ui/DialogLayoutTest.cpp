@@ -35,8 +35,8 @@ std::map<const QObject*, QRect> Geometries(const QWidget& Window) {
     return geometries;
 }
 
-void Choose(QComboBox& Combo, TConnectionSecurity Security) {
-    const int index = Combo.findData(static_cast<int>(Security));
+void Choose(QComboBox& Combo, const QString& Caption) {
+    const int index = Combo.findText(Caption);
     Combo.setCurrentIndex(index);
     emit Combo.activated(index);
 }
@@ -44,13 +44,14 @@ void Choose(QComboBox& Combo, TConnectionSecurity Security) {
 }  // namespace
 
 TEST(DialogLayout, AccountEditFitsAndKeepsItsRowsWhenTheWarningShows) {
-    TAccountInformationForm form(nullptr);
-    form.Fill({{TAccountField::ServerName, "pop.example.jp"},
-               {TAccountField::Port, "65535"},
-               {TAccountField::UserID, "taro"},
-               {TAccountField::Password, "secret"}});
-    form.CertificateFetcher = [](const std::string&, std::int32_t, TConnectionSecurity) { return TShownCertificate(); };
-    form.SetSecurity(TConnectionSecurity::Stls);
+    TAccountEditPresenter presenter(
+        [](const std::string&, std::int32_t, TConnectionSecurity) { return TShownCertificate(); }, nullptr);
+    TAccountInformationForm form(nullptr, presenter);
+    presenter.Fill({{TAccountField::ServerName, "pop.example.jp"},
+                    {TAccountField::Port, "65535"},
+                    {TAccountField::UserID, "taro"},
+                    {TAccountField::Password, "secret"}});
+    presenter.SetSecurity(TConnectionSecurity::Stls);
     form.show();
     SaveScreenshot(form, "layout-account-edit");
     EXPECT_EQ(LayoutFaults(form), TFaults());
@@ -60,7 +61,7 @@ TEST(DialogLayout, AccountEditFitsAndKeepsItsRowsWhenTheWarningShows) {
 
     const auto before = Geometries(form);
     const QSize size = form.size();
-    Choose(*form.SecurityCombo, TConnectionSecurity::None);
+    Choose(*form.SecurityCombo, QStringLiteral("なし"));
     ASSERT_TRUE(form.PlaintextWarningLabel->isVisible());
     SaveScreenshot(form, "layout-account-edit-plaintext");
     EXPECT_EQ(LayoutFaults(form), TFaults());
@@ -89,7 +90,8 @@ TEST(DialogLayout, AccountListShowsWholePortsAndHeaders) {
         account.UserID = "taro";
         account.Password = "secret";
     }
-    TAccountListForm form(nullptr, accounts);
+    TAccountListPresenter presenter(accounts, nullptr, nullptr);
+    TAccountListForm form(nullptr, presenter);
     form.show();
     SaveScreenshot(form, "layout-account-list");
     EXPECT_EQ(LayoutFaults(form), TFaults());

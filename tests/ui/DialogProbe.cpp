@@ -16,13 +16,15 @@ using namespace quorvel;
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    TAccountInformationForm edit(nullptr);
-    edit.Fill(FieldsForNewAccount());
-    edit.SetSecurity(TConnectionSecurity::ImplicitTls);
+    TAccountEditPresenter editPresenter(nullptr, nullptr);
+    TAccountInformationForm edit(nullptr, editPresenter);
+    editPresenter.Fill(FieldsForNewAccount());
+    editPresenter.SetSecurity(TConnectionSecurity::ImplicitTls);
     TOptionsPresenter optionsPresenter({5, false}, {});
     TOptionForm options(nullptr, optionsPresenter);
     TAccounts accounts;
-    TAccountListForm list(nullptr, accounts);
+    TAccountListPresenter listPresenter(accounts, nullptr, nullptr);
+    TAccountListForm list(nullptr, listPresenter);
     TAboutPresenter aboutPresenter({});
     TAboutForm about(nullptr, aboutPresenter);
     about.SetLinkOpener([](const QUrl& Link) {

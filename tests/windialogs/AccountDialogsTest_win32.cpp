@@ -7,6 +7,7 @@
 
 #include <atomic>
 
+#include "gui/win32/AccountInformationForm_win32.h"
 #include "gui/win32/AccountListForm_win32.h"
 #include "resources/windows/DialogIds.h"
 #include "settings/AccountListText.h"
@@ -47,50 +48,19 @@ bool OkTakesPort(TDialogDriver& Driver, HWND Dialog, const std::string& Port, st
 
 }  // namespace
 
-TEST_F(AccountDialogsTest, PortBoxRefusesWhatIsNoPortWithBeepAndFocusAndAcceptsIntegerForms) {
-    struct TCase {
-        const char* Port;
-        bool Taken;
-    };
-    const TCase cases[] = {
-        {"", false},      {"1 2", false}, {"110 ", false}, {"abc", false}, {"0", false},
-        {"70000", false}, {" 110", true}, {"+110", true},  {"$6E", true},  {"0x6E", true},
-    };
-    for (const TCase& c : cases) {
-        TAccountInformationForm form;
-        form.Fill(FieldsForNewAccount());
-        INT_PTR result = 0;
-        TDialogDriver::Run([&] { result = form.ShowModal(nullptr); },
-                           [&](TDialogDriver& Driver) {
-                               HWND dialog = Driver.WaitForDialog("Account Infomation");
-                               const int before = Beeps;
-                               EXPECT_EQ(OkTakesPort(Driver, dialog, c.Port, Beeps), c.Taken) << c.Port;
-                               if (c.Taken) return;
-                               EXPECT_EQ(Driver.Focus(), Driver.Control(dialog, IDC_SERVER_PORT_EDIT)) << c.Port;
-                               EXPECT_EQ(Beeps, before + 1) << c.Port;
-                               // Cancel closes whatever the port holds, without a beep.
-                               Driver.Click(dialog, IDCANCEL);
-                               Driver.WaitUntilClosed(dialog);
-                               EXPECT_EQ(Beeps, before + 1) << c.Port;
-                           });
-        EXPECT_EQ(result, c.Taken ? IDOK : IDCANCEL) << c.Port;
-        if (c.Taken) {
-            EXPECT_EQ(form.Fields().Port, c.Port);
-        }
-    }
-}
-
 TEST_F(AccountDialogsTest, EditDialogNamesEveryFieldMasksThePasswordAndFollowsTheProtection) {
-    TAccountInformationForm form;
-    form.Fill(FieldsForNewAccount());
-    form.SetSecurity(SecurityForNewAccount());
-    form.CertificateFetcher = [](const std::string& Host, std::int32_t Port, TConnectionSecurity Security) {
-        EXPECT_EQ(Host, "pop.example.jp");
-        EXPECT_EQ(Port, 995);
-        EXPECT_EQ(Security, TConnectionSecurity::ImplicitTls);
-        return TShownCertificate{"CN=pop.example.jp", "CN=Test CA", "2026-01-01 00:00:00 UTC",
-                                 "2027-01-01 00:00:00 UTC", std::string(64, 'a')};
-    };
+    TAccountEditPresenter presenter(
+        [](const std::string& Host, std::int32_t Port, TConnectionSecurity Security) {
+            EXPECT_EQ(Host, "pop.example.jp");
+            EXPECT_EQ(Port, 995);
+            EXPECT_EQ(Security, TConnectionSecurity::ImplicitTls);
+            return TShownCertificate{"CN=pop.example.jp", "CN=Test CA", "2026-01-01 00:00:00 UTC",
+                                     "2027-01-01 00:00:00 UTC", std::string(64, 'a')};
+        },
+        nullptr);
+    presenter.Fill(FieldsForNewAccount());
+    presenter.SetSecurity(SecurityForNewAccount());
+    TAccountInformationForm form(presenter);
     INT_PTR result = 0;
     TDialogDriver::Run(
         [&] { result = form.ShowModal(nullptr); },
@@ -140,13 +110,17 @@ TEST_F(AccountDialogsTest, EditDialogNamesEveryFieldMasksThePasswordAndFollowsTh
             Driver.Click(box, IDYES);
             Driver.WaitFor([&] { return Driver.Text(dialog, IDC_FINGERPRINT_EDIT) == std::string(64, 'a'); },
                            "the pin");
-            Driver.Click(dialog, IDOK);
-            Driver.WaitUntilClosed(dialog);
+
+            // A refused port: a beep and the focus on the port box; then OK.
+            EXPECT_FALSE(OkTakesPort(Driver, dialog, "70000", Beeps));
+            EXPECT_EQ(Driver.Focus(), Driver.Control(dialog, IDC_SERVER_PORT_EDIT));
+            EXPECT_EQ(Beeps, 1);
+            EXPECT_TRUE(OkTakesPort(Driver, dialog, "995", Beeps));
         });
     EXPECT_EQ(result, IDOK);
-    EXPECT_EQ(form.Fields().Security, TConnectionSecurity::ImplicitTls);
-    EXPECT_EQ(form.Fields().CertFingerprint, std::string(64, 'a'));
-    EXPECT_EQ(form.Fields().Password, "パス");
+    EXPECT_EQ(presenter.Fields().Security, TConnectionSecurity::ImplicitTls);
+    EXPECT_EQ(presenter.Fields().CertFingerprint, std::string(64, 'a'));
+    EXPECT_EQ(presenter.Fields().Password, "パス");
 }
 
 TEST_F(AccountDialogsTest, ListShowsDeletesAddsAndCloseStoresTheAccountsEnabled) {
@@ -162,108 +136,93 @@ TEST_F(AccountDialogsTest, ListShowsDeletesAddsAndCloseStoresTheAccountsEnabled)
     third.UserID = "taro";
     third.Host = "pop.example.jp";
 
-    TAccountListForm form(accounts);
+    TAccountListPresenter presenter(accounts, nullptr, nullptr);
+    TAccountListForm form(presenter);
     INT_PTR result = 0;
-    TDialogDriver::Run(
-        [&] { result = form.ShowModal(nullptr); },
-        [&](TDialogDriver& Driver) {
-            HWND dialog = Driver.WaitForDialog("Accounts");
-            HWND list = Driver.Control(dialog, IDC_ACCOUNT_LIST_VIEW);
-            EXPECT_EQ(Driver.Text(list), "Accounts");  // its name for a screen reader
-            struct TColumn {
-                const char* Header;
-                int Width;
-                int Format;
-            };
-            const TColumn columns[] = {
-                {"Server name", 120, LVCFMT_LEFT},
-                {"Port", 35, LVCFMT_RIGHT},
-                {"UserID", 70, LVCFMT_LEFT},
-                {"Password", 70, LVCFMT_LEFT},
-            };
-            for (int i = 0; i < 4; ++i) {
-                wchar_t header[64] = {};
-                LVCOLUMNW column{};
-                column.mask = LVCF_TEXT | LVCF_FMT | LVCF_WIDTH;
-                column.pszText = header;
-                column.cchTextMax = 64;
-                ::SendMessageW(list, LVM_GETCOLUMNW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
-                EXPECT_EQ(Utf8FromWide(header), columns[i].Header);
-                EXPECT_EQ(column.fmt & LVCFMT_JUSTIFYMASK, columns[i].Format) << columns[i].Header;
-                EXPECT_GE(column.cx, columns[i].Width) << columns[i].Header;
-            }
-            EXPECT_NE(::SendMessageW(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & LVS_EX_CHECKBOXES, 0);
-            ASSERT_EQ(Driver.RowCount(list), 3);
-            EXPECT_EQ(Driver.Cell(list, 0, 0), "pop.example.jp");
-            EXPECT_EQ(Driver.Cell(list, 0, 1), "110");
-            EXPECT_EQ(Driver.Cell(list, 0, 2), "taro");
-            EXPECT_EQ(Driver.Cell(list, 0, 3), "******");
-            EXPECT_TRUE(Driver.Checked(list, 0));
-            EXPECT_FALSE(Driver.Checked(list, 1));
-            EXPECT_TRUE(Driver.Enabled(dialog, IDC_ACCOUNT_ADD));
-            EXPECT_FALSE(Driver.Enabled(dialog, IDC_ACCOUNT_CHANGE));
-            EXPECT_FALSE(Driver.Enabled(dialog, IDC_ACCOUNT_DELETE));
-            Driver.Screenshot(dialog, "account-list");
+    TDialogDriver::Run([&] { result = form.ShowModal(nullptr); },
+                       [&](TDialogDriver& Driver) {
+                           HWND dialog = Driver.WaitForDialog("Accounts");
+                           HWND list = Driver.Control(dialog, IDC_ACCOUNT_LIST_VIEW);
+                           EXPECT_EQ(Driver.Text(list), "Accounts");  // its name for a screen reader
+                           struct TColumn {
+                               const char* Header;
+                               int Width;
+                               int Format;
+                           };
+                           const TColumn columns[] = {
+                               {"Server name", 120, LVCFMT_LEFT},
+                               {"Port", 35, LVCFMT_RIGHT},
+                               {"UserID", 70, LVCFMT_LEFT},
+                               {"Password", 70, LVCFMT_LEFT},
+                           };
+                           for (int i = 0; i < 4; ++i) {
+                               wchar_t header[64] = {};
+                               LVCOLUMNW column{};
+                               column.mask = LVCF_TEXT | LVCF_FMT | LVCF_WIDTH;
+                               column.pszText = header;
+                               column.cchTextMax = 64;
+                               ::SendMessageW(list, LVM_GETCOLUMNW, static_cast<WPARAM>(i),
+                                              reinterpret_cast<LPARAM>(&column));
+                               EXPECT_EQ(Utf8FromWide(header), columns[i].Header);
+                               EXPECT_EQ(column.fmt & LVCFMT_JUSTIFYMASK, columns[i].Format) << columns[i].Header;
+                               EXPECT_GE(column.cx, columns[i].Width) << columns[i].Header;
+                           }
+                           EXPECT_NE(::SendMessageW(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & LVS_EX_CHECKBOXES, 0);
+                           ASSERT_EQ(Driver.RowCount(list), 3);
+                           EXPECT_EQ(Driver.Cell(list, 0, 0), "pop.example.jp");
+                           EXPECT_EQ(Driver.Cell(list, 0, 1), "110");
+                           EXPECT_EQ(Driver.Cell(list, 0, 2), "taro");
+                           EXPECT_EQ(Driver.Cell(list, 0, 3), "******");
+                           EXPECT_TRUE(Driver.Checked(list, 0));
+                           EXPECT_FALSE(Driver.Checked(list, 1));
+                           Driver.Screenshot(dialog, "account-list");
 
-            // The question for each account; "キャンセル" keeps it, "OK" deletes it.
-            struct TDelete {
-                int Row;
-                const char* Question;
-                int Answer;
-                int RowsAfter;
-            };
-            const TDelete deletes[] = {
-                {0, "\"taro@pop.example.jp\" を削除してよろしいですか？", IDCANCEL, 3},
-                {1, "名称なし を削除してよろしいですか？", IDCANCEL, 3},
-                {1, "名称なし を削除してよろしいですか？", IDOK, 2},
-                {1, "\"taro@pop.example.jp\" を削除してよろしいですか？", IDOK, 1},
-            };
-            for (const TDelete& d : deletes) {
-                Driver.Select(list, d.Row);
-                Driver.WaitFor([&] { return Driver.Enabled(dialog, IDC_ACCOUNT_DELETE); }, "削除 enabled");
-                EXPECT_TRUE(Driver.Enabled(dialog, IDC_ACCOUNT_CHANGE));
-                Driver.Click(dialog, IDC_ACCOUNT_DELETE);
-                HWND box = Driver.WaitForDialog("確認");
-                EXPECT_EQ(Driver.Text(box, MessageBoxText), d.Question);
-                EXPECT_EQ(Driver.Text(box, IDOK), "OK");
-                EXPECT_EQ(Driver.Text(box, IDCANCEL), "キャンセル");
-                if (d.Answer == IDOK) Driver.Screenshot(box, "account-delete");
-                Driver.Click(box, d.Answer);
-                Driver.WaitUntilClosed(box);
-                Driver.WaitFor([&] { return Driver.RowCount(list) == d.RowsAfter; }, "the rows");
-                EXPECT_EQ(accounts.Count(), d.RowsAfter);
-            }
-            EXPECT_FALSE(Driver.Enabled(dialog, IDC_ACCOUNT_DELETE));
-            EXPECT_EQ(Driver.Cell(list, 0, 2), "taro");
+                           // The question, with "OK" and "キャンセル" whatever the system's language.
+                           Driver.Select(list, 1);
+                           Driver.WaitFor([&] { return Driver.Enabled(dialog, IDC_ACCOUNT_DELETE); }, "削除 enabled");
+                           EXPECT_TRUE(Driver.Enabled(dialog, IDC_ACCOUNT_CHANGE));
+                           Driver.Click(dialog, IDC_ACCOUNT_DELETE);
+                           HWND box = Driver.WaitForDialog("確認");
+                           EXPECT_EQ(Driver.Text(box, MessageBoxText), "名称なし を削除してよろしいですか？");
+                           EXPECT_EQ(Driver.Text(box, IDOK), "OK");
+                           EXPECT_EQ(Driver.Text(box, IDCANCEL), "キャンセル");
+                           Driver.Screenshot(box, "account-delete");
+                           Driver.Click(box, IDOK);
+                           Driver.WaitUntilClosed(box);
+                           Driver.WaitFor([&] { return Driver.RowCount(list) == 2; }, "the rows");
+                           EXPECT_EQ(accounts.Count(), 2);
+                           EXPECT_FALSE(Driver.Enabled(dialog, IDC_ACCOUNT_DELETE));
+                           EXPECT_EQ(Driver.Cell(list, 0, 2), "taro");
 
-            // Esc does not close the list: the add that follows it still opens.
-            Driver.Key(VK_ESCAPE);
-            Driver.Click(dialog, IDC_ACCOUNT_ADD);
-            HWND edit = Driver.WaitForDialog("Account Infomation");
-            EXPECT_EQ(Driver.Text(edit, IDC_SERVER_PORT_EDIT), "995");
-            Driver.SetText(edit, IDC_SERVER_NAME_EDIT, "pop.new.example");
-            Driver.SetText(edit, IDC_USER_ID_EDIT, "hanako");
-            Driver.SetText(edit, IDC_PASSWORD_EDIT, "パス");
-            Driver.Click(edit, IDOK);
-            Driver.WaitUntilClosed(edit);
-            Driver.WaitFor([&] { return Driver.RowCount(list) == 2; }, "the new row");
-            EXPECT_EQ(Driver.Cell(list, 1, 0), "pop.new.example");
-            EXPECT_EQ(Driver.Cell(list, 1, 1), "995");
-            EXPECT_EQ(Driver.Cell(list, 1, 3), "****");
-            EXPECT_TRUE(Driver.Checked(list, 1));
-            Driver.SetChecked(list, 0, false);
-            Driver.Click(dialog, IDC_ACCOUNT_CLOSE);
-        });
+                           // Esc does not close the list: the add that follows it still opens.
+                           Driver.Key(VK_ESCAPE);
+                           Driver.Click(dialog, IDC_ACCOUNT_ADD);
+                           HWND edit = Driver.WaitForDialog("Account Infomation");
+                           EXPECT_EQ(Driver.Text(edit, IDC_SERVER_PORT_EDIT), "995");
+                           Driver.SetText(edit, IDC_SERVER_NAME_EDIT, "pop.new.example");
+                           Driver.SetText(edit, IDC_USER_ID_EDIT, "hanako");
+                           Driver.SetText(edit, IDC_PASSWORD_EDIT, "パス");
+                           Driver.Click(edit, IDOK);
+                           Driver.WaitUntilClosed(edit);
+                           Driver.WaitFor([&] { return Driver.RowCount(list) == 3; }, "the new row");
+                           EXPECT_EQ(Driver.Cell(list, 2, 0), "pop.new.example");
+                           EXPECT_EQ(Driver.Cell(list, 2, 1), "995");
+                           EXPECT_EQ(Driver.Cell(list, 2, 3), "****");
+                           EXPECT_TRUE(Driver.Checked(list, 2));
+                           Driver.SetChecked(list, 0, false);
+                           Driver.Click(dialog, IDC_ACCOUNT_CLOSE);
+                       });
     ASSERT_EQ(result, IDOK);
-    ASSERT_EQ(accounts.Count(), 2);
+    EXPECT_TRUE(presenter.StoreAccounts());
+    ASSERT_EQ(accounts.Count(), 3);
     EXPECT_FALSE(accounts.Items(0).Enabled);
-    EXPECT_TRUE(accounts.Items(1).Enabled);
+    EXPECT_TRUE(accounts.Items(2).Enabled);
 
     // What the main window then stores.
     TTestKey key;
     WinRegistry registry(key.Base());
     SaveAccounts(registry, accounts);
-    const std::string stored = "Software\\Ombrask\\Quorvel\\Accounts\\1";
+    const std::string stored = "Software\\Ombrask\\Quorvel\\Accounts\\2";
     EXPECT_EQ(key.GetText(stored, L"Host"), L"pop.new.example");
     EXPECT_EQ(key.GetText(stored, L"UserID"), L"hanako");
     EXPECT_EQ(key.GetText(stored, L"Enabled"), L"1");
@@ -273,7 +232,8 @@ TEST_F(AccountDialogsTest, ListShowsDeletesAddsAndCloseStoresTheAccountsEnabled)
 TEST_F(AccountDialogsTest, TitleBarCloseIsNoCloseButKeepsTheTicksInMemory) {
     TAccounts accounts;
     accounts.Add().Enabled = true;
-    TAccountListForm form(accounts);
+    TAccountListPresenter presenter(accounts, nullptr, nullptr);
+    TAccountListForm form(presenter);
     INT_PTR result = 0;
     TDialogDriver::Run([&] { result = form.ShowModal(nullptr); },
                        [&](TDialogDriver& Driver) {
@@ -284,5 +244,6 @@ TEST_F(AccountDialogsTest, TitleBarCloseIsNoCloseButKeepsTheTicksInMemory) {
                        });
     // Not "閉じる": the caller stores nothing.
     EXPECT_EQ(result, IDCANCEL);
+    EXPECT_FALSE(presenter.StoreAccounts());
     EXPECT_FALSE(accounts.Items(0).Enabled);
 }

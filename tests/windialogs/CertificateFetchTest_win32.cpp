@@ -36,11 +36,13 @@ TEST(CertificateFetch, ServersCertificateIsShownOverSchannelAndTrustedOnYes) {
     const std::string sha256 = TableEntry("QUORVEL_TLS_SHA256", "self");
     if (port.empty() || sha256.empty()) GTEST_SKIP() << "no test server: run tests/wine/schannel_wine_tests on Linux";
     WinEventLoop loop;
-    TAccountInformationForm form;
-    form.Fill(FieldsForNewAccount());
-    form.CertificateFetcher = [&](const std::string& Host, std::int32_t Port, TConnectionSecurity Security) {
-        return FetchShownCertificate(loop, Host, Port, Security);
-    };
+    TAccountEditPresenter presenter(
+        [&](const std::string& Host, std::int32_t Port, TConnectionSecurity Security) {
+            return FetchShownCertificate(loop, Host, Port, Security);
+        },
+        nullptr);
+    presenter.Fill(FieldsForNewAccount());
+    TAccountInformationForm form(presenter);
     INT_PTR result = 0;
     std::string shown;
     TDialogDriver::Run([&] { result = form.ShowModal(nullptr); },
@@ -61,6 +63,6 @@ TEST(CertificateFetch, ServersCertificateIsShownOverSchannelAndTrustedOnYes) {
     for (const std::string& part : {std::string("発行先: "), std::string("有効期間: "), "SHA-256: " + sha256}) {
         EXPECT_NE(shown.find(part), std::string::npos) << part << " in " << shown;
     }
-    EXPECT_EQ(form.Fields().CertFingerprint, sha256);
-    EXPECT_EQ(form.Fields().Security, TConnectionSecurity::ImplicitTls);
+    EXPECT_EQ(presenter.Fields().CertFingerprint, sha256);
+    EXPECT_EQ(presenter.Fields().Security, TConnectionSecurity::ImplicitTls);
 }

@@ -19,18 +19,22 @@ using namespace quorvel;
 TEST(DialogKeysDuringWait, EnterPressesOkWhileAWaitPumpsTheMessages) {
     WinEventLoop loop;
     std::atomic<bool> waiting{false};
-    TAccountInformationForm form;
-    form.Fill(FieldsForNewAccount());
-    form.CertificateFetcher = [&](const std::string&, std::int32_t, TConnectionSecurity) -> TShownCertificate {
-        // Waits as the POP3 client waits for the server, until OK was taken.
-        waiting = true;
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (form.Fields().Port.empty() && std::chrono::steady_clock::now() < end) {
-            loop.WaitForEventsFor(std::chrono::milliseconds(50));
-            loop.PumpOnce();
-        }
-        throw std::runtime_error("no server");
-    };
+    TAccountEditPresenter* shown = nullptr;
+    TAccountEditPresenter presenter(
+        [&](const std::string&, std::int32_t, TConnectionSecurity) -> TShownCertificate {
+            // Waits as the POP3 client waits for the server, until OK was taken.
+            waiting = true;
+            const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+            while (shown->Fields().Port.empty() && std::chrono::steady_clock::now() < end) {
+                loop.WaitForEventsFor(std::chrono::milliseconds(50));
+                loop.PumpOnce();
+            }
+            throw std::runtime_error("no server");
+        },
+        nullptr);
+    shown = &presenter;
+    presenter.Fill(FieldsForNewAccount());
+    TAccountInformationForm form(presenter);
     INT_PTR result = 0;
     TDialogDriver::Run([&] { result = form.ShowModal(nullptr); },
                        [&](TDialogDriver& Driver) {
@@ -48,5 +52,5 @@ TEST(DialogKeysDuringWait, EnterPressesOkWhileAWaitPumpsTheMessages) {
                            Driver.WaitUntilClosed(dialog);
                        });
     EXPECT_EQ(result, IDOK);
-    EXPECT_EQ(form.Fields().Port, "110");
+    EXPECT_EQ(presenter.Fields().Port, "110");
 }

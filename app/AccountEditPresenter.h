@@ -1,0 +1,96 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/Guarded.h"
+#include "settings/DialogFields.h"
+
+namespace quorvel {
+
+// Fetches the certificate a server shows (see FetchShownCertificate); raises
+// std::exception with the reason when it cannot.
+using TCertificateFetcher =
+    std::function<TShownCertificate(const std::string& Host, std::int32_t Port, TConnectionSecurity Security)>;
+
+// What the account edit dialog of a toolkit shows, as its presenter tells it.
+class IAccountEditView {
+public:
+    virtual ~IAccountEditView() = default;
+    // Lists the protection choices, top to bottom.
+    virtual void SetSecurityChoices(const std::vector<std::string>& Captions) = 0;
+    // Shows the choice at Index as the chosen one.
+    virtual void SetSecurityIndex(int Index) = 0;
+    virtual std::string FieldText(TAccountField Field) const = 0;
+    virtual void SetFieldText(TAccountField Field, const std::string& Text) = 0;
+    // The read-only box of the trusted certificate's fingerprint.
+    virtual void SetFingerprint(const std::string& Fingerprint) = 0;
+    // The hint beside the port box.
+    virtual void SetPortHint(const std::string& Hint) = 0;
+    virtual void ShowPlaintextWarning(bool Shown) = 0;
+    virtual void EnableFetchCertificate(bool Enabled) = 0;
+    // Refuses the input: the focus goes to Field and the beep sounds; no
+    // message is shown.
+    virtual void RefuseField(TAccountField Field) = 0;
+    // A message box with the warning icon and "OK".
+    virtual void ShowWarning(const std::string& Caption, const std::string& Text) = 0;
+    // A question with "Yes" and "No"; true for "Yes".
+    virtual bool AskYesNo(const std::string& Caption, const std::string& Question) = 0;
+};
+
+// The decisions of the account edit dialog, which edits the connection
+// fields of one account: the protection choices, the port that follows the
+// chosen protection, the port hint and the plaintext warning, fetching and
+// trusting the server's certificate, and the check before OK closes it (the
+// port must be an integer from 1 to 65535; otherwise the port box is
+// refused). Cancel, Esc and the close button close it without a check.
+//
+// The caller fills it, shows a view on it modally and reads Fields() after
+// OK. The filling raises what it meets to the caller; the handlers that the
+// view forwards the user's actions to report it to the error report.
+class TAccountEditPresenter {
+public:
+    // Fetcher may be empty: then no certificate can be fetched.
+    TAccountEditPresenter(TCertificateFetcher Fetcher, TErrorReport Report);
+
+    // What the dialog starts with, given before or after FormCreate: the
+    // boxes in the order given; the protection, without touching the port (a
+    // stored account's port stays); the trusted certificate.
+    void Fill(const std::vector<TFieldText>& Texts);
+    void SetSecurity(TConnectionSecurity Security);
+    void SetCertFingerprint(const std::string& Fingerprint);
+
+    // The view's controls exist: shows the choices and what was given so
+    // far. Raises what it meets, so that a dialog that cannot be filled is
+    // not shown (the view's caller reports it).
+    void FormCreate(IAccountEditView& View);
+
+    // The user picked the choice at Index: the port follows while it still
+    // holds the previous protection's usual number.
+    void SecurityChosen(int Index);
+    // "証明書を取得...": fetches the certificate and asks whether to trust it.
+    void FetchCertificateClick();
+    // "解除": no certificate is trusted beyond the normal check.
+    void ClearCertificateClick();
+    // Whether the dialog may close, with OK (Ok true) or otherwise. On OK the
+    // fields are kept for Fields().
+    bool FormCloseQuery(bool Ok);
+
+    // The texts and choices as they were when OK closed the dialog.
+    const TAccountFields& Fields() const { return FFields; }
+
+private:
+    void ShowSecurityHints();
+
+    TCertificateFetcher FFetcher;
+    TErrorReport FReport;
+    IAccountEditView* FView = nullptr;
+    std::vector<TFieldText> FTexts;  // given before the view existed
+    TConnectionSecurity FSecurity = TConnectionSecurity::ImplicitTls;
+    std::string FFingerprint;
+    TAccountFields FFields;
+};
+
+}  // namespace quorvel

@@ -1,0 +1,307 @@
+// The account edit dialog's and the account list's decisions, with views
+// that record what they are told: the same tests on Linux and, under Wine,
+// on Windows.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <stdexcept>
+#include <tuple>
+
+#include "app/AccountListPresenter.h"
+
+namespace quorvel {
+namespace {
+
+using TTexts = std::vector<std::string>;
+
+class EditView final : public IAccountEditView {
+public:
+    TTexts Choices, Messages;  // Messages: "caption: text" of warnings and questions
+    std::map<TAccountField, std::string> Texts;
+    std::string Fingerprint, Hint;
+    int Index = -1;
+    bool Warning = false, FetchEnabled = false, Yes = true;
+    std::vector<TAccountField> Refused;
+
+    void SetSecurityChoices(const TTexts& Captions) override { Choices = Captions; }
+    void SetSecurityIndex(int I) override { Index = I; }
+    std::string FieldText(TAccountField Field) const override { return Texts.at(Field); }
+    void SetFieldText(TAccountField Field, const std::string& Text) override { Texts[Field] = Text; }
+    void SetFingerprint(const std::string& F) override { Fingerprint = F; }
+    void SetPortHint(const std::string& H) override { Hint = H; }
+    void ShowPlaintextWarning(bool Shown) override { Warning = Shown; }
+    void EnableFetchCertificate(bool Enabled) override { FetchEnabled = Enabled; }
+    void RefuseField(TAccountField Field) override { Refused.push_back(Field); }
+    void ShowWarning(const std::string& C, const std::string& T) override { Messages.push_back(C + ": " + T); }
+    bool AskYesNo(const std::string& C, const std::string& Q) override {
+        Messages.push_back(C + ": " + Q);
+        return Yes;
+    }
+};
+
+class AccountEditPresenterTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Edit.Fill(FieldsForNewAccount());
+        Edit.SetSecurity(SecurityForNewAccount());
+        Edit.FormCreate(View);
+    }
+    TTexts Fetches, Reports;
+    TAccountEditPresenter Edit{
+        [this](const std::string& Host, std::int32_t Port, TConnectionSecurity Security) {
+            Fetches.push_back(Host + ":" + std::to_string(Port) + ":" + std::to_string(static_cast<int>(Security)));
+            if (Host == "down.example.jp") throw std::runtime_error("Connection refused");
+            return TShownCertificate{"CN=pop", "CN=CA", "2026-01-01", "2027-01-01", "ab"};
+        },
+        [this](const std::string& Message) { Reports.push_back(Message); }};
+    EditView View;
+};
+
+}  // namespace
+
+TEST_F(AccountEditPresenterTest, OkTakesOnlyPortsFromOneTo65535AndCancelNeverChecks) {
+    const std::pair<const char*, bool> ports[] = {
+        {"", false},      {"1 2", false}, {"110 ", false},        {"abc", false}, {"0", false},
+        {"70000", false}, {"-1", false},  {"12345678901", false}, {"110", true},  {" 110", true},
+        {"+110", true},   {"$6E", true},  {"0x6E", true},         {"1", true},    {"65535", true},
+    };
+    std::string kept;
+    for (const auto& [port, taken] : ports) {
+        View.Refused.clear();
+        View.Texts[TAccountField::Port] = port;
+        EXPECT_EQ(Edit.FormCloseQuery(true), taken) << port;
+        EXPECT_TRUE(Edit.FormCloseQuery(false)) << port;
+        if (taken) kept = port;
+        EXPECT_EQ(Edit.Fields().Port, kept) << port;
+        EXPECT_EQ(View.Refused, taken ? std::vector<TAccountField>{} : std::vector{TAccountField::Port}) << port;
+    }
+}
+
+// A new account starts with SSL/TLS on 995; the port follows the protection
+// only while it holds the previous protection's usual number.
+TEST_F(AccountEditPresenterTest, ThePortFollowsTheProtectionOnlyWhileItIsTheUsualOne) {
+    EXPECT_EQ(View.Choices, (TTexts{"SSL/TLS", "STARTTLS", "なし"}));
+    EXPECT_EQ(View.Index, 0);
+    const struct {
+        int Choice;
+        const char *TypedPort, *Port, *Hint;  // TypedPort: typed before choosing
+        bool Warning;
+    } steps[] = {
+        {0, nullptr, "995", "(通常は995です)", false}, {1, nullptr, "110", "(通常は110です)", false},
+        {2, nullptr, "110", "(通常は110です)", true},  {0, nullptr, "995", "(通常は995です)", false},
+        {1, "2525", "2525", "(通常は110です)", false}, {0, nullptr, "2525", "(通常は995です)", false},
+    };
+    for (const auto& step : steps) {
+        if (step.TypedPort) View.Texts[TAccountField::Port] = step.TypedPort;
+        Edit.SecurityChosen(step.Choice);
+        SCOPED_TRACE(step.Choice);
+        EXPECT_EQ(View.Texts[TAccountField::Port], step.Port);
+        EXPECT_EQ(View.Hint, step.Hint);
+        EXPECT_EQ(View.Warning, step.Warning);
+        EXPECT_EQ(View.FetchEnabled, !step.Warning);
+    }
+    // A stored account's protection is shown without touching its port.
+    Edit.SetSecurity(TConnectionSecurity::None);
+    EXPECT_EQ(std::tie(View.Index, View.Texts[TAccountField::Port], View.Warning), std::tuple(2, "2525", true));
+    ASSERT_TRUE(Edit.FormCloseQuery(true));
+    EXPECT_EQ(Edit.Fields().Security, TConnectionSecurity::None);
+}
+
+TEST_F(AccountEditPresenterTest, TheFetchedCertificateIsTrustedOnlyOnYes) {
+    const std::string question =
+        "証明書: サーバーの証明書:\n\n発行先: CN=pop\n発行者: CN=CA\n有効期間: 2026-01-01 から 2027-01-01 まで\n"
+        "SHA-256: ab\n\nこの証明書を信頼しますか?";
+    const struct {
+        const char *Host, *Port;
+        bool Yes, Refused;
+        TTexts Messages;
+        const char* Fingerprint;
+    } cases[] = {
+        {"pop.example.jp", "abc", true, true, {}, "old"},
+        {"down.example.jp", "995", true, false, {"証明書: Connection refused"}, "old"},
+        {"pop.example.jp", "995", false, false, {question}, "old"},
+        {"pop.example.jp", "995", true, false, {question}, "ab"},
+    };
+    for (const auto& c : cases) {
+        Edit.SetCertFingerprint("old");
+        View.Texts[TAccountField::ServerName] = c.Host;
+        View.Texts[TAccountField::Port] = c.Port;
+        View.Yes = c.Yes;
+        View.Messages.clear();
+        View.Refused.clear();
+        Edit.FetchCertificateClick();
+        SCOPED_TRACE(c.Host + std::string(" ") + c.Port);
+        EXPECT_EQ(View.Refused.size(), c.Refused ? 1U : 0U);
+        EXPECT_EQ(View.Messages, c.Messages);
+        EXPECT_EQ(View.Fingerprint, c.Fingerprint);
+    }
+    EXPECT_EQ(Fetches.back(),
+              "pop.example.jp:995:" + std::to_string(static_cast<int>(TConnectionSecurity::ImplicitTls)));
+    ASSERT_TRUE(Edit.FormCloseQuery(true));
+    EXPECT_EQ(Edit.Fields().CertFingerprint, "ab");
+    Edit.ClearCertificateClick();
+    ASSERT_TRUE(Edit.FormCloseQuery(true));
+    EXPECT_EQ(std::tie(View.Fingerprint, Edit.Fields().CertFingerprint), std::tuple("", ""));
+    EXPECT_EQ(Reports, TTexts{});
+
+    // Without a way to fetch, the button stays greyed and the port box is refused.
+    TAccountEditPresenter noFetch(nullptr, nullptr);
+    EditView view;
+    noFetch.FormCreate(view);
+    noFetch.Fill(FieldsForNewAccount());
+    noFetch.FetchCertificateClick();
+    EXPECT_EQ(std::tie(view.FetchEnabled, view.Refused), std::tuple(false, std::vector{TAccountField::Port}));
+}
+
+namespace {
+
+class ListView final : public IAccountListView {
+public:
+    std::vector<std::pair<TAccountRowTexts, bool>> Rows;  // texts, ticked
+    int Selected = -1;
+    std::tuple<bool, bool, bool> Enabled;
+    TTexts Questions;
+    bool Ok = true;
+    std::string RefusedHost = "(none)";  // a row the list cannot take
+    std::function<bool(TAccountEditPresenter&, EditView&)> OnEdit;
+
+    void AddRow(const TAccountRowTexts& Texts, bool Ticked) override {
+        if (Texts.Host == RefusedHost) throw std::runtime_error("no room");
+        Rows.emplace_back(Texts, Ticked);
+    }
+    void SetRowTexts(int R, const TAccountRowTexts& Texts) override { Rows.at(R).first = Texts; }
+    void DeleteRow(int R) override { Rows.erase(Rows.begin() + R); }
+    bool RowTicked(int R) const override { return Rows.at(R).second; }
+    int SelectedRow() const override { return Selected; }
+    void ClearSelection() override { Selected = -1; }
+    void EnableButtons(bool Add, bool Change, bool Delete) override { Enabled = {Add, Change, Delete}; }
+    bool AskOkCancel(const std::string& C, const std::string& Q) override {
+        Questions.push_back(C + ": " + Q);
+        return Ok;
+    }
+    bool ShowAccountEdit(TAccountEditPresenter& Edit) override {
+        EditView view;
+        Edit.FormCreate(view);
+        return OnEdit(Edit, view) && Edit.FormCloseQuery(true);
+    }
+};
+
+class AccountListPresenterTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Accounts.Add() = TAccount{"pop.example.jp", 110, "abcde", "taro", true, 4};
+        Accounts.Add() = TAccount{"", 995, "", "", false, 0};
+        Accounts.Items(1).Security = TConnectionSecurity::Stls;
+        Accounts.Items(1).CertFingerprint = "ff";
+    }
+    std::string Hosts() const {
+        std::string hosts;
+        for (std::int32_t i = 0; i < Accounts.Count(); ++i) hosts += Accounts.Items(i).Host + ",";
+        return hosts;
+    }
+
+    TTexts Reports;
+    TAccounts Accounts;
+    TAccountListPresenter List{Accounts, nullptr, [this](const std::string& Message) { Reports.push_back(Message); }};
+    ListView View;
+};
+
+const std::tuple<bool, bool, bool> OnlyAdd{true, false, false}, AllThree{true, true, true};
+
+}  // namespace
+
+TEST_F(AccountListPresenterTest, RowsChangeAndDeleteWithASelectedRowAndAsk) {
+    View.RefusedHost = "left.out";
+    Accounts.Add() = TAccount{"left.out", 1, "", "", true, 0};
+    Accounts.Add() = TAccount{"pop.last.jp", 2, "\xff", "jiro", true, 0};
+    List.FormCreate(View);
+    ASSERT_EQ(View.Rows.size(), 3U);  // the row the list could not take is left out
+    EXPECT_EQ(View.Rows[0], std::pair(TAccountRowTexts{"pop.example.jp", "110", "taro", "*****"}, true));
+    EXPECT_FALSE(View.Rows[1].second);
+    EXPECT_EQ(View.Rows[2].first.Password, "*");  // no text in any code page: one "*" per byte
+    EXPECT_EQ(View.Enabled, OnlyAdd);
+    const struct {
+        int Row;
+        bool Ok;
+        const char *Question, *HostsLeft;
+    } deletes[] = {
+        {2, false, "確認: \"jiro@pop.last.jp\" を削除してよろしいですか？", "pop.example.jp,,left.out,pop.last.jp,"},
+        {1, false, "確認: 名称なし を削除してよろしいですか？", "pop.example.jp,,left.out,pop.last.jp,"},
+        {2, true, "確認: \"jiro@pop.last.jp\" を削除してよろしいですか？", "pop.example.jp,,left.out,"},
+        {0, true, "確認: \"taro@pop.example.jp\" を削除してよろしいですか？", ",left.out,"},
+    };
+    for (const auto& d : deletes) {
+        View.Selected = d.Row;
+        List.SelectionChanged();
+        EXPECT_EQ(View.Enabled, AllThree);
+        View.Ok = d.Ok;
+        View.Questions.clear();
+        List.DeleteClick();
+        EXPECT_EQ(View.Questions, TTexts{d.Question});
+        EXPECT_EQ(Hosts(), d.HostsLeft);
+        EXPECT_EQ(View.Rows.size(), static_cast<std::size_t>(Accounts.Count() - 1));
+        EXPECT_EQ(View.Enabled, d.Ok ? OnlyAdd : AllThree);
+    }
+    View.Questions.clear();
+    List.DeleteClick();  // nothing selected: nothing asked
+    List.ChangeClick();
+    EXPECT_EQ(View.Questions, TTexts{});
+    // The title-bar close copies the ticks and stores nothing; the account
+    // without a row keeps its state.
+    View.Rows[0].second = true;
+    List.FormClose(false);
+    EXPECT_EQ(std::tuple(List.StoreAccounts(), Accounts.Items(0).Enabled), std::tuple(false, true));
+    EXPECT_EQ(Accounts.Items(1).Host + (Accounts.Items(1).Enabled ? " on" : " off"), "left.out on");
+    EXPECT_EQ(Reports, TTexts{});
+}
+
+TEST_F(AccountListPresenterTest, AddAppendsATickedAccountAndChangeKeepsTheAccountsState) {
+    List.FormCreate(View);
+    View.OnEdit = [](TAccountEditPresenter&, EditView& Dialog) {
+        EXPECT_EQ(Dialog.Texts, (std::map<TAccountField, std::string>{{TAccountField::ServerName, ""},
+                                                                      {TAccountField::Port, "995"},
+                                                                      {TAccountField::UserID, ""},
+                                                                      {TAccountField::Password, ""}}));
+        EXPECT_EQ(Dialog.Index, 0);
+        Dialog.Texts[TAccountField::ServerName] = "pop.new.jp";
+        return true;
+    };
+    List.AddClick();
+    EXPECT_EQ(Hosts(), "pop.example.jp,,pop.new.jp,");
+    EXPECT_FALSE(Accounts.Items(2).Enabled);  // until the list closes
+    EXPECT_EQ(View.Rows.at(2), std::pair(TAccountRowTexts{"pop.new.jp", "995", "", ""}, true));
+
+    View.Selected = 1;
+    View.OnEdit = [](TAccountEditPresenter& Presenter, EditView& Dialog) {
+        EXPECT_EQ(std::tie(Dialog.Texts[TAccountField::Port], Dialog.Index, Dialog.Fingerprint),
+                  std::tuple("995", 1, "ff"));
+        Dialog.Texts[TAccountField::Port] = "$3E3";
+        Dialog.Texts[TAccountField::Password] = "xy";
+        Presenter.SecurityChosen(0);
+        return true;
+    };
+    List.ChangeClick();
+    const TAccount& changed = Accounts.Items(1);
+    EXPECT_EQ(std::tie(changed.Port, changed.Security, changed.Enabled),
+              std::tuple(995, TConnectionSecurity::ImplicitTls, false));
+    EXPECT_EQ(View.Rows[1].first, (TAccountRowTexts{"", "995", "", "**"}));
+
+    // Cancel changes nothing; an account removed meanwhile is not touched.
+    View.OnEdit = [](TAccountEditPresenter&, EditView&) { return false; };
+    List.AddClick();
+    List.ChangeClick();
+    View.OnEdit = [this](TAccountEditPresenter&, EditView&) { return Accounts.Remove(Accounts.Items(1)), true; };
+    List.ChangeClick();
+    EXPECT_EQ(Hosts(), "pop.example.jp,pop.new.jp,");
+    EXPECT_EQ(View.Rows[1].first.Password, "**");
+
+    // What a handler lets escape goes to the report.
+    View.OnEdit = [](TAccountEditPresenter&, EditView&) -> bool { throw std::runtime_error("no dialog"); };
+    List.AddClick();
+    EXPECT_EQ(Reports, TTexts{"no dialog"});
+    // "閉じる" switches the new account on and stores.
+    List.FormClose(true);
+    EXPECT_EQ(std::tuple(List.StoreAccounts(), Accounts.Items(1).Enabled), std::tuple(true, true));
+}
+
+}  // namespace quorvel
