@@ -53,6 +53,8 @@ private:
     std::unique_ptr<ISettingsPlace> Settings;
     std::unique_ptr<INewMailSound> Sound;
     TDefaultMailProgram MailProgram;
+    TNoNewMailNotice Notice;
+    TNoSystemState System;
     std::unique_ptr<TMainWindow> Window;
     QMenu TrayMenu;
     QtPopupMenu PopupMenu;

@@ -111,8 +111,8 @@ protected:
     }
 
     TMainWindow& Start() {
-        Window = std::make_unique<TMainWindow>(
-            TMainWindowParts{Loop, StatusShell, NewMailShell, Clock, Around, Around, Around, Around, Around});
+        Window = std::make_unique<TMainWindow>(TMainWindowParts{Loop, StatusShell, NewMailShell, Clock, Around, Around,
+                                                                Around, Around, Around, Notice, System});
         Window->FormCreate();
         return *Window;
     }
@@ -127,6 +127,8 @@ protected:
     RecordingTrayShell StatusShell, NewMailShell;
     MonotonicTickClock Clock;
     Surroundings Around;
+    TNoNewMailNotice Notice;
+    TNoSystemState System;
     std::unique_ptr<TMainWindow> Window;
 };
 
