@@ -46,8 +46,8 @@ TWinMainForm::TWinMainForm()
       Settings(MakeUserSettingsPlace()),
       Sound(MakeNewMailSound()) {
     ::SetWindowLongPtrW(FWindow, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    Window = std::make_unique<TMainWindow>(
-        TMainWindowParts{Loop, StatusShell, NewMailShell, Clock, *this, *Settings, *this, *Sound, MailProgram});
+    Window = std::make_unique<TMainWindow>(TMainWindowParts{Loop, StatusShell, NewMailShell, Clock, *this, *Settings,
+                                                            *this, *Sound, MailProgram, Notice, System});
     TrayMenu = std::make_unique<TWinPopupMenu>(Window->Menu());
     Window->SetPopupMenu(TrayMenu.get());
 }

@@ -60,6 +60,8 @@ private:
     std::unique_ptr<ISettingsPlace> Settings;
     std::unique_ptr<INewMailSound> Sound;
     TDefaultMailProgram MailProgram;
+    TNoNewMailNotice Notice;
+    TNoSystemState System;
     std::unique_ptr<TMainWindow> Window;
     std::unique_ptr<TWinPopupMenu> TrayMenu;
     bool FEnded = false;
