@@ -3,102 +3,41 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
-#include <string>
 #include <thread>
 #include <vector>
 
 namespace quorvel {
 namespace {
 
-// A hidden top-level window whose procedure hands its messages to the state,
-// as the main window's does.
-struct StateWindow {
-    static LRESULT CALLBACK Proc(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam) {
-        auto* self = reinterpret_cast<StateWindow*>(::GetWindowLongPtrW(Window, GWLP_USERDATA));
-        LRESULT result = 0;
-        if (self != nullptr && self->State && self->State->HandleMessage(Message, WParam, LParam, result))
-            return result;
-        return ::DefWindowProcW(Window, Message, WParam, LParam);
-    }
-    StateWindow() {
-        WNDCLASSW windowClass{};
-        windowClass.lpfnWndProc = Proc;
-        windowClass.hInstance = ::GetModuleHandleW(nullptr);
-        windowClass.lpszClassName = L"QuorvelStateTest";
-        ::RegisterClassW(&windowClass);
-        Window = ::CreateWindowExW(0, L"QuorvelStateTest", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                                   windowClass.hInstance, nullptr);
-        ::SetWindowLongPtrW(Window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-        State = std::make_unique<TWinSystemState>(
-            Window, [this](const std::string& Message) { Reported.push_back(Message); },
-            [this] {
-                ++Probes;
-                return Up;
-            });
-    }
-    ~StateWindow() {
-        State.reset();
-        ::DestroyWindow(Window);
-    }
-    // Handles what waits, with a bound.
-    void Pump() {
-        const DWORD end = ::GetTickCount() + 2000;
-        MSG message;
-        while (::GetTickCount() < end && ::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-            ::DispatchMessageW(&message);
-    }
-    HWND Window = nullptr;
-    bool Up = true;
-    int Probes = 0;
-    std::vector<std::string> Reported;
-    std::unique_ptr<TWinSystemState> State;
-};
-
-TEST(WinSystemState, OnlyAnAutomaticResumeCounts) {
-    struct Case {
-        WPARAM Event;
-        int Resumed;
-    };
-    const Case cases[] = {{0x12, 1}, {0x7, 0}, {0x4, 0}, {0xA, 0}};  // automatic, by the user, suspend, power
-    for (const Case& c : cases) {
-        StateWindow window;
-        int resumed = 0;
-        window.State->OnResumed = [&] { ++resumed; };
-        EXPECT_EQ(::SendMessageW(window.Window, WM_POWERBROADCAST, c.Event, 0), TRUE);
-        EXPECT_EQ(resumed, c.Resumed) << c.Event;
-    }
-}
-
-// The system calls back on threads of its own: the main window's thread reads
-// the network once per burst and tells only a change.
-TEST(WinSystemState, NetworkNoticesFromOtherThreadsReachTheWindowThread) {
-    StateWindow window;
-    ASSERT_TRUE(window.State->KnowsNetwork()) << "no network notifications here";
-    EXPECT_TRUE(window.State->Online());
-    std::vector<std::pair<bool, DWORD>> told;
-    window.State->OnNetworkChanged = [&](bool Online) { told.push_back({Online, ::GetCurrentThreadId()}); };
-    const int probesBefore = window.Probes;
-    const auto burst = [&] {
+// The system calls back on threads of its own: the window's thread reads the
+// network once per burst of notices and tells only a change.
+TEST(WinSystemState, NetworkNoticesReachTheWindowThread) {
+    HWND window = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    bool up = true;
+    int probes = 0;
+    std::vector<std::string> reported;
+    TWinSystemState state(
+        window, [&](const std::string& Message) { reported.push_back(Message); }, [&] { return ++probes, up; });
+    ASSERT_TRUE(state.KnowsNetwork());
+    std::vector<bool> told;
+    state.OnNetworkChanged = [&](bool Online) { told.push_back(Online); };
+    const auto burst = [&](bool Up) {
+        up = Up;
         std::thread([&] {
-            for (int i = 0; i < 5; ++i) window.State->NetworkNoticed();
+            for (int i = 0; i < 5; ++i) state.NetworkNoticed();
         }).join();
-        window.Pump();
+        MSG message;
+        LRESULT result = 0;
+        while (::PeekMessageW(&message, window, 0, 0, PM_REMOVE))
+            state.HandleMessage(message.message, message.wParam, message.lParam, result);
     };
-    window.Up = false;
-    burst();
-    burst();  // no change
-    window.Up = true;
-    burst();
-    EXPECT_EQ(window.Probes - probesBefore, 3);
-    const std::vector<std::pair<bool, DWORD>> expected = {{false, ::GetCurrentThreadId()},
-                                                          {true, ::GetCurrentThreadId()}};
-    EXPECT_EQ(told, expected);
-    EXPECT_TRUE(window.State->Online());
-
-    window.State->OnNetworkChanged = [](bool) { throw std::runtime_error("boom"); };
-    window.Up = false;
-    burst();
-    EXPECT_EQ(window.Reported, (std::vector<std::string>{"boom"}));
+    for (bool Up : {false, false, true}) burst(Up);
+    EXPECT_EQ(told, (std::vector<bool>{false, true}));
+    EXPECT_EQ(probes, 4);  // at the start and once per burst
+    state.OnNetworkChanged = [](bool) { throw std::runtime_error("boom"); };
+    burst(false);
+    EXPECT_EQ(reported, (std::vector<std::string>{"boom"}));
+    ::DestroyWindow(window);
 }
 
 }  // namespace
