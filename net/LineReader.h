@@ -24,6 +24,7 @@ public:
     // MaxLineLength raises ESockError (its bytes are dropped).
     bool TakeLine(std::string& Line);
     // Reads once from Channel, at most what the line limit leaves room for.
+    // TakeLine comes first: a full buffer without a line end raises there.
     IoStep Fill(ByteChannel& Channel);
 
     // Whether any byte is held: a line, or the start of one.
