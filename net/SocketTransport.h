@@ -181,8 +181,8 @@ private:
     void HandleSocketReady(SocketReadiness Readiness);
     void HandleConnectDone(std::int32_t NotifiedError);
     void HandleReadable(std::int32_t NotifiedError);
-    // Whether the reader or the TLS session holds input not read yet, which
-    // keeps a closed connection open until it is read.
+    // Whether a whole line waits in the reader, or input in the TLS
+    // session: it keeps a closed connection open until it is read.
     bool UnreadInput();
 
     // The channel of an open connection (TLS once started), else null.
