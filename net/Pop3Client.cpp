@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "core/IntegerText.h"
+#include "core/ScopeExit.h"
 
 namespace quorvel {
 
@@ -87,7 +88,7 @@ std::string TPop3Client::Reply(const std::string& Command) {
     const std::string reply = Command.empty() ? ReadLn() : Transaction(Command);
     // An empty reply is what a connection closed before the reply began
     // gives: the connection failed, the server refused nothing.
-    if (reply.empty()) throw ESockError(NotConnectedText());
+    if (reply.empty()) throw NotConnectedError();
     return reply;
 }
 
@@ -123,11 +124,7 @@ void TPop3Client::OpenSession(bool& QuitAllowed, bool UpToTls) {
 
 TlsCertificate TPop3Client::FetchCertificate() {
     if (Security == TConnectionSecurity::None) throw Exception("TLS: the account does not use TLS");
-    struct Restore {
-        TPop3Client& Self;
-        bool Saved;
-        ~Restore() { Self.TlsAcceptAnyCertificate = Saved; }
-    } restore{*this, TlsAcceptAnyCertificate};
+    OnScopeExit restore([this, saved = TlsAcceptAnyCertificate] { TlsAcceptAnyCertificate = saved; });
     TlsAcceptAnyCertificate = true;
     TSocketTransport::Connect();
     try {

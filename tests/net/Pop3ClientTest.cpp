@@ -375,8 +375,7 @@ TEST_F(Pop3Test, DisconnectRules) {
             {Say("+OK\r\n"), Hear(), Say("+OK\r\n"), Hear(), Say("+OK\r\n"), Hear(), Say("+OK 0 0\r\n"), Close()});
         Use(server);
         Client.Connect();
-        Loop.RunFor(std::chrono::milliseconds(100));  // the server's close arrives
-        EXPECT_FALSE(Client.Connected());
+        EXPECT_TRUE(Loop.RunUntil([&] { return !Client.Connected(); })) << "the server's close arrives";
         Client.Disconnect();  // nothing at all
         EXPECT_EQ(server.Received(), "USER u\r\nPASS p\r\nSTAT\r\n");
     }
