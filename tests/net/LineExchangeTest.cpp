@@ -181,6 +181,9 @@ TEST(LineExchange, WriteStopsAtNulAndRefusesOverlongText) {
 TEST(LineExchange, SendWaitsForRoomThroughTheLoop) {
     // The server reads nothing for a while, so the socket's send buffer fills.
     Connection c({Pause(400), Hear(), Say("+OK all\r\n")});
+    // 4 MiB through loopback: under Wine on a busy machine one wait has
+    // taken over 5 s, so the bound here is only against a hang.
+    c.Transport.SetTimeOut(60000);
     const std::string chunk(65535, 'q');
     constexpr int Chunks = 64;
     const long waits = c.Loop.Waits;
