@@ -44,8 +44,11 @@ DesktopSession::DesktopSession() {
         }
     }
     // -displayfd 1: Xvfb picks a free display and prints its number.
-    QProcess* xvfb =
-        Start(QStringLiteral("Xvfb"), {"-displayfd", "1", "-screen", "0", "640x480x24", "-nolisten", "tcp"});
+    // -noreset: by default the server resets when its last client leaves and
+    // drops a client that connects meanwhile, as trayer does while the rig's
+    // own look at the tray selection ends.
+    QProcess* xvfb = Start(QStringLiteral("Xvfb"),
+                           {"-displayfd", "1", "-screen", "0", "640x480x24", "-nolisten", "tcp", "-noreset"});
     const QString number = FirstLine(*xvfb, 10000);
     if (number.isEmpty()) {
         FSkipReason = QStringLiteral("Xvfb could not start: ") + QString::fromUtf8(xvfb->readAllStandardError());
