@@ -3,9 +3,11 @@
 #include <QtGui/qguiapplication_platform.h>
 #include <QApplication>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusInterface>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
+#include <QDBusVariant>
 #include <QPointer>
 
 #include <cstdlib>
@@ -19,6 +21,11 @@ namespace quorvel {
 namespace {
 
 const QString WatcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
+const QString WatcherPath = QStringLiteral("/StatusNotifierWatcher");
+
+// How long the watcher must stay with one owner, and without a new host,
+// before the first tray icon is made, in ms.
+constexpr int SettleMs = 500;
 
 // When the items announce themselves again after a host appears, in ms.
 constexpr int ReannounceAfterMs[] = {1000, 3000, 10000, 30000};
@@ -45,16 +52,22 @@ TrayHostWatch& TrayHostWatch::Instance() {
 }
 
 TrayHostWatch::TrayHostWatch() : QObject(qApp) {
+    FSettleTimer.setSingleShot(true);
+    connect(&FSettleTimer, &QTimer::timeout, this, &TrayHostWatch::ReportIfSettled);
+    FReannounceTimer.setSingleShot(true);
+    connect(&FReannounceTimer, &QTimer::timeout, this, &TrayHostWatch::OnReannounceTimer);
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (bus.isConnected()) {
         FWatcher = new QDBusServiceWatcher(WatcherService, bus, QDBusServiceWatcher::WatchForOwnerChange, this);
         connect(FWatcher, &QDBusServiceWatcher::serviceOwnerChanged, this, &TrayHostWatch::OnWatcherOwnerChanged);
         // A watcher may come up first and get its host a moment later.
-        bus.connect(QString(), QStringLiteral("/StatusNotifierWatcher"), WatcherService,
-                    QStringLiteral("StatusNotifierHostRegistered"), this, SLOT(OnStatusNotifierHostRegistered()));
+        bus.connect(QString(), WatcherPath, WatcherService, QStringLiteral("StatusNotifierHostRegistered"), this,
+                    SLOT(OnStatusNotifierHostRegistered(QDBusMessage)));
+        AskOwner();
+    } else {
+        FOwnerKnown = true;
+        FHostKnown = true;
     }
-    FReannounceTimer.setSingleShot(true);
-    connect(&FReannounceTimer, &QTimer::timeout, this, &TrayHostWatch::OnReannounceTimer);
     WatchXEmbed();
 }
 
@@ -75,21 +88,83 @@ void TrayHostWatch::WatchXEmbed() {
     qApp->installNativeEventFilter(this);
 }
 
+bool TrayHostWatch::Settled() const {
+    return FOwnerKnown && FHostKnown && !FSettleTimer.isActive();
+}
+
+void TrayHostWatch::AskOwner() {
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                                       QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetNameOwner"));
+    call << WatcherService;
+    auto* pending = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), this);
+    connect(pending, &QDBusPendingCallWatcher::finished, this, &TrayHostWatch::OnOwnerReply);
+}
+
+// An owner change heard before this answer is newer than it.
+void TrayHostWatch::OnOwnerReply(QDBusPendingCallWatcher* Call) {
+    Call->deleteLater();
+    if (FOwnerKnown) return;
+    const QDBusPendingReply<QString> reply = *Call;
+    FOwnerKnown = true;
+    SetOwner(reply.isValid() ? reply.value() : QString());
+    ReportIfSettled();
+}
+
+void TrayHostWatch::SetOwner(const QString& Owner) {
+    FOwner = Owner;
+    FHostRegistered = false;
+    FHostKnown = Owner.isEmpty();
+    if (!Owner.isEmpty()) AskHost();
+}
+
+// Asked of the owner's unique name, so that the answer is about that
+// watcher even if the name has moved on meanwhile.
+void TrayHostWatch::AskHost() {
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        FOwner, WatcherPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    call << WatcherService << QStringLiteral("IsStatusNotifierHostRegistered");
+    auto* pending = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), this);
+    const QString owner = FOwner;
+    connect(pending, &QDBusPendingCallWatcher::finished, this,
+            [this, owner](QDBusPendingCallWatcher* Call) { OnHostReply(Call, owner); });
+}
+
+void TrayHostWatch::OnHostReply(QDBusPendingCallWatcher* Call, const QString& Owner) {
+    Call->deleteLater();
+    if (Owner != FOwner) return;
+    const QDBusPendingReply<QDBusVariant> reply = *Call;
+    FHostKnown = true;
+    if (reply.isValid() && reply.value().variant().toBool()) FHostRegistered = true;
+    ReportIfSettled();
+}
+
 // The name appearing is a new watcher, with which Qt registers its items by
 // itself. The name passing from one owner to another (a second panel taking
 // it over) is a new watcher too, but Qt does not notice that.
 void TrayHostWatch::OnWatcherOwnerChanged(const QString&, const QString& OldOwner, const QString& NewOwner) {
+    FOwnerKnown = true;
+    SetOwner(NewOwner);
+    Unsettle();
     if (NewOwner.isEmpty()) return;
-    if (OldOwner.isEmpty())
-        emit HostAppeared();
-    else
-        emit WatcherReplaced();
+    if (!OldOwner.isEmpty()) emit WatcherReplaced();
     StartReannouncing();
 }
 
-void TrayHostWatch::OnStatusNotifierHostRegistered() {
-    emit HostAppeared();
+void TrayHostWatch::OnStatusNotifierHostRegistered(const QDBusMessage& Message) {
+    if (Message.service() != FOwner || FOwner.isEmpty()) return;
+    FHostKnown = true;
+    FHostRegistered = true;
+    Unsettle();
     StartReannouncing();
+}
+
+void TrayHostWatch::Unsettle() {
+    FSettleTimer.start(SettleMs);
+}
+
+void TrayHostWatch::ReportIfSettled() {
+    if (Settled()) emit HostAppeared();
 }
 
 // Qt announces an item's picture once, as it registers it. A host that is
@@ -106,14 +181,6 @@ void TrayHostWatch::OnReannounceTimer() {
     emit Reannounce();
     if (++FReannounceStep < std::size(ReannounceAfterMs))
         FReannounceTimer.start(ReannounceAfterMs[FReannounceStep] - ReannounceAfterMs[FReannounceStep - 1]);
-}
-
-bool TrayHostWatch::StatusNotifierHostPresent() const {
-    if (!FWatcher) return false;
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.interface()->isServiceRegistered(WatcherService)) return false;
-    QDBusInterface watcher(WatcherService, QStringLiteral("/StatusNotifierWatcher"), WatcherService, bus);
-    return watcher.isValid() && watcher.property("IsStatusNotifierHostRegistered").toBool();
 }
 
 bool TrayHostWatch::XEmbedTrayPresent() const {
