@@ -3,6 +3,7 @@
 #include <QtGui/qguiapplication_platform.h>
 #include <QApplication>
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
@@ -192,10 +193,21 @@ bool TrayHostWatch::XEmbedTrayPresent() const {
     return reply && reply->owner != XCB_NONE;
 }
 
-void TrayHostWatch::NoteFirstTrayIcon() {
-    if (FDecided) return;
+// The owner is asked once more of the bus itself, which always answers at
+// once, so that Qt asks the same watcher a moment later.
+bool TrayHostWatch::NoteFirstTrayIcon() {
+    if (FDecided) return true;
+    if (FWatcher) {
+        const QString owner = QDBusConnection::sessionBus().interface()->serviceOwner(WatcherService).value();
+        if (owner != FOwner) {
+            SetOwner(owner);
+            Unsettle();
+            return false;
+        }
+    }
     FDecided = true;
     FUsesStatusNotifier = StatusNotifierHostPresent();
+    return true;
 }
 
 bool TrayHostWatch::nativeEventFilter(const QByteArray& EventType, void* Message, qintptr*) {

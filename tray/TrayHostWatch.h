@@ -39,8 +39,9 @@ public:
 
     // Qt picks the kind of tray once per process, when its first tray icon is
     // made: StatusNotifierItem if a host is registered then, XEmbed if not.
-    // NoteFirstTrayIcon records that choice; call it just before making one.
-    void NoteFirstTrayIcon();
+    // NoteFirstTrayIcon records that choice; call it just before making one,
+    // and make none when it is false: the watcher changed hands unheard.
+    bool NoteFirstTrayIcon();
     bool UsesStatusNotifier() const { return FUsesStatusNotifier; }
 
     bool nativeEventFilter(const QByteArray& EventType, void* Message, qintptr* Result) override;
