@@ -24,6 +24,9 @@ namespace {
 const QString WatcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
 const QString WatcherPath = QStringLiteral("/StatusNotifierWatcher");
 
+// How long the watcher's first answer is waited for at start, in ms.
+constexpr int StartWaitMs = 1000;
+
 // How long the watcher must stay with one owner, and without a new host,
 // before the first tray icon is made, in ms.
 constexpr int SettleMs = 500;
@@ -64,9 +67,11 @@ TrayHostWatch::TrayHostWatch() : QObject(qApp) {
         // A watcher may come up first and get its host a moment later.
         bus.connect(QString(), WatcherPath, WatcherService, QStringLiteral("StatusNotifierHostRegistered"), this,
                     SLOT(OnStatusNotifierHostRegistered(QDBusMessage)));
-        AskOwner();
+        // The bus itself answers at once. The watcher is given a moment, so
+        // that icons shown at start are made before the program's first check
+        // (whose time is its signal level); a slower one is heard later.
+        SetOwner(bus.interface()->serviceOwner(WatcherService).value(), StartWaitMs);
     } else {
-        FOwnerKnown = true;
         FHostKnown = true;
     }
     WatchXEmbed();
@@ -90,42 +95,33 @@ void TrayHostWatch::WatchXEmbed() {
 }
 
 bool TrayHostWatch::Settled() const {
-    return FOwnerKnown && FHostKnown && !FSettleTimer.isActive();
+    return FHostKnown && !FSettleTimer.isActive();
 }
 
-void TrayHostWatch::AskOwner() {
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-                                       QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetNameOwner"));
-    call << WatcherService;
-    auto* pending = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), this);
-    connect(pending, &QDBusPendingCallWatcher::finished, this, &TrayHostWatch::OnOwnerReply);
-}
-
-// An owner change heard before this answer is newer than it.
-void TrayHostWatch::OnOwnerReply(QDBusPendingCallWatcher* Call) {
-    Call->deleteLater();
-    if (FOwnerKnown) return;
-    const QDBusPendingReply<QString> reply = *Call;
-    FOwnerKnown = true;
-    SetOwner(reply.isValid() ? reply.value() : QString());
-    ReportIfSettled();
-}
-
-void TrayHostWatch::SetOwner(const QString& Owner) {
+void TrayHostWatch::SetOwner(const QString& Owner, int WaitMs) {
     FOwner = Owner;
     FHostRegistered = false;
     FHostKnown = Owner.isEmpty();
-    if (!Owner.isEmpty()) AskHost();
+    if (!Owner.isEmpty()) AskHost(WaitMs);
 }
 
 // Asked of the owner's unique name, so that the answer is about that
-// watcher even if the name has moved on meanwhile.
-void TrayHostWatch::AskHost() {
+// watcher even if the name has moved on meanwhile; waited for WaitMs at
+// most, then heard asynchronously.
+void TrayHostWatch::AskHost(int WaitMs) {
     QDBusMessage call = QDBusMessage::createMethodCall(
         FOwner, WatcherPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
     call << WatcherService << QStringLiteral("IsStatusNotifierHostRegistered");
-    auto* pending = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), this);
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (WaitMs > 0) {
+        const QDBusMessage reply = bus.call(call, QDBus::Block, WaitMs);
+        if (reply.type() == QDBusMessage::ReplyMessage) {
+            FHostKnown = true;
+            FHostRegistered = reply.arguments().value(0).value<QDBusVariant>().variant().toBool();
+            return;
+        }
+    }
+    auto* pending = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
     const QString owner = FOwner;
     connect(pending, &QDBusPendingCallWatcher::finished, this,
             [this, owner](QDBusPendingCallWatcher* Call) { OnHostReply(Call, owner); });
@@ -144,7 +140,6 @@ void TrayHostWatch::OnHostReply(QDBusPendingCallWatcher* Call, const QString& Ow
 // itself. The name passing from one owner to another (a second panel taking
 // it over) is a new watcher too, but Qt does not notice that.
 void TrayHostWatch::OnWatcherOwnerChanged(const QString&, const QString& OldOwner, const QString& NewOwner) {
-    FOwnerKnown = true;
     SetOwner(NewOwner);
     Unsettle();
     if (NewOwner.isEmpty()) return;

@@ -18,13 +18,14 @@ namespace quorvel {
 // XEmbed tray owning the _NET_SYSTEM_TRAY_S0 selection on X11. One per
 // process, created on first use after the QApplication.
 //
-// What the watcher says is learnt by asynchronous calls and its signals, so
-// a panel that is slow to answer never holds up the program. Qt itself asks
-// the watcher once, blocking, when the first tray icon is made, and keeps
-// the kind of tray it chose then for the whole process; the first icon is
-// therefore made only once the watcher has not changed hands nor got a host
-// for a moment (two panels started together at log-in take the name from
-// each other within milliseconds), so that Qt asks a watcher that stays.
+// What the watcher says is learnt from its signals and by asynchronous
+// calls (at start it is waited for a second at most), so a panel that is slow
+// to answer never holds up the program for long. Qt itself asks the watcher
+// once, blocking, when the first tray icon is made, and keeps the kind of
+// tray it chose then for the whole process; the first icon is therefore made
+// only once the watcher has not changed hands nor got a host for a moment
+// (two panels started together at log-in take the name from each other
+// within milliseconds), so that Qt asks a watcher that stays.
 class TrayHostWatch final : public QObject, public QAbstractNativeEventFilter {
     Q_OBJECT
 
@@ -64,10 +65,8 @@ private:
     TrayHostWatch();
     void WatchXEmbed();
     bool Settled() const;
-    void AskOwner();
-    void OnOwnerReply(QDBusPendingCallWatcher* Call);
-    void SetOwner(const QString& Owner);
-    void AskHost();
+    void SetOwner(const QString& Owner, int WaitMs = 0);
+    void AskHost(int WaitMs);
     void OnHostReply(QDBusPendingCallWatcher* Call, const QString& Owner);
     void OnWatcherOwnerChanged(const QString& Name, const QString& OldOwner, const QString& NewOwner);
     void Unsettle();
@@ -76,7 +75,6 @@ private:
     void OnReannounceTimer();
 
     QDBusServiceWatcher* FWatcher = nullptr;
-    bool FOwnerKnown = false;
     QString FOwner;  // the watcher's unique bus name; empty: no watcher
     bool FHostKnown = false;
     bool FHostRegistered = false;  // of FOwner
