@@ -107,7 +107,7 @@ void TrayHostWatch::SetOwner(const QString& Owner, int WaitMs) {
 
 // Asked of the owner's unique name, so that the answer is about that
 // watcher even if the name has moved on meanwhile; waited for WaitMs at
-// most, then heard asynchronously.
+// most, then heard asynchronously. An error answer is no host.
 void TrayHostWatch::AskHost(int WaitMs) {
     QDBusMessage call = QDBusMessage::createMethodCall(
         FOwner, WatcherPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
@@ -115,7 +115,7 @@ void TrayHostWatch::AskHost(int WaitMs) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (WaitMs > 0) {
         const QDBusMessage reply = bus.call(call, QDBus::Block, WaitMs);
-        if (reply.type() == QDBusMessage::ReplyMessage) {
+        if (reply.errorName() != QStringLiteral("org.freedesktop.DBus.Error.NoReply")) {
             FHostKnown = true;
             FHostRegistered = reply.arguments().value(0).value<QDBusVariant>().variant().toBool();
             return;

@@ -4,7 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QDBusConnectionInterface>
-#include <QDBusInterface>
+#include <QDBusMessage>
+#include <QDBusVariant>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -284,7 +285,10 @@ TEST_F(QuorvelDesktop, OnSwayBothIconsStayWithTheWaybarThatHoldsTheWatcher) {
     const QString name = "org.kde.StatusNotifierWatcher";
     auto holders = [&] { return bus.interface()->call("ListQueuedOwners", name).arguments().value(0).toStringList(); };
     auto items = [&] {
-        return QDBusInterface(name, "/StatusNotifierWatcher", name, bus).property("RegisteredStatusNotifierItems");
+        QDBusMessage get =
+            QDBusMessage::createMethodCall(name, "/StatusNotifierWatcher", "org.freedesktop.DBus.Properties", "Get");
+        const QDBusMessage reply = bus.call(get << name << "RegisteredStatusNotifierItems", QDBus::Block, 2000);
+        return reply.arguments().value(0).value<QDBusVariant>().variant();
     };
     EXPECT_TRUE(WaitUntil([&] { return holders().size() == 2 && items().toStringList().size() == 2; }, AppearMs));
     // The one holding the name ends, and the name goes back to the other.
@@ -292,6 +296,7 @@ TEST_F(QuorvelDesktop, OnSwayBothIconsStayWithTheWaybarThatHoldsTheWatcher) {
     for (QProcess* panel : panels)
         if (panel->processId() == holder) DesktopSession::Kill(panel);
     EXPECT_TRUE(WaitUntil([&] { return holders().size() == 1 && items().toStringList().size() == 2; }, AppearMs));
+    QDBusConnection::disconnectFromBus("waybar-watch");
 }
 
 // The checking animation seen from outside: a check held open (a relay in
