@@ -46,9 +46,11 @@ DesktopSession::DesktopSession() {
         }
     }
     // -displayfd 1: Xvfb picks a free display and prints its number.
-    // -noreset: a reset as the last client leaves drops one connecting then.
+    // -noreset: an X server resets when its last client leaves, closing
+    // whoever connects meanwhile; here a check of the tray selection or an
+    // xdotool run is often that last client, just as trayer connects.
     QProcess* xvfb = Start(QStringLiteral("Xvfb"),
-                           {"-displayfd", "1", "-screen", "0", "640x480x24", "-nolisten", "tcp", "-noreset"});
+                           {"-displayfd", "1", "-noreset", "-screen", "0", "640x480x24", "-nolisten", "tcp"});
     const QString number = FirstLine(*xvfb, 10000);
     if (number.isEmpty()) {
         FSkipReason = QStringLiteral("Xvfb could not start: ") + QString::fromUtf8(xvfb->readAllStandardError());
