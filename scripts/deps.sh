@@ -15,6 +15,7 @@ packages=(
   gnome-shell gnome-shell-extension-appindicator
   at-spi2-core python3-pyatspi
   xfce4-panel hicolor-icon-theme
+  sway waybar
 )
 
 missing=()
