@@ -88,3 +88,41 @@ TEST(SecuritySettings, FingerprintsAreNormalised) {
     EXPECT_EQ(UsualPort(TConnectionSecurity::Stls), 110);
     EXPECT_FALSE(SecurityFromNumber(3));
 }
+
+TEST(SecuritySettings, OAuthValuesOnlyForOAuthAccountsAndOnlyOverTls) {
+    struct Case {
+        TConnectionSecurity Security;
+        std::string Provider;
+        bool Loads;
+    };
+    for (const Case& c : {Case{TConnectionSecurity::ImplicitTls, "google", true},
+                          Case{TConnectionSecurity::Stls, "custom", true},
+                          Case{TConnectionSecurity::None, "microsoft", false},
+                          Case{TConnectionSecurity::ImplicitTls, "yahoo", false}}) {
+        TTempFolder temp;
+        RegistryStore store(temp / "registry.reg");
+        TAccounts accounts;
+        TAccount& a = accounts.Add();
+        a.Host = "h";
+        a.Security = c.Security;
+        a.Auth = TAuthMethod::OAuth;
+        a.OAuthProvider = c.Provider;
+        a.OAuthClientId = "id";
+        a.OAuthAuthorizeUrl = "https://a.example/auth";
+        a.OAuthTokenUrl = "https://a.example/token";
+        accounts.Add().Host = "password account";
+        SaveAccounts(store, accounts);
+        EXPECT_EQ(store.GetDataType(Key0, "Auth"), TRegDataType::DWord);
+        EXPECT_EQ(store.ValueExists(Key0, "OAuthTokenUrl"), c.Provider == "custom");
+        for (const char* name : {"Auth", "OAuthProvider", "OAuthClientId"}) {
+            EXPECT_FALSE(store.ValueExists("Software\\Ombrask\\Quorvel\\Accounts\\1", name));
+        }
+        TAccounts loaded;
+        std::uint32_t period = 0;
+        std::vector<TDroppedAccount> dropped;
+        LoadSettings(store, loaded, period, &dropped);
+        ASSERT_EQ(loaded.Count(), c.Loads ? 2 : 1) << c.Provider;
+        EXPECT_EQ(loaded.Items(0).Auth, c.Loads ? TAuthMethod::OAuth : TAuthMethod::Password);
+        EXPECT_EQ(loaded.Items(0).OAuthClientId, c.Loads ? "id" : "");
+    }
+}
