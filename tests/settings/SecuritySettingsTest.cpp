@@ -95,10 +95,10 @@ TEST(SecuritySettings, OAuthValuesOnlyForOAuthAccountsAndOnlyOverTls) {
         std::string Provider;
         bool Loads;
     };
-    for (const Case& c : {Case{TConnectionSecurity::ImplicitTls, "google", true},
-                          Case{TConnectionSecurity::Stls, "custom", true},
-                          Case{TConnectionSecurity::None, "microsoft", false},
-                          Case{TConnectionSecurity::ImplicitTls, "yahoo", false}}) {
+    for (const Case& c :
+         {Case{TConnectionSecurity::ImplicitTls, "google", true}, Case{TConnectionSecurity::Stls, "custom", true},
+          Case{TConnectionSecurity::None, "microsoft", false},
+          Case{TConnectionSecurity::ImplicitTls, "yahoo", false}}) {
         TTempFolder temp;
         RegistryStore store(temp / "registry.reg");
         TAccounts accounts;
