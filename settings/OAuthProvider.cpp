@@ -18,8 +18,8 @@ bool IsOAuthProvider(std::string_view Name) {
     return Name == OAuthMicrosoft || Name == OAuthGoogle || Name == OAuthCustom;
 }
 
-std::optional<TOAuthEndpoints> OAuthEndpointsFor(const TAccount& Account) {
-    TOAuthEndpoints endpoints;
+std::optional<TOAuthClient> OAuthClientFor(const TAccount& Account) {
+    TOAuthClient endpoints;
     std::string defaultId;
     std::string defaultSecret;
     if (Account.OAuthProvider == OAuthMicrosoft) {
