@@ -27,15 +27,16 @@ std::size_t Collect(char* Data, std::size_t Size, std::size_t Count, void* User)
 
 class CurlHttpClient final : public IHttpClient {
 public:
-    explicit CurlHttpClient(std::chrono::milliseconds Limit) : FLimit(Limit) {
-        static std::once_flag once;
-        std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-    }
+    explicit CurlHttpClient(std::chrono::milliseconds Limit) : FLimit(Limit) {}
 
     THttpResponse PostForm(const std::string& Url, const std::string& Body) override {
         if (!IsAllowedTokenUrl(Url)) {
             throw EHttpError("OAuth: " + Url + " is refused: only https:// (or http:// on this computer)");
         }
+        // The library starts at the first call, so a check without one
+        // never loads it.
+        static std::once_flag once;
+        std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
         CURL* curl = curl_easy_init();
         if (curl == nullptr) throw EHttpError("OAuth: libcurl could not start");
         struct Cleanup {

@@ -126,9 +126,8 @@ TTokenAnswer ReadTokenAnswer(const THttpResponse& Response, std::int64_t Now) {
 }
 
 std::string TokenSetText(const TTokenSet& Tokens) {
-    return Json{{"access_token", Tokens.AccessToken},
-                {"refresh_token", Tokens.RefreshToken},
-                {"expires_at", Tokens.ExpiresAt}}
+    return Json{
+        {"access_token", Tokens.AccessToken}, {"refresh_token", Tokens.RefreshToken}, {"expires_at", Tokens.ExpiresAt}}
         .dump();
 }
 

@@ -84,10 +84,10 @@ struct TRedirectListener::Impl {
 
     void Answer(Connection& connection, const char* Status, const char* Page) {
         const std::string body = Page;
-        const std::string reply = std::string("HTTP/1.1 ") + Status +
-                                  "\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
-                                  std::to_string(body.size()) + "\r\nConnection: close\r\nCache-Control: no-store\r\n\r\n" +
-                                  body;
+        const std::string reply =
+            std::string("HTTP/1.1 ") + Status +
+            "\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " + std::to_string(body.size()) +
+            "\r\nConnection: close\r\nCache-Control: no-store\r\n\r\n" + body;
         // A small reply into a fresh socket's buffer; what does not fit is
         // dropped rather than waited for.
         std::size_t sent = 0;

@@ -9,25 +9,26 @@ namespace quorvel {
 namespace {
 
 const SecretSchema* Schema() {
-    static const SecretSchema schema = {"com.ombrask.Quorvel.OAuthTokens",
-                                        SECRET_SCHEMA_NONE,
-                                        {{"account", SECRET_SCHEMA_ATTRIBUTE_STRING}, {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING}},
-                                        0,
-                                        nullptr,
-                                        nullptr,
-                                        nullptr,
-                                        nullptr,
-                                        nullptr,
-                                        nullptr,
-                                        nullptr};
+    static const SecretSchema schema = {
+        "com.ombrask.Quorvel.OAuthTokens",
+        SECRET_SCHEMA_NONE,
+        {{"account", SECRET_SCHEMA_ATTRIBUTE_STRING}, {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING}},
+        0,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr};
     return &schema;
 }
 
 // A failure to reach the service reads as "no store"; anything else (a
 // locked keyring the user would not open) keeps the library's words.
 [[noreturn]] void Raise(GError* Error) {
-    const bool unreachable = Error->domain == G_DBUS_ERROR || Error->domain == G_IO_ERROR ||
-                             Error->domain == G_SPAWN_ERROR;
+    const bool unreachable =
+        Error->domain == G_DBUS_ERROR || Error->domain == G_IO_ERROR || Error->domain == G_SPAWN_ERROR;
     const std::string message = unreachable ? NoSecretStoreText : std::string("OAuth: secret store: ") + Error->message;
     g_error_free(Error);
     throw ESecretStoreUnavailable(message);
