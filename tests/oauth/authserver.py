@@ -1,0 +1,116 @@
+#!/usr/bin/env python3
+"""A stand-in OAuth 2.0 authorization server for the tests, on 127.0.0.1.
+
+/authorize   automatic consent: checks response_type=code, S256 and a loopback
+             redirect_uri, answers 302 to redirect_uri?code=...&state=...
+/token       authorization_code (verifier checked) and refresh_token (rotated:
+             a refresh token works once)
+/introspect  RFC 7662 for Dovecot: {"active": true, "email": user}
+/control     the test's levers: lifetime=N (seconds of the next access
+             tokens), expire=1 (every access token so far is void),
+             revoke=1 (every refresh token so far is void)
+/state       what happened, as JSON
+Usage: authserver.py PORTFILE  (writes the port it listens on)
+"""
+import base64, hashlib, json, secrets, sys, threading, time
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+from urllib.parse import parse_qs, urlencode, urlparse
+
+lock = threading.Lock()
+codes, access, refresh = {}, {}, {}
+state = {"lifetime": 3600, "token_calls": 0, "refresh_calls": 0, "code_calls": 0,
+         "used_refresh": [], "issued_access": [], "issued_refresh": [], "errors": []}
+
+
+def issue(user):
+    a, r = secrets.token_urlsafe(24), secrets.token_urlsafe(24)
+    access[a] = (user, time.time() + state["lifetime"])
+    refresh[r] = user
+    state["issued_access"].append(a)
+    state["issued_refresh"].append(r)
+    return {"access_token": a, "refresh_token": r, "token_type": "Bearer", "expires_in": state["lifetime"]}
+
+
+class Handler(BaseHTTPRequestHandler):
+    def log_message(self, *args):
+        pass
+
+    def reply(self, status, body, headers=()):
+        data = json.dumps(body).encode() if not isinstance(body, bytes) else body
+        self.send_response(status)
+        for name, value in headers:
+            self.send_header(name, value)
+        self.send_header("Content-Type", "application/json")
+        self.send_header("Content-Length", str(len(data)))
+        self.end_headers()
+        self.wfile.write(data)
+
+    def form(self):
+        length = int(self.headers.get("Content-Length", "0"))
+        return {k: v[0] for k, v in parse_qs(self.rfile.read(length).decode()).items()}
+
+    def do_GET(self):
+        url = urlparse(self.path)
+        q = {k: v[0] for k, v in parse_qs(url.query).items()}
+        with lock:
+            if url.path == "/state":
+                return self.reply(200, state)
+            if url.path == "/control":
+                if "lifetime" in q:
+                    state["lifetime"] = int(q["lifetime"])
+                if q.get("expire"):
+                    access.clear()
+                if q.get("revoke"):
+                    refresh.clear()
+                return self.reply(200, {})
+            if url.path != "/authorize":
+                return self.reply(404, {})
+            redirect = urlparse(q.get("redirect_uri", ""))
+            if (q.get("response_type") != "code" or q.get("code_challenge_method") != "S256"
+                    or len(q.get("code_challenge", "")) != 43 or redirect.scheme != "http"
+                    or redirect.hostname != "127.0.0.1" or not q.get("state") or not q.get("client_id")):
+                state["errors"].append("authorize: " + self.path)
+                return self.reply(400, {"error": "invalid_request"})
+            code = secrets.token_urlsafe(16)
+            codes[code] = (q["code_challenge"], q["redirect_uri"], q.get("login_hint", ""))
+            target = q["redirect_uri"] + "?" + urlencode({"code": code, "state": q["state"]})
+            self.reply(302, {}, [("Location", target)])
+
+    def do_POST(self):
+        url = urlparse(self.path)
+        f = self.form()
+        with lock:
+            if url.path == "/introspect":
+                entry = access.get(f.get("token", ""))
+                if entry and entry[1] > time.time():
+                    return self.reply(200, {"active": True, "email": entry[0]})
+                return self.reply(200, {"active": False})
+            if url.path != "/token":
+                return self.reply(404, {})
+            state["token_calls"] += 1
+            if f.get("grant_type") == "authorization_code":
+                state["code_calls"] += 1
+                challenge, redirect, user = codes.pop(f.get("code", ""), (None, None, None))
+                verifier = f.get("code_verifier", "").encode()
+                digest = base64.urlsafe_b64encode(hashlib.sha256(verifier).digest()).rstrip(b"=").decode()
+                if challenge is None or digest != challenge or redirect != f.get("redirect_uri"):
+                    state["errors"].append("token: bad code exchange")
+                    return self.reply(400, {"error": "invalid_grant"})
+                return self.reply(200, issue(user))
+            if f.get("grant_type") == "refresh_token":
+                state["refresh_calls"] += 1
+                old = f.get("refresh_token", "")
+                user = refresh.pop(old, None)
+                if user is None:
+                    return self.reply(400, {"error": "invalid_grant", "error_description": "refresh token revoked"})
+                state["used_refresh"].append(old)
+                return self.reply(200, issue(user))
+            return self.reply(400, {"error": "unsupported_grant_type"})
+
+
+server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+with open(sys.argv[1] + ".tmp", "w") as out:
+    out.write(str(server.server_address[1]))
+import os
+os.rename(sys.argv[1] + ".tmp", sys.argv[1])
+server.serve_forever()

@@ -1,0 +1,254 @@
+// OAuth 2.0 end to end on one machine: quorvel-check signs in through a
+// stand-in browser (curl) at a stand-in authorization server, keeps the
+// tokens in a real GNOME Keyring on a private session bus, and logs in to a
+// Dovecot that checks the tokens with that server.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <nlohmann/json.hpp>
+#include <thread>
+
+#include "settings/RegistryStore.h"
+#include "settings/SecretStore.h"
+#include "settings/Settings.h"
+#include "tests/pop3server/ChildProcess.h"
+#include "tests/pop3server/DovecotServer.h"
+#include "tests/pop3server/TestPki.h"
+#include "tests/support/TempFolder.h"
+
+namespace quorvel {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A helper process for the whole test, in a process group of its own that
+// is ended with it.
+class Background {
+public:
+    Background(std::vector<std::string> Args, const std::map<std::string, std::string>& Env,
+               const std::filesystem::path& Log) {
+        std::vector<char*> argv;
+        for (std::string& arg : Args) argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        Pid = ::fork();
+        if (Pid == 0) {
+            ::setpgid(0, 0);
+            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+            for (const auto& [name, value] : Env) ::setenv(name.c_str(), value.c_str(), 1);
+            const int out = ::open(Log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+            ::dup2(out, 1);
+            ::dup2(out, 2);
+            ::execvp(argv[0], argv.data());
+            ::_exit(127);
+        }
+    }
+    ~Background() {
+        ::kill(-Pid, SIGTERM);
+        const auto deadline = Clock::now() + std::chrono::seconds(5);
+        int status = 0;
+        while (::waitpid(Pid, &status, WNOHANG) == 0) {
+            if (Clock::now() > deadline) {
+                ::kill(-Pid, SIGKILL);
+                ::waitpid(Pid, &status, 0);
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+    pid_t Pid = -1;
+};
+
+bool WaitFor(const std::function<bool()>& Ready, std::chrono::seconds Limit = std::chrono::seconds(10)) {
+    const auto deadline = Clock::now() + Limit;
+    while (!Ready()) {
+        if (Clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+std::string Curl(const std::vector<std::string>& Args) {
+    return RunChild("/usr/bin/curl", Args, {}, std::chrono::seconds(20)).Output;
+}
+
+// Processor time (user + system) of the children waited for so far.
+double ChildCpuSeconds() {
+    rusage usage{};
+    ::getrusage(RUSAGE_CHILDREN, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+struct OAuthRig {
+    TTempFolder Temp;
+    std::string Bus = "unix:path=" + (Temp / "bus").string();
+    std::unique_ptr<Background> DBus, Keyring, AuthServer;
+    std::string Auth;  // http://127.0.0.1:PORT
+    std::unique_ptr<DovecotServer> Dovecot;
+
+    OAuthRig() {
+        const std::map<std::string, std::string> env = {{"HOME", Temp.Path().string()},
+                                                        {"XDG_DATA_HOME", (Temp / "data").string()},
+                                                        {"XDG_RUNTIME_DIR", Temp.Path().string()},
+                                                        {"DBUS_SESSION_BUS_ADDRESS", Bus}};
+        DBus = std::make_unique<Background>(
+            std::vector<std::string>{"dbus-daemon", "--session", "--nofork", "--address=" + Bus}, env,
+            Temp / "dbus.log");
+        EXPECT_TRUE(WaitFor([&] { return std::filesystem::exists(Temp / "bus"); }));
+        Keyring = std::make_unique<Background>(
+            std::vector<std::string>{
+                "sh", "-c", "printf pw | exec gnome-keyring-daemon --unlock --components=secrets --foreground"},
+            env, Temp / "keyring.log");
+        EXPECT_TRUE(WaitFor([&] {
+            return RunChild("/usr/bin/dbus-send",
+                            {"--bus=" + Bus, "--print-reply", "--dest=org.freedesktop.DBus", "/",
+                             "org.freedesktop.DBus.NameHasOwner", "string:org.freedesktop.secrets"},
+                            {}, std::chrono::seconds(5))
+                       .Output.find("true") != std::string::npos;
+        }));
+        AuthServer = std::make_unique<Background>(
+            std::vector<std::string>{"python3", QUORVEL_SOURCE_DIR "/tests/oauth/authserver.py",
+                                     (Temp / "port").string()},
+            env, Temp / "authserver.log");
+        EXPECT_TRUE(WaitFor([&] { return std::filesystem::exists(Temp / "port"); }));
+        Auth = "http://127.0.0.1:" + ReadText(Temp / "port");
+        DovecotOptions options;
+        options.TlsCertFile = TestPki::Get().Cert("good").string();
+        options.TlsKeyFile = TestPki::Get().Key("good").string();
+        options.OAuth2IntrospectionUrl = Auth + "/introspect";
+        Dovecot = std::make_unique<DovecotServer>(
+            std::vector<DovecotMailbox>{{"alice", "unused", 3}, {"bob", "b-pass", 2}}, options);
+        // The stand-in browser: records what it was asked to open; with
+        // PROBE it first brings a wrong state and tries the listener's port
+        // on another loopback address; then it follows the redirect.
+        WriteText(
+            Temp / "browser.sh",
+            "#!/bin/sh\necho \"$1\" >> \"$BROWSER_LOG\"\n"
+            "if [ -n \"$PROBE\" ]; then\n"
+            "  port=$(printf '%s' \"$1\" | sed -n 's/.*redirect_uri=http%3A%2F%2F127.0.0.1%3A\\([0-9]*\\).*/\\1/p')\n"
+            "  echo \"wrong-state $(curl -s -o /dev/null -w '%{http_code}' "
+            "\"http://127.0.0.1:$port/?code=x&state=wrong\")\" >> \"$BROWSER_LOG\"\n"
+            "  curl -s -o /dev/null --max-time 5 \"http://127.0.0.2:$port/\"; echo \"other-address $?\" >> "
+            "\"$BROWSER_LOG\"\n"
+            "fi\n"
+            "exec curl -s -L -o /dev/null --max-time 20 \"$1\"\n");
+        std::filesystem::permissions(Temp / "browser.sh", std::filesystem::perms::owner_all);
+    }
+
+    // Settings with one account: alice by OAuth (tokens at the stand-in
+    // server) or bob by password.
+    std::filesystem::path Config(const std::string& Name, bool OAuth) {
+        const std::filesystem::path folder = Temp / Name;
+        std::filesystem::create_directories(folder / "Quorvel");
+        TAccounts accounts;
+        TAccount& account = accounts.Add();
+        account.Host = "127.0.0.1";
+        account.Port = Dovecot->Pop3sPort();
+        account.Security = TConnectionSecurity::ImplicitTls;
+        account.Enabled = true;
+        account.UserID = OAuth ? "alice" : "bob";
+        account.Password = OAuth ? "" : "b-pass";
+        if (OAuth) {
+            account.Auth = TAuthMethod::OAuth;
+            account.OAuthProvider = "custom";
+            account.OAuthClientId = "quorvel-test";
+            account.OAuthAuthorizeUrl = Auth + "/authorize";
+            account.OAuthTokenUrl = Auth + "/token";
+            account.OAuthScope = "pop";
+        }
+        RegistryStore store(folder / "Quorvel" / "registry.reg");
+        SaveAccounts(store, accounts);
+        return folder;
+    }
+
+    ChildResult Check(const std::filesystem::path& Config, std::vector<std::string> Args,
+                      std::map<std::string, std::string> Env = {}) {
+        Args.insert(Args.begin(), {"--ca-file", TestPki::Get().CaFile().string()});
+        Env.insert({{"XDG_CONFIG_HOME", Config.string()},
+                    {"DBUS_SESSION_BUS_ADDRESS", Bus},
+                    {"BROWSER", (Temp / "browser.sh").string()},
+                    {"BROWSER_LOG", (Temp / "browser.log").string()},
+                    {"DISPLAY", ""}});
+        return RunChild(QUORVEL_CHECK_PROGRAM, Args, Env, std::chrono::seconds(60));
+    }
+
+    nlohmann::json State() { return nlohmann::json::parse(Curl({"-s", Auth + "/state"})); }
+    std::string BrowserLog() { return ReadText(Temp / "browser.log"); }
+};
+
+TEST(OAuthSignIn, SignInCheckRefreshAndRevocation) {
+    OAuthRig rig;
+    const std::filesystem::path config = rig.Config("alice", true);
+    const std::string name = "alice@127.0.0.1";
+
+    // No secret store on the session: one clear sentence, nothing started.
+    ChildResult run = rig.Check(config, {"--sign-in", name}, {{"DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent"}});
+    EXPECT_EQ(run.Output, name + ": sign-in failed: " + NoSecretStoreText + "\n");
+    EXPECT_EQ(run.ExitStatus, 1);
+    EXPECT_EQ(rig.BrowserLog(), "");
+
+    // Sign-in: a wrong state is refused and the right one completes; the
+    // listener answers on 127.0.0.1 only (curl 7: could not connect).
+    run = rig.Check(config, {"--sign-in", name}, {{"PROBE", "1"}});
+    EXPECT_EQ(run.Output, name + ": signed in\n") << rig.Dovecot->Log();
+    EXPECT_EQ(run.ExitStatus, 0);
+    const std::string log = rig.BrowserLog();
+    EXPECT_EQ(log.substr(0, log.find('\n')).rfind(rig.Auth + "/authorize?response_type=code", 0), 0u) << log;
+    EXPECT_NE(log.find("\nwrong-state 400\nother-address 7\n"), std::string::npos) << log;
+    nlohmann::json state = rig.State();
+    EXPECT_EQ(state["code_calls"], 1);
+    EXPECT_EQ(state["errors"].size(), 0u) << state.dump();
+
+    // A fresh token: the check makes no token call. Processor time against
+    // a password account on the same server.
+    double before = ChildCpuSeconds();
+    run = rig.Check(config, {});
+    const double oauthCpu = ChildCpuSeconds() - before;
+    EXPECT_EQ(run.Output, name + ": 3\n") << rig.Dovecot->Log();
+    EXPECT_EQ(rig.State()["token_calls"], 1);
+    before = ChildCpuSeconds();
+    EXPECT_EQ(rig.Check(rig.Config("bob", false), {}).Output, "bob@127.0.0.1: 2\n");
+    const double passwordCpu = ChildCpuSeconds() - before;
+    std::cout << "processor time of quorvel-check: OAuth (fresh token) " << oauthCpu * 1000 << " ms, password "
+              << passwordCpu * 1000 << " ms\n";
+
+    // The server voids the access token: refused, refreshed once, checked;
+    // the rotated-out refresh token is no longer accepted.
+    Curl({"-s", rig.Auth + "/control?expire=1&lifetime=60"});
+    run = rig.Check(config, {});
+    EXPECT_EQ(run.Output, name + ": 3\n") << rig.Dovecot->Log();
+    state = rig.State();
+    EXPECT_EQ(state["refresh_calls"], 1);
+    const std::string first = state["issued_refresh"][0];
+    EXPECT_NE(Curl({"-s", "-d", "grant_type=refresh_token&refresh_token=" + first, rig.Auth + "/token"})
+                  .find("invalid_grant"),
+              std::string::npos);
+
+    // An access token with less than five minutes left is refreshed before
+    // the log-in.
+    run = rig.Check(config, {});
+    EXPECT_EQ(run.Output, name + ": 3\n");
+    EXPECT_EQ(rig.State()["refresh_calls"], 3);  // the test's own call above counts too
+
+    // Never a token in the settings file.
+    const std::string settings = ReadText(config / "Quorvel" / "registry.reg");
+    for (const auto& token : rig.State()["issued_access"])
+        EXPECT_EQ(settings.find(token.get<std::string>()), std::string::npos);
+    for (const auto& token : rig.State()["issued_refresh"])
+        EXPECT_EQ(settings.find(token.get<std::string>()), std::string::npos);
+
+    // Revoked: "sign in again", and no browser of its own accord.
+    Curl({"-s", rig.Auth + "/control?expire=1&revoke=1"});
+    run = rig.Check(config, {});
+    EXPECT_EQ(run.Output, name + ": failed: OAuth: sign in again\n");
+    EXPECT_EQ(run.ExitStatus, 1);
+    EXPECT_EQ(rig.BrowserLog(), log);
+}
+
+}  // namespace
+}  // namespace quorvel
