@@ -237,9 +237,10 @@ TEST(OAuthSignIn, SignInCheckRefreshAndRevocation) {
 
     // Never a token in the settings file.
     const std::string settings = ReadText(config / "Quorvel" / "registry.reg");
-    for (const auto& token : rig.State()["issued_access"])
+    state = rig.State();
+    for (const auto& token : state["issued_access"])
         EXPECT_EQ(settings.find(token.get<std::string>()), std::string::npos);
-    for (const auto& token : rig.State()["issued_refresh"])
+    for (const auto& token : state["issued_refresh"])
         EXPECT_EQ(settings.find(token.get<std::string>()), std::string::npos);
 
     // Revoked: "sign in again", and no browser of its own accord.
