@@ -1,18 +1,10 @@
 #!/usr/bin/env python3
-"""A stand-in OAuth 2.0 authorization server for the tests, on 127.0.0.1.
-
-/authorize   automatic consent: checks response_type=code, S256 and a loopback
-             redirect_uri, answers 302 to redirect_uri?code=...&state=...
-/token       authorization_code (verifier checked) and refresh_token (rotated:
-             a refresh token works once)
-/introspect  RFC 7662 for Dovecot: {"active": true, "email": user}
-/control     the test's levers: lifetime=N (seconds of the next access
-             tokens), expire=1 (every access token so far is void),
-             revoke=1 (every refresh token so far is void)
-/state       what happened, as JSON
-Usage: authserver.py PORTFILE  (writes the port it listens on)
-"""
-import base64, hashlib, json, secrets, sys, threading, time
+# A stand-in OAuth 2.0 authorization server on 127.0.0.1 (standard library only):
+# /authorize (automatic consent, PKCE S256, loopback redirect), /token (code with
+# verifier; refresh tokens rotated: each works once), /introspect (RFC 7662, for
+# Dovecot), /control (lifetime=N of new access tokens; expire=1 voids every access
+# token, revoke=1 every refresh token), /state (JSON). Usage: authserver.py PORTFILE
+import base64, hashlib, json, os, secrets, sys, threading, time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from urllib.parse import parse_qs, urlencode, urlparse
 
@@ -34,7 +26,6 @@ def issue(user):
 class Handler(BaseHTTPRequestHandler):
     def log_message(self, *args):
         pass
-
     def reply(self, status, body, headers=()):
         data = json.dumps(body).encode() if not isinstance(body, bytes) else body
         self.send_response(status)
@@ -111,6 +102,5 @@ class Handler(BaseHTTPRequestHandler):
 server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
 with open(sys.argv[1] + ".tmp", "w") as out:
     out.write(str(server.server_address[1]))
-import os
 os.rename(sys.argv[1] + ".tmp", sys.argv[1])
 server.serve_forever()

@@ -2,7 +2,6 @@
 // stand-in browser (curl) at a stand-in authorization server, keeps the
 // tokens in a real GNOME Keyring on a private session bus, and logs in to a
 // Dovecot that checks the tokens with that server.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -26,44 +25,38 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A helper process for the whole test, in a process group of its own that
-// is ended with it.
-class Background {
+// The session's helpers, in a process group of their own ended with the
+// test: a bus, GNOME Keyring (unlocked) on it, the authorization server,
+// which writes its port to "port" once the keyring answers.
+class Helpers {
 public:
-    Background(std::vector<std::string> Args, const std::map<std::string, std::string>& Env,
-               const std::filesystem::path& Log) {
-        std::vector<char*> argv;
-        for (std::string& arg : Args) argv.push_back(arg.data());
-        argv.push_back(nullptr);
+    explicit Helpers(const std::filesystem::path& Folder) {
+        const std::string script =
+            "cd \"$0\" && export HOME=\"$0\" XDG_DATA_HOME=\"$0/data\" XDG_RUNTIME_DIR=\"$0\" "
+            "DBUS_SESSION_BUS_ADDRESS=\"unix:path=$0/bus\"; exec >log 2>&1\n"
+            "dbus-daemon --session --nofork --address=\"$DBUS_SESSION_BUS_ADDRESS\" &\n"
+            "until [ -S bus ]; do sleep 0.02; done\n"
+            "printf pw | gnome-keyring-daemon --unlock --components=secrets --foreground &\n"
+            "until dbus-send --session --print-reply --dest=org.freedesktop.DBus / "
+            "org.freedesktop.DBus.NameHasOwner string:org.freedesktop.secrets | grep -q true; do sleep 0.02; done\n"
+            "exec python3 \"$1\" port\n";
         Pid = ::fork();
         if (Pid == 0) {
             ::setpgid(0, 0);
-            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-            for (const auto& [name, value] : Env) ::setenv(name.c_str(), value.c_str(), 1);
-            const int out = ::open(Log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-            ::dup2(out, 1);
-            ::dup2(out, 2);
-            ::execvp(argv[0], argv.data());
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            ::execl("/bin/sh", "sh", "-c", script.c_str(), Folder.c_str(),
+                    QUORVEL_SOURCE_DIR "/tests/oauth/authserver.py", nullptr);
             ::_exit(127);
         }
     }
-    ~Background() {
-        ::kill(-Pid, SIGTERM);
-        const auto deadline = Clock::now() + std::chrono::seconds(5);
-        int status = 0;
-        while (::waitpid(Pid, &status, WNOHANG) == 0) {
-            if (Clock::now() > deadline) {
-                ::kill(-Pid, SIGKILL);
-                ::waitpid(Pid, &status, 0);
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
+    ~Helpers() {
+        ::kill(-Pid, SIGKILL);
+        ::waitpid(Pid, nullptr, 0);
     }
     pid_t Pid = -1;
 };
 
-bool WaitFor(const std::function<bool()>& Ready, std::chrono::seconds Limit = std::chrono::seconds(10)) {
+bool WaitFor(const std::function<bool()>& Ready, std::chrono::seconds Limit = std::chrono::seconds(20)) {
     const auto deadline = Clock::now() + Limit;
     while (!Ready()) {
         if (Clock::now() > deadline) return false;
@@ -87,35 +80,12 @@ double ChildCpuSeconds() {
 struct OAuthRig {
     TTempFolder Temp;
     std::string Bus = "unix:path=" + (Temp / "bus").string();
-    std::unique_ptr<Background> DBus, Keyring, AuthServer;
+    Helpers Session{Temp.Path()};
     std::string Auth;  // http://127.0.0.1:PORT
     std::unique_ptr<DovecotServer> Dovecot;
 
     OAuthRig() {
-        const std::map<std::string, std::string> env = {{"HOME", Temp.Path().string()},
-                                                        {"XDG_DATA_HOME", (Temp / "data").string()},
-                                                        {"XDG_RUNTIME_DIR", Temp.Path().string()},
-                                                        {"DBUS_SESSION_BUS_ADDRESS", Bus}};
-        DBus = std::make_unique<Background>(
-            std::vector<std::string>{"dbus-daemon", "--session", "--nofork", "--address=" + Bus}, env,
-            Temp / "dbus.log");
-        EXPECT_TRUE(WaitFor([&] { return std::filesystem::exists(Temp / "bus"); }));
-        Keyring = std::make_unique<Background>(
-            std::vector<std::string>{
-                "sh", "-c", "printf pw | exec gnome-keyring-daemon --unlock --components=secrets --foreground"},
-            env, Temp / "keyring.log");
-        EXPECT_TRUE(WaitFor([&] {
-            return RunChild("/usr/bin/dbus-send",
-                            {"--bus=" + Bus, "--print-reply", "--dest=org.freedesktop.DBus", "/",
-                             "org.freedesktop.DBus.NameHasOwner", "string:org.freedesktop.secrets"},
-                            {}, std::chrono::seconds(5))
-                       .Output.find("true") != std::string::npos;
-        }));
-        AuthServer = std::make_unique<Background>(
-            std::vector<std::string>{"python3", QUORVEL_SOURCE_DIR "/tests/oauth/authserver.py",
-                                     (Temp / "port").string()},
-            env, Temp / "authserver.log");
-        EXPECT_TRUE(WaitFor([&] { return std::filesystem::exists(Temp / "port"); }));
+        EXPECT_TRUE(WaitFor([&] { return std::filesystem::exists(Temp / "port"); })) << ReadText(Temp / "log");
         Auth = "http://127.0.0.1:" + ReadText(Temp / "port");
         DovecotOptions options;
         options.TlsCertFile = TestPki::Get().Cert("good").string();
