@@ -17,8 +17,7 @@ struct MemoryStore : ISecretStore {
     std::map<std::string, std::string> Items;
     bool FailSave = false;
     std::optional<std::string> Load(const std::string& Account) override {
-        const auto it = Items.find(Account);
-        return it == Items.end() ? std::nullopt : std::optional<std::string>(it->second);
+        return Items.count(Account) ? std::optional(Items[Account]) : std::nullopt;
     }
     void Save(const std::string& Account, const std::string& Secret) override {
         if (FailSave) throw ESecretStoreUnavailable(NoSecretStoreText);
@@ -55,26 +54,26 @@ TEST(OAuthAccess, RefreshTimingRotationAndRefusal) {
              {"refused: refreshed while fresh", true, 3000, true, rotated, false, "A2", "R2"},
              {"not rotated: the old one stays", true, 0, false, {200, R"({"access_token":"A2"})"}, false, "A2", "R1"},
              {"revoked", true, 0, false, {400, R"({"error":"invalid_grant"})"}, false, SignInAgainText, "R1"},
-             {"other refusal",
+             {"other",
               true,
               0,
               false,
-              {401, R"({"error":"invalid_client"})"},
+              {401, R"({"error":"x"})"},
               false,
-              "OAuth: the token endpoint refused (401 invalid_client)",
+              "OAuth: the token endpoint refused (401 x)",
               "R1"},
              {"rotated token not stored: not used", true, 0, false, rotated, true, NoSecretStoreText, "R1"},
              {"never signed in", false, 0, false, {}, false, SignInAgainText, ""}}) {
         MemoryStore store;
         RecordingEndpoint endpoint;
         endpoint.Answer = c.Answer;
-        TAccount account;
-        account.UserID = "u";
-        account.Host = "h";
-        account.Auth = TAuthMethod::OAuth;
-        account.OAuthProvider = "custom";
-        account.OAuthClientId = "id";
-        account.OAuthTokenUrl = "https://t.example/token";
+        const TAccount account{.Host = "h",
+                               .Password = "",
+                               .UserID = "u",
+                               .Auth = TAuthMethod::OAuth,
+                               .OAuthProvider = "custom",
+                               .OAuthClientId = "id",
+                               .OAuthTokenUrl = "https://t.example/token"};
         if (c.Stored) store.Items["u@h"] = TokenSetText({"A1", "R1", now + c.Left});
         store.FailSave = c.SaveFails;
         TOAuthAccess access(store, endpoint, nullptr, [&] { return now; });
@@ -87,21 +86,9 @@ TEST(OAuthAccess, RefreshTimingRotationAndRefusal) {
         EXPECT_EQ(result, c.Result) << c.Name;
         const auto kept = store.Load("u@h");
         EXPECT_EQ(kept ? TokenSetFromText(*kept)->RefreshToken : "", c.Kept) << c.Name;
-        const bool called = c.Answer.Status != 0;
-        EXPECT_EQ(endpoint.Bodies,
-                  called ? std::vector<std::string>{"grant_type=refresh_token&refresh_token=R1&client_id=id"}
-                         : std::vector<std::string>{})
-            << c.Name;
+        const std::string asked = "grant_type=refresh_token&refresh_token=R1&client_id=id";
+        EXPECT_EQ(endpoint.Bodies.size() == 1 && endpoint.Bodies[0] == asked, c.Answer.Status != 0) << c.Name;
     }
-}
-
-TEST(OAuthAccess, PkceChallengeIsS256OfTheVerifier) {
-    // RFC 7636, appendix B.
-    EXPECT_EQ(PkceChallenge("dBjftJeZ4CVP-mB92K27uhbUJU1p1r_wW1gFWFOEjXk"),
-              "E9Melhoa2OwvFrEMTJguCHaoeK1t8URWbuGJSstw-cM");
-    const TPkce pkce = MakePkce();
-    EXPECT_EQ(pkce.Verifier.size(), 43u);
-    EXPECT_NE(pkce.State, MakePkce().State);
 }
 
 }  // namespace

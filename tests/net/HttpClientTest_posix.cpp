@@ -1,8 +1,6 @@
 // The token calls' bounds, against the scripted server speaking HTTP.
 #include <gtest/gtest.h>
 
-#include <chrono>
-
 #include "net/HttpClient.h"
 #include "tests/net/ScriptedPop3Server.h"
 
@@ -41,19 +39,13 @@ TEST(HttpClient, StalledOrFloodingEndpointsEndWithinTheBound) {
 }
 
 TEST(HttpClient, PlainHttpOnlyToLoopback) {
-    for (const auto& [url, allowed] :
-         std::vector<std::pair<std::string, bool>>{{"https://login.example/token", true},
-                                                   {"http://127.0.0.1:8080/token", true},
-                                                   {"http://127.9.0.1/", true},
-                                                   {"http://[::1]:80/t", true},
-                                                   {"HTTP://localhost/t", true},
-                                                   {"http://example.com/token", false},
-                                                   {"http://127.0.0.1.example.com/", false},
-                                                   {"http://127.0.0.1@example.com/", false},
-                                                   {"http://10.0.0.1/", false},
-                                                   {"ftp://127.0.0.1/", false},
-                                                   {"http://[::2]/", false}}) {
-        EXPECT_EQ(IsAllowedTokenUrl(url), allowed) << url;
+    for (const char* url : {"https://login.example/token", "http://127.0.0.1:8080/token", "http://127.9.0.1/",
+                            "http://[::1]:80/t", "HTTP://localhost/t"}) {
+        EXPECT_TRUE(IsAllowedTokenUrl(url)) << url;
+    }
+    for (const char* url : {"http://example.com/token", "http://127.0.0.1.example.com/",
+                            "http://127.0.0.1@example.com/", "http://10.0.0.1/", "ftp://127.0.0.1/", "http://[::2]/"}) {
+        EXPECT_FALSE(IsAllowedTokenUrl(url)) << url;
     }
     // Refused before any connection is made.
     EXPECT_THROW(MakeHttpClient()->PostForm("http://192.0.2.1/token", ""), EHttpError);

