@@ -132,7 +132,7 @@ std::string TPop3Client::XOAuth2Exchange() {
     // The server's error details come as a challenge; an empty line ends
     // the exchange and brings the final -ERR.
     const std::string final = Transaction("");
-    if (final.empty()) throw ESockError(NotConnectedText());
+    if (final.empty()) throw NotConnectedError();
     return final;
 }
 
