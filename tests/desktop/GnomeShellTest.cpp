@@ -70,7 +70,8 @@ TEST(GnomeShellTray, BothPicturesAreDrawnWhenTheShellStartsAfterQuorvelAndAfterI
     QProcess* quorvel = session.Start(QUORVEL_PROGRAM);
     auto checks = [&] { return CountOf(server.RawInput("alice"), "STAT\r\n"); };
     ASSERT_TRUE(WaitUntil([&] { return checks() == 1; }, AppearMs));
-    WaitUntil([] { return false; }, 500);  // the check ends and the icons are set
+    // The check has ended.
+    ASSERT_TRUE(WaitUntil([&] { return CountOf(server.RawInput("alice"), "QUIT\r\n") == 1; }, AppearMs));
 
     const QImage mail = PanelPicture(8);
     for (const char* round : {"start", "restart"}) {
