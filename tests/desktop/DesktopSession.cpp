@@ -52,8 +52,11 @@ DesktopSession::DesktopSession() : FDataHome(QDir::temp().filePath("quorvel-desk
         }
     }
     // -displayfd 1: Xvfb picks a free display and prints its number.
-    QProcess* xvfb =
-        Start(QStringLiteral("Xvfb"), {"-displayfd", "1", "-screen", "0", "640x480x24", "-nolisten", "tcp"});
+    // -noreset: an X server resets when its last client leaves, closing
+    // whoever connects meanwhile; here a check of the tray selection or an
+    // xdotool run is often that last client, just as trayer connects.
+    QProcess* xvfb = Start(QStringLiteral("Xvfb"),
+                           {"-displayfd", "1", "-noreset", "-screen", "0", "640x480x24", "-nolisten", "tcp"});
     const QString number = FirstLine(*xvfb, 10000);
     if (number.isEmpty()) {
         FSkipReason = QStringLiteral("Xvfb could not start: ") + QString::fromUtf8(xvfb->readAllStandardError());
@@ -118,6 +121,11 @@ QProcess* DesktopSession::StartXEmbedTray() {
                        ? QStringLiteral("trayer ended (exit code %1): ").arg(tray->exitCode()) +
                              QString::fromUtf8(tray->readAllStandardError())
                        : QStringLiteral("trayer did not take the tray selection within 15 s");
+    // What the display's server says, for a failure that is not trayer's own.
+    QProcess* xvfb = FProcesses.front().get();
+    FTrayProblem +=
+        QStringLiteral("; Xvfb on %1 %2 ").arg(FDisplay, xvfb->state() == QProcess::Running ? "runs" : "ended") +
+        QString::fromUtf8(xvfb->readAllStandardError());
     Kill(tray);
     return nullptr;
 }
