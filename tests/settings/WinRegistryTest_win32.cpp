@@ -126,8 +126,8 @@ TEST_F(WinRegistryTest, UpdatesOfTwoStoresNeverInterleave) {
     };
     Registry.BeginUpdate();
     std::thread other([&] {
-        WinRegistry second(Key.Base());
         secondTrying = true;
+        WinRegistry second(Key.Base());  // its start already takes the lock
         TRegistryUpdate update(second);
         secondIn = true;
     });
