@@ -174,8 +174,10 @@ TEST(LineExchange, WriteStopsAtNulAndRefusesOverlongText) {
 }
 
 TEST(LineExchange, SendWaitsForRoomThroughTheLoop) {
-    // The server reads nothing for a while, so the socket's send buffer fills.
-    Connection c({Pause(2000), Hear(), Say("+OK all\r\n")});
+    // The server reads nothing for a while, so the socket's send buffer fills;
+    // then it reads the 4 MiB, which takes a while on a busy machine.
+    Connection c({Pause(1000), Hear(), Say("+OK all\r\n")});
+    c.Transport.SetTimeOut(60000);
     const std::string chunk(65535, 'q');
     constexpr int Chunks = 64;
     const long waits = c.Loop.Waits;

@@ -120,11 +120,12 @@ void ScriptedPop3Server::Serve(int Fd) {
             case ServerStep::Kind::Hear:
             case ServerStep::Kind::HearBytes: {
                 bool got = false;
+                std::size_t searched = heard;  // no line end before this
                 const auto deadline = Clock::now() + std::chrono::milliseconds(HearLimitMs);
                 while (!Stop && Clock::now() < deadline) {
                     {
                         std::lock_guard<std::mutex> guard(Lock);
-                        const auto end = step.What == ServerStep::Kind::Hear ? Bytes.find('\n', heard)
+                        const auto end = step.What == ServerStep::Kind::Hear ? Bytes.find('\n', searched)
                                          : Bytes.size() > heard              ? Bytes.size() - 1
                                                                              : std::string::npos;
                         if (end != std::string::npos) {
@@ -132,6 +133,7 @@ void ScriptedPop3Server::Serve(int Fd) {
                             got = true;
                             break;
                         }
+                        searched = Bytes.size();
                     }
                     if (!ReadSome(Fd, SliceMs)) {
                         open = false;
