@@ -36,9 +36,9 @@ wait_for() {  # wait_for SECONDS COMMAND...: true once COMMAND holds
   return 1
 }
 
-display=:$((300 + RANDOM % 200))
-Xvfb "$display" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
-export DISPLAY=$display
+. scripts/xvfb.sh
+start_xvfb 800x600x24
+pids+=("$xvfb_pid")
 "$wine" wineboot -i </dev/null >/dev/null 2>&1
 wineserver -w
 trayer --edge bottom --align right --widthtype pixel --width 120 --height 24 >/dev/null 2>&1 & pids+=($!)
