@@ -156,6 +156,13 @@ protected:
         return found;
     }
 
+    // What every docked icon shows, for a failure's message.
+    std::string ShownIcons() const {
+        std::string shown;
+        for (const QString& window : Wine->DockedIcons()) shown += "\n" + Drawn(Wine->ShownShape(window));
+        return shown;
+    }
+
     // "終了(&X)" from the status icon's menu; how long the program took to end.
     qint64 ExitFromMenu(QProcess* Quorvel, const QString& Status) {
         Wine->ForgetMenus();
@@ -210,7 +217,7 @@ TEST_F(WindowsTrayWine, IconsHintsAndExit) {
         std::optional<QString> status;
         for (const Icon& icon : c.Icons) {
             const std::optional<QString> window = IconShowing(icon.Picture);
-            ASSERT_TRUE(window.has_value()) << "no icon shows picture " << icon.Picture;
+            ASSERT_TRUE(window.has_value()) << "no icon shows picture " << icon.Picture << ShownIcons();
             if (!status) status = window;
             EXPECT_EQ(Wine->HoverHint(*window), icon.Hint);
         }
@@ -238,7 +245,7 @@ TEST_F(WindowsTrayWine, ClicksMenuMailProgramAndASecondCopy) {
     ASSERT_TRUE(WaitUntil([&] { return checks() == 1; }, CheckMs));
     const std::optional<QString> status = IconShowing(Bars);
     const std::optional<QString> mail = IconShowing(NewMailPicture);
-    ASSERT_TRUE(status && mail);
+    ASSERT_TRUE(status && mail) << ShownIcons();
 
     // The menu and its submenu, nothing greyed while no check runs.
     Wine->ForgetMenus();
