@@ -53,7 +53,10 @@ int main(int argc, char** argv) {
     }
     session.SetEnvironment("XDG_CONFIG_HOME", QString::fromStdString((temp.Path() / "config").string()));
     session.SetEnvironment("XDG_RUNTIME_DIR", QString::fromStdString((temp.Path() / "run").string()));
-    session.StartXEmbedTray();
+    if (!session.StartXEmbedTray()) {
+        std::fprintf(stderr, "quorvel-idle-bench: %s\n", session.TrayProblem().toStdString().c_str());
+        return 1;
+    }
     QProcess* program = session.Start(QUORVEL_PROGRAM);
     if (!quorvel::WaitUntil([&] { return CountOf(server.RawInput("alice"), "STAT\r\n") == 1; }, 20000)) {
         std::fprintf(stderr, "quorvel-idle-bench: the first check did not happen\n");

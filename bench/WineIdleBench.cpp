@@ -59,7 +59,10 @@ int main(int argc, char** argv) {
     options.RawLog = true;
     quorvel::DovecotServer server({{"alice", "alice-pass", 3}}, options);
     TTempFolder temp;
-    session.StartXEmbedTray();
+    if (!session.StartXEmbedTray()) {
+        std::fprintf(stderr, "quorvel-wine-idle-bench: %s\n", session.TrayProblem().toStdString().c_str());
+        return 1;
+    }
     quorvel::WineDesktop wine(session, runner, temp.Path());
     std::string why;
     if (!wine.StartSession(why) || !wine.Import(SettingsText(server.Port()))) {

@@ -16,10 +16,9 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winealsa.drv=d"
 export WINEARCH=win64
 
-display=:$((70 + RANDOM % 500))
-Xvfb "$display" -screen 0 800x600x24 -nolisten tcp -noreset >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY=$display
+. scripts/xvfb.sh
+start_xvfb 800x600x24
+xvfb=$xvfb_pid
 cleanup() {
   wineserver -k >/dev/null 2>&1 || true
   kill "$xvfb" 2>/dev/null || true
@@ -41,10 +40,7 @@ wineserver -p 2>/dev/null || true  # already running: use it
 echo "Wine session ready after $(( $(date +%s) - start )) s"
 
 status=0
-# A program that fails is run once more: Wine 8 loses or misreports a socket
-# notification now and then on a busy machine (see docs/DEVELOPING.md, "Known
-# differences of Wine 8"); a fault of the program fails both runs.
-ctest --test-dir "$dir" --output-on-failure --timeout 60 -j 2 --repeat until-pass:2 || status=$?
+ctest --test-dir "$dir" --output-on-failure --timeout 60 -j 2 || status=$?
 echo "Windows tests took $(( $(date +%s) - start )) s in all"
 
 # Windows programs against servers on Linux (Dovecot, openssl s_server):

@@ -2,7 +2,6 @@
 // scripted server (a list changed while the cycle waits on the network).
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,6 +12,7 @@
 #include "net/PollEventLoop.h"
 #include "net/Pop3Client.h"
 #include "settings/Account.h"
+#include "tests/app/ScriptedClock.h"
 #include "tests/net/ScriptedPop3Server.h"
 #include "tests/pop3server/DovecotServer.h"
 
@@ -57,20 +57,6 @@ public:
     }
 };
 
-// Gives the readings it is told, then keeps giving the last one.
-class ScriptedClock final : public ITickClock {
-public:
-    std::deque<std::uint32_t> Ticks;
-    std::uint32_t Last = 0;
-    std::uint32_t GetTickCount() override {
-        if (!Ticks.empty()) {
-            Last = Ticks.front();
-            Ticks.pop_front();
-        }
-        return Last;
-    }
-};
-
 class CheckCycleTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { Server = new DovecotServer({{"alice", "secret-a", 3}, {"bob", "secret-b", 0}}); }
@@ -94,7 +80,7 @@ protected:
     PollEventLoop Loop;
     TPop3Client Client{Loop};
     TAccounts Accounts;
-    ScriptedClock Clock;
+    test::ScriptedClock Clock;
     RecordingView View;
     std::int32_t Level = -1;
 };

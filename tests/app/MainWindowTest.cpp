@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "app/MainWindow.h"
-#include "app/TickClock.h"
 #include "settings/Settings.h"
 #include "tests/app/MemoryRegistry.h"
+#include "tests/app/ScriptedClock.h"
 #include "tests/net/ScriptedPop3Server.h"
 #include "tests/net/TestLoop.h"
 #include "tests/tray/RecordingTrayShell.h"
@@ -133,7 +133,7 @@ protected:
 
     test::CountingLoop Loop;
     RecordingTrayShell StatusShell, NewMailShell;
-    MonotonicTickClock Clock;
+    test::ScriptedClock Clock;  // every check takes no time: level 4
     Surroundings Around;
     std::unique_ptr<TMainWindow> Window;
 };

@@ -3,12 +3,16 @@
 #include <unistd.h>
 #include <xcb/xcb.h>
 
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
 #include <QDeadlineTimer>
-#include <QElapsedTimer>
+#include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QMap>
 #include <QStandardPaths>
-#include <QThread>
 #include <QTimer>
 #include <cstdlib>
 #include <memory>
@@ -38,7 +42,11 @@ bool WaitUntil(const std::function<bool()>& Condition, int TimeoutMs) {
     return true;
 }
 
-DesktopSession::DesktopSession() {
+DesktopSession::DesktopSession() : FDataHome(QDir::temp().filePath("quorvel-desktop-XXXXXX")) {
+    if (!FDataHome.isValid()) {
+        FSkipReason = QStringLiteral("no private data folder: ") + FDataHome.errorString();
+        return;
+    }
     for (const char* tool : {"Xvfb", "dbus-daemon"}) {
         if (QStandardPaths::findExecutable(tool).isEmpty()) {
             FSkipReason = QStringLiteral("%1 is not installed (scripts/deps.sh installs it)").arg(tool);
@@ -58,7 +66,14 @@ DesktopSession::DesktopSession() {
     }
     FDisplay = ":" + number;
     FBusAddress = StartBus();
-    if (FBusAddress.isEmpty()) FSkipReason = QStringLiteral("the private D-Bus session bus could not start");
+    if (FBusAddress.isEmpty()) {
+        FSkipReason = QStringLiteral("the private D-Bus session bus could not start");
+        return;
+    }
+    static int sessions = 0;
+    FBusConnection = QStringLiteral("desktop-session-%1").arg(++sessions);
+    if (!QDBusConnection::connectToBus(FBusAddress, FBusConnection).isConnected())
+        FSkipReason = QStringLiteral("cannot connect to the private D-Bus session bus");
 }
 
 QString DesktopSession::StartBus() {
@@ -67,6 +82,7 @@ QString DesktopSession::StartBus() {
 }
 
 DesktopSession::~DesktopSession() {
+    if (!FBusConnection.isEmpty()) QDBusConnection::disconnectFromBus(FBusConnection);
     for (auto it = FProcesses.rbegin(); it != FProcesses.rend(); ++it) Kill(it->get());
 }
 
@@ -77,6 +93,7 @@ QProcessEnvironment DesktopSession::Environment() const {
     environment.insert("QT_QPA_PLATFORM", "xcb");
     environment.remove("WAYLAND_DISPLAY");
     environment.remove("XDG_CURRENT_DESKTOP");
+    environment.insert("XDG_DATA_HOME", FDataHome.path());
     environment.insert(FExtra);
     return environment;
 }
@@ -104,10 +121,19 @@ QProcess* DesktopSession::StartXEmbedTray() {
                "--height", "32", "--SetDockType", "false", "--transparent", "false", "--tint", "0xffffff"});
     // Returns once the tray holds the tray manager's selection, so what the
     // test starts next meets a tray that is there, however busy the machine.
-    QElapsedTimer waited;
-    waited.start();
-    while (!XEmbedTrayOwned() && waited.elapsed() < 10000 && tray->state() != QProcess::NotRunning) QThread::msleep(20);
-    return tray;
+    WaitUntil([&] { return XEmbedTrayOwned() || tray->state() == QProcess::NotRunning; }, 15000);
+    if (XEmbedTrayOwned()) return tray;
+    FTrayProblem = tray->state() == QProcess::NotRunning
+                       ? QStringLiteral("trayer ended (exit code %1): ").arg(tray->exitCode()) +
+                             QString::fromUtf8(tray->readAllStandardError())
+                       : QStringLiteral("trayer did not take the tray selection within 15 s");
+    // What the display's server says, for a failure that is not trayer's own.
+    QProcess* xvfb = FProcesses.front().get();
+    FTrayProblem +=
+        QStringLiteral("; Xvfb on %1 %2 ").arg(FDisplay, xvfb->state() == QProcess::Running ? "runs" : "ended") +
+        QString::fromUtf8(xvfb->readAllStandardError());
+    Kill(tray);
+    return nullptr;
 }
 
 bool DesktopSession::StartSway() {
@@ -142,6 +168,26 @@ bool DesktopSession::XEmbedTrayOwned() const {
     }
     xcb_disconnect(connection);
     return owned;
+}
+
+bool DesktopSession::BusNameOwned(const QString& Name) const {
+    return QDBusConnection(FBusConnection).interface()->isServiceRegistered(Name).value();
+}
+
+bool DesktopSession::Watches(qint64 Pid, const QString& Name) const {
+    const QDBusConnection bus(FBusConnection);
+    const QDBusMessage reply =
+        bus.call(QDBusMessage::createMethodCall("org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                                "org.freedesktop.DBus.Debug.Stats", "GetAllMatchRules"),
+                 QDBus::Block, 5000);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return false;
+    QMap<QString, QStringList> rules;
+    reply.arguments().at(0).value<QDBusArgument>() >> rules;
+    for (auto it = rules.cbegin(); it != rules.cend(); ++it) {
+        if (!it.value().join('\n').contains(Name)) continue;
+        if (bus.interface()->servicePid(it.key()).value() == Pid) return true;
+    }
+    return false;
 }
 
 QString DesktopSession::Run(const QString& Program, const QStringList& Arguments, int TimeoutMs) const {

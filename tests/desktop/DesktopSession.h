@@ -15,8 +15,10 @@ namespace quorvel {
 
 // A private desktop for end-to-end tests: Xvfb on a free display and a
 // private D-Bus session bus, plus the programs started on them (a real
-// XEmbed tray, programs under test). Everything started is killed when the
-// session ends. Needs a Q(Core|Gui)Application in the test process.
+// XEmbed tray, programs under test). Programs started here get a private
+// XDG_DATA_HOME (tray pictures, icon caches), removed with the session.
+// Everything started is killed when the session ends. Needs a
+// Q(Core|Gui)Application in the test process.
 class DesktopSession {
 public:
     DesktopSession();
@@ -44,14 +46,23 @@ public:
     // Kills a process the session started (SIGKILL) and waits for it.
     static void Kill(QProcess* Process);
 
-    // A real XEmbed tray (trayer) at the top left of the screen.
+    // A real XEmbed tray (trayer) at the top left of the screen, once it
+    // holds the tray manager selection; null (and TrayProblem says why) when
+    // it does not within 15 s: the tests cannot go on without it.
     QProcess* StartXEmbedTray();
+    const QString& TrayProblem() const { return FTrayProblem; }
     // Whether an XEmbed tray holds the tray manager selection of the display.
     bool XEmbedTrayOwned() const;
 
     // A headless sway for programs started from now on (false if sway or waybar is missing); a waybar with a tray.
     bool StartSway();
     QProcess* StartWaybar() { return Start("waybar", {"-c", FSway.filePath("waybar.json")}); }
+    // Whether Name (well-known or unique) has an owner on the session bus.
+    bool BusNameOwned(const QString& Name) const;
+    // Whether the process Pid listens on the session bus for signals about
+    // Name (it has a match rule that names it): from then on it hears when
+    // Name comes or goes.
+    bool Watches(qint64 Pid, const QString& Name) const;
 
     // Runs a helper tool (xdotool, import ...) to its end, bounded in time;
     // returns its standard output, or an empty string when it failed.
@@ -66,9 +77,12 @@ public:
     QImage Screenshot(const QString& SavePath = {}) const;
 
 private:
+    QTemporaryDir FDataHome;
     QString FSkipReason;
+    QString FTrayProblem;
     QString FDisplay;
     QString FBusAddress;
+    QString FBusConnection;  // the test's own connection to the bus
     QProcessEnvironment FExtra;
     QTemporaryDir FSway;
     std::vector<std::unique_ptr<QProcess>> FProcesses;

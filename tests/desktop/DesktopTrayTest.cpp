@@ -136,9 +136,9 @@ TEST_F(DesktopTray, SniActivateIsOneClick) {
     EXPECT_EQ(Clicks(), 1);
 }
 
+// The probe says "ready" once its icon is set, when it has looked for a host.
 TEST_F(DesktopTray, SniIconAppearsWhenTheHostStartsLate) {
     StartProbe();
-    WaitUntil([] { return false; }, 1500);
     EXPECT_EQ(Probe->state(), QProcess::Running);
     SniHost host(Session->BusAddress());
     EXPECT_EQ(WaitForItem(host).size(), 1);
@@ -149,8 +149,9 @@ TEST_F(DesktopTray, SniIconComesBackAfterTheHostRestarts) {
     StartProbe();
     ASSERT_EQ(WaitForItem(*host).size(), 1);
     host.reset();
-    WaitUntil([] { return false; }, 1000);
+    ASSERT_TRUE(WaitUntil([&] { return !Session->BusNameOwned("org.kde.StatusNotifierWatcher"); }, AppearMs));
     SniHost again(Session->BusAddress());
+    ASSERT_TRUE(again.Ok());
     EXPECT_EQ(WaitForItem(again).size(), 1);
     EXPECT_EQ(Probe->state(), QProcess::Running);
 }
@@ -179,8 +180,10 @@ TEST_F(DesktopTray, SniIconMovesToAHostThatTakesTheWatcherNameOver) {
         ASSERT_TRUE(second.Ok());
         const QStringList items = WaitForItem(second);
         ASSERT_EQ(items.size(), 1);
+        const QString firstOnBus = first->UniqueName();
         first.reset();
-        WaitUntil([] { return false; }, 500);
+        ASSERT_TRUE(WaitUntil([&] { return !Session->BusNameOwned(firstOnBus); }, AppearMs));
+        WaitUntil([] { return false; }, 500);  // the item stays
         ASSERT_EQ(second.Items(), items);
         EXPECT_EQ(second.ReadItem(items.first()).ToolTipTitle, QString::fromUtf8(ProbeHint));
         EXPECT_FALSE(second.ReadItem(items.first()).IconPixmaps.empty());
@@ -191,28 +194,33 @@ TEST_F(DesktopTray, SniIconMovesToAHostThatTakesTheWatcherNameOver) {
 
 TEST_F(DesktopTray, XEmbedIconDocksAndShowsThePicture) {
     if (XEmbedToolsMissing()) GTEST_SKIP() << Missing << " is not installed (scripts/deps.sh installs it)";
-    Session->StartXEmbedTray();
+    ASSERT_TRUE(Session->StartXEmbedTray()) << Session->TrayProblem().toStdString();
     StartProbe();
     const QString window = WaitForDockedIcon();
     ASSERT_FALSE(window.isEmpty());
-    WaitUntil([] { return false; }, 1000);  // let the tray lay it out and paint
-    const QRect place = Session->WindowGeometry(window);
-    const QImage shot = Session->Screenshot(ShotPath("xembed"));
-    ASSERT_FALSE(shot.isNull());
-    const QImage icon = shot.copy(place);
+    // Once the tray has laid the icon out and Qt has painted it.
+    QRect place;
     int red = 0, blue = 0;
-    for (int y = 0; y < icon.height(); ++y)
-        for (int x = 0; x < icon.width(); ++x) {
-            red += icon.pixel(x, y) == 0xFFFF0000u;
-            blue += icon.pixel(x, y) == 0xFF0000FFu;
-        }
+    WaitUntil(
+        [&] {
+            place = Session->WindowGeometry(window);
+            const QImage icon = Session->Screenshot(ShotPath("xembed")).copy(place);
+            red = blue = 0;
+            for (int y = 0; y < icon.height(); ++y)
+                for (int x = 0; x < icon.width(); ++x) {
+                    red += icon.pixel(x, y) == 0xFFFF0000u;
+                    blue += icon.pixel(x, y) == 0xFF0000FFu;
+                }
+            return blue > red && red > 0;
+        },
+        AppearMs);
     EXPECT_GT(blue, red) << "icon at " << place.x() << "," << place.y();
     EXPECT_GT(red, 0);
 }
 
 TEST_F(DesktopTray, XEmbedClickIsOneClick) {
     if (XEmbedToolsMissing()) GTEST_SKIP() << Missing << " is not installed (scripts/deps.sh installs it)";
-    Session->StartXEmbedTray();
+    ASSERT_TRUE(Session->StartXEmbedTray()) << Session->TrayProblem().toStdString();
     StartProbe();
     const QString window = WaitForDockedIcon();
     ASSERT_FALSE(window.isEmpty());
@@ -224,7 +232,7 @@ TEST_F(DesktopTray, XEmbedClickIsOneClick) {
 
 TEST_F(DesktopTray, XEmbedRightClickShowsTheMenuOnce) {
     if (XEmbedToolsMissing()) GTEST_SKIP() << Missing << " is not installed (scripts/deps.sh installs it)";
-    Session->StartXEmbedTray();
+    ASSERT_TRUE(Session->StartXEmbedTray()) << Session->TrayProblem().toStdString();
     StartProbe();
     const QString window = WaitForDockedIcon();
     ASSERT_FALSE(window.isEmpty());
@@ -241,19 +249,19 @@ TEST_F(DesktopTray, XEmbedRightClickShowsTheMenuOnce) {
 TEST_F(DesktopTray, XEmbedIconAppearsWhenTheTrayStartsLate) {
     if (XEmbedToolsMissing()) GTEST_SKIP() << Missing << " is not installed (scripts/deps.sh installs it)";
     StartProbe();
-    WaitUntil([] { return false; }, 1500);
-    Session->StartXEmbedTray();
+    ASSERT_TRUE(Session->StartXEmbedTray()) << Session->TrayProblem().toStdString();
     EXPECT_FALSE(WaitForDockedIcon().isEmpty());
 }
 
 TEST_F(DesktopTray, XEmbedIconComesBackAfterTheTrayRestarts) {
     if (XEmbedToolsMissing()) GTEST_SKIP() << Missing << " is not installed (scripts/deps.sh installs it)";
     QProcess* tray = Session->StartXEmbedTray();
+    ASSERT_TRUE(tray) << Session->TrayProblem().toStdString();
     StartProbe();
     ASSERT_FALSE(WaitForDockedIcon().isEmpty());
     DesktopSession::Kill(tray);
     EXPECT_TRUE(WaitUntil([&] { return Session->FindWindows("quorvel-tray-probe").isEmpty(); }, AppearMs));
-    Session->StartXEmbedTray();
+    ASSERT_TRUE(Session->StartXEmbedTray()) << Session->TrayProblem().toStdString();
     EXPECT_FALSE(WaitForDockedIcon().isEmpty());
     EXPECT_EQ(Probe->state(), QProcess::Running);
 }

@@ -11,10 +11,14 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QStandardPaths>
+#include <algorithm>
+#include <functional>
 #include <memory>
+#include <vector>
 
 #include "tests/desktop/DesktopSession.h"
 #include "tests/support/TempFolder.h"
+#include "tray/Animation.h"
 #include "tray/ImageList.h"
 #include "tray/PanelImage.h"
 
@@ -171,10 +175,19 @@ protected:
         if (!Probe->waitForFinished(5000)) DesktopSession::Kill(Probe);
     }
 
-    // The panel along the top once it has drawn what it was sent.
-    QImage PanelStrip(const QString& Shot) {
-        WaitUntil([] { return false; }, 1500);
-        return Session->Screenshot(QDir::temp().filePath("quorvel-" + Shot + ".png")).copy(0, 0, 640, PanelSize);
+    // The panel along the top once Shows holds for it (or as it is after
+    // AppearMs); the whole screen is kept as Shot for a person to look at.
+    QImage PanelStrip(const QString& Shot, const std::function<bool(const QImage&)>& Shows) {
+        QImage screen, strip;
+        WaitUntil(
+            [&] {
+                screen = Session->Screenshot();
+                strip = screen.copy(0, 0, 640, PanelSize);
+                return Shows(strip);
+            },
+            AppearMs);
+        screen.save(QDir::temp().filePath("quorvel-" + Shot + ".png"));
+        return strip;
     }
 
     TTempFolder Home;
@@ -193,13 +206,22 @@ TEST_P(XfcePanelPicture, StatusTrayDrawsThePicturesCrispByName) {
     const QString pictures = QStringLiteral("13,%1").arg(NewMailPicture);
 
     QProcess* before = StartProbe({"--pictures", pictures, "--pixmaps-only"});
-    const QImage soft = PanelStrip("xfce-" + size + "-pixmaps");
+    // Shrunk pictures drawn, and the panel done drawing (two shots alike).
+    QImage previous;
+    const QImage soft = PanelStrip("xfce-" + size + "-pixmaps", [&](const QImage& Strip) {
+        const bool settled = Strip == previous;
+        previous = Strip;
+        return SoftPixels(Strip) > 0 && settled;
+    });
     EndProbe(before);
     EXPECT_GT(SoftPixels(soft), 0);
     for (int index : {13, NewMailPicture}) EXPECT_FALSE(ShowsRendering(soft, ImageListPicture(index), iconSize));
 
     QProcess* after = StartProbe({"--pictures", pictures});
-    const QImage crisp = PanelStrip("xfce-" + size + "-named");
+    const QImage crisp = PanelStrip("xfce-" + size + "-named", [&](const QImage& Strip) {
+        return SoftPixels(Strip) == 0 && ShowsRendering(Strip, ImageListPicture(13), iconSize) &&
+               ShowsRendering(Strip, ImageListPicture(NewMailPicture), iconSize);
+    });
     EXPECT_EQ(SoftPixels(crisp), 0);
     for (int index : {13, NewMailPicture})
         EXPECT_TRUE(ShowsRendering(crisp, ImageListPicture(index), iconSize)) << index;
@@ -215,8 +237,16 @@ INSTANTIATE_TEST_SUITE_P(IconSizes, XfcePanelPicture, ::testing::Values(16, 22))
 TEST_F(PanelPicture, XfceStatusTrayDrawsTheAnimationCrisp) {
     ASSERT_TRUE(StartPanel(22));
     QProcess* probe = StartProbe({"--animate"});
+    std::vector<TPicture16> frames;
+    TAnimationPlanes planes;
+    std::int32_t frame = 0;
+    for (int i = 0; i < AnimationFrameCount; ++i) frames.push_back(AnimationTick(planes, frame, 4).Image);
     for (int shot = 0; shot < 4; ++shot) {
-        EXPECT_EQ(SoftPixels(PanelStrip("xfce-animation")), 0) << "shot " << shot;
+        const QImage strip = PanelStrip("xfce-animation", [&](const QImage& Strip) {
+            return std::any_of(frames.begin(), frames.end(),
+                               [&](const TPicture16& Frame) { return ShowsRendering(Strip, Frame, 22); });
+        });
+        EXPECT_EQ(SoftPixels(strip), 0) << "shot " << shot;
     }
     EndProbe(probe);
 }
@@ -224,14 +254,23 @@ TEST_F(PanelPicture, XfceStatusTrayDrawsTheAnimationCrisp) {
 // An XEmbed tray gives the icon a window of its own size; Qt draws the icon
 // into it, as it did before the pictures had names.
 TEST_F(PanelPicture, XEmbedTrayStaysCrisp) {
-    Session->StartXEmbedTray();
+    ASSERT_TRUE(Session->StartXEmbedTray()) << Session->TrayProblem().toStdString();
     QProcess* probe = StartProbe({"--pictures", "13"});
     WaitUntil([&] { return !Session->FindWindows("quorvel-panel-picture-probe").isEmpty(); }, AppearMs);
     const QStringList windows = Session->FindWindows("quorvel-panel-picture-probe");
     ASSERT_FALSE(windows.isEmpty());
-    WaitUntil([] { return false; }, 1000);
-    const QRect place = Session->WindowGeometry(windows.first());
-    const QImage icon = Session->Screenshot(QDir::temp().filePath("quorvel-xembed-picture.png")).copy(place);
+    // Once the tray has laid the icon out and Qt has painted it.
+    QRect place;
+    QImage icon;
+    WaitUntil(
+        [&] {
+            place = Session->WindowGeometry(windows.first());
+            icon = Session->Screenshot(QDir::temp().filePath("quorvel-xembed-picture.png")).copy(place);
+            return ShowsRendering(icon, ImageListPicture(13), std::min(place.width(), place.height())) &&
+                   SoftPixels(icon) == 0;
+        },
+        AppearMs);
+    ASSERT_FALSE(icon.isNull()) << "no place for the icon";
     EXPECT_TRUE(ShowsRendering(icon, ImageListPicture(13), std::min(place.width(), place.height())))
         << place.width() << " x " << place.height();
     EXPECT_EQ(SoftPixels(icon), 0);

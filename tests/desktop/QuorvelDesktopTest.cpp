@@ -187,10 +187,10 @@ TEST_F(QuorvelDesktop, WithoutAccountsOnlyTheStatusIconAndItsMenuAndExitLeavesNo
     EXPECT_EQ(menu[3].Children[1].Label, "オプション(_O)...");
 
     host.ClickMenu(status, MenuId(menu, "終了(_X)"));
-    ASSERT_TRUE(Program->waitForFinished(1000));
+    ASSERT_TRUE(Program->waitForFinished(AppearMs));
     EXPECT_EQ(Program->exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(Program->exitCode(), 0);
-    EXPECT_TRUE(WaitUntil([&] { return host.Items().isEmpty(); }, 2000));
+    EXPECT_TRUE(WaitUntil([&] { return host.Items().isEmpty(); }, AppearMs));
     EXPECT_FALSE(QFile::exists(QString::fromStdString(SettingsFile())));  // nothing is written at exit
 }
 
@@ -210,7 +210,11 @@ TEST_F(QuorvelDesktop, MailShowsTheLevelAndTheSummaryAndEveryClickChecksOnce) {
     const QString mail = WaitForItem(host, "alice@");
     ASSERT_FALSE(status.isEmpty());
     ASSERT_FALSE(mail.isEmpty());
-    EXPECT_EQ(Shown(host.ReadItem(status)), ToImage(ImageListPicture(13)));
+    // The aerial with as many bars as the time the check took earns
+    // (CheckCycle decides how many).
+    const QImage bars = Shown(host.ReadItem(status));
+    EXPECT_TRUE(bars == ToImage(ImageListPicture(10)) || bars == ToImage(ImageListPicture(11)) ||
+                bars == ToImage(ImageListPicture(12)) || bars == ToImage(ImageListPicture(13)));
     EXPECT_EQ(host.ReadItem(mail).ToolTipTitle, "alice@127.0.0.1 3通");
     EXPECT_EQ(Shown(host.ReadItem(mail)), ToImage(ImageListPicture(8)));
 
@@ -234,7 +238,7 @@ TEST_F(QuorvelDesktop, MailShowsTheLevelAndTheSummaryAndEveryClickChecksOnce) {
     EXPECT_EQ(Shown(host.ReadItem(status)), ToImage(ImageListPicture(9)));
 
     host.ClickMenu(status, MenuId(host.ReadMenu(status), "終了(_X)"));
-    ASSERT_TRUE(Program->waitForFinished(1000));
+    ASSERT_TRUE(Program->waitForFinished(AppearMs));
     EXPECT_EQ(Program->exitCode(), 0);
     QFile settingsAfter(QString::fromStdString(SettingsFile()));
     ASSERT_TRUE(settingsAfter.open(QIODevice::ReadOnly));
@@ -306,7 +310,9 @@ TEST_F(QuorvelDesktop, DialogsOpenFromTheMenuAndGreyTheirEntryMeanwhile) {
 
 TEST_F(QuorvelDesktop, StartedBeforeThePanelItsIconAppearsWithThePanel) {
     StartQuorvel();
-    WaitUntil([] { return false; }, 1500);
+    // It waits for a panel that is not there yet.
+    ASSERT_TRUE(
+        WaitUntil([&] { return Session->Watches(Program->processId(), "org.kde.StatusNotifierWatcher"); }, AppearMs));
     ASSERT_EQ(Program->state(), QProcess::Running);
     SniHost host(Session->BusAddress());
     EXPECT_FALSE(WaitForItem(host, StatusTip).isEmpty());
@@ -380,9 +386,9 @@ TEST_F(QuorvelDesktop, ACheckHeldOpenAnimatesWithThePreviousBars) {
             } else if (Shown(state) != ToImage(ImageListPicture(9 + level))) {
                 foreign = true;
             }
-            return false;
+            return seen.size() >= 3 || foreign;
         },
-        2000);
+        AppearMs);
     relay.Release();
     EXPECT_GE(seen.size(), 3u);
     EXPECT_FALSE(foreign);
@@ -399,7 +405,7 @@ TEST_F(QuorvelDesktop, OnAnXEmbedTrayBothIconsDockAndAClickChecks) {
     options.RawLog = true;
     DovecotServer server({{"alice", "alice-pass", 3}}, options);
     Save(server, {{"alice", 0}});
-    Session->StartXEmbedTray();
+    ASSERT_TRUE(Session->StartXEmbedTray()) << Session->TrayProblem().toStdString();
     StartQuorvel();
     ASSERT_TRUE(WaitUntil([&] { return Session->FindWindows("quorvel").size() == 2; }, AppearMs))
         << Session->FindWindows("quorvel").join(' ').toStdString();

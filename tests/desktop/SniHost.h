@@ -49,6 +49,8 @@ public:
     ~SniHost() override;
 
     bool Ok() const { return FOk; }
+    // Its connection's unique name on the bus.
+    QString UniqueName() const { return FBus.baseService(); }
     void Stop();
     void RegisterHost();
 

@@ -92,8 +92,10 @@ TEST(LineExchange, ResetIsReportedWithItsNumber) {
     }
 }
 
+// The server answers only once the client has written again, so nothing can
+// arrive before the time-out, however slow the machine.
 TEST(LineExchange, TimeOutAbortsTheReadWhileTheLoopGoesOn) {
-    Connection c({Pause(700), Say("late\r\n")});
+    Connection c({Hear(), Say("late\r\n")});
     c.Transport.SetTimeOut(250);
     int ticks = 0;
     auto other = c.Loop.CreateTimer([&] { ++ticks; });
@@ -101,15 +103,14 @@ TEST(LineExchange, TimeOutAbortsTheReadWhileTheLoopGoesOn) {
     const long waits = c.Loop.Waits;
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(MessageOf<EAbortError>([&] { c.Transport.ReadLn(); }), "Socket readln aborted");
-    const long long elapsed = test::ElapsedMs(start);
-    EXPECT_GE(elapsed, 200);
-    EXPECT_LT(elapsed, 3000);
-    EXPECT_GE(ticks, 3) << "other timers keep running during the wait";
+    EXPECT_GE(test::ElapsedMs(start), 200);
+    EXPECT_GE(ticks, 1) << "other timers keep running during the wait";
     EXPECT_LT(c.Loop.Waits - waits, 2 * ticks + 20) << "the wait blocks; it does not spin";
 
     // The transport's own Abort only cancels: the line still arrives later,
     // and the cancel does not linger.
     c.Transport.SetTimeOut(TestTimeOut);
+    c.Transport.Writeln("go");
     EXPECT_EQ(c.Transport.ReadLn(), "late\r\n");
 }
 
@@ -179,10 +180,10 @@ TEST(LineExchange, WriteStopsAtNulAndRefusesOverlongText) {
 }
 
 TEST(LineExchange, SendWaitsForRoomThroughTheLoop) {
-    // The server reads nothing for a while, so the socket's send buffer fills.
-    Connection c({Pause(400), Hear(), Say("+OK all\r\n")});
-    // 4 MiB through loopback: under Wine on a busy machine one wait has
-    // taken over 5 s, so the bound here is only against a hang.
+    // The server reads nothing for a while, so the socket's send buffer fills;
+    // then it reads the 4 MiB, which takes a while on a busy machine: the
+    // bound here is only against a hang.
+    Connection c({Pause(1000), Hear(), Say("+OK all\r\n")});
     c.Transport.SetTimeOut(60000);
     const std::string chunk(65535, 'q');
     constexpr int Chunks = 64;
@@ -199,7 +200,7 @@ TEST(LineExchange, SendWaitsForRoomThroughTheLoop) {
 }
 
 TEST(LineExchange, TimeOutEndsABlockedSend) {
-    Connection c({Pause(3000)});
+    Connection c({Pause(60000)});  // reads nothing until the test ends
     c.Transport.SetTimeOut(200);
     const std::string chunk(65535, 'q');
     const auto start = std::chrono::steady_clock::now();
@@ -207,7 +208,7 @@ TEST(LineExchange, TimeOutEndsABlockedSend) {
         for (int i = 0; i < 4096; ++i) c.Transport.Write(chunk);
     });
     EXPECT_EQ(message, "Socket send aborted");
-    EXPECT_LT(test::ElapsedMs(start), 3000);
+    EXPECT_LT(test::ElapsedMs(start), 30000);
 }
 
 TEST(LineExchange, OperationsOnAnIdleTransport) {

@@ -22,6 +22,9 @@ ServerStep Say(std::string Text) {
 ServerStep Hear() {
     return {ServerStep::Kind::Hear, {}, 0};
 }
+ServerStep HearBytes() {
+    return {ServerStep::Kind::HearBytes, {}, 0};
+}
 ServerStep Pause(int Milliseconds) {
     return {ServerStep::Kind::Pause, {}, Milliseconds};
 }
@@ -119,18 +122,23 @@ void ScriptedPop3Server::Serve(int Fd) {
         switch (step.What) {
             case ServerStep::Kind::Say: sockets::SendText(Fd, step.Text); break;
             case ServerStep::Kind::Pause: Sleep(step.Milliseconds); break;
-            case ServerStep::Kind::Hear: {
+            case ServerStep::Kind::Hear:
+            case ServerStep::Kind::HearBytes: {
                 bool got = false;
+                std::size_t searched = heard;  // no line end before this
                 const auto deadline = Clock::now() + std::chrono::milliseconds(HearLimitMs);
                 while (!Stop && Clock::now() < deadline) {
                     {
                         std::lock_guard<std::mutex> guard(Lock);
-                        const auto lf = Bytes.find('\n', heard);
-                        if (lf != std::string::npos) {
-                            heard = lf + 1;
+                        const auto end = step.What == ServerStep::Kind::Hear ? Bytes.find('\n', searched)
+                                         : Bytes.size() > heard              ? Bytes.size() - 1
+                                                                             : std::string::npos;
+                        if (end != std::string::npos) {
+                            heard = end + 1;
                             got = true;
                             break;
                         }
+                        searched = Bytes.size();
                     }
                     if (!ReadSome(Fd, SliceMs)) {
                         open = false;

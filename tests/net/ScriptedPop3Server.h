@@ -13,7 +13,7 @@ namespace quorvel::test {
 
 // One step of what the scripted server does with its one connection.
 struct ServerStep {
-    enum class Kind { Say, Hear, Pause, Close, SayAndClose, Reset };
+    enum class Kind { Say, Hear, HearBytes, Pause, Close, SayAndClose, Reset };
     Kind What = Kind::Say;
     std::string Text;
     int Milliseconds = 0;
@@ -21,6 +21,7 @@ struct ServerStep {
 
 ServerStep Say(std::string Text);          // send these bytes
 ServerStep Hear();                         // wait for one more line from the client
+ServerStep HearBytes();                    // wait for any more bytes from the client
 ServerStep Pause(int Milliseconds);        // send nothing for a while
 ServerStep Close();                        // orderly close; then record until the client closes
 ServerStep SayAndClose(std::string Text);  // the bytes and the close in one segment

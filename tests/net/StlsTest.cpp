@@ -20,6 +20,7 @@ namespace {
 
 using test::Close;
 using test::Hear;
+using test::HearBytes;
 using test::Pause;
 using test::Say;
 
@@ -29,6 +30,7 @@ struct StageCase {
     std::vector<test::ServerStep> Script;
     std::string Message;    // empty: any failure
     bool SendsStls = true;  // false: nothing at all is sent before the handshake
+    std::int32_t TimeOutMs = 10000;
 };
 
 std::vector<StageCase> Cases() {
@@ -44,16 +46,18 @@ std::vector<StageCase> Cases() {
         // that did not really switch does.
         {"PlaintextAnswersTheHello",
          S::Stls,
-         {Say("+OK ready\r\n"), Hear(), Say("+OK Begin TLS.\r\n"), Pause(500), Say("+OK hello\r\n"), Pause(3000)},
+         {Say("+OK ready\r\n"), Hear(), Say("+OK Begin TLS.\r\n"), HearBytes(), Say("+OK hello\r\n"), Pause(3000)},
          TlsPlaintextAfterStlsText},
         {"ErrorAnswersTheHello",
          S::Stls,
-         {Say("+OK ready\r\n"), Hear(), Say("+OK Begin TLS.\r\n"), Pause(500), Say("-ERR what?\r\n"), Pause(3000)},
+         {Say("+OK ready\r\n"), Hear(), Say("+OK Begin TLS.\r\n"), HearBytes(), Say("-ERR what?\r\n"), Pause(3000)},
          TlsPlaintextAfterStlsText},
         {"NeverHandshakes",
          S::Stls,
          {Say("+OK ready\r\n"), Hear(), Say("+OK Begin TLS.\r\n"), Pause(3000)},
-         TlsHandshakeTimedOutText},
+         TlsHandshakeTimedOutText,
+         true,
+         1000},
         {"PlaintextOnImplicitTls",
          S::ImplicitTls,
          {Say("+OK ready\r\n"), Pause(3000)},
@@ -68,7 +72,7 @@ class StlsStageTest : public ::testing::TestWithParam<StageCase> {};
 TEST_P(StlsStageTest, FailsBeforeAnyCredential) {
     test::CountingLoop loop;
     TPop3Client client(loop);
-    client.SetTimeOut(1000);
+    client.SetTimeOut(GetParam().TimeOutMs);
     client.UserID = "u";
     client.Password = "p";
     client.Security = GetParam().Security;

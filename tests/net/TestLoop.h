@@ -76,7 +76,6 @@ public:
             Inner.WaitForEventsFor(std::chrono::duration_cast<std::chrono::milliseconds>(end - now));
         }
     }
-
     // Runs the loop until Done holds, for at most Limit; whether it holds.
     bool RunUntil(const std::function<bool()>& Done, std::chrono::milliseconds Limit = std::chrono::seconds(3)) {
         const auto end = std::chrono::steady_clock::now() + Limit;
@@ -112,6 +111,41 @@ public:
     long Waits = 0;
     long Pumps = 0;
     long Notifications = 0;  // socket readiness handed to the code under test
+};
+
+// A loop whose timers only record how they are driven; the test makes the
+// last timer created tick by calling Tick. Nothing waits on the clock.
+struct RecordingLoop final : EventLoop {
+    struct Timer final : EventTimer {
+        explicit Timer(RecordingLoop& owner) : Owner(owner) {}
+        ~Timer() override { ++Owner.Destroyed; }
+        void Start(std::uint32_t IntervalMs) override {
+            ++Owner.Starts;
+            Owner.LastInterval = IntervalMs;
+            Owner.Running = true;
+        }
+        void Stop() override {
+            ++Owner.Stops;
+            Owner.Running = false;
+        }
+        RecordingLoop& Owner;
+    };
+
+    void PumpOnce() override {}
+    void WaitForEvents() override {}
+    std::unique_ptr<EventTimer> CreateTimer(std::function<void()> OnTick) override {
+        Tick = std::move(OnTick);
+        return std::make_unique<Timer>(*this);
+    }
+    std::unique_ptr<SocketWatch> WatchSocket(int, std::function<void(SocketReadiness)>) override { return nullptr; }
+    void ReportError(const std::string&) override {}
+
+    std::function<void()> Tick;
+    int Starts = 0;  // countdowns started or restarted
+    int Stops = 0;
+    int Destroyed = 0;
+    std::uint32_t LastInterval = 0;
+    bool Running = false;
 };
 
 }  // namespace quorvel::test

@@ -114,12 +114,11 @@ check "quorvel-check counts the mailbox" test "$out" = "alice@127.0.0.1: 3"
 check "quorvel-check exit status 0" test "$status" -eq 0
 
 echo "== quorvel on Xvfb with an XEmbed tray =="
-display=:$((600 + RANDOM % 300))
-Xvfb "$display" -screen 0 640x480x24 -nolisten tcp -noreset >/dev/null 2>&1 & pids+=($!)
-export DISPLAY=$display
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+. scripts/xvfb.sh
+start_xvfb 640x480x24
+pids+=("$xvfb_pid")
 trayer --edge bottom --align right --widthtype pixel --width 120 --height 24 >/dev/null 2>&1 & pids+=($!)
-sleep 1
+# The icons dock whenever the tray is up, before or after quorvel starts.
 /usr/bin/quorvel >"$work/quorvel.log" 2>&1 & quorvel=$!; pids+=("$quorvel")
 docked=0
 for _ in $(seq 100); do

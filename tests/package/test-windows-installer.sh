@@ -36,9 +36,9 @@ wait_for() {  # wait_for SECONDS COMMAND...: true once COMMAND holds
   return 1
 }
 
-display=:$((300 + RANDOM % 200))
-Xvfb "$display" -screen 0 800x600x24 -nolisten tcp -noreset >/dev/null 2>&1 & pids+=($!)
-export DISPLAY=$display
+. scripts/xvfb.sh
+start_xvfb 800x600x24
+pids+=("$xvfb_pid")
 "$wine" wineboot -i </dev/null >/dev/null 2>&1
 wineserver -w
 trayer --edge bottom --align right --widthtype pixel --width 120 --height 24 >/dev/null 2>&1 & pids+=($!)
@@ -59,7 +59,7 @@ settings_key='HKCU\Software\Ombrask\Quorvel'
 echo "== install $(basename "$setup") =="
 status=0; "$wine" "$setup" /S </dev/null >/dev/null 2>&1 || status=$?
 check "installer exit status 0" test "$status" -eq 0
-for f in quorvel.exe quorvel-check.exe LICENSE.txt uninstall.exe; do check "installed $f" test -s "$programs/$f"; done
+for f in quorvel.exe quorvel-check.exe uninstall.exe; do check "installed $f" test -s "$programs/$f"; done
 check "Start-menu shortcut" test -s "$shortcut"
 check "uninstall entry: version" test "$(reg_value "$uninstall_key" DisplayVersion)" = "$version"
 check "uninstall entry: publisher" test "$(reg_value "$uninstall_key" Publisher)" = "Ombrask"

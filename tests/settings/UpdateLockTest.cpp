@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
+#include <filesystem>
+#include <functional>
+#include <string>
 #include <thread>
 
 #include "settings/RegistryStore.h"
@@ -10,6 +12,32 @@
 
 using namespace quorvel;
 using namespace std::chrono_literals;
+
+namespace {
+
+// How many descriptors of this process are open on Folder: one for each
+// update lock held or being waited for there.
+int LockAttempts(const std::filesystem::path& Folder) {
+    const std::filesystem::path folder = std::filesystem::canonical(Folder);
+    int count = 0;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", error)) {
+        std::error_code unreadable;
+        count += std::filesystem::read_symlink(entry.path(), unreadable) == folder;
+    }
+    return count;
+}
+
+bool WaitUntil(const std::function<bool()>& Condition, std::chrono::milliseconds Limit) {
+    const auto end = std::chrono::steady_clock::now() + Limit;
+    while (!Condition()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
+}
+
+}  // namespace
 
 // Two programs updating the same settings: the second update starts only when
 // the first has ended, so it reads (and keeps) what the first one saved.
@@ -22,10 +50,8 @@ TEST(UpdateLock, AnUpdateWaitsForTheOtherProgramsUpdateToEnd) {
     tray.BeginUpdate();
     tray.WriteString("Software\\Ombrask\\Quorvel\\Accounts\\0", "Host", "pop.example.jp");
 
-    std::atomic<bool> started{false};
     std::string seen;
     std::thread other([&] {
-        started = true;
         checker.BeginUpdate();
         seen = checker.KeyExists("Software\\Ombrask\\Quorvel\\Accounts\\0")
                    ? checker.ReadString("Software\\Ombrask\\Quorvel\\Accounts\\0", "Host")
@@ -34,8 +60,8 @@ TEST(UpdateLock, AnUpdateWaitsForTheOtherProgramsUpdateToEnd) {
         checker.CommitUpdate();
         checker.EndUpdate();
     });
-    while (!started) std::this_thread::yield();
-    std::this_thread::sleep_for(100ms);  // the other update is now waiting for ours
+    // The other update has opened the folder to lock it: it waits for ours.
+    EXPECT_TRUE(WaitUntil([&] { return LockAttempts(temp.Path()) == 2; }, 10s));
     tray.CommitUpdate();
     tray.EndUpdate();
     other.join();

@@ -117,15 +117,23 @@ TEST_F(WinRegistryTest, UpdateWithoutCommitLeavesTheUpdateKeyAsItWas) {
 }
 
 TEST_F(WinRegistryTest, UpdatesOfTwoStoresNeverInterleave) {
-    std::atomic<bool> secondIn{false};
+    std::atomic<bool> secondTrying{false}, secondIn{false};
+    // Whether Flag was set within Ms milliseconds.
+    const auto setWithin = [](const std::atomic<bool>& Flag, DWORD Ms) {
+        for (const DWORD start = ::GetTickCount(); !Flag; ::Sleep(1))
+            if (::GetTickCount() - start > Ms) return false;
+        return true;
+    };
     Registry.BeginUpdate();
     std::thread other([&] {
-        WinRegistry second(Key.Base());
+        secondTrying = true;
+        WinRegistry second(Key.Base());  // its start already takes the lock
         TRegistryUpdate update(second);
         secondIn = true;
     });
-    ::Sleep(200);
-    EXPECT_FALSE(secondIn);
+    EXPECT_TRUE(setWithin(secondTrying, 10000));
+    // Ours still runs: the other update, trying now, does not begin.
+    EXPECT_FALSE(setWithin(secondIn, 200));
     Registry.EndUpdate();
     other.join();
     EXPECT_TRUE(secondIn);

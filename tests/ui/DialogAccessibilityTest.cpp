@@ -124,7 +124,7 @@ TEST(DialogAccessibility, AboutLinksAreLinksThatOpenByKeyAndByAction) {
     form.SetLinkOpener([&](const QUrl& link) { opened.push_back(link.toString()); });
     form.show();
     form.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&form, 2000));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form, 15000));
     for (TLinkLabel* link : {form.MailLinkLabel, form.HPUrlLinkLabel}) {
         QAccessibleInterface& accessible = Accessible(*link);
         EXPECT_EQ(accessible.role(), QAccessible::Link);

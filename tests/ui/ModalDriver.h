@@ -12,7 +12,7 @@
 #include "gui/qt/DialogSupport.h"
 
 // Acts on the next modal window of class T from inside its modal loop. One
-// that does not come within five seconds fails the test and whatever modal
+// that does not come within 15 seconds fails the test and whatever modal
 // window is open is closed, so no test hangs.
 template <typename T>
 void WhenModal(std::function<void(T&)> Action) {
@@ -25,7 +25,7 @@ void WhenModal(std::function<void(T&)> Action) {
             timer->stop();
             timer->deleteLater();
             Action(*window);
-        } else if (clock.elapsed() > 5000) {
+        } else if (clock.elapsed() > 15000) {
             timer->stop();
             timer->deleteLater();
             ADD_FAILURE() << "no modal " << T::staticMetaObject.className() << " came";

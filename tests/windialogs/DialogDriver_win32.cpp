@@ -173,16 +173,19 @@ void TDialogDriver::CloseByTitleBar(HWND Dialog) {
 void TDialogDriver::Screenshot(HWND Window, const std::string& Name) {
     const char* folder = std::getenv("QUORVEL_DIALOG_SHOTS");
     if (folder == nullptr || *folder == '\0') return;
-    ::Sleep(500);  // painted
+    // Painted now, frame and controls (the dialog's thread paints while this
+    // waits), and read from the window itself, not from the screen, which
+    // Wine updates a moment later.
+    ::RedrawWindow(Window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
     RECT frame{};
     ::GetWindowRect(Window, &frame);
     const int width = frame.right - frame.left;
     const int height = frame.bottom - frame.top;
-    HDC screen = ::GetDC(nullptr);
+    HDC screen = ::GetWindowDC(Window);
     HDC copy = ::CreateCompatibleDC(screen);
     HBITMAP picture = ::CreateCompatibleBitmap(screen, width, height);
     HGDIOBJ old = ::SelectObject(copy, picture);
-    ::BitBlt(copy, 0, 0, width, height, screen, frame.left, frame.top, SRCCOPY);
+    ::BitBlt(copy, 0, 0, width, height, screen, 0, 0, SRCCOPY);
     ::SelectObject(copy, old);
     BITMAPINFOHEADER header{};
     header.biSize = sizeof header;
@@ -196,7 +199,7 @@ void TDialogDriver::Screenshot(HWND Window, const std::string& Name) {
                 DIB_RGB_COLORS);
     ::DeleteObject(picture);
     ::DeleteDC(copy);
-    ::ReleaseDC(nullptr, screen);
+    ::ReleaseDC(Window, screen);
     BITMAPFILEHEADER file{};
     file.bfType = 0x4D42;
     file.bfOffBits = sizeof file + sizeof header;

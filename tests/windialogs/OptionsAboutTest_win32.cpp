@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "core/Exception.h"
@@ -261,19 +262,27 @@ TEST(AboutBox, ShowsTitleVersionAndLinksOnTheFramedPictureAndOnlyEnterClosesIt) 
                 },
                 "both links opened");
 
-            // The one-pixel raised frame over the picture.
+            // The one-pixel raised frame over the picture, once it is on the screen.
             ::RedrawWindow(about, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-            ::Sleep(300);
             RECT frame{};
             ::GetWindowRect(about, &frame);
-            HDC screen = ::GetDC(nullptr);
             const COLORREF light = ::GetSysColor(COLOR_BTNHIGHLIGHT);
             const COLORREF dark = ::GetSysColor(COLOR_BTNSHADOW);
-            EXPECT_EQ(::GetPixel(screen, frame.left, frame.top), light);
-            EXPECT_EQ(::GetPixel(screen, frame.left, frame.bottom - 1), light);
-            EXPECT_EQ(::GetPixel(screen, frame.right - 1, frame.top), dark);
-            EXPECT_EQ(::GetPixel(screen, frame.right - 1, frame.bottom - 1), dark);
-            ::ReleaseDC(nullptr, screen);
+            COLORREF corners[4] = {};
+            const auto read = [&] {
+                HDC screen = ::GetDC(nullptr);
+                corners[0] = ::GetPixel(screen, frame.left, frame.top);
+                corners[1] = ::GetPixel(screen, frame.left, frame.bottom - 1);
+                corners[2] = ::GetPixel(screen, frame.right - 1, frame.top);
+                corners[3] = ::GetPixel(screen, frame.right - 1, frame.bottom - 1);
+                ::ReleaseDC(nullptr, screen);
+                return corners[0] == light && corners[1] == light && corners[2] == dark && corners[3] == dark;
+            };
+            Driver.WaitFor(read, "the raised frame on the screen", [&] {
+                std::string seen = "; the corners show";
+                for (COLORREF colour : corners) seen += " " + std::to_string(colour);
+                return seen + " for light " + std::to_string(light) + " and dark " + std::to_string(dark);
+            });
             Driver.Screenshot(about, "about");
 
             // Esc is not answered; Enter presses "OK" (the default button) once

@@ -18,10 +18,9 @@ export WINEPREFIX="$PWD/$build/wineprefix-shots"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winealsa.drv=d"
 export WINEARCH=win64
-display=:$((570 + RANDOM % 300))
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY=$display
+. scripts/xvfb.sh
+start_xvfb 1024x768x24
+xvfb=$xvfb_pid
 cleanup() {
   wineserver -k >/dev/null 2>&1 || true
   kill "$xvfb" 2>/dev/null || true

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -97,9 +98,18 @@ bool OpenSslServer::WaitForLog(const std::string& Text, std::chrono::millisecond
 }
 
 void OpenSslServer::Type(const std::string& Text) {
-    if (InputFd < 0 || ::write(InputFd, Text.data(), Text.size()) != static_cast<ssize_t>(Text.size())) {
-        throw std::runtime_error("cannot type to s_server");
+    if (InputFd < 0) throw std::runtime_error("s_server takes no typing");
+    // It reads what was typed in one go and acts on it before it reads
+    // again: once the pipe is empty, Text will be read on its own.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (int unread = 0;; std::this_thread::sleep_for(std::chrono::milliseconds(1))) {
+        if (::ioctl(InputFd, FIONREAD, &unread) != 0) throw std::runtime_error("cannot see what s_server read");
+        if (unread == 0) break;
+        if (std::chrono::steady_clock::now() > deadline)
+            throw std::runtime_error("s_server did not read what was typed before within 10 s");
     }
+    if (::write(InputFd, Text.data(), Text.size()) != static_cast<ssize_t>(Text.size()))
+        throw std::runtime_error("cannot type to s_server");
 }
 
 void OpenSslServer::Stop() {

@@ -31,7 +31,8 @@ public:
     std::string Log() const;
     // Waits until its log holds Text, at most Limit; false when it does not.
     bool WaitForLog(const std::string& Text, std::chrono::milliseconds Limit) const;
-    // Typed mode: sends Text to its standard input.
+    // Typed mode: sends Text to its standard input once the server has read
+    // what was typed before (at most 10 s), so that it reads Text on its own.
     void Type(const std::string& Text);
 
 private:

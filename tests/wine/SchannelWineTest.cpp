@@ -178,16 +178,18 @@ TEST_F(SchannelWineTest, CloseSendsOneCloseNotice) {
 // HelloRequest: Schannel's SEC_I_RENEGOTIATE) and sends another line.
 TEST_F(SchannelWineTest, ARenegotiationIsFollowedOrEndsTheSession) {
     OpenSslServer& server = *Started->Typed;
-    std::thread typist([&server] {
+    std::string failure;
+    std::thread typist([&server, &failure] {
         if (!server.WaitForLog("CIPHER is", std::chrono::seconds(30))) return;
-        server.Type("first\n");
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        server.Type("r\n");
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        server.Type("after\n");
+        try {
+            for (const char* line : {"first\n", "r\n", "after\n"}) server.Type(line);
+        } catch (const std::exception& error) {
+            failure = error.what();
+        }
     });
     RunCases("SchannelTest.ARenegotiation*");
     typist.join();
+    EXPECT_EQ(failure, "");
 }
 
 // "証明書を取得..." of the Windows account edit dialog fetches the

@@ -28,6 +28,9 @@ namespace quorvel {
 namespace {
 
 constexpr int AppearMs = 30000;
+// The status icon after a check that succeeded: the aerial with as many bars
+// (one to four) as the time the check took earns; CheckCycle decides how many.
+constexpr int Bars = -1;
 constexpr int CheckMs = 15000;
 const char* const Program = "gui/win32/quorvel.exe";
 const char* const SettingsKey = "HKEY_CURRENT_USER\\Software\\Ombrask\\Quorvel";
@@ -51,6 +54,19 @@ std::string Drawn(const PixelShape& Shape) {
 std::string ReadWhole(const std::filesystem::path& File) {
     std::ifstream in(File, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The status icon's menu as drawn; its first entry greyed while a check runs.
+std::vector<DrawnMenuEntry> StatusMenu(bool Checking) {
+    return {
+        {"メールチェック(&C)", false, false, Checking},
+        {"メーラーを開く(&M)", false, false, false},
+        {"", true, false, false},
+        {"設定(&S)", false, true, false},
+        {"バージョン情報(&A)...", false, false, false},
+        {"", true, false, false},
+        {"終了(&X)", false, false, false},
+    };
 }
 
 // The settings as regedit imports them: the interval, the new-mail notice
@@ -105,7 +121,7 @@ protected:
         Session = std::make_unique<DesktopSession>();
         if (!Session->Ok()) GTEST_SKIP() << Session->SkipReason().toStdString();
         // The tray first: Wine's shell docks into it as it starts.
-        Session->StartXEmbedTray();
+        ASSERT_TRUE(Session->StartXEmbedTray()) << Session->TrayProblem().toStdString();
         Wine = std::make_unique<WineDesktop>(*Session, Runner, Temp.Path());
         std::string why;
         ASSERT_TRUE(Wine->StartSession(why)) << why;
@@ -126,30 +142,40 @@ protected:
         return program;
     }
 
-    // The docked icon that shows Picture, once one does (a screenshot may
-    // catch an icon while Wine paints it).
+    // The docked icon that shows Picture (or, for Bars, the aerial with any
+    // number of bars), once one does (a screenshot may catch an icon while
+    // Wine paints it).
     std::optional<QString> IconShowing(int Picture) const {
-        const PixelShape wanted = ShapeOf(ImageListPicture(Picture));
+        std::set<PixelShape> wanted;
+        if (Picture != Bars) wanted.insert(ShapeOf(ImageListPicture(Picture)));
+        for (int level = 1; level <= 4 && Picture == Bars; ++level) wanted.insert(ShapeOf(ImageListPicture(9 + level)));
         std::optional<QString> found;
         WaitUntil(
             [&] {
                 for (const QString& window : Wine->DockedIcons())
-                    if (Wine->ShownShape(window) == wanted) found = window;
+                    if (wanted.count(Wine->ShownShape(window))) found = window;
                 return found.has_value();
             },
-            5000);
+            CheckMs);
         return found;
+    }
+
+    // What every docked icon shows, for a failure's message.
+    std::string ShownIcons() const {
+        std::string shown;
+        for (const QString& window : Wine->DockedIcons()) shown += "\n" + Drawn(Wine->ShownShape(window));
+        return shown;
     }
 
     // "終了(&X)" from the status icon's menu; how long the program took to end.
     qint64 ExitFromMenu(QProcess* Quorvel, const QString& Status) {
         Wine->ForgetMenus();
         Wine->Click(Status, 3);
-        Wine->DrawnMenu();
+        Wine->DrawnMenu(StatusMenu(false));
         QElapsedTimer clock;
         clock.start();
         Wine->MenuKeys({"x"});
-        EXPECT_TRUE(Quorvel->waitForFinished(5000));
+        EXPECT_TRUE(Quorvel->waitForFinished(CheckMs));
         return clock.elapsed();
     }
 
@@ -182,7 +208,7 @@ TEST_F(WindowsTrayWine, IconsHintsAndExit) {
     const Case cases[] = {
         {"one account with 3 messages",
          {server.Port()},
-         {{13, "Quorvel - 監視中"}, {NewMailPicture, "alice@127.0.0.1 3通"}}},
+         {{Bars, "Quorvel - 監視中"}, {NewMailPicture, "alice@127.0.0.1 3通"}}},
         {"no account", {}, {{9, "Quorvel - アカウントを設定してください"}}},
         {"the server stopped", {stoppedPort}, {{9, "Quorvel - チェックできませんでした"}}},
     };
@@ -195,7 +221,7 @@ TEST_F(WindowsTrayWine, IconsHintsAndExit) {
         std::optional<QString> status;
         for (const Icon& icon : c.Icons) {
             const std::optional<QString> window = IconShowing(icon.Picture);
-            ASSERT_TRUE(window.has_value()) << "no icon shows picture " << icon.Picture;
+            ASSERT_TRUE(window.has_value()) << "no icon shows picture " << icon.Picture << ShownIcons();
             if (!status) status = window;
             EXPECT_EQ(Wine->HoverHint(*window), icon.Hint);
         }
@@ -203,7 +229,7 @@ TEST_F(WindowsTrayWine, IconsHintsAndExit) {
         std::printf("[ figures  ] %s: ended %lld ms after 終了(&X)\n", c.Name, static_cast<long long>(ms));
         EXPECT_EQ(quorvel->exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(quorvel->exitCode(), 0);
-        EXPECT_TRUE(WaitUntil([&] { return Wine->DockedIcons().empty(); }, 5000));
+        EXPECT_TRUE(WaitUntil([&] { return Wine->DockedIcons().empty(); }, CheckMs));
         EXPECT_EQ(Wine->Export(SettingsKey), before);
     }
     EXPECT_EQ(CountOf(server.RawInput("alice"), "STAT\r\n"), 1);
@@ -221,33 +247,23 @@ TEST_F(WindowsTrayWine, ClicksMenuMailProgramAndASecondCopy) {
     QProcess* quorvel = StartQuorvel(2);
     auto checks = [&] { return CountOf(server.RawInput("alice"), "STAT\r\n"); };
     ASSERT_TRUE(WaitUntil([&] { return checks() == 1; }, CheckMs));
-    const std::optional<QString> status = IconShowing(13);
+    const std::optional<QString> status = IconShowing(Bars);
     const std::optional<QString> mail = IconShowing(NewMailPicture);
-    ASSERT_TRUE(status && mail);
+    ASSERT_TRUE(status && mail) << ShownIcons();
 
     // The menu and its submenu, nothing greyed while no check runs.
     Wine->ForgetMenus();
     ASSERT_TRUE(Wine->Click(*status, 3));
-    const std::vector<DrawnMenuEntry> menu = Wine->DrawnMenu();
-    const std::vector<DrawnMenuEntry> expected = {
-        {"メールチェック(&C)", false, false, false},
-        {"メーラーを開く(&M)", false, false, false},
-        {"", true, false, false},
-        {"設定(&S)", false, true, false},
-        {"バージョン情報(&A)...", false, false, false},
-        {"", true, false, false},
-        {"終了(&X)", false, false, false},
-    };
-    EXPECT_EQ(menu, expected);
+    EXPECT_EQ(Wine->DrawnMenu(StatusMenu(false)), StatusMenu(false));
     Session->Screenshot(QDir::temp().filePath("quorvel-wine-menu.png"));
     Wine->MenuKeys({"s"});
-    const std::vector<DrawnMenuEntry> submenu = Wine->DrawnMenu();
-    const std::vector<DrawnMenuEntry> expectedSubmenu = {
+    const std::vector<DrawnMenuEntry> submenu = {
         {"アカウントの設定(&A)...", false, false, false},
         {"オプション(&O)...", false, false, false},
     };
-    EXPECT_EQ(submenu, expectedSubmenu);
+    EXPECT_EQ(Wine->DrawnMenu(submenu), submenu);
     Wine->MenuKeys({"Escape", "Escape"});
+    ASSERT_TRUE(WaitUntil([&] { return Wine->OpenMenus() == 0; }, CheckMs));  // or the click closes it
 
     // A left click on the status icon checks exactly once.
     ASSERT_TRUE(Wine->Click(*status, 1));
@@ -260,30 +276,35 @@ TEST_F(WindowsTrayWine, ClicksMenuMailProgramAndASecondCopy) {
     const int accepted = relay.Accepted();
     ASSERT_TRUE(Wine->Click(*status, 1));
     ASSERT_TRUE(WaitUntil([&] { return relay.Accepted() == accepted + 1; }, CheckMs));
-    // Meanwhile the status icon turns its aerial, with the last check's three bars.
+    // Meanwhile the status icon turns its aerial, with the bars of the last
+    // check (as many as its time earned: any of the levels' frames).
     std::set<PixelShape> frames;
-    TAnimationPlanes planes;
-    std::int32_t frame = 0;
-    for (int i = 0; i < AnimationFrameCount; ++i) frames.insert(ShapeOf(AnimationTick(planes, frame, 4).Image));
-    // Frame 0 is the level-4 picture itself, so more than one frame must show.
-    // A screenshot may catch the icon while Wine paints it: one such is let be.
-    std::set<PixelShape> shown;
-    int others = 0;
-    for (int i = 0; i < 12 && shown.size() < 3; ++i) {
-        const PixelShape picture = Wine->ShownShape(*status);
-        if (frames.count(picture)) {
-            shown.insert(picture);
-        } else if (++others > 1) {
-            ADD_FAILURE() << "not an animation frame:\n" << Drawn(picture);
-        }
+    for (int level = 1; level <= 4; ++level) {
+        TAnimationPlanes planes;
+        std::int32_t frame = 0;
+        for (int i = 0; i < AnimationFrameCount; ++i) frames.insert(ShapeOf(AnimationTick(planes, frame, level).Image));
     }
+    // Frame 0 is the level picture itself, so more than one frame must show.
+    // A shot that catches the icon cleared for painting (nothing dark) tells nothing.
+    std::set<PixelShape> shown;
+    WaitUntil(
+        [&] {
+            const PixelShape picture = Wine->ShownShape(*status);
+            if (frames.count(picture)) {
+                shown.insert(picture);
+            } else if (!picture.empty()) {
+                ADD_FAILURE() << "not an animation frame:\n" << Drawn(picture);
+                return true;
+            }
+            return shown.size() >= 2;
+        },
+        CheckMs);
     EXPECT_GE(shown.size(), 2u);
     Wine->ForgetMenus();
     ASSERT_TRUE(Wine->Click(*status, 3));
-    const std::vector<DrawnMenuEntry> busy = Wine->DrawnMenu();
-    ASSERT_FALSE(busy.empty());
-    EXPECT_EQ(busy.front(), (DrawnMenuEntry{"メールチェック(&C)", false, false, true}));
+    EXPECT_EQ(Wine->DrawnMenu(StatusMenu(true)), StatusMenu(true));
     Wine->MenuKeys({"Escape"});
+    ASSERT_TRUE(WaitUntil([&] { return Wine->OpenMenus() == 0; }, CheckMs));
     ASSERT_TRUE(Wine->Click(*status, 1));
     relay.Release();
     EXPECT_TRUE(WaitUntil([&] { return checks() == 3; }, CheckMs));
@@ -315,7 +336,7 @@ TEST_F(WindowsTrayWine, ClicksMenuMailProgramAndASecondCopy) {
     ASSERT_TRUE(WaitUntil([&] { return relay.Accepted() == accepted + 2; }, CheckMs));
     Wine->ForgetMenus();
     ASSERT_TRUE(Wine->Click(*status, 3));
-    Wine->DrawnMenu();
+    Wine->DrawnMenu(StatusMenu(true));
     Wine->MenuKeys({"x"});
     EXPECT_FALSE(quorvel->waitForFinished(1000));
     relay.Release();
@@ -323,7 +344,7 @@ TEST_F(WindowsTrayWine, ClicksMenuMailProgramAndASecondCopy) {
     EXPECT_EQ(quorvel->exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(quorvel->exitCode(), 0);
     EXPECT_EQ(checks(), 4);
-    EXPECT_TRUE(WaitUntil([&] { return Wine->DockedIcons().empty(); }, 5000));
+    EXPECT_TRUE(WaitUntil([&] { return Wine->DockedIcons().empty(); }, CheckMs));
 }
 
 // A rise in the count shows the balloon; a click on it starts the mail

@@ -2,6 +2,7 @@
 
 #include <QRegularExpression>
 #include <QThread>
+#include <cctype>
 #include <fstream>
 #include <iterator>
 
@@ -14,7 +15,9 @@ namespace {
 const char* const Wine = "/usr/lib/wine/wine64";
 const char* const WineServer = "/usr/lib/wine/wineserver64";
 constexpr auto ToolLimit = std::chrono::seconds(60);
-constexpr int HintMs = 5000;
+// Starting a session updates the prefix: minutes on a busy machine.
+constexpr auto BootLimit = std::chrono::minutes(4);
+constexpr int HintMs = 15000;
 
 // Japanese glyphs in menus and tooltips: the fonts Windows programs ask for,
 // replaced by IPAGothic.
@@ -27,10 +30,6 @@ std::string ReadFrom(const std::filesystem::path& File, std::size_t Offset) {
     std::ifstream in(File, std::ios::binary);
     in.seekg(static_cast<std::streamoff>(Offset));
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void Pause(int Ms) {
-    WaitUntil([] { return false; }, Ms);
 }
 
 }  // namespace
@@ -104,7 +103,7 @@ bool WineDesktop::StartSession(std::string& Why) {
     RunChild(WineServer, {"-k"}, environment, ToolLimit);
     if (!std::filesystem::exists(Runner.BuildFolder() / "wineprefix" / "system.reg")) {
         RunChild("/bin/sh", {"-c", "exec \"$@\" </dev/null >/dev/null 2>&1", "sh", Wine, "wineboot", "-i"}, environment,
-                 std::chrono::minutes(3));
+                 BootLimit);
         RunChild(WineServer, {"-w"}, environment, ToolLimit);
     }
     RunChild(WineServer, {"-p60"}, environment, ToolLimit);
@@ -116,7 +115,7 @@ bool WineDesktop::StartSession(std::string& Why) {
     const ChildResult boot = RunChild("/bin/sh",
                                       {"-c", "trace=$1; shift; exec \"$@\" </dev/null >/dev/null 2>>\"$trace\"", "sh",
                                        Trace.string(), Wine, "wineboot", "-u"},
-                                      environment, ToolLimit);
+                                      environment, BootLimit);
     if (!boot.Finished || boot.ExitStatus != 0) {
         Why = "wineboot -u failed";
         return false;
@@ -214,18 +213,39 @@ std::string WineDesktop::TraceSince(std::size_t& Offset) const {
     return text;
 }
 
+namespace {
+
+// Whether the shell's trace leaves a tooltip shown ("Hide tooltip -1" hides
+// none).
+bool TipShown(const std::string& Trace) {
+    const std::size_t shown = Trace.rfind("Show tooltip ");
+    if (shown == std::string::npos) return false;
+    for (std::size_t at = Trace.find("Hide tooltip ", shown); at != std::string::npos;
+         at = Trace.find("Hide tooltip ", at + 1))
+        if (std::isdigit(static_cast<unsigned char>(Trace[at + 13]))) return false;
+    return true;
+}
+
+}  // namespace
+
 std::string WineDesktop::HoverHint(const QString& Window) {
     const QRect place = Desktop.WindowGeometry(Window);
     if (place.isEmpty()) return "(no window)";
+    // Away first, until the shell has hidden any tip still up (an icon may
+    // have docked under the resting pointer and shown its own).
     Desktop.Run("xdotool", {"mousemove", "600", "400"});
-    Pause(300);
-    TraceSince(TraceOffset);
+    WaitUntil([&] { return !TipShown(ReadFrom(Trace, 0)); }, HintMs);
+    std::string seen = TraceSince(TraceOffset);
     // Onto the icon in two steps, so the shell sees the pointer move there.
     Desktop.Run("xdotool", {"mousemove", QString::number(place.left() + 2), QString::number(place.center().y())});
-    Pause(100);
+    WaitUntil(
+        [&] {
+            seen += TraceSince(TraceOffset);
+            return seen.find("WM_MOUSEMOVE") != std::string::npos;
+        },
+        HintMs);
     Desktop.Run("xdotool", {"mousemove", QString::number(place.center().x()), QString::number(place.center().y())});
     std::string hint = "(no tooltip)";
-    std::string seen;
     WaitUntil(
         [&] {
             seen += TraceSince(TraceOffset);
@@ -254,28 +274,25 @@ void WineDesktop::MenuKeys(const QStringList& Names) const {
     Desktop.Run("xdotool", QStringList{"key"} + Names);
 }
 
-std::vector<DrawnMenuEntry> WineDesktop::DrawnMenu() {
-    std::string trace;
-    // Each item is drawn as "{ ID=..., State=grey, Text=L"..." }" followed by
-    // its rectangle. A popup draws its items top to bottom; single items are
-    // drawn again as the selection moves. The longest run of items going
-    // down (the latest of equal ones) is the popup that opened.
-    WaitUntil(
-        [&] {
-            trace += TraceSince(MenuOffset);
-            return trace.find("draw_menu_item rect=") != std::string::npos;
-        },
-        HintMs);
-    Pause(300);
-    trace += TraceSince(MenuOffset);
+int WineDesktop::OpenMenus() const {
+    return static_cast<int>(Desktop.FindWindows("quorvel.exe").size());
+}
+
+namespace {
+
+// The runs of menu items a +menu trace shows. Each item is drawn as
+// "{ ID=..., State=grey, Text=L"..." }" followed by its rectangle. A popup
+// draws its items top to bottom, one run; single items are drawn again as
+// the selection moves, each a run of its own.
+std::vector<std::vector<DrawnMenuEntry>> RunsIn(const std::string& Trace) {
     static const QRegularExpression rectLine(QStringLiteral(R"(draw_menu_item rect=\((-?\d+),(-?\d+)\))"));
-    std::vector<DrawnMenuEntry> best, run;
+    std::vector<std::vector<DrawnMenuEntry>> runs;
     DrawnMenuEntry pending;
     bool havePending = false;
     int lastTop = -1;
     std::size_t lineStart = 0;
-    for (std::size_t end = trace.find('\n'); end != std::string::npos; end = trace.find('\n', lineStart)) {
-        const std::string line = trace.substr(lineStart, end - lineStart);
+    for (std::size_t end = Trace.find('\n'); end != std::string::npos; end = Trace.find('\n', lineStart)) {
+        const std::string line = Trace.substr(lineStart, end - lineStart);
         lineStart = end + 1;
         if (line.find("draw_menu_item {") != std::string::npos) {
             pending = DrawnMenuEntry{};
@@ -288,14 +305,32 @@ std::vector<DrawnMenuEntry> WineDesktop::DrawnMenu() {
         } else if (const QRegularExpressionMatch match = rectLine.match(QString::fromStdString(line));
                    havePending && match.hasMatch()) {
             const int top = match.captured(2).toInt();
-            if (top <= lastTop) run.clear();
+            if (runs.empty() || top <= lastTop) runs.emplace_back();
             lastTop = top;
-            run.push_back(pending);
-            if (run.size() >= best.size()) best = run;
+            runs.back().push_back(pending);
             havePending = false;
         }
     }
-    return best;
+    return runs;
+}
+
+}  // namespace
+
+std::vector<DrawnMenuEntry> WineDesktop::DrawnMenu(const std::vector<DrawnMenuEntry>& Expected) {
+    std::string trace;
+    std::vector<DrawnMenuEntry> popup;
+    WaitUntil(
+        [&] {
+            trace += TraceSince(MenuOffset);
+            popup.clear();
+            for (const std::vector<DrawnMenuEntry>& run : RunsIn(trace)) {
+                if (run.size() >= popup.size() || run == Expected) popup = run;
+                if (run == Expected) return true;
+            }
+            return false;
+        },
+        HintMs);
+    return popup;
 }
 
 void WineDesktop::ForgetMenus() {

@@ -78,10 +78,13 @@ public:
     bool Click(const QString& Window, int Button) const;
     // Presses keys (xdotool key names) in the program's open menu.
     void MenuKeys(const QStringList& Names) const;
+    // How many of the programs' menus are open (shown) now.
+    int OpenMenus() const;
 
-    // The menu opened since the last call (or ForgetMenus), its entries top
-    // to bottom; waits a little for it to be drawn.
-    std::vector<DrawnMenuEntry> DrawnMenu();
+    // The menu drawn since the last call (or ForgetMenus), its entries top
+    // to bottom: Expected once it has been drawn so, or else after a few
+    // seconds the longest (the latest of equal ones) drawn.
+    std::vector<DrawnMenuEntry> DrawnMenu(const std::vector<DrawnMenuEntry>& Expected);
     // Drops what the programs have drawn so far.
     void ForgetMenus();
 

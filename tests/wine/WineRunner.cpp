@@ -75,12 +75,12 @@ std::map<std::string, std::string> WineRunner::WineEnvironment() const {
 void WineRunner::StartSession() const {
     const auto environment = WineEnvironment();
     if (!std::filesystem::exists(Build / "wineprefix" / "system.reg")) {
-        RunQuietly({Wine, "wineboot", "-i"}, environment, std::chrono::minutes(3));
+        RunQuietly({Wine, "wineboot", "-i"}, environment, std::chrono::minutes(4));
         RunQuietly({WineServer, "-w"}, environment, std::chrono::minutes(1));
     }
     // 2: a server already runs for the prefix, with its services.
     const ChildResult server = RunQuietly({WineServer, SessionLinger}, environment, std::chrono::seconds(10));
-    if (server.ExitStatus == 0) RunQuietly({Wine, "wineboot", "-u"}, environment, std::chrono::minutes(1));
+    if (server.ExitStatus == 0) RunQuietly({Wine, "wineboot", "-u"}, environment, std::chrono::minutes(4));
 }
 
 WineResult WineRunner::Run(const std::string& Program, const std::vector<std::string>& Arguments,

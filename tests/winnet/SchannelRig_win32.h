@@ -80,6 +80,18 @@ public:
         return ::select(0, &sockets, nullptr, nullptr, &limit) == 1;
     }
 
+    // Whether at least Bytes have arrived and wait unread, within the
+    // case's time.
+    bool WaitUnread(u_long Bytes) {
+        for (;;) {
+            u_long unread = 0;
+            if (::ioctlsocket(Socket, FIONREAD, &unread) != 0) return false;
+            if (unread >= Bytes) return true;
+            if (Clock::now() >= Deadline) return false;
+            ::Sleep(5);
+        }
+    }
+
     bool Connected = false;
     int ReadWaits = 0;
     int WriteWaits = 0;

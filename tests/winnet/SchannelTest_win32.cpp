@@ -237,9 +237,10 @@ TEST_F(SchannelTest, ALargeWriteIsSplitIntoRecordsAndArrivesWhole) {
     // STAT's reply marks the end, with the connection still open.
     ASSERT_TRUE(WriteAll(link, *tls, "STAT\r\n"));
     // The replies read as an event loop reads them: the session is asked
-    // only when the socket is readable or when it says it holds input. They
-    // have all arrived first, so that one receive brings several records.
-    ::Sleep(500);
+    // only when the socket is readable or when it says it holds input. More
+    // than two full records have arrived first, so that one receive brings
+    // several records.
+    ASSERT_TRUE(link.WaitUnread(40000)) << "the replies did not arrive";
     std::string text = pending;
     while (text.find("+OK 1 ") == std::string::npos || text.back() != '\n') {
         const bool held = tls->HasBufferedInput();
@@ -274,7 +275,9 @@ TEST_F(SchannelTest, RecordsThatArriveInPiecesAreJoined) {
     ASSERT_NE(tls, nullptr);
     ASSERT_TRUE(WriteAll(link, *tls, "QUIT\r\n"));
     EXPECT_EQ(ReadLine(link, *tls, pending).substr(0, 4), "+OK ");
-    EXPECT_GT(link.ReadWaits, 20);
+    // The session waited for the rest of what it had begun to read: how often
+    // depends on how busy the machine is, not whether.
+    EXPECT_GT(link.ReadWaits, 2);
 }
 
 // Behind "cut" the relay ends the connection halfway through the server's
