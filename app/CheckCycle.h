@@ -15,6 +15,7 @@ inline constexpr const char* HintChecking = "Quorvel - チェック中...";
 inline constexpr const char* HintMonitoring = "Quorvel - 監視中";
 inline constexpr const char* HintFailed = "Quorvel - チェックできませんでした";
 inline constexpr const char* HintNoAccount = "Quorvel - アカウントを設定してください";
+inline constexpr const char* HintOffline = "Quorvel - オフライン";
 
 // What a check cycle drives: the two tray icons, the animation, the sound and
 // the check action. The main window implements it on its tray icons; the

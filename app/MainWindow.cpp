@@ -16,6 +16,17 @@ namespace quorvel {
 namespace {
 
 constexpr std::uint32_t AnimationPeriodMs = 50;
+// After waking, the network often needs a few seconds before a check can succeed.
+constexpr std::uint32_t ResumeGraceMs = 15000;
+constexpr const char* NewMailTitle = "新着メール";
+
+// The summary's lines joined by LF, as a notice shows lines.
+std::string NoticeBody(std::string Summary) {
+    for (std::size_t at = Summary.find("\r\n"); at != std::string::npos; at = Summary.find("\r\n", at)) {
+        Summary.erase(at, 1);
+    }
+    return Summary;
+}
 
 }  // namespace
 
@@ -65,6 +76,9 @@ TMainWindow::TMainWindow(const TMainWindowParts& Parts)
 
     StatusIcon.OnClick = [this](TTrayIcon&) { Guarded([this] { StatusIconClick(); }); };
     NewMailIcon.OnClick = [this](TTrayIcon&) { Guarded([this] { NewMailIconClick(); }); };
+    FParts.Notice.OnOpen = [this] { Guarded([this] { NewMailIconClick(); }); };
+    FParts.System.OnResumed = [this] { Guarded([this] { SystemResumed(); }); };
+    FParts.System.OnNetworkChanged = [this](bool Online) { Guarded([this, Online] { NetworkChanged(Online); }); };
     // The animation timer is on from the start, as the first check turns it
     // off when it ends; a start-up that fails before that check keeps it on.
     AnimationTimer->Start(AnimationPeriodMs);
@@ -72,6 +86,9 @@ TMainWindow::TMainWindow(const TMainWindowParts& Parts)
 }
 
 TMainWindow::~TMainWindow() {
+    FParts.Notice.OnOpen = nullptr;
+    FParts.System.OnResumed = nullptr;
+    FParts.System.OnNetworkChanged = nullptr;
     AnimationTimer->Stop();
     CheckTimer.SetEnabled(false);
 }
@@ -94,6 +111,7 @@ void TMainWindow::FormCreateSteps() {
         const std::unique_ptr<IRegistry> store = FParts.Settings.Open();
         LoadSettings(*store, Accounts, period);
         CheckTimer.SetInterval(period);
+        NotifyNewMail = LoadNotifyNewMail(*store);
         // Parts of the settings that could not be read are told once; the rest runs.
         if (const std::string damage = store->DamageReport(); !damage.empty()) FParts.Host.ReportError(damage);
     } catch (const ESettingsUnreadable& error) {
@@ -101,8 +119,66 @@ void TMainWindow::FormCreateSteps() {
         FParts.Host.ReportError(error.what());
     }
     StatusIcon.SetHint(HintNotConnected);
+    // Offline, the first check waits for the network.
+    FOffline = NetworkDown();
+    if (FOffline) {
+        ShowOffline();
+        FTimerPaused = true;
+        return;
+    }
     ConnectActionExecute();
     CheckTimer.SetEnabled(true);
+}
+
+bool TMainWindow::NetworkDown() const {
+    return FParts.System.KnowsNetwork() && !FParts.System.Online();
+}
+
+void TMainWindow::ShowOffline() {
+    StopAnimation();
+    SignalLevel = 0;
+    SetTrayIcon(StatusIcon, FirstLevelPicture);
+    StatusIcon.SetHint(HintOffline);
+}
+
+void TMainWindow::SystemResumed() {
+    // Where the network is known to be down, the check waits for it.
+    if (NetworkDown()) return;
+    ResumeGrace = FParts.Loop.CreateTimer([this] { Guarded([this] { CheckForNewState(); }); });
+    ResumeGrace->Start(ResumeGraceMs);
+}
+
+void TMainWindow::NetworkChanged(bool Online) {
+    if (!Online) {
+        if (FOffline) return;
+        FOffline = true;
+        ResumeGrace.reset();
+        if (CheckTimer.Enabled()) {
+            FTimerPaused = true;
+            CheckTimer.SetEnabled(false);
+        }
+        // A check under way shows its outcome first (ConnectActionExecute).
+        if (ConnectAction.Enabled()) ShowOffline();
+        return;
+    }
+    if (!FOffline && !ResumeGrace) return;
+    FOffline = false;
+    CheckForNewState();
+}
+
+void TMainWindow::CheckForNewState() {
+    ResumeGrace.reset();
+    if (!ConnectAction.Enabled()) {
+        FCheckWhenDone = true;
+        return;
+    }
+    ConnectActionExecute();
+    // The interval counts from this check.
+    if (FTimerPaused || CheckTimer.Enabled()) {
+        FTimerPaused = false;
+        CheckTimer.SetEnabled(false);
+        CheckTimer.SetEnabled(true);
+    }
 }
 
 void TMainWindow::SetTrayIcon(TTrayIcon& Tray, int Index) {
@@ -111,7 +187,16 @@ void TMainWindow::SetTrayIcon(TTrayIcon& Tray, int Index) {
 }
 
 void TMainWindow::ConnectActionExecute() {
-    RunCheckCycle(Accounts, Pop3Client, FParts.Clock, *this, SignalLevel);
+    const bool wasOffline = FOffline;
+    const TCycleOutcome outcome = RunCheckCycle(Accounts, Pop3Client, FParts.Clock, *this, SignalLevel);
+    if (outcome.Summary.empty()) {
+        FParts.Notice.Withdraw();
+    } else if (outcome.NewMail && NotifyNewMail) {
+        FParts.Notice.Show(NewMailTitle, NoticeBody(outcome.Summary));
+    }
+    // The network went while this check ran.
+    if (FOffline && !wasOffline) ShowOffline();
+    if (std::exchange(FCheckWhenDone, false) && !FOffline) CheckForNewState();
 }
 
 void TMainWindow::CheckTimerTimer() {
@@ -160,13 +245,15 @@ void TMainWindow::AccountSettingActionExecute() {
 
 void TMainWindow::OptionSettingActionExecute() {
     TActionBusy busy(OptionSettingAction);
-    TOptionValues values{PeriodToMinutes(CheckTimer.Interval()), FParts.Settings.IsRunAtStartup()};
+    TOptionValues values{PeriodToMinutes(CheckTimer.Interval()), FParts.Settings.IsRunAtStartup(), NotifyNewMail};
     if (!FParts.Dialogs.ShowOptions(values)) return;
     // The dialog refuses minutes whose period would not fit 32 bits.
     CheckTimer.SetInterval(MinutesToPeriod(values.IntervalMinutes));
     FParts.Settings.SetRunAtStartup(values.RunAtStartup);
+    NotifyNewMail = values.NotifyNewMail;
     const std::unique_ptr<IRegistry> store = FParts.Settings.Open();
     SaveInterval(*store, CheckTimer.Interval());
+    SaveNotifyNewMail(*store, NotifyNewMail);
 }
 
 void TMainWindow::AboutActionExecute() {

@@ -68,6 +68,12 @@ public:
     void AccountSettingActionExecute();
     void OptionSettingActionExecute();
     void AboutActionExecute();
+    // What the system tells (ISystemState's handlers).
+    void SystemResumed();
+    void NetworkChanged(bool Online);
+
+    // The notice of new mail ("Notify" in the settings).
+    bool NotifyNewMail = true;
 
     TAccounts Accounts;
     std::int32_t AnimationFrame = 0;
@@ -77,10 +83,17 @@ public:
     TTrayIcon NewMailIcon;  // new mail
     TCheckTimer CheckTimer;
     bool AnimationRunning() const { return FAnimationRunning; }
+    // The network is known to be down: periodic checks pause.
+    bool Offline() const { return FOffline; }
 
 private:
     void SetTrayIcon(TTrayIcon& Tray, int Index);
     void FormCreateSteps();
+    bool NetworkDown() const;
+    void ShowOffline();
+    // The check after waking or reconnecting; the interval counts from it.
+    // While a check runs, it follows that one.
+    void CheckForNewState();
     // Runs a handler the event loop called; what it lets escape goes to the
     // general error report.
     template <typename Handler>
@@ -104,6 +117,10 @@ private:
     bool FAnimationRunning = false;
     TAnimationPlanes AnimationPlanes;  // the mask and colour planes of the animated icon
     bool FCloseRequested = false;
+    bool FOffline = false;
+    bool FTimerPaused = false;                // the check timer is off because the network is down
+    bool FCheckWhenDone = false;              // CheckForNewState came while a check ran
+    std::unique_ptr<EventTimer> ResumeGrace;  // exists only while a check after waking is due
 };
 
 }  // namespace quorvel

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -38,6 +39,7 @@ public:
 struct TOptionValues {
     std::uint32_t IntervalMinutes = 0;
     bool RunAtStartup = false;
+    bool NotifyNewMail = true;
 };
 
 // The three dialogs of the tray menu, each made for one use with the main
@@ -68,6 +70,46 @@ public:
     virtual void Start() = 0;
 };
 
+// The desktop's notice of new mail. One notice at a time: Show replaces the one still
+// shown (or shows a new one if the user closed it); Withdraw takes the shown one away
+// (none shown: nothing happens). A click on the notice, or on its button "メーラーを開く"
+// where the desktop shows buttons, calls OnOpen (set by the main window) from the loop.
+// Failures (no notification service, a slow one) are silent and never delay the caller.
+class INewMailNotice {
+public:
+    virtual ~INewMailNotice() = default;
+    virtual void Show(const std::string& Title, const std::string& Body) = 0;
+    virtual void Withdraw() = 0;
+    std::function<void()> OnOpen;
+};
+
+// What the system tells of power and the network. The platform calls the handlers the
+// main window set, from the event loop.
+class ISystemState {
+public:
+    virtual ~ISystemState() = default;
+    // False where the platform cannot tell the network's state (no backend): the
+    // program then behaves as if always online.
+    virtual bool KnowsNetwork() const = 0;
+    virtual bool Online() const = 0;
+    std::function<void()> OnResumed;  // woke from suspend or hibernation
+    std::function<void(bool Online)> OnNetworkChanged;
+};
+
+// For hosts without a notification service: shows nothing.
+class TNoNewMailNotice final : public INewMailNotice {
+public:
+    void Show(const std::string&, const std::string&) override {}
+    void Withdraw() override {}
+};
+
+// For hosts that hear nothing of power or the network: never resumes, always online.
+class TNoSystemState final : public ISystemState {
+public:
+    bool KnowsNetwork() const override { return false; }
+    bool Online() const override { return true; }
+};
+
 // Everything the main window is built on; each part outlives the window.
 struct TMainWindowParts {
     EventLoop& Loop;  // the check and animation timers, the network waits
@@ -79,6 +121,8 @@ struct TMainWindowParts {
     IMainDialogs& Dialogs;
     INewMailSound& Sound;
     IMailProgram& MailProgram;
+    INewMailNotice& Notice;
+    ISystemState& System;
 };
 
 }  // namespace quorvel

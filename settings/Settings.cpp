@@ -43,6 +43,7 @@ void WriteIntegerKeepingText(IRegistry& Registry, std::string_view Key, std::str
 }
 
 constexpr const char* SecurityValueName = "Security";
+constexpr const char* NotifyValueName = "Notify";
 constexpr const char* FingerprintValueName = "CertFingerprint";
 
 std::string AccountKey(std::string_view Name) {
@@ -200,6 +201,26 @@ void SaveInterval(IRegistry& Registry, std::uint32_t TimerPeriodMs) {
         update.Commit();
     } catch (const Exception&) {
         throw ERegistryException(ValueSetFailedText("Interval"));
+    }
+}
+
+bool LoadNotifyNewMail(IRegistry& Registry) {
+    try {
+        return ReadIntegerDef(Registry, SettingsKeyPath, NotifyValueName, 1) != 0;
+    } catch (const Exception&) {
+        return true;
+    }
+}
+
+void SaveNotifyNewMail(IRegistry& Registry, bool Notify) {
+    TRegistryUpdate update(Registry);
+    if (Notify && !Registry.ValueExists(SettingsKeyPath, NotifyValueName)) return;
+    Registry.CreateKey(SettingsKeyPath);
+    Registry.WriteInteger(SettingsKeyPath, NotifyValueName, Notify ? 1 : 0);
+    try {
+        update.Commit();
+    } catch (const Exception&) {
+        throw ERegistryException(ValueSetFailedText(NotifyValueName));
     }
 }
 

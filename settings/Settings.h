@@ -51,6 +51,15 @@ void SaveAccounts(IRegistry& Registry, const TAccounts& Accounts);
 // quorvel::Exception when it cannot.
 void SaveInterval(IRegistry& Registry, std::uint32_t TimerPeriodMs);
 
+// Whether the new-mail notice is on. Only a stored "Notify" that reads as 0
+// turns it off; no value, or one of another type, reads as on. Never raises
+// for the value itself.
+bool LoadNotifyNewMail(IRegistry& Registry);
+// Stores the notice option: "Notify"=dword:0 when off. On leaves settings
+// without the value as they are (one that is there becomes 1). Raises
+// quorvel::Exception when it cannot.
+void SaveNotifyNewMail(IRegistry& Registry, bool Notify);
+
 // Password scrambling; all three work on bytes.
 // Each byte as two upper-case hexadecimal digits.
 std::string HexEncode(std::string_view);

@@ -17,8 +17,8 @@ TMainForm::TMainForm(QtEventLoop& EventLoop)
       NewMailShell(ShowErrorReport),
       Settings(MakeUserSettingsPlace()),
       Sound(MakeNewMailSound()),
-      Window(std::make_unique<TMainWindow>(
-          TMainWindowParts{EventLoop, StatusShell, NewMailShell, Clock, *this, *Settings, *this, *Sound, MailProgram})),
+      Window(std::make_unique<TMainWindow>(TMainWindowParts{EventLoop, StatusShell, NewMailShell, Clock, *this,
+                                                            *Settings, *this, *Sound, MailProgram, Notice, System})),
       PopupMenu(&TrayMenu) {
     setWindowTitle(QStringLiteral("MainForm"));
     BuildMenu(TrayMenu, Window->Menu());

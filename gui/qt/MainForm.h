@@ -9,8 +9,10 @@
 #include "app/MainWindowParts.h"
 #include "app/TickClock.h"
 #include "gui/DefaultMailProgram.h"
+#include "gui/qt/DesktopNotice.h"
 #include "gui/qt/QtPopupMenu.h"
 #include "gui/qt/QtTrayShell.h"
+#include "gui/qt/SystemWatch.h"
 
 namespace quorvel {
 
@@ -53,6 +55,8 @@ private:
     std::unique_ptr<ISettingsPlace> Settings;
     std::unique_ptr<INewMailSound> Sound;
     TDefaultMailProgram MailProgram;
+    DesktopNotice Notice;
+    SystemWatch System;
     std::unique_ptr<TMainWindow> Window;
     QMenu TrayMenu;
     QtPopupMenu PopupMenu;

@@ -22,6 +22,10 @@ LRESULT CALLBACK TrayWindowProc(HWND Window, UINT Message, WPARAM WParam, LPARAM
     return ::DefWindowProcW(Window, Message, WParam, LParam);
 }
 
+// The balloon's messages in lParam (shellapi.h's NIN_* are WM_USER-based).
+constexpr LPARAM BalloonShown = 1024 + 2;
+constexpr LPARAM BalloonUserClick = 1024 + 5;
+
 bool KeyDown(int Key) {
     return (static_cast<unsigned short>(::GetKeyState(Key)) & 0x8000u) != 0;
 }
@@ -68,17 +72,53 @@ void WinTrayShell::NotifyIcon(TNotifyIconMessage Message, const TNotifyIconData&
     if (Message == TNotifyIconMessage::NIM_DELETE) {
         Send(static_cast<DWORD>(Message));
         FShown = false;
+        FBalloonSent = false;
         FIcon.reset();
         return;
     }
     FData = Data;
     FShown = true;
+    if (Message == TNotifyIconMessage::NIM_ADD && FBalloonWaits) {
+        FBalloonWaits = false;
+        FBalloonSent = true;
+        Send(static_cast<DWORD>(Message), &FWaitingBalloon);
+        return;
+    }
     Send(static_cast<DWORD>(Message));
 }
 
-// The record for the icon as it stands; the picture is made afresh, at the
-// small icon size of the moment.
-void WinTrayShell::Send(DWORD Message) {
+void WinTrayShell::ShowBalloon(const TBalloon& Balloon) {
+    if (!FShown) {
+        FWaitingBalloon = Balloon;
+        FBalloonWaits = true;
+        return;
+    }
+    FBalloonSent = true;
+    Send(static_cast<DWORD>(TNotifyIconMessage::NIM_MODIFY), &Balloon);
+}
+
+void WinTrayShell::WithdrawBalloon() {
+    FBalloonWaits = false;
+    if (!FBalloonSent) return;
+    FBalloonSent = false;
+    const TBalloon none;
+    Send(static_cast<DWORD>(TNotifyIconMessage::NIM_MODIFY), &none);
+}
+
+namespace {
+
+template <std::size_t N>
+void CopyText(const std::wstring& Text, wchar_t (&Field)[N]) {
+    const std::size_t length = std::min(Text.size(), N - 1);
+    std::copy_n(Text.begin(), length, Field);
+    Field[length] = L'\0';
+}
+
+}  // namespace
+
+// The record for the icon as it stands, with Balloon when one is given; the
+// picture is made afresh, at the small icon size of the moment.
+void WinTrayShell::Send(DWORD Message, const TBalloon* Balloon) {
     NOTIFYICONDATAW data{};
     data.cbSize = sizeof data;
     data.hWnd = FWindow;
@@ -89,9 +129,14 @@ void WinTrayShell::Send(DWORD Message) {
         data.uFlags = FData.Flags;
         data.uCallbackMessage = FData.CallbackMessage;
         data.hIcon = icon.get();
-        const std::wstring tip = HintToWide(FData.Tip);
-        const std::size_t length = std::min(tip.size(), std::size(data.szTip) - 1);
-        std::copy_n(tip.begin(), length, data.szTip);
+        CopyText(HintToWide(FData.Tip), data.szTip);
+        if (Balloon != nullptr) {
+            data.uFlags |= NIF_INFO;
+            CopyText(Balloon->Title, data.szInfoTitle);
+            CopyText(Balloon->Text, data.szInfo);
+            data.dwInfoFlags = Balloon->Flags;
+            data.hBalloonIcon = Balloon->Icon;
+        }
         FNotify(Message, data);
         FIcon = std::move(icon);
         return;
@@ -143,6 +188,11 @@ std::string WinTrayShell::CutHint(const std::string& Text, std::size_t MaxBytes)
 
 LRESULT WinTrayShell::HandleMessage(UINT Message, WPARAM WParam, LPARAM LParam) {
     if (Message == WM_USER) {
+        // The balloon's messages are no mouse messages for the icon.
+        if (LParam >= BalloonShown && LParam <= BalloonUserClick) {
+            if (LParam == BalloonUserClick && OnBalloonClick) Guarded(FReporter, [&] { OnBalloonClick(); });
+            return 0;
+        }
         Deliver(Message, LParam);
         return 0;
     }

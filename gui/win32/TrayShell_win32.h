@@ -27,6 +27,11 @@ namespace quorvel {
 //     TWinPopupMenu TrayMenu{MenuModel};   // gui/win32/WinPopupMenu_win32.h
 //     StatusIcon.SetRBtnPopupMenu(&TrayMenu);
 //
+// The shell also carries the icon's balloon (Windows 10 and 11 show it as a
+// toast naming the program). No NIM_SETVERSION is sent: the callback message
+// keeps the layout of the first shells, the mouse message or the balloon's
+// NIN_* message in lParam, the icon's ID in wParam.
+//
 // What an icon's event handler lets escape is caught at the window procedure
 // and passed to the reporter; the program goes on. A shell must not be
 // destroyed from inside one of its own icon's event handlers.
@@ -53,6 +58,24 @@ public:
     void ShowMenu(TPopupMenu& Menu, int X, int Y) override;
     std::string CutHint(const std::string& Text, std::size_t MaxBytes) override;
 
+    // The balloon on this icon: Title and Text as NOTIFYICONDATAW takes them
+    // (at most 63 and 255 UTF-16 units), Flags the dwInfoFlags, Icon the
+    // hBalloonIcon (owned by the caller, kept while the balloon may show).
+    struct TBalloon {
+        std::wstring Title;
+        std::wstring Text;
+        DWORD Flags = 0;
+        HICON Icon = nullptr;
+    };
+    // Shows Balloon on the icon; while the icon is not in the notification
+    // area it goes out with the icon's next addition.
+    void ShowBalloon(const TBalloon& Balloon);
+    // Takes the shown balloon away (an empty text); one still waiting for the
+    // icon is dropped.
+    void WithdrawBalloon();
+    // A click on the balloon (NIN_BALLOONUSERCLICK), from the window procedure.
+    std::function<void()> OnBalloonClick;
+
     // The hidden window that receives the icon's messages.
     HWND Window() const { return FWindow; }
     // The registered "TaskbarCreated" message.
@@ -62,7 +85,7 @@ public:
     LRESULT HandleMessage(UINT Message, WPARAM WParam, LPARAM LParam);
 
 private:
-    void Send(DWORD Message);
+    void Send(DWORD Message, const TBalloon* Balloon = nullptr);
     void Deliver(UINT Message, LPARAM LParam);
 
     std::function<void(const std::string&)> FReporter;
@@ -71,7 +94,10 @@ private:
     ITrayWindow* FTrayWindow = nullptr;
     TNotifyIconData FData;  // as last added or modified
     bool FShown = false;
-    TIconHandle FIcon;  // the picture the notification area was last given
+    TIconHandle FIcon;         // the picture the notification area was last given
+    TBalloon FWaitingBalloon;  // shown with the next addition
+    bool FBalloonWaits = false;
+    bool FBalloonSent = false;  // since the icon was added
 };
 
 }  // namespace quorvel

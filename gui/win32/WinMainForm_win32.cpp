@@ -44,10 +44,12 @@ TWinMainForm::TWinMainForm()
       StatusShell(ShowErrorReport),
       NewMailShell(ShowErrorReport),
       Settings(MakeUserSettingsPlace()),
-      Sound(MakeNewMailSound()) {
+      Sound(MakeNewMailSound()),
+      Notice(NewMailShell),
+      System(std::make_unique<TWinSystemState>(FWindow, ShowErrorReport)) {
     ::SetWindowLongPtrW(FWindow, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    Window = std::make_unique<TMainWindow>(
-        TMainWindowParts{Loop, StatusShell, NewMailShell, Clock, *this, *Settings, *this, *Sound, MailProgram});
+    Window = std::make_unique<TMainWindow>(TMainWindowParts{Loop, StatusShell, NewMailShell, Clock, *this, *Settings,
+                                                            *this, *Sound, MailProgram, Notice, *System});
     TrayMenu = std::make_unique<TWinPopupMenu>(Window->Menu());
     Window->SetPopupMenu(TrayMenu.get());
 }
@@ -60,6 +62,8 @@ TWinMainForm::~TWinMainForm() {
     // The menu first, then the window's icons, then the shells.
     TrayMenu.reset();
     Window.reset();
+    // No network callback runs once this returns.
+    System.reset();
     ::SetWindowLongPtrW(FWindow, GWLP_USERDATA, 0);
     ::DestroyWindow(FWindow);
 }
@@ -83,6 +87,7 @@ LRESULT TWinMainForm::HandleMessage(UINT Message, WPARAM WParam, LPARAM LParam) 
         Window->CloseAction.Execute();
         return 0;
     }
+    if (LRESULT result = 0; System && System->HandleMessage(Message, WParam, LParam, result)) return result;
     return ::DefWindowProcW(FWindow, Message, WParam, LParam);
 }
 

@@ -10,6 +10,8 @@
 #include "app/MainWindowParts.h"
 #include "app/TickClock.h"
 #include "gui/DefaultMailProgram.h"
+#include "gui/win32/NewMailNotice_win32.h"
+#include "gui/win32/SystemState_win32.h"
 #include "gui/win32/TrayShell_win32.h"
 #include "gui/win32/WinPopupMenu_win32.h"
 #include "net/WinEventLoop_win32.h"
@@ -19,8 +21,10 @@ namespace quorvel {
 // The hidden main window on Win32: a top-level window with the caption
 // "MainForm" that is never shown, and a thin shell over TMainWindow that
 // gives it the window-message event loop, the tray icons on
-// Shell_NotifyIconW, the tray menu as a popup menu, the message box and
-// the end of the message loop, and the account, options and About dialogs.
+// Shell_NotifyIconW, the new-mail notice as the new-mail icon's balloon, the
+// tray menu as a popup menu, the message box and the end of the message loop,
+// the account, options and About dialogs, and what the system says of waking
+// (WM_POWERBROADCAST reaches this window) and of the network.
 //
 // Construction builds it; Start brings the program up (TMainWindow::FormCreate,
 // the first check included); Run runs the message loop until "終了(&X)".
@@ -60,6 +64,8 @@ private:
     std::unique_ptr<ISettingsPlace> Settings;
     std::unique_ptr<INewMailSound> Sound;
     TDefaultMailProgram MailProgram;
+    TWinNewMailNotice Notice;
+    std::unique_ptr<TWinSystemState> System;
     std::unique_ptr<TMainWindow> Window;
     std::unique_ptr<TWinPopupMenu> TrayMenu;
     bool FEnded = false;

@@ -57,7 +57,9 @@ class Surroundings final : public IMainWindowHost,
                            public ISettingsPlace,
                            public IMainDialogs,
                            public INewMailSound,
-                           public IMailProgram {
+                           public IMailProgram,
+                           public INewMailNotice,
+                           public ISystemState {
 public:
     MemoryRegistry Registry;
     std::vector<std::string> Reports;
@@ -68,6 +70,8 @@ public:
     std::function<bool()> OnDialog = [] { return true; };
     std::vector<std::string> Dialogs;  // the dialogs shown, in order
     TOptionValues OptionsShown, OptionsGiven;
+    std::vector<std::string> Notices;  // "title|body" shown, "-" withdrawn
+    bool NetworkKnown = false, NetworkUp = true;
 
     void ReportError(const std::string& Message) override { Reports.push_back(Message); }
     void EndProgram() override { ++Ends; }
@@ -75,19 +79,23 @@ public:
     bool IsRunAtStartup() override { return RunAtStartup; }
     void SetRunAtStartup(bool Registered) override { RunAtStartup = Registered; }
     bool Available() const override { return DialogsBuilt; }
-    bool ShowAccountList(TAccounts&) override { return Show("accounts"); }
+    bool ShowAccountList(TAccounts&) override { return ShowDialog("accounts"); }
     bool ShowOptions(TOptionValues& Values) override {
         OptionsShown = Values;
-        if (!Show("options")) return false;
+        if (!ShowDialog("options")) return false;
         Values = OptionsGiven;
         return true;
     }
-    void ShowAbout() override { Show("about"); }
+    void ShowAbout() override { ShowDialog("about"); }
     void Play() override { ++Sounds; }
     void Start() override { ++MailStarts; }
+    void Show(const std::string& Title, const std::string& Body) override { Notices.push_back(Title + "|" + Body); }
+    void Withdraw() override { Notices.push_back("-"); }
+    bool KnowsNetwork() const override { return NetworkKnown; }
+    bool Online() const override { return NetworkUp; }
 
 private:
-    bool Show(const std::string& Name) {
+    bool ShowDialog(const std::string& Name) {
         Dialogs.push_back(Name);
         return OnDialog();
     }
@@ -111,8 +119,8 @@ protected:
     }
 
     TMainWindow& Start() {
-        Window = std::make_unique<TMainWindow>(
-            TMainWindowParts{Loop, StatusShell, NewMailShell, Clock, Around, Around, Around, Around, Around});
+        Window = std::make_unique<TMainWindow>(TMainWindowParts{Loop, StatusShell, NewMailShell, Clock, Around, Around,
+                                                                Around, Around, Around, Around, Around});
         Window->FormCreate();
         return *Window;
     }
@@ -309,10 +317,13 @@ TEST_F(MainWindowTest, OptionsConfirmedSetTheTimerTheLogOnStartAndTheStoredInter
     StoreSettings({}, 5);
     Around.RunAtStartup = true;
     TMainWindow& window = Start();
-    Around.OptionsGiven = {12, false};
+    Around.OptionsGiven = {12, false, false};
     window.OptionSettingAction.Execute();
     EXPECT_EQ(Around.OptionsShown.IntervalMinutes, 5u);
     EXPECT_TRUE(Around.OptionsShown.RunAtStartup);
+    EXPECT_TRUE(Around.OptionsShown.NotifyNewMail);
+    EXPECT_FALSE(window.NotifyNewMail);
+    EXPECT_EQ(Around.Registry.ReadInteger(SettingsKeyPath, "Notify"), 0);
     EXPECT_EQ(window.CheckTimer.Interval(), 720000u);
     EXPECT_TRUE(window.CheckTimer.Running());
     EXPECT_FALSE(Around.RunAtStartup);
@@ -351,7 +362,8 @@ TEST_F(MainWindowTest, CloseEndsTheProgramWithoutWritingAndTheNewMailIconStartsT
     const MemoryRegistry::Keys before = Around.Registry.Stored;
     window.NewMailIconClick();
     window.ExecuteMailClientAction.Execute();
-    EXPECT_EQ(Around.MailStarts, 2);
+    Around.OnOpen();  // a click on the notice
+    EXPECT_EQ(Around.MailStarts, 3);
     EXPECT_FALSE(window.CloseRequested());
     window.CloseAction.Execute();
     EXPECT_TRUE(window.CloseRequested());
@@ -401,6 +413,90 @@ TEST_F(MainWindowTest, CheckResultsOnTheIcons) {
     EXPECT_EQ(StatusShell.Notifies.back().Data.Icon, TIcon::Of(ImageListPicture(9)));
     EXPECT_EQ(Around.Sounds, 1);
     EXPECT_TRUE(Around.Reports.empty());
+}
+
+// The notice goes with the new-mail sound and leaves with the new-mail icon.
+TEST_F(MainWindowTest, NewMailNotice) {
+    struct Case {
+        const char* Name;
+        bool Notify;
+        std::vector<std::vector<int>> Checks;  // the counts of alice and bob, check by check
+        std::vector<std::string> Notices;
+    };
+    const std::string both = "新着メール|alice@127.0.0.1 3通\nbob@127.0.0.1 1通";
+    const Case cases[] = {
+        {"rise, stay, fall, none left", true, {{0, 0}, {3, 1}, {3, 1}, {2, 0}, {0, 0}}, {"-", both, "-"}},
+        {"a second rise", true, {{0, 1}, {3, 1}}, {"新着メール|bob@127.0.0.1 1通", both}},
+        {"turned off", false, {{3, 1}, {0, 0}}, {"-"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Around = Surroundings();
+        std::vector<std::unique_ptr<ScriptedPop3Server>> servers;
+        for (const auto& counts : c.Checks) {
+            for (int count : counts) servers.push_back(std::make_unique<ScriptedPop3Server>(Mailbox(count)));
+        }
+        StoreSettings({{servers[0]->Port(), "alice"}, {servers[1]->Port(), "bob"}}, 5);
+        if (!c.Notify) Around.Registry.WriteInteger(SettingsKeyPath, "Notify", 0);
+        TMainWindow& window = Start();
+        for (std::size_t i = 1; i < c.Checks.size(); ++i) {
+            window.Accounts.Items(0).Port = servers[2 * i]->Port();
+            window.Accounts.Items(1).Port = servers[2 * i + 1]->Port();
+            window.ConnectAction.Execute();
+        }
+        EXPECT_EQ(Around.Notices, c.Notices);
+        Window.reset();
+    }
+}
+
+// Waking and the network, through a stand-in system state: when checks run and
+// what the status icon shows.
+TEST_F(MainWindowTest, ResumeAndOffline) {
+    struct Case {
+        const char* Name;
+        bool Known, UpAtStart;
+        std::string Events;  // R resumed, G the grace after it ends, D network down, U up, C a check by hand
+        // After each event: the checks so far, "o" for the offline hint, "+" when the
+        // interval started again (it counts from a check after waking or reconnecting).
+        std::string Steps;
+        bool TimerRunning;
+    };
+    const Case cases[] = {
+        {"network unknown: after the grace", false, true, "RG", "1 2+", true},
+        {"known online: once it says so after waking", true, true, "URUG", "1 1 2+ 2", true},
+        {"down after waking: once it is back", true, true, "RDGU", "1 1o 1o 2+", true},
+        {"offline: paused, by hand as usual", true, true, "DCU", "1o 2 3+", true},
+        {"going offline", true, true, "D", "1o", false},
+        {"offline at start", true, false, "RG", "0o 0o", false},
+        {"offline at start, then up", true, false, "U", "1+", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Around = Surroundings();
+        Around.NetworkKnown = c.Known;
+        Around.NetworkUp = c.UpAtStart;
+        StatusShell = RecordingTrayShell();
+        TMainWindow& window = Start();
+        std::string steps;
+        for (char event : c.Events) {
+            const int timerStarts = Loop.Starts(300000);
+            if (event == 'R') window.SystemResumed();
+            if (event == 'G') Loop.Fire(15000);
+            if (event == 'D' || event == 'U') window.NetworkChanged(Around.NetworkUp = event == 'U');
+            if (event == 'C') window.StatusIconClick();
+            const std::vector<std::string> tips = Tips(StatusShell);
+            steps += (steps.empty() ? "" : " ") + std::to_string(std::count(tips.begin(), tips.end(), HintChecking));
+            if (window.StatusIcon.Hint() == HintOffline) steps += "o";
+            if (Loop.Starts(300000) > timerStarts) steps += "+";
+        }
+        EXPECT_EQ(steps, c.Steps);
+        EXPECT_EQ(window.CheckTimer.Running(), c.TimerRunning);
+        EXPECT_FALSE(Loop.Fire(15000));  // the grace timer is gone
+        if (window.Offline()) {
+            EXPECT_EQ(StatusShell.Notifies.back().Data.Icon, TIcon::Of(ImageListPicture(9)));
+        }
+        Window.reset();
+    }
 }
 
 }  // namespace

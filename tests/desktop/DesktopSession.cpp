@@ -52,9 +52,13 @@ DesktopSession::DesktopSession() {
         return;
     }
     FDisplay = ":" + number;
-    QProcess* bus = Start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address=1"});
-    FBusAddress = FirstLine(*bus, 10000);
+    FBusAddress = StartBus();
     if (FBusAddress.isEmpty()) FSkipReason = QStringLiteral("the private D-Bus session bus could not start");
+}
+
+QString DesktopSession::StartBus() {
+    QProcess* bus = Start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address=1"});
+    return FirstLine(*bus, 10000);
 }
 
 DesktopSession::~DesktopSession() {

@@ -34,6 +34,10 @@ public:
     // Adds Name=Value to the environment of programs started from now on.
     void SetEnvironment(const QString& Name, const QString& Value) { FExtra.insert(Name, Value); }
 
+    // Starts one more private bus (session rules), as a stand-in system bus;
+    // returns its address, empty when it could not start.
+    QString StartBus();
+
     // Starts Program on this desktop; the session owns the process.
     QProcess* Start(const QString& Program, const QStringList& Arguments = {});
     // Kills a process the session started (SIGKILL) and waits for it.

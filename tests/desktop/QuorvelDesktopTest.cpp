@@ -3,7 +3,11 @@
 // (a StatusNotifierItem host, or a real XEmbed tray), checking a real Dovecot.
 #include <gtest/gtest.h>
 
+#include <QDBusArgument>
+#include <QDBusMessage>
+#include <QDBusVirtualObject>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QStandardPaths>
@@ -50,6 +54,39 @@ int CountOf(const std::string& Text, const std::string& Word) {
     return n;
 }
 
+// A stand-in for the desktop's notification service on a private bus: it
+// keeps every call, numbers each notice anew and sends the signals it is told.
+class NoticeService final : public QDBusVirtualObject {
+public:
+    explicit NoticeService(const QString& Address) : Bus(QDBusConnection::connectToBus(Address, "notices")) {
+        Bus.registerVirtualObject(Path, this);
+        Bus.registerService("org.freedesktop.Notifications");
+    }
+    ~NoticeService() override { QDBusConnection::disconnectFromBus("notices"); }
+    bool handleMessage(const QDBusMessage& Call, const QDBusConnection& Connection) override {
+        Calls.push_back(Call);
+        Connection.send(Call.member() == "Notify" ? Call.createReply(++LastId) : Call.createReply());
+        return true;
+    }
+    QString introspect(const QString&) const override { return {}; }
+    std::vector<QDBusMessage> Named(const QString& Member) const {
+        std::vector<QDBusMessage> named;
+        for (const QDBusMessage& call : Calls)
+            if (call.member() == Member) named.push_back(call);
+        return named;
+    }
+    void Signal(const QString& Name, const QVariantList& Arguments) {
+        QDBusMessage signal = QDBusMessage::createSignal(Path, "org.freedesktop.Notifications", Name);
+        signal.setArguments(Arguments);
+        Bus.send(signal);
+    }
+
+    QDBusConnection Bus;
+    const QString Path = "/org/freedesktop/Notifications";
+    std::vector<QDBusMessage> Calls;
+    uint LastId = 40;
+};
+
 class QuorvelDesktop : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -84,6 +121,20 @@ protected:
     }
 
     QProcess* StartQuorvel() { return Program = Session->Start(QUORVEL_PROGRAM); }
+
+    // The desktop's mail program: a test handler of mailto links that adds a
+    // line to the file whose name it returns each time it starts.
+    QString InstallMailProgram() {
+        const QString started = Folder("mail-started");
+        QFile handler(Folder("data/applications") + "/quorvel-test-mail.desktop");
+        QFile mimeapps(Folder("config") + "/mimeapps.list");
+        EXPECT_TRUE(handler.open(QIODevice::WriteOnly) && mimeapps.open(QIODevice::WriteOnly));
+        handler.write(("[Desktop Entry]\nType=Application\nName=Test Mail\nExec=sh -c \"echo started >> " + started +
+                       "\"\nMimeType=x-scheme-handler/mailto;\n")
+                          .toUtf8());
+        mimeapps.write("[Default Applications]\nx-scheme-handler/mailto=quorvel-test-mail.desktop\n");
+        return started;
+    }
 
     // The item whose tooltip starts with Tip, once there.
     QString WaitForItem(SniHost& Host, const QString& Tip) {
@@ -146,18 +197,7 @@ TEST_F(QuorvelDesktop, MailShowsTheLevelAndTheSummaryAndEveryClickChecksOnce) {
     options.RawLog = true;
     DovecotServer server({{"alice", "alice-pass", 3}}, options);
     Save(server, {{"alice", 0}});
-    // The desktop's mail program: a test handler of mailto links.
-    const QString started = Folder("mail-started");
-    QFile handler(Folder("data/applications") + "/quorvel-test-mail.desktop");
-    ASSERT_TRUE(handler.open(QIODevice::WriteOnly));
-    handler.write(("[Desktop Entry]\nType=Application\nName=Test Mail\nExec=sh -c \"echo started >> " + started +
-                   "\"\nMimeType=x-scheme-handler/mailto;\n")
-                      .toUtf8());
-    handler.close();
-    QFile mimeapps(Folder("config") + "/mimeapps.list");
-    ASSERT_TRUE(mimeapps.open(QIODevice::WriteOnly));
-    mimeapps.write("[Default Applications]\nx-scheme-handler/mailto=quorvel-test-mail.desktop\n");
-    mimeapps.close();
+    const QString started = InstallMailProgram();
     QFile settingsBefore(QString::fromStdString(SettingsFile()));
     ASSERT_TRUE(settingsBefore.open(QIODevice::ReadOnly));
     const QByteArray stored = settingsBefore.readAll();
@@ -344,6 +384,120 @@ TEST_F(QuorvelDesktop, OnAnXEmbedTrayBothIconsDockAndAClickChecks) {
     EXPECT_TRUE(WaitUntil([&] { return checks() == 2; }, AppearMs));
     WaitUntil([] { return false; }, 500);
     EXPECT_EQ(checks(), 2);
+}
+
+// The notice of new mail on the desktop's notification service: one per rise,
+// replaced by the next, withdrawn when no mail is left, and a click on it
+// (only on Quorvel's own) starts the mail program.
+TEST_F(QuorvelDesktop, NewMailNoticeOnTheNotificationService) {
+    DovecotOptions options;
+    options.RawLog = true;
+    DovecotServer server({{"alice", "alice-pass", 0}}, options);
+    Save(server, {{"alice", 0}});
+    const QString started = InstallMailProgram();
+    NoticeService notices(Session->BusAddress());
+    SniHost host(Session->BusAddress());
+    StartQuorvel();
+    const QString status = WaitForItem(host, "Quorvel - 監視中");
+    ASSERT_FALSE(status.isEmpty());
+    auto checks = [&] { return CountOf(server.RawInput("alice"), "STAT\r\n"); };
+    auto notified = [&](const QString& Body) {
+        return WaitUntil(
+            [&] { return !notices.Named("Notify").empty() && notices.Named("Notify").back().arguments()[4] == Body; },
+            AppearMs);
+    };
+    for (int count : {3, 3, 5}) {  // a rise, a stay, a rise
+        server.SetMessageCount("alice", count);
+        const int before = checks();
+        host.Activate(status);
+        ASSERT_TRUE(WaitUntil([&] { return checks() == before + 1; }, AppearMs));
+    }
+    ASSERT_TRUE(notified("alice@127.0.0.1 5通"));
+    const auto shown = notices.Named("Notify");
+    ASSERT_EQ(shown.size(), 2u);
+    const QVariantList first = shown[0].arguments();
+    EXPECT_EQ(first.mid(0, 6), QVariantList({"Quorvel", 0u, "quorvel", "新着メール", "alice@127.0.0.1 3通",
+                                             QStringList({"default", "メーラーを開く", "open", "メーラーを開く"})}));
+    QVariantMap hints;
+    first[6].value<QDBusArgument>() >> hints;
+    EXPECT_EQ(hints,
+              QVariantMap({{"category", "email.arrived"}, {"desktop-entry", "quorvel"}, {"suppress-sound", true}}));
+    EXPECT_EQ(first[7], -1);
+    EXPECT_EQ(shown[1].arguments()[1], 41u);  // replaces the first
+
+    // A click on another program's notice, then on Quorvel's.
+    notices.Signal("ActionInvoked", {7u, "default"});
+    notices.Signal("ActionInvoked", {42u, "default"});
+    EXPECT_TRUE(WaitUntil([&] { return QFile::exists(started); }, AppearMs));
+    WaitUntil([] { return false; }, 500);
+    QFile lines(started);
+    EXPECT_TRUE(lines.open(QIODevice::ReadOnly));
+    EXPECT_EQ(lines.readAll().count('\n'), 1);
+
+    server.SetMessageCount("alice", 0);
+    host.Activate(status);
+    ASSERT_TRUE(WaitUntil([&] { return !notices.Named("CloseNotification").empty(); }, AppearMs));
+    EXPECT_EQ(notices.Named("CloseNotification")[0].arguments(), QVariantList({42u}));
+    EXPECT_EQ(notices.Named("Notify").size(), 2u);
+}
+
+// Turned off, nothing is shown; with no service at all, nothing is said.
+TEST_F(QuorvelDesktop, NoNoticeWhenTurnedOffOrWithoutAService) {
+    DovecotOptions options;
+    options.RawLog = true;
+    DovecotServer server({{"alice", "alice-pass", 3}}, options);
+    for (bool service : {true, false}) {
+        SCOPED_TRACE(service ? "turned off" : "no service");
+        Save(server, {{"alice", 0}});
+        RegistryStore(SettingsFile()).WriteInteger("Software\\Ombrask\\Quorvel", "Notify", service ? 0 : 1);
+        std::unique_ptr<NoticeService> notices =
+            service ? std::make_unique<NoticeService>(Session->BusAddress()) : nullptr;
+        SniHost host(Session->BusAddress());
+        StartQuorvel();
+        ASSERT_FALSE(WaitForItem(host, "alice@127.0.0.1 3通").isEmpty());
+        const QString status = WaitForItem(host, "Quorvel - 監視中");
+        const QByteArray saidAtStart = Program->readAllStandardError();
+        server.SetMessageCount("alice", 4);
+        host.Activate(status);
+        EXPECT_FALSE(WaitForItem(host, "alice@127.0.0.1 4通").isEmpty());
+        WaitUntil([] { return false; }, 500);
+        EXPECT_TRUE(!notices || notices->Calls.empty());
+        EXPECT_EQ(Program->readAllStandardError(), "") << saidAtStart.toStdString();
+        Session->Kill(Program);
+        server.SetMessageCount("alice", 3);
+    }
+}
+
+// Waking, told by a stand-in logind on a private system bus: one check
+// within 20 s of waking, none while the machine goes to sleep.
+TEST_F(QuorvelDesktop, ACheckAfterWaking) {
+    DovecotOptions options;
+    options.RawLog = true;
+    DovecotServer server({{"alice", "alice-pass", 0}}, options);
+    Save(server, {{"alice", 0}});
+    RegistryStore store(SettingsFile());
+    SaveInterval(store, 60 * 60000);
+    const QString systemBus = Session->StartBus();
+    ASSERT_FALSE(systemBus.isEmpty());
+    QDBusConnection logind = QDBusConnection::connectToBus(systemBus, "logind");
+    ASSERT_TRUE(logind.registerService("org.freedesktop.login1"));
+    Session->SetEnvironment("DBUS_SYSTEM_BUS_ADDRESS", systemBus);
+    StartQuorvel();
+    auto checks = [&] { return CountOf(server.RawInput("alice"), "STAT\r\n"); };
+    ASSERT_TRUE(WaitUntil([&] { return checks() == 1; }, AppearMs));
+    auto sleep = [&](bool Sleeping) {
+        QDBusMessage signal =
+            QDBusMessage::createSignal("/org/freedesktop/login1", "org.freedesktop.login1.Manager", "PrepareForSleep");
+        logind.send(signal << Sleeping);
+    };
+    sleep(true);
+    EXPECT_FALSE(WaitUntil([&] { return checks() > 1; }, 1000));
+    sleep(false);
+    QElapsedTimer woken;
+    woken.start();
+    EXPECT_TRUE(WaitUntil([&] { return checks() == 2; }, 20000));
+    EXPECT_LE(woken.elapsed(), 20000);
+    QDBusConnection::disconnectFromBus("logind");
 }
 
 }  // namespace

@@ -9,6 +9,36 @@
 
 namespace quorvel::test {
 
+// A timer the code under test made: the interval it was last started with, whether it
+// runs, and how often it was started.
+struct TimerState {
+    std::uint32_t IntervalMs = 0;
+    bool Running = false;
+    int Starts = 0;
+    std::function<void()> OnTick;
+};
+
+class RecordedTimer final : public EventTimer {
+public:
+    RecordedTimer(std::unique_ptr<EventTimer> Timer, std::shared_ptr<TimerState> Shown)
+        : Inner(std::move(Timer)), State(std::move(Shown)) {}
+    ~RecordedTimer() override { State->Running = false; }
+    void Start(std::uint32_t IntervalMs) override {
+        Inner->Start(IntervalMs);
+        State->IntervalMs = IntervalMs;
+        State->Running = true;
+        ++State->Starts;
+    }
+    void Stop() override {
+        Inner->Stop();
+        State->Running = false;
+    }
+
+private:
+    std::unique_ptr<EventTimer> Inner;
+    std::shared_ptr<TimerState> State;
+};
+
 // The command-line loop of the platform, counting how often the code under test waits or pumps and
 // keeping what reached the general error report.
 class CountingLoop final : public EventLoop {
@@ -24,7 +54,10 @@ public:
         Inner.WaitForEvents();
     }
     std::unique_ptr<EventTimer> CreateTimer(std::function<void()> OnTick) override {
-        return Inner.CreateTimer(std::move(OnTick));
+        auto state = std::make_shared<TimerState>();
+        state->OnTick = OnTick;
+        Timers.push_back(state);
+        return std::make_unique<RecordedTimer>(Inner.CreateTimer(std::move(OnTick)), state);
     }
     std::unique_ptr<SocketWatch> WatchSocket(int Fd, std::function<void(SocketReadiness)> OnReady) override {
         return Inner.WatchSocket(Fd, [this, handler = std::move(OnReady)](SocketReadiness readiness) {
@@ -42,6 +75,24 @@ public:
         }
     }
 
+    // Runs the tick of a running timer of IntervalMs as if its time had come; false when none runs.
+    bool Fire(std::uint32_t IntervalMs) {
+        for (const auto& timer : Timers) {
+            if (!timer->Running || timer->IntervalMs != IntervalMs) continue;
+            auto tick = timer->OnTick;
+            tick();
+            return true;
+        }
+        return false;
+    }
+    // How often timers were started, last with IntervalMs.
+    int Starts(std::uint32_t IntervalMs) const {
+        int starts = 0;
+        for (const auto& timer : Timers) starts += timer->IntervalMs == IntervalMs ? timer->Starts : 0;
+        return starts;
+    }
+
+    std::vector<std::shared_ptr<TimerState>> Timers;
     std::unique_ptr<CommandLineLoop> Owned;
     CommandLineLoop& Inner = *Owned;
     std::vector<std::string> Reports;

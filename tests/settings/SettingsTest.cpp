@@ -89,6 +89,18 @@ TEST(Settings, SavedAccountsAndIntervalLoadBackIdentically) {
     ExpectAccount(loaded.Accounts.Items(1), "pop.example.com", 995, "user@example.com", "", false);
     ExpectAccount(loaded.Accounts.Items(2), "", 0, "", std::string("\x00\xff", 2), true);
     EXPECT_EQ(loaded.PeriodMs, 12u * 60000u);
+
+    // The new-mail notice: without a value it is on and saving "on" leaves the file as it was.
+    const std::string unchanged = ReadText(store.File());
+    EXPECT_TRUE(LoadNotifyNewMail(store));
+    SaveNotifyNewMail(store, true);
+    EXPECT_EQ(ReadText(store.File()), unchanged);
+    for (const auto& [notify, stored] :
+         {std::pair{false, "\"Notify\"=dword:00000000"}, std::pair{true, "\"Notify\"=dword:00000001"}}) {
+        SaveNotifyNewMail(store, notify);
+        EXPECT_EQ(LoadNotifyNewMail(store), notify);
+        EXPECT_NE(ReadText(store.File()).find(stored), std::string::npos) << stored;
+    }
 }
 
 TEST(Settings, ElevenAccountsLoadInStoreOrderAndTheNextSaveRenumbers) {

@@ -109,10 +109,12 @@ bool WineDesktop::StartSession(std::string& Why) {
     }
     RunChild(WineServer, {"-p60"}, environment, ToolLimit);
     // The shell starts with this first program and writes its trace to the
-    // program's standard error: a file, never a pipe that would stay open.
+    // program's standard error: a file, never a pipe that would stay open,
+    // opened for appending like every other program's (no process writes
+    // over what another wrote).
     environment["WINEDEBUG"] = "+tooltips";
     const ChildResult boot = RunChild("/bin/sh",
-                                      {"-c", "trace=$1; shift; exec \"$@\" </dev/null >/dev/null 2>\"$trace\"", "sh",
+                                      {"-c", "trace=$1; shift; exec \"$@\" </dev/null >/dev/null 2>>\"$trace\"", "sh",
                                        Trace.string(), Wine, "wineboot", "-u"},
                                       environment, ToolLimit);
     if (!boot.Finished || boot.ExitStatus != 0) {
@@ -176,8 +178,11 @@ QProcess* WineDesktop::Start(const std::string& Program, const std::map<std::str
     return Desktop.Start("/bin/sh", arguments);
 }
 
-ChildResult WineDesktop::Run(const std::string& Program, std::chrono::milliseconds Limit) const {
-    return RunTraced({Wine, (Runner.BuildFolder() / Program).string()}, Limit);
+ChildResult WineDesktop::Run(const std::string& Program, std::chrono::milliseconds Limit,
+                             const std::vector<std::string>& Arguments) const {
+    std::vector<std::string> command{Wine, (Runner.BuildFolder() / Program).string()};
+    command.insert(command.end(), Arguments.begin(), Arguments.end());
+    return RunTraced(command, Limit);
 }
 
 QStringList WineDesktop::DockedIcons() const {
@@ -295,6 +300,25 @@ std::vector<DrawnMenuEntry> WineDesktop::DrawnMenu() {
 
 void WineDesktop::ForgetMenus() {
     TraceSince(MenuOffset);
+}
+
+std::pair<std::string, std::string> WineDesktop::NextBalloon(int Ms) {
+    // A balloon is the tooltip with a title ("..., title = L"...", icon = ...");
+    // once shown, "Show tooltip N, L"...", size ..." follows with its text.
+    std::pair<std::string, std::string> balloon;
+    std::string seen;
+    WaitUntil(
+        [&] {
+            seen += TraceSince(BalloonOffset);
+            const std::size_t title = seen.find(", title = L\"");
+            const std::size_t shown =
+                seen.find("Show tooltip 0, L\"", title == std::string::npos ? seen.size() : title);
+            if (shown == std::string::npos || seen.find(", size", shown) == std::string::npos) return false;
+            balloon = {FromWineTrace(QuotedAfter(seen, title)), FromWineTrace(QuotedAfter(seen, shown))};
+            return true;
+        },
+        Ms);
+    return balloon;
 }
 
 }  // namespace quorvel

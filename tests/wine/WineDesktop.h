@@ -64,8 +64,9 @@ public:
     // Starts Program (relative to the build folder); Environment adds
     // variables. The desktop owns the process.
     QProcess* Start(const std::string& Program, const std::map<std::string, std::string>& Environment = {});
-    // Runs Program to its end on this desktop, bounded by Limit.
-    ChildResult Run(const std::string& Program, std::chrono::milliseconds Limit) const;
+    // Runs Program with Arguments to its end on this desktop, bounded by Limit.
+    ChildResult Run(const std::string& Program, std::chrono::milliseconds Limit,
+                    const std::vector<std::string>& Arguments = {}) const;
 
     // The tray icons Wine has docked, as X window ids.
     QStringList DockedIcons() const;
@@ -84,6 +85,10 @@ public:
     // Drops what the programs have drawn so far.
     void ForgetMenus();
 
+    // The next balloon the shell shows (title, then the text as shown),
+    // waiting at most Ms; empty texts when none came.
+    std::pair<std::string, std::string> NextBalloon(int Ms);
+
 private:
     std::map<std::string, std::string> Environment() const;
     std::map<std::string, std::string> TracedEnvironment() const;
@@ -97,6 +102,7 @@ private:
     std::filesystem::path Trace;
     std::size_t TraceOffset = 0;
     std::size_t MenuOffset = 0;
+    std::size_t BalloonOffset = 0;
 };
 
 // A text of Wine's traces (L"...", UTF-16 escapes \xxxx) as UTF-8.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/WideText_win32.h"
+#include "gui/win32/NewMailNotice_win32.h"
 #include "tray/TrayIcon.h"
 
 namespace quorvel {
@@ -138,13 +139,52 @@ TEST(WinTrayShell, CallbackMessagesReachTheIconAsMouseEvents) {
         {{513, 514}, {"down L", "click", "up L"}},
         {{513, 514, 515, 514}, {"down L", "click", "up L", "dblclick", "down L", "click", "up L"}},
         {{516, 517}, {"down R", "up R"}},
-        {{512, 0x7FFF}, {}},  // a move without a handler, an unknown message
+        {{512, 0x7FFF}, {}},                 // a move without a handler, an unknown message
+        {{0x402, 0x403, 0x404, 0x405}, {}},  // the balloon's NIN_* messages
     };
     for (const TMouseCase& c : cases) {
         RecordedIcon tray;
         for (LPARAM message : c.Messages) tray.Post(message);
         Pump();
         EXPECT_EQ(tray.Log, c.Expected) << c.Messages.size() << " messages";
+    }
+}
+
+// The notice is the new-mail icon's balloon: what goes out when, cut where;
+// withdrawn as an empty text, once, and only when one went out.
+TEST(WinNewMailNotice, TheBalloonOnTheIcon) {
+    struct Case {
+        bool IconFirst, Busy;
+        std::string Body;
+        std::vector<DWORD> Sent;  // the records that carry NIF_INFO
+        std::wstring Text;
+    };
+    const Case cases[] = {
+        {true, false, "alice 3通\nbob 1通", {NimModify}, L"alice 3通\nbob 1通"},
+        {false, false, "alice 1通", {NimAdd}, L"alice 1通"},  // goes with the icon's addition
+        {true, false, std::string(254, 'a') + "\xF0\x9F\x93\xA7", {NimModify}, std::wstring(254, L'a')},
+        {true, true, "alice 1通", {}, L""},  // the user presents
+    };
+    const TIcon red = RedIcon();
+    for (const Case& c : cases) {
+        RecordedIcon tray;
+        TWinNewMailNotice notice(tray.Shell, [&] { return c.Busy; });
+        if (c.IconFirst) tray.Icon.SetIcon(&red);
+        notice.Show("新着メール", c.Body);
+        tray.Icon.SetIcon(&red);
+        notice.Withdraw();
+        notice.Withdraw();
+        std::vector<DWORD> balloons;
+        for (const TSent& sent : tray.Sent) {
+            if ((sent.Data.uFlags & NIF_INFO) == 0) continue;
+            balloons.push_back(sent.Message);
+            EXPECT_EQ(std::wstring(sent.Data.szInfoTitle), balloons.size() == 1 ? L"新着メール" : L"");
+            EXPECT_EQ(std::wstring(sent.Data.szInfo), balloons.size() == 1 ? c.Text : L"") << c.Body;
+            EXPECT_EQ(sent.Data.dwInfoFlags, balloons.size() == 1 ? 0xB4u : 0u);  // user, large, silent, quiet time
+        }
+        std::vector<DWORD> expected = c.Sent;
+        if (!expected.empty()) expected.push_back(NimModify);
+        EXPECT_EQ(balloons, expected) << c.Body;
     }
 }
 
