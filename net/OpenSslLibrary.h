@@ -32,10 +32,10 @@ Function Resolved(const char* Name) {
 
 }  // namespace quorvel::openssl
 
-#define QUORVEL_OPENSSL(Name)                                                                           \
-    ([] {                                                                                               \
-        static const auto function = ::quorvel::openssl::Resolved<decltype(&::Name)>(#Name);            \
-        return function;                                                                                \
+#define QUORVEL_OPENSSL(Name)                                                                \
+    ([] {                                                                                    \
+        static const auto function = ::quorvel::openssl::Resolved<decltype(&::Name)>(#Name); \
+        return function;                                                                     \
     }())
 
 // clang-format off
