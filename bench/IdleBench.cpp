@@ -133,7 +133,7 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    quorvel::WaitUntil([] { return false; }, 2000);  // let the starts settle
+    quorvel::WaitUntil([] { return false; }, 5000);  // let the starts settle
 
     struct Row {
         std::string Name;
