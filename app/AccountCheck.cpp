@@ -2,7 +2,9 @@
 
 #include <exception>
 
+#include "app/OAuthAccess.h"
 #include "core/Exception.h"
+#include "core/ScopeExit.h"
 #include "net/Pop3Client.h"
 #include "settings/Account.h"
 #include "settings/SystemCodePage.h"
@@ -22,8 +24,33 @@ std::string AccountName(const TAccount& Account) {
     return Account.UserID + "@" + Account.Host;
 }
 
-AccountCheckResult CheckAccount(TPop3Client& Client, const TAccount& Account) {
+AccountCheckResult CheckAccount(TPop3Client& Client, const TAccount& Account, TOAuthAccess* OAuth) {
     AccountCheckResult result;
+    // The token and its renewal belong to this account alone.
+    OnScopeExit forget([&Client] {
+        Client.AccessToken.clear();
+        Client.OnAuthenticationFailed = nullptr;
+    });
+    if (Account.Auth == TAuthMethod::OAuth) {
+        if (Account.Security == TConnectionSecurity::None) {
+            result.Message = "OAuth 2.0 needs TLS";
+            return result;
+        }
+        if (OAuth == nullptr) {
+            result.Message = "OAuth 2.0 is not available here";
+            return result;
+        }
+        try {
+            Client.AccessToken = OAuth->Current(Account);
+        } catch (const std::exception& error) {
+            result.Message = error.what();
+            return result;
+        }
+        Client.OnAuthenticationFailed = [&Client, &Account, OAuth](bool& Handled) {
+            Client.AccessToken = OAuth->Renewed(Account);
+            Handled = true;
+        };
+    }
     // The server gets the user ID and the password as bytes of the system
     // code page, as earlier versions sent them (Shift-JIS on Japanese
     // Windows; UTF-8, unchanged, on Linux). One that the code page cannot

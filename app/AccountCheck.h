@@ -6,6 +6,7 @@
 namespace quorvel {
 
 class TAccount;
+class TOAuthAccess;
 class TPop3Client;
 
 // Limit of each single network wait of a check. A server that accepts the
@@ -22,7 +23,9 @@ struct AccountCheckResult {
 
 // Checks one account the way the tray does: log in, STAT, QUIT. Never throws
 // for a failure of the account; the failure's message is in the result.
-AccountCheckResult CheckAccount(TPop3Client& Client, const TAccount& Account);
+// An OAuth account logs in with the token OAuth gives (without one it
+// fails); a token the server refuses is renewed once and tried again.
+AccountCheckResult CheckAccount(TPop3Client& Client, const TAccount& Account, TOAuthAccess* OAuth = nullptr);
 
 // The account as the tray's summary names it: UserID "@" Host.
 std::string AccountName(const TAccount& Account);

@@ -43,7 +43,7 @@ std::string SummaryLine(const std::string& UserID, const std::string& Host, std:
 }
 
 TCycleOutcome RunCheckCycle(TAccounts& Accounts, TPop3Client& Client, ITickClock& Clock, ICheckCycleView& View,
-                            std::int32_t& SignalLevel) {
+                            std::int32_t& SignalLevel, TOAuthAccess* OAuth) {
     TCycleOutcome outcome;
     View.SetConnectEnabled(false);
     OnScopeExit enableAgain([&View] { View.SetConnectEnabled(true); });
@@ -58,7 +58,7 @@ TCycleOutcome RunCheckCycle(TAccounts& Accounts, TPop3Client& Client, ITickClock
             // An account removed before its turn is not checked at all.
             if (!entry.Copy.Enabled || entry.Live.expired()) continue;
             ++outcome.Visited;
-            const AccountCheckResult result = CheckAccount(Client, entry.Copy);
+            const AccountCheckResult result = CheckAccount(Client, entry.Copy, OAuth);
             if (!result.Succeeded) outcome.Failed = true;
             // A count read before a failing QUIT still stands. An account
             // the user removed while it was being checked shows nothing.

@@ -7,6 +7,7 @@ namespace quorvel {
 
 class ITickClock;
 class TAccounts;
+class TOAuthAccess;
 class TPop3Client;
 
 // Status hints of the status icon.
@@ -81,6 +82,6 @@ struct TCycleOutcome {
 // addressed that may no longer exist.
 // SignalLevel is the main window's level, set once the status is decided.
 TCycleOutcome RunCheckCycle(TAccounts& Accounts, TPop3Client& Client, ITickClock& Clock, ICheckCycleView& View,
-                            std::int32_t& SignalLevel);
+                            std::int32_t& SignalLevel, TOAuthAccess* OAuth = nullptr);
 
 }  // namespace quorvel

@@ -42,6 +42,9 @@ TMainWindow::TMainWindow(const TMainWindowParts& Parts)
       CheckTimer(Parts.Loop, [this] { Guarded([this] { CheckTimerTimer(); }); }),
       FParts(Parts),
       Pop3Client(Parts.Loop),
+      SecretStore(OpenSecretStore()),
+      HttpClient(MakeHttpClient()),
+      OAuthAccess(*SecretStore, *HttpClient, &Parts.Loop),
       AnimationTimer(Parts.Loop.CreateTimer([this] { Guarded([this] { AnimationTimerTimer(); }); })) {
     Pop3Client.Port = DefaultPortNo;
     Pop3Client.SetTimeOut(CheckTimeOutMs);
@@ -188,7 +191,7 @@ void TMainWindow::SetTrayIcon(TTrayIcon& Tray, int Index) {
 
 void TMainWindow::ConnectActionExecute() {
     const bool wasOffline = FOffline;
-    const TCycleOutcome outcome = RunCheckCycle(Accounts, Pop3Client, FParts.Clock, *this, SignalLevel);
+    const TCycleOutcome outcome = RunCheckCycle(Accounts, Pop3Client, FParts.Clock, *this, SignalLevel, &OAuthAccess);
     if (outcome.Summary.empty()) {
         FParts.Notice.Withdraw();
     } else if (outcome.NewMail && NotifyNewMail) {
@@ -238,9 +241,12 @@ void TMainWindow::ExecuteMailClientActionExecute() {
 
 void TMainWindow::AccountSettingActionExecute() {
     TActionBusy busy(AccountSettingAction);
+    const std::vector<std::string> signedIn = OAuthAccountNames(Accounts);
     if (!FParts.Dialogs.ShowAccountList(Accounts)) return;
     const std::unique_ptr<IRegistry> store = FParts.Settings.Open();
     SaveAccounts(*store, Accounts);
+    // The tokens of an account that is gone go with it.
+    ForgetRemovedTokens(*SecretStore, signedIn, Accounts);
 }
 
 void TMainWindow::OptionSettingActionExecute() {

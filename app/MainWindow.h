@@ -8,9 +8,12 @@
 #include "app/CheckCycle.h"
 #include "app/CheckTimer.h"
 #include "app/MainWindowParts.h"
+#include "app/OAuthAccess.h"
 #include "app/TrayMenu.h"
+#include "net/HttpClient.h"
 #include "net/Pop3Client.h"
 #include "settings/Account.h"
+#include "settings/SecretStore.h"
 #include "tray/Animation.h"
 #include "tray/TrayIcon.h"
 
@@ -113,6 +116,11 @@ private:
     TMainWindowParts FParts;
     TMenuModel FMenu;
     TPop3Client Pop3Client;
+    // The tokens of OAuth accounts; nothing is asked of either before an
+    // OAuth account is checked.
+    std::unique_ptr<ISecretStore> SecretStore;
+    std::unique_ptr<IHttpClient> HttpClient;
+    TOAuthAccess OAuthAccess;
     std::unique_ptr<EventTimer> AnimationTimer;
     bool FAnimationRunning = false;
     TAnimationPlanes AnimationPlanes;  // the mask and colour planes of the animated icon

@@ -18,6 +18,7 @@ struct TOptionCheck {
 };
 constexpr TOptionCheck OptionChecks[] = {
     {TOptionControl::RunOnStartup, &TOptionValues::RunAtStartup},
+    {TOptionControl::NotifyNewMail, &TOptionValues::NotifyNewMail},
 };
 
 }  // namespace

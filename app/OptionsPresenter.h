@@ -9,9 +9,10 @@ namespace quorvel {
 
 // The controls of the options dialog that the presenter speaks of.
 enum class TOptionControl {
-    CheckTime,     // the minutes box
-    RunOnStartup,  // "start at log-on"
-    Help,          // the help button
+    CheckTime,      // the minutes box
+    RunOnStartup,   // "start at log-on"
+    NotifyNewMail,  // "新着メールを通知する(&N)"
+    Help,           // the help button
 };
 
 // What the options dialog shows and what it is asked; each toolkit's dialog

@@ -19,11 +19,11 @@ public:
 
 }  // namespace
 
-bool ReportTrayCycle(TAccounts& Accounts, TPop3Client& Client, std::ostream& Out) {
+bool ReportTrayCycle(TAccounts& Accounts, TPop3Client& Client, std::ostream& Out, TOAuthAccess* OAuth) {
     HintRecorder view;
     MonotonicTickClock clock;
     std::int32_t level = 0;
-    const TCycleOutcome outcome = RunCheckCycle(Accounts, Client, clock, view, level);
+    const TCycleOutcome outcome = RunCheckCycle(Accounts, Client, clock, view, level, OAuth);
     Out << view.StatusHint << "\nlevel: " << level << '\n';
     // The summary's lines are joined by CR LF; the terminal wants LF.
     for (char c : outcome.Summary) {

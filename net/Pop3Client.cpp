@@ -2,7 +2,9 @@
 
 #include <exception>
 
+#include "core/Base64.h"
 #include "core/IntegerText.h"
+#include "core/ScopeExit.h"
 
 namespace quorvel {
 
@@ -23,6 +25,12 @@ bool HoldsLineBreak(const std::string& Text) {
 std::int32_t StatCount(const std::string& Field) {
     if (Field.empty() || Field.find_first_not_of("0123456789") != std::string::npos) return 0;
     return StrToIntDef(Field, 0);
+}
+
+// A SASL continuation: "+" alone or "+ " and a challenge; never "+OK".
+bool IsContinuation(const std::string& Reply) {
+    return !Reply.empty() && Reply[0] == '+' &&
+           (Reply.size() == 1 || Reply[1] == ' ' || Reply[1] == '\r' || Reply[1] == '\n');
 }
 
 }  // namespace
@@ -58,7 +66,20 @@ bool TPop3Client::IsPositive(const std::string& Reply) {
     return NthWord(Reply, ' ', 1).find("+OK") != std::string::npos;
 }
 
+std::string TPop3Client::XOAuth2Message(const std::string& User, const std::string& Token) {
+    return "user=" + User + "\x01" + "auth=Bearer " + Token + "\x01\x01";
+}
+
 void TPop3Client::AskCredentials() {
+    if (!AccessToken.empty()) {
+        // ^A separates the fields of the XOAUTH2 message.
+        if (UserID.empty()) throw Exception(AuthenticationFailed);
+        if (HoldsLineBreak(UserID) || HoldsLineBreak(AccessToken) ||
+            (UserID + AccessToken).find('\x01') != std::string::npos) {
+            throw Exception("Invalid character in user ID or access token");
+        }
+        return;
+    }
     std::int32_t tries = 0;
     while (Password.empty() || UserID.empty()) {
         if (!OnAuthenticationNeeded) throw Exception(AuthenticationFailed);
@@ -87,7 +108,7 @@ std::string TPop3Client::Reply(const std::string& Command) {
     const std::string reply = Command.empty() ? ReadLn() : Transaction(Command);
     // An empty reply is what a connection closed before the reply began
     // gives: the connection failed, the server refused nothing.
-    if (reply.empty()) throw ESockError(NotConnectedText());
+    if (reply.empty()) throw NotConnectedError();
     return reply;
 }
 
@@ -99,6 +120,32 @@ void TPop3Client::LogIn() {
             ok = CheckLoginReply(Reply("PASS " + Password), tries);
         }
         ++tries;
+    }
+}
+
+std::string TPop3Client::XOAuth2Exchange() {
+    // Two lines always: a token is longer than an AUTH line may be.
+    const std::string go = Reply("AUTH XOAUTH2");
+    if (!IsContinuation(go)) throw Exception(go);
+    const std::string reply = Reply(Base64Encode(XOAuth2Message(UserID, AccessToken)));
+    if (!IsContinuation(reply)) return reply;
+    // The server's error details come as a challenge; an empty line ends
+    // the exchange and brings the final -ERR.
+    const std::string final = Transaction("");
+    if (final.empty()) throw NotConnectedError();
+    return final;
+}
+
+void TPop3Client::LogInXOAuth2() {
+    std::int32_t tries = 0;
+    for (;;) {
+        const std::string reply = XOAuth2Exchange();
+        if (IsPositive(reply)) return;
+        bool handled = false;
+        if (tries == 0 && OnAuthenticationFailed) OnAuthenticationFailed(handled);
+        if (!handled) throw EXOAuth2Refused(reply);
+        ++tries;
+        AskCredentials();
     }
 }
 
@@ -123,11 +170,7 @@ void TPop3Client::OpenSession(bool& QuitAllowed, bool UpToTls) {
 
 TlsCertificate TPop3Client::FetchCertificate() {
     if (Security == TConnectionSecurity::None) throw Exception("TLS: the account does not use TLS");
-    struct Restore {
-        TPop3Client& Self;
-        bool Saved;
-        ~Restore() { Self.TlsAcceptAnyCertificate = Saved; }
-    } restore{*this, TlsAcceptAnyCertificate};
+    OnScopeExit restore([this, saved = TlsAcceptAnyCertificate] { TlsAcceptAnyCertificate = saved; });
     TlsAcceptAnyCertificate = true;
     TSocketTransport::Connect();
     try {
@@ -152,7 +195,11 @@ void TPop3Client::Connect() {
         bool quitAllowed = false;
         try {
             OpenSession(quitAllowed, false);
-            LogIn();
+            if (AccessToken.empty()) {
+                LogIn();
+            } else {
+                LogInXOAuth2();
+            }
             loggedIn = true;
             const std::string reply = Reply("STAT");
             if (!IsPositive(reply)) throw Exception(reply);

@@ -9,7 +9,13 @@
 
 namespace quorvel {
 
-// The POP3 client: logs in with USER and PASS, reads the number of waiting
+// The server refused the bearer token (its final reply is the message).
+class EXOAuth2Refused : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// The POP3 client: logs in with USER and PASS (or AUTH XOAUTH2), reads the number of waiting
 // messages with STAT and leaves with QUIT. It never retrieves, lists or
 // deletes mail.
 //
@@ -31,6 +37,9 @@ public:
     // anything but a clean switch to TLS fails before USER is sent.
     // ImplicitTls: the handshake right after the connection comes up.
     TConnectionSecurity Security = TConnectionSecurity::None;
+    // Not empty: log in with AUTH XOAUTH2 and this bearer token instead of
+    // USER and PASS (Password is then not used).
+    std::string AccessToken;
 
     // Messages counted by the last successful STAT. A failed Connect leaves
     // the previous value in place.
@@ -39,8 +48,9 @@ public:
     // The user ID or password is empty; the handler may fill them in and set
     // Handled.
     THandlerEvent OnAuthenticationNeeded;
-    // USER or PASS was refused; the handler may set Handled to ask for one
-    // more attempt.
+    // USER or PASS was refused, or the server refused AccessToken; the
+    // handler may set Handled to ask for one more attempt (with XOAUTH2 in
+    // the same session, after it has put a fresh token in AccessToken).
     THandlerEvent OnAuthenticationFailed;
     // The client's own connect event: fired after a successful log-in. It
     // hides the transport's event of the same name.
@@ -66,8 +76,15 @@ public:
     // A reply is positive when its first blank-separated field holds "+OK".
     static bool IsPositive(const std::string& Reply);
 
+    // The client's first XOAUTH2 message (before base64):
+    // "user=" UserID ^A "auth=Bearer " Token ^A ^A.
+    static std::string XOAuth2Message(const std::string& UserID, const std::string& Token);
+
 private:
     void AskCredentials();
+    void LogInXOAuth2();
+    // One AUTH XOAUTH2 exchange; returns the server's final reply.
+    std::string XOAuth2Exchange();
     // Transaction(Command), or ReadLn for an empty Command (the greeting). A
     // connection that closes before a reply arrives raises ESockError with
     // the close's text, so it never reads as a refusal.

@@ -2,9 +2,10 @@
 
 namespace quorvel {
 
-ESockError::ESockError(const std::string& message) : Exception(message) {}
+ESockError::ESockError(SockFailure Kind, const std::string& Message, std::int32_t ErrorNo)
+    : Exception(Message), FKind(Kind), FErrorNo(ErrorNo) {}
 
-EAbortError::EAbortError(const std::string& message) : ESockError(message) {}
+EAbortError::EAbortError(const std::string& message) : ESockError(SockFailure::Aborted, message) {}
 
 namespace {
 

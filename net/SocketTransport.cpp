@@ -19,7 +19,7 @@ bool IsConnectOutcome(std::int32_t error) {
 
 }  // namespace
 
-TSocketTransport::TSocketTransport(EventLoop& loop) : FLoop(loop), Buffer(MaxLineLength + 1) {
+TSocketTransport::TSocketTransport(EventLoop& loop) : FLoop(loop) {
     StatusMessage(8, "Create");
     Timer = std::make_unique<TThreadTimer>(FLoop);
     Timer->SetEnabled(false);
@@ -30,7 +30,7 @@ TSocketTransport::TSocketTransport(EventLoop& loop) : FLoop(loop), Buffer(MaxLin
     try {
         CreateSocket(sockets::IPv4Family(), true);
     } catch (...) {
-        throw ESockError("Initializaton of windows sockets failed");
+        throw ESockError(SockFailure::Startup, "Initializaton of windows sockets failed");
     }
 }
 
@@ -43,7 +43,6 @@ TSocketTransport::~TSocketTransport() {
     } catch (...) {}
     Lookup.reset();
     Timer.reset();
-    Closing = true;
     try {
         RequestCloseSocket();
     } catch (...) {}
@@ -67,7 +66,11 @@ void TSocketTransport::StatusMessage(std::uint8_t Level, const std::string& Text
 
 void TSocketTransport::CheckSocketError(std::int32_t error, std::int32_t Allowed) {
     FLastErrorNo = error;
-    if (error != Allowed && error > 10000) throw ESockError(LookUpErrorText(error));
+    if (error != Allowed && error > 10000) throw SocketCallError(error);
+}
+
+ESockError TSocketTransport::SocketCallError(std::int32_t Code) {
+    return ESockError(SockFailure::SocketCall, LookUpErrorText(Code), Code);
 }
 
 std::string TSocketTransport::LookUpErrorText(std::int32_t Code) {
@@ -75,8 +78,9 @@ std::string TSocketTransport::LookUpErrorText(std::int32_t Code) {
     return ErrorText(Code);
 }
 
-std::string TSocketTransport::NotConnectedText() {
-    return LookUpErrorText(CloseErrorNo != 0 ? CloseErrorNo : SocketErrorNo::NotConnected);
+ESockError TSocketTransport::NotConnectedError() {
+    const std::int32_t code = CloseErrorNo != 0 ? CloseErrorNo : SocketErrorNo::NotConnected;
+    return ESockError(SockFailure::NotConnected, LookUpErrorText(code), code);
 }
 
 // ---- sockets and their notifications ----
@@ -85,7 +89,7 @@ void TSocketTransport::CreateSocket(int family, bool lingerZero) {
     std::int32_t error = 0;
     const int fd = sockets::Open(family, lingerZero, error);
     if (fd < 0) CheckSocketError(error, 0);
-    if (fd < 0) throw ESockError(LookUpErrorText(SocketErrorNo::BadFile));
+    if (fd < 0) throw SocketCallError(SocketErrorNo::BadFile);
     try {
         Watch = FLoop.WatchSocket(fd, [this](SocketReadiness readiness) { HandleSocketReady(readiness); });
     } catch (...) {
@@ -93,9 +97,10 @@ void TSocketTransport::CreateSocket(int family, bool lingerZero) {
         throw;
     }
     Fd = fd;
+    Plain.SetSocket(fd);
     Family = family;
     LingerZero = lingerZero;
-    ReadArmed = false;
+    InputNoticed = false;
     UpdateInterest();
 }
 
@@ -105,15 +110,16 @@ void TSocketTransport::DropSocket() {
 }
 
 // The watch goes first, so the loop never polls a closed (or reused)
-// descriptor.
+// descriptor. Whatever the connection was, it is over.
 int TSocketTransport::ReleaseSocket() {
     Tls.reset();
-    TlsInput.clear();
+    Reader.Clear();
     Watch.reset();
     const int released = Fd;
     Fd = sockets::None;
-    ConnectPending = false;
-    SendWaiting = false;
+    Plain.SetSocket(sockets::None);
+    FPhase = Phase::Idle;
+    WaitingForRoom = false;
     return released;
 }
 
@@ -128,72 +134,74 @@ void TSocketTransport::ReplaceSocket(int family, bool lingerZero) {
 
 void TSocketTransport::UpdateInterest() {
     if (!Watch) return;
-    const bool read = FConnected && ReadArmed && !ConnectPending;
-    const bool write = ConnectPending || (FConnected && SendWaiting);
-    Watch->SetInterest(read, write);
+    const bool open = Connected();
+    Watch->SetInterest(open && !InputNoticed, FPhase == Phase::Connecting || (open && WaitingForRoom));
 }
 
 void TSocketTransport::HandleSocketReady(SocketReadiness Readiness) {
     // Nothing raised while handling a notification leaves the transport.
     try {
-        NotifiedError = Readiness.Error;
-        if (ConnectPending) {
-            if (Readiness.Writable || Readiness.Readable) HandleConnectDone();
-        } else {
-            if (Readiness.Writable && SendWaiting) WriteReady = true;
-            if (Readiness.Readable && FConnected && ReadArmed) HandleReadable();
+        if (FPhase == Phase::Connecting) {
+            if (Readiness.Writable || Readiness.Readable) HandleConnectDone(Readiness.Error);
+        } else if (Readiness.Readable && Connected() && !InputNoticed) {
+            HandleReadable(Readiness.Error);
         }
         UpdateInterest();
     } catch (...) {}
 }
 
-void TSocketTransport::HandleConnectDone() {
-    ConnectPending = false;
+void TSocketTransport::HandleConnectDone(std::int32_t NotifiedError) {
     const std::int32_t error = NotifiedError != 0 ? NotifiedError : sockets::ConnectOutcome(Fd);
-    Succeeded = error == 0;
-    if (!Succeeded) {
+    if (error != 0) {
         FLastErrorNo = error;
+        FPhase = Phase::ConnectFailed;
         return;
     }
-    FConnected = true;
-    ReadArmed = true;
+    FPhase = Phase::Connected;
+    InputNoticed = false;
     UpdateInterest();
     if (OnConnect) OnConnect(*this);
 }
 
 // Readable: data arrived, or the peer closed or reset the connection. Like
-// Winsock, data that waits unread is told about once; the next notice comes
-// only after the program has read again, so unread data never makes the
+// Winsock, input that waits unread is told about once; the next notice comes
+// only after the program has read again, so unread input never makes the
 // loop spin.
-void TSocketTransport::HandleReadable() {
+void TSocketTransport::HandleReadable(std::int32_t NotifiedError) {
     char probe = 0;
     std::int32_t error = 0;
     const long n = sockets::Receive(Fd, &probe, 1, true, error);
     if (n > 0) {
-        Succeeded = true;
-        ReadArmed = false;
+        InputNoticed = true;
         return;
     }
     if (n < 0 && error == SocketErrorNo::WouldBlock && NotifiedError == 0) return;
     // A reset may be told with the close rather than by the read.
     if (NotifiedError != 0) error = NotifiedError;
     if (n < 0 || error != 0) FLastErrorNo = error;
-    // The connection was closed; error is what the close carried.
-    Succeeded = error == 0;
-    if (!DataAvailable()) {
-        CloseErrorNo = error;
-        RequestCloseSocket();
+    // The connection was closed; error is what the close carried. A line
+    // not read yet is read first; the close is seen after it.
+    if (UnreadInput()) {
+        InputNoticed = true;
+        return;
     }
+    CloseErrorNo = error;
+    RequestCloseSocket();
+}
+
+bool TSocketTransport::UnreadInput() {
+    StatusMessage(8, "Data Available");
+    return Reader.HoldsLine() || (Tls && Tls->HasBufferedInput());
 }
 
 void TSocketTransport::RequestCloseSocket() {
     StatusMessage(4, "Request Close Socket");
-    FConnected = false;
+    FPhase = Phase::Idle;
     if (Fd < 0) return;
     // The fresh socket is made before OnDisconnect runs, so a handler that
     // raises cannot leave the transport without one. It closes in order.
     bool fresh = true;
-    if (Closing) {
+    if (Destroying) {
         DropSocket();
     } else {
         try {
@@ -203,7 +211,7 @@ void TSocketTransport::RequestCloseSocket() {
         }
     }
     if (OnDisconnect && !Destroying) OnDisconnect(*this);
-    if (!fresh) throw ESockError("Socket could not be created after close");
+    if (!fresh) throw ESockError(SockFailure::SocketLost, "Socket could not be created after close");
 }
 
 // ---- connection management ----
@@ -219,41 +227,40 @@ void TSocketTransport::ResolveHost() {
     TimerOn();
     OnScopeExit stop([this] {
         Lookup.reset();
+        if (FPhase == Phase::Resolving) FPhase = Phase::Idle;
         TimerOff();
     });
-    Completed = false;
-    if (Host.empty()) {
-        Succeeded = false;  // nothing to look up
-        Completed = true;
-    } else {
-        LookupAddresses.clear();
+    LookupAnswer.reset();
+    if (!Host.empty()) {  // an empty one has nothing to look up
+        FPhase = Phase::Resolving;
         try {
             Lookup = std::make_unique<HostLookup>(
                 FLoop, Host, [this](std::int32_t error, const std::vector<SocketAddress>& addresses) {
-                    Succeeded = error == 0;
                     if (error != 0) FLastErrorNo = error;
-                    LookupAddresses = addresses;
-                    Completed = true;
+                    if (error == 0) LookupAnswer = addresses;
+                    FPhase = Phase::Idle;
                 });
         } catch (const std::system_error&) {
-            throw ESockError("Host Lookup Failed");  // no worker could be started
+            // no worker could be started
+            throw ESockError(SockFailure::LookupFailed, "Host Lookup Failed");
         }
     }
-    while (!Completed && !TimedOut && !Canceled) FLoop.WaitForEvents();
-    if (TimedOut) throw ESockError("Host Lookup Timed Out");
-    if (Canceled) throw ESockError("Host Lookup Canceled");
-    if (!Succeeded) throw ESockError("Host Lookup Failed");
-    RemoteAddresses = LookupAddresses;
+    while (FPhase == Phase::Resolving && Pending == Interrupt::None) FLoop.WaitForEvents();
+    if (Pending == Interrupt::TimedOut) throw ESockError(SockFailure::LookupTimedOut, "Host Lookup Timed Out");
+    if (Pending == Interrupt::Canceled) throw ESockError(SockFailure::LookupCanceled, "Host Lookup Canceled");
+    if (!LookupAnswer) throw ESockError(SockFailure::LookupFailed, "Host Lookup Failed");
+    RemoteAddresses = *LookupAnswer;
     if (OnHostResolved) OnHostResolved(*this);
 }
 
 void TSocketTransport::Connect() {
     StatusMessage(8, "Connecting");
-    Canceled = false;
-    if (FConnected) throw ESockError("Already connected");
-    if (Port < 1 || Port > 65535) throw ESockError("Invalid Port " + std::to_string(Port));
-
-    if (HoldsControlCharacter(Host)) throw ESockError("Invalid character in host name");
+    Pending = Interrupt::None;
+    if (Connected()) throw ESockError(SockFailure::AlreadyConnected, "Already connected");
+    if (Port < 1 || Port > 65535) {
+        throw ESockError(SockFailure::InvalidPort, "Invalid Port " + std::to_string(Port));
+    }
+    if (HoldsControlCharacter(Host)) throw ESockError(SockFailure::InvalidHost, "Invalid character in host name");
 
     const auto anySet = [this] {
         for (const SocketAddress& address : RemoteAddresses) {
@@ -266,39 +273,39 @@ void TSocketTransport::Connect() {
         try {
             ResolveHost();
         } catch (const ESockError& error) {
-            const std::string message = error.what();
-            if (message == "Host Lookup Timed Out" || message == "Host Lookup Canceled") throw;
+            // A look-up that found nothing reads as no address below.
+            if (error.Kind() == SockFailure::LookupTimedOut || error.Kind() == SockFailure::LookupCanceled) throw;
         }
         if (anySet()) break;
-        if (tries > 0 || !OnInvalidHost) throw ESockError("Null Remote Address");
+        if (tries > 0 || !OnInvalidHost) throw ESockError(SockFailure::NoAddress, "Null Remote Address");
         bool handled = false;
         OnInvalidHost(handled);
-        if (!handled) throw ESockError("Null Remote Address");
+        if (!handled) throw ESockError(SockFailure::NoAddress, "Null Remote Address");
         ++tries;
     }
 
     // Every address in turn (a name may give ::1 before 127.0.0.1 while the
     // server listens on IPv4 only), all within the one time-out.
-    std::string raised;
+    std::optional<ESockError> raised;
     {
         TimerOn();
         OnScopeExit stop([this] { TimerOff(); });
         const std::vector<SocketAddress> addresses = RemoteAddresses;
         for (const SocketAddress& address : addresses) {
             if (!address.IsSet()) continue;
-            raised.clear();
+            raised.reset();
             if (TryConnect(address, raised)) return;
-            if (TimedOut || Canceled) break;
+            if (Pending != Interrupt::None) break;
         }
     }
-    if (!raised.empty() && !TimedOut && !Canceled) throw ESockError(raised);
+    if (raised && Pending == Interrupt::None) throw *raised;
     if (OnConnectionFailed) OnConnectionFailed(*this);
-    if (TimedOut) throw ESockError("Connection Timed out");
-    if (Canceled) throw ESockError("Connection Canceled");
-    throw ESockError("Connection Failed");
+    if (Pending == Interrupt::TimedOut) throw ESockError(SockFailure::ConnectTimedOut, "Connection Timed out");
+    if (Pending == Interrupt::Canceled) throw ESockError(SockFailure::ConnectCanceled, "Connection Canceled");
+    throw ESockError(SockFailure::ConnectFailed, "Connection Failed");
 }
 
-bool TSocketTransport::TryConnect(const SocketAddress& Address, std::string& Raised) {
+bool TSocketTransport::TryConnect(const SocketAddress& Address, std::optional<ESockError>& Raised) {
     RemoteAddress = Address;
     RemoteAddress.SetPort(static_cast<std::uint16_t>(Port));
     // The socket follows the address's family; an idle socket of the other
@@ -308,41 +315,40 @@ bool TSocketTransport::TryConnect(const SocketAddress& Address, std::string& Rai
         try {
             ReplaceSocket(RemoteAddress.Family(), linger);
         } catch (const ESockError& error) {
-            Raised = error.what();  // e.g. no IPv6 here: the next address may do
+            Raised = error;  // e.g. no IPv6 here: the next address may do
             return false;
         }
     }
 
-    Completed = false;
-    Succeeded = true;
     CloseErrorNo = 0;
     // Interest first: a system that tells the outcome only once may tell it
     // before the call returns.
-    ConnectPending = true;
+    FPhase = Phase::Connecting;
     UpdateInterest();
     const std::int32_t error = sockets::StartConnect(Fd, RemoteAddress);
-    ConnectPending = error == 0;  // told through the notification, as always
-    if (error != 0 && IsConnectOutcome(error)) {
-        FLastErrorNo = error;
-        Succeeded = false;
-    } else if (error != 0) {
-        try {
-            CheckSocketError(error, SocketErrorNo::WouldBlock);
-        } catch (const ESockError& failure) {
-            Raised = failure.what();
+    if (error != 0) {
+        // Otherwise told through the notification, as always.
+        FPhase = Phase::ConnectFailed;
+        if (IsConnectOutcome(error)) {
+            FLastErrorNo = error;
+        } else {
+            try {
+                CheckSocketError(error, SocketErrorNo::WouldBlock);
+            } catch (const ESockError& failure) {
+                Raised = failure;
+            }
         }
-        Succeeded = false;
     }
     UpdateInterest();
 
-    while (!FConnected && !TimedOut && !Canceled && Succeeded) FLoop.WaitForEvents();
-    if (!TimedOut && !Canceled && Succeeded && FConnected) return true;
+    while (FPhase == Phase::Connecting && Pending == Interrupt::None) FLoop.WaitForEvents();
+    if (Pending == Interrupt::None && Connected()) return true;
 
     // The attempt's socket is replaced: after a time-out or cancel the
     // attempt may still be running and could come up later behind the
     // program's back, and a socket whose connect failed cannot be trusted to
     // connect again (POSIX leaves its state unspecified).
-    if (FConnected) {
+    if (Connected()) {
         RequestCloseSocket();
     } else {
         ReplaceSocket(Family, LingerZero);
@@ -359,7 +365,7 @@ void TSocketTransport::Disconnect() {
 
 void TSocketTransport::Cancel() {
     StatusMessage(8, "Canceling");
-    Canceled = true;
+    if (Pending == Interrupt::None) Pending = Interrupt::Canceled;
 }
 
 void TSocketTransport::Abort() {
@@ -369,9 +375,9 @@ void TSocketTransport::Abort() {
 
 bool TSocketTransport::DataAvailable() {
     StatusMessage(8, "Data Available");
+    if (!Reader.Empty() || (Tls && Tls->HasBufferedInput())) return true;
     char probe = 0;
     std::int32_t error = 0;
-    if (Tls && (!TlsInput.empty() || Tls->HasBufferedInput())) return true;
     return Fd >= 0 && sockets::Receive(Fd, &probe, 1, true, error) >= 1;
 }
 
@@ -379,7 +385,8 @@ bool TSocketTransport::DataAvailable() {
 
 void TSocketTransport::TimerOn() {
     StatusMessage(8, "Timer On");
-    TimedOut = false;
+    // A cancel stays pending; a time-out belongs to the wait it ended.
+    if (Pending == Interrupt::TimedOut) Pending = Interrupt::Canceled;
     Timer->SetInterval(static_cast<std::uint32_t>(FTimeOut));
     Timer->SetEnabled(true);
 }
@@ -392,8 +399,7 @@ void TSocketTransport::TimerOff() {
 void TSocketTransport::TimerTriggered() {
     StatusMessage(8, "Timer Triggered");
     TimerOff();
-    TimedOut = true;
-    Completed = true;
+    Pending = Interrupt::TimedOut;
     Abort();
 }
 

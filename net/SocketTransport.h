@@ -7,8 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "net/ByteChannel.h"
 #include "net/EventLoop.h"
 #include "net/HostLookup.h"
+#include "net/LineReader.h"
 #include "net/SocketErrors.h"
 #include "net/ThreadTimer.h"
 #include "net/TlsSession.h"
@@ -24,6 +26,11 @@ namespace quorvel {
 // Socket readiness is turned into the notifications a Winsock program gets
 // (connect completed, data arrived, connection closed, with an error number)
 // and handled at the same points: inside the pump step of a wait.
+//
+// Where the connection stands is one phase (idle, resolving, connecting,
+// connected, in the TLS handshake, on TLS). Bytes go through one channel,
+// the socket or, once StartTls ran, the TLS session, and lines come from
+// one reader over that channel.
 class TSocketTransport {
 public:
     using TNotifyEvent = std::function<void(TSocketTransport&)>;
@@ -31,7 +38,7 @@ public:
     using TOnStatus = std::function<void(TSocketTransport&, const std::string&)>;
 
     // Longest line ReadLn assembles, and longest text Write sends.
-    static constexpr std::size_t MaxLineLength = 65536;
+    static constexpr std::size_t MaxLineLength = LineReader::MaxLineLength;
     static constexpr std::size_t MaxTextLength = 65535;
 
     explicit TSocketTransport(EventLoop& Loop);
@@ -51,7 +58,7 @@ public:
     void SetTimeOut(std::int32_t Milliseconds);
     std::int32_t TimeOut() const { return FTimeOut; }
 
-    bool Connected() const { return FConnected; }
+    bool Connected() const { return IsOpen(FPhase); }
     // The reply line of the last completed Transaction, line end included.
     const std::string& LastReply() const { return FLastReply; }
     // Leading decimal number of LastReply, 0 when it has none.
@@ -106,38 +113,65 @@ public:
     void Writeln(const std::string& Text);
     // Sends Length bytes of Data; Length 0 means up to the first NUL.
     void SendBuffer(const char* Data, std::uint16_t Length);
-    // Reads one line, its line end included, and not one byte more.
+    // Reads one line, its line end included; what came after it is kept for
+    // the next ReadLn. The empty text when the server closed before a line
+    // began.
     std::string ReadLn();
-    // Discards at most one read's worth of pending input without waiting.
+    // Discards what the reader holds and at most one read's worth of
+    // pending input, without waiting.
     void ClearInput();
+    // Whether input is waiting: held by the reader (a line or the start of
+    // one), by the TLS session, or in the socket.
     bool DataAvailable();
 
 protected:
     // Called first by a descendant's destructor, so that the clean-up it
-    // runs (its own Abort) reports to no handler, as the base's does.
+    // runs (its own Abort) reports to no handler and makes no fresh socket,
+    // as the base's does.
     void BeginDestroy() { Destroying = true; }
     EventLoop& Loop() { return FLoop; }
 
     void StatusMessage(std::uint8_t Level, const std::string& Text);
     void RequestCloseSocket();
-    // The text of a read or send that found the connection gone: the error
-    // the closing notification carried, else 10057 "Socket is not connected".
-    std::string NotConnectedText();
+    // The failure of a read or send that found the connection gone: the
+    // error the closing notification carried, else 10057 "Socket is not
+    // connected".
+    ESockError NotConnectedError();
 
 private:
+    // Where the connection stands; every socket notification and every
+    // operation looks here first.
+    enum class Phase {
+        Idle,           // a fresh socket, no connection
+        Resolving,      // the host look-up runs
+        Connecting,     // a connect is under way; its outcome is not yet told
+        ConnectFailed,  // the outcome was a failure; the socket is replaced next
+        Connected,      // the connection is up; bytes go as they are
+        TlsHandshake,   // the TLS handshake runs (or failed) on the connection
+        TlsOpen,        // the connection is up; every byte goes through TLS
+    };
+    static bool IsOpen(Phase Value) {
+        return Value == Phase::Connected || Value == Phase::TlsHandshake || Value == Phase::TlsOpen;
+    }
+    // What ends the current wait early: a cancel, or the time-out (which
+    // cancels too). A cancel that comes between waits ends the next one.
+    enum class Interrupt { None, Canceled, TimedOut };
+
     void ResolveHost();
     void TimerOn();
     void TimerOff();
     void TimerTriggered();
-    // Stores the socket error Error in LastErrorNo and raises ESockError
-    // with its text unless it is Allowed or 10000 or below.
+    // Stores the socket error Error in LastErrorNo and raises it unless it
+    // is Allowed or 10000 or below.
     void CheckSocketError(std::int32_t Error, std::int32_t Allowed);
+    // A failed socket call's error number as an ESockError.
+    ESockError SocketCallError(std::int32_t Code);
     // ErrorText, reported as a step of its own.
     std::string LookUpErrorText(std::int32_t Code);
     // One connection attempt to Address inside Connect's wait; true when the
     // connection is up. A failed attempt leaves a fresh socket; Raised gets
-    // the text of a socket error that the attempt raised.
-    bool TryConnect(const SocketAddress& Address, std::string& Raised);
+    // a socket error that the attempt raised.
+    bool TryConnect(const SocketAddress& Address, std::optional<ESockError>& Raised);
 
     void CreateSocket(int Family, bool LingerZero);
     void DropSocket();
@@ -145,14 +179,20 @@ private:
     void ReplaceSocket(int Family, bool LingerZero);
     void UpdateInterest();
     void HandleSocketReady(SocketReadiness Readiness);
-    void HandleConnectDone();
-    void HandleReadable();
-    void WaitWritable();
-    // The TLS side of ReadLn and SendBuffer.
-    std::string ReadLnTls();
-    void SendTls(const char* Data, std::size_t Length);
-    // Waits once for what Step asks (readable or writable).
-    void WaitTls(TlsStep Step);
+    void HandleConnectDone(std::int32_t NotifiedError);
+    void HandleReadable(std::int32_t NotifiedError);
+    // Whether a whole line waits in the reader, or input in the TLS
+    // session: it keeps a closed connection open until it is read.
+    bool UnreadInput();
+
+    // The channel of an open connection (TLS once started), else null.
+    ByteChannel* Channel();
+    // Raises why the channel's last step Failed.
+    [[noreturn]] void RaiseChannelFailure();
+    // Waits once in the loop for what Step asks: readable or writable.
+    void WaitFor(IoStep Step);
+    // Asks to be told of input (and of the close) again.
+    void ListenForInput();
 
     EventLoop& FLoop;
     std::unique_ptr<TThreadTimer> Timer;
@@ -162,35 +202,33 @@ private:
     int Family = 0;
     bool LingerZero = false;
 
-    std::vector<char> Buffer;         // peek area of ReadLn
-    std::unique_ptr<TlsSession> Tls;  // set while the connection runs TLS
-    std::string TlsInput;             // decrypted bytes not yet read as a line
+    Phase FPhase = Phase::Idle;
+    Interrupt Pending = Interrupt::None;
+    // The transport is being destroyed: sockets are dropped, not replaced,
+    // and no handler is told.
+    bool Destroying = false;
+    // Input (or the close) was told and has not been read since: told once,
+    // as Winsock does, so unread data never makes the loop spin.
+    bool InputNoticed = false;
+    // A send waits for room in the socket.
+    bool WaitingForRoom = false;
+
+    SocketChannel Plain;              // the connection's own bytes
+    std::unique_ptr<TlsSession> Tls;  // set from StartTls until the connection closes
+    LineReader Reader;
     std::optional<TlsCertificate> FPeerCertificate;
     SocketAddress RemoteAddress;                 // the address being connected to
     std::vector<SocketAddress> RemoteAddresses;  // every address of Host, in order
-    std::vector<SocketAddress> LookupAddresses;
+    // The look-up's answer; empty when it found nothing.
+    std::optional<std::vector<SocketAddress>> LookupAnswer;
 
     std::int32_t FTimeOut = 0;
     std::int32_t FLastErrorNo = 0;
     // Error number carried by the notification that closed the connection.
     std::int32_t CloseErrorNo = 0;
-    // Error carried by the notification being handled.
-    std::int32_t NotifiedError = 0;
     std::string FStatus;
     std::string FLastReply;
     std::int16_t FReplyNumber = 0;
-
-    bool FConnected = false;
-    bool Canceled = false;
-    bool Closing = false;
-    bool Destroying = false;
-    bool Succeeded = false;
-    bool TimedOut = false;
-    bool Completed = false;
-    bool ConnectPending = false;  // a connect was started and not yet told
-    bool ReadArmed = false;       // read readiness is wanted (see HandleReadable)
-    bool SendWaiting = false;
-    bool WriteReady = false;
 };
 
 }  // namespace quorvel

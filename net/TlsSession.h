@@ -6,20 +6,9 @@
 #include <optional>
 #include <string>
 
-namespace quorvel {
+#include "net/ByteChannel.h"
 
-// What one step of a TLS session came to. The session does its own socket
-// reads and writes; WantRead and WantWrite ask the caller to wait (in the
-// event loop) until the socket is readable or writable and then repeat the
-// step. Either can come from any step: a read may have to write (a key
-// update) and a write may have to read.
-enum class TlsStep {
-    Done,
-    WantRead,
-    WantWrite,
-    Closed,  // the server ended the session (or the connection)
-    Failed,  // fatal; Failure() tells why
-};
+namespace quorvel {
 
 // Why a session failed, as the program reports it.
 enum class TlsFailure {
@@ -63,22 +52,15 @@ struct TlsClientOptions {
     std::int32_t Port = 0;
 };
 
-// One client session on a connected non-blocking socket. The socket stays
-// the caller's: the session never closes it.
-class TlsSession {
+// One client session on a connected non-blocking socket: a byte channel
+// whose reads and writes go through TLS. The session does its own socket
+// reads and writes; the socket stays the caller's: the session never
+// closes it. A handshake step asks to wait as a read or write does.
+class TlsSession : public ByteChannel {
 public:
-    virtual ~TlsSession() = default;
-
-    virtual TlsStep Handshake() = 0;
-    // Decrypted bytes into Data (at most Size); Got tells how many.
-    virtual TlsStep Read(char* Data, std::size_t Size, std::size_t& Got) = 0;
-    // Sends up to Size bytes; Sent tells how many were taken.
-    virtual TlsStep Write(const char* Data, std::size_t Size, std::size_t& Sent) = 0;
+    virtual IoStep Handshake() = 0;
     // Sends the close notice once, without waiting; nothing after a failure.
     virtual void Close() = 0;
-    // Decrypted bytes the library holds: the socket will not signal them,
-    // so a reader takes them before it waits again.
-    virtual bool HasBufferedInput() const = 0;
 
     virtual TlsFailure Failure() const = 0;
     // The library's own words on the failure, for diagnostics only.

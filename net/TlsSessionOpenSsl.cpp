@@ -143,9 +143,9 @@ public:
     OpenSslSession(const OpenSslSession&) = delete;
     OpenSslSession& operator=(const OpenSslSession&) = delete;
 
-    TlsStep Handshake() override;
-    TlsStep Read(char* Data, std::size_t Size, std::size_t& Got) override;
-    TlsStep Write(const char* Data, std::size_t Size, std::size_t& Sent) override;
+    IoStep Handshake() override;
+    IoStep Read(char* Data, std::size_t Size, std::size_t& Got) override;
+    IoStep Write(const char* Data, std::size_t Size, std::size_t& Sent) override;
     void Close() override;
     bool HasBufferedInput() const override { return SSL_pending(Ssl.get()) > 0; }
     TlsFailure Failure() const override { return FFailure; }
@@ -168,7 +168,7 @@ private:
     // The checks a finished handshake still needs; false when it fails.
     bool Finish();
     // Turns the result of an SSL call into a step; Result > 0 is success.
-    TlsStep StepOf(int Result, bool InHandshake);
+    IoStep StepOf(int Result, bool InHandshake);
     void Fail(TlsFailure Failure);
 
     TlsClientOptions Options;
@@ -298,14 +298,14 @@ void OpenSslSession::Fail(TlsFailure Failure) {
     }
 }
 
-TlsStep OpenSslSession::StepOf(int Result, bool InHandshake) {
-    if (Result > 0) return TlsStep::Done;
+IoStep OpenSslSession::StepOf(int Result, bool InHandshake) {
+    if (Result > 0) return IoStep::Done;
     const int error = SSL_get_error(Ssl.get(), Result);
     switch (error) {
-        case SSL_ERROR_WANT_READ: return TlsStep::WantRead;
-        case SSL_ERROR_WANT_WRITE: return TlsStep::WantWrite;
+        case SSL_ERROR_WANT_READ: return IoStep::WantRead;
+        case SSL_ERROR_WANT_WRITE: return IoStep::WantWrite;
         case SSL_ERROR_ZERO_RETURN:
-            if (!InHandshake) return TlsStep::Closed;
+            if (!InHandshake) return IoStep::Closed;
             break;
         default: break;
     }
@@ -316,10 +316,10 @@ TlsStep OpenSslSession::StepOf(int Result, bool InHandshake) {
         // the session as a plain close would.
         if (error == SSL_ERROR_SYSCALL || reason == SSL_R_UNEXPECTED_EOF_WHILE_READING) {
             Broken = true;
-            return TlsStep::Closed;
+            return IoStep::Closed;
         }
         Fail(TlsFailure::ConnectionFailed);
-        return TlsStep::Failed;
+        return IoStep::Failed;
     }
     if (!StartsAsTlsRecord(BioState.Head, BioState.HeadSize)) {
         Fail(TlsFailure::PlaintextAnswer);
@@ -333,27 +333,27 @@ TlsStep OpenSslSession::StepOf(int Result, bool InHandshake) {
     } else {
         Fail(TlsFailure::HandshakeFailed);
     }
-    return TlsStep::Failed;
+    return IoStep::Failed;
 }
 
-TlsStep OpenSslSession::Handshake() {
-    if (Broken) return TlsStep::Failed;
+IoStep OpenSslSession::Handshake() {
+    if (Broken) return IoStep::Failed;
     ERR_clear_error();
-    const TlsStep step = StepOf(SSL_do_handshake(Ssl.get()), true);
-    if (step == TlsStep::Done && !Finish()) return TlsStep::Failed;
+    const IoStep step = StepOf(SSL_do_handshake(Ssl.get()), true);
+    if (step == IoStep::Done && !Finish()) return IoStep::Failed;
     return step;
 }
 
-TlsStep OpenSslSession::Read(char* Data, std::size_t Size, std::size_t& Got) {
+IoStep OpenSslSession::Read(char* Data, std::size_t Size, std::size_t& Got) {
     Got = 0;
-    if (Broken) return FFailure == TlsFailure::None ? TlsStep::Closed : TlsStep::Failed;
+    if (Broken) return FFailure == TlsFailure::None ? IoStep::Closed : IoStep::Failed;
     ERR_clear_error();
     return StepOf(SSL_read_ex(Ssl.get(), Data, Size, &Got), false);
 }
 
-TlsStep OpenSslSession::Write(const char* Data, std::size_t Size, std::size_t& Sent) {
+IoStep OpenSslSession::Write(const char* Data, std::size_t Size, std::size_t& Sent) {
     Sent = 0;
-    if (Broken) return FFailure == TlsFailure::None ? TlsStep::Closed : TlsStep::Failed;
+    if (Broken) return FFailure == TlsFailure::None ? IoStep::Closed : IoStep::Failed;
     ERR_clear_error();
     return StepOf(SSL_write_ex(Ssl.get(), Data, Size, &Sent), false);
 }

@@ -42,9 +42,9 @@ public:
     SchannelSession(const SchannelSession&) = delete;
     SchannelSession& operator=(const SchannelSession&) = delete;
 
-    TlsStep Handshake() override;
-    TlsStep Read(char* Data, std::size_t Size, std::size_t& Got) override;
-    TlsStep Write(const char* Data, std::size_t Size, std::size_t& Sent) override;
+    IoStep Handshake() override;
+    IoStep Read(char* Data, std::size_t Size, std::size_t& Got) override;
+    IoStep Write(const char* Data, std::size_t Size, std::size_t& Sent) override;
     void Close() override;
     bool HasBufferedInput() const override;
     TlsFailure Failure() const override { return FFailure; }
@@ -58,17 +58,17 @@ private:
 
     // Runs InitializeSecurityContext until the (re)negotiation is done or
     // needs the socket; the final flight leaves only after the check.
-    TlsStep Negotiate();
+    IoStep Negotiate();
     SECURITY_STATUS InitializeContext(SecBufferDesc* Input);
     // The checks once the handshake completes: protocol, then certificate.
     bool Established();
     bool CertificateAccepted(PCCERT_CONTEXT Certificate);
-    TlsStep Decrypt(bool& NeedMore);
-    TlsStep TakePlain(char* Data, std::size_t Size, std::size_t& Got);
-    TlsStep Fail(TlsFailure Failure, std::string Detail);
+    IoStep Decrypt(bool& NeedMore);
+    IoStep TakePlain(char* Data, std::size_t Size, std::size_t& Got);
+    IoStep Fail(TlsFailure Failure, std::string Detail);
     // A failure of the socket: in the handshake it fails the handshake; on
     // an established session it ends the session as a plain close would.
-    TlsStep SocketEnded(Io Result, const char* Where);
+    IoStep SocketEnded(Io Result, const char* Where);
     void QueueToken(SecBuffer& Token);
     Io Flush();
     Io Receive();
@@ -116,23 +116,23 @@ SchannelSession::~SchannelSession() {
     if (HaveContext) ::DeleteSecurityContext(&Context);
 }
 
-TlsStep SchannelSession::Fail(TlsFailure Failure, std::string Detail) {
+IoStep SchannelSession::Fail(TlsFailure Failure, std::string Detail) {
     State = Phase::Failed;
     FFailure = Failure;
     if (!Detail.empty()) FDetail = std::move(Detail);
     Outgoing.clear();
     OutgoingAt = 0;
-    return TlsStep::Failed;
+    return IoStep::Failed;
 }
 
-TlsStep SchannelSession::SocketEnded(Io Result, const char* Where) {
+IoStep SchannelSession::SocketEnded(Io Result, const char* Where) {
     std::string detail = std::string(Where) + (Result == Io::End ? ": the server closed the connection"
                                                                  : ": socket error " + std::to_string(SocketError));
     if (State == Phase::Handshake) return Fail(TlsFailure::HandshakeFailed, detail);
     State = Phase::Closed;
     SocketGone = true;
     FDetail = std::move(detail);
-    return TlsStep::Closed;
+    return IoStep::Closed;
 }
 
 SchannelSession::Io SchannelSession::Flush() {
@@ -208,17 +208,17 @@ SECURITY_STATUS SchannelSession::InitializeContext(SecBufferDesc* Input) {
     return status;
 }
 
-TlsStep SchannelSession::Negotiate() {
+IoStep SchannelSession::Negotiate() {
     for (;;) {
         if (OutgoingAt < Outgoing.size()) {
             const Io sent = Flush();
-            if (sent == Io::Wait) return TlsStep::WantWrite;
+            if (sent == Io::Wait) return IoStep::WantWrite;
             if (sent != Io::Done) return SocketEnded(sent, "handshake");
         }
-        if (Negotiated) return TlsStep::Done;
+        if (Negotiated) return IoStep::Done;
         if (!CallReady) {
             const Io got = Receive();
-            if (got == Io::Wait) return TlsStep::WantRead;
+            if (got == Io::Wait) return IoStep::WantRead;
             if (got != Io::Done) return SocketEnded(got, "handshake");
             CallReady = true;
         }
@@ -255,7 +255,7 @@ TlsStep SchannelSession::Negotiate() {
             CallReady = false;
         }
         if (status == SEC_E_OK) {
-            if (!Established()) return TlsStep::Failed;
+            if (!Established()) return IoStep::Failed;
             Negotiated = true;
             CallReady = false;
         } else if (status == SEC_I_INCOMPLETE_CREDENTIALS) {
@@ -321,11 +321,11 @@ bool SchannelSession::CertificateAccepted(PCCERT_CONTEXT Certificate) {
     return true;
 }
 
-TlsStep SchannelSession::Handshake() {
-    if (State == Phase::Open) return TlsStep::Done;
-    if (State != Phase::Handshake) return TlsStep::Failed;
-    const TlsStep step = Negotiate();
-    if (step == TlsStep::Done) State = Phase::Open;
+IoStep SchannelSession::Handshake() {
+    if (State == Phase::Open) return IoStep::Done;
+    if (State != Phase::Handshake) return IoStep::Failed;
+    const IoStep step = Negotiate();
+    if (step == IoStep::Done) State = Phase::Open;
     return step;
 }
 
@@ -339,7 +339,7 @@ bool SchannelSession::HasBufferedInput() const {
     return PlainAt < Plain.size() || (State == Phase::Open && HasCompleteRecord());
 }
 
-TlsStep SchannelSession::TakePlain(char* Data, std::size_t Size, std::size_t& Got) {
+IoStep SchannelSession::TakePlain(char* Data, std::size_t Size, std::size_t& Got) {
     Got = std::min(Size, Plain.size() - PlainAt);
     std::memcpy(Data, Plain.data() + PlainAt, Got);
     PlainAt += Got;
@@ -347,11 +347,11 @@ TlsStep SchannelSession::TakePlain(char* Data, std::size_t Size, std::size_t& Go
         Plain.clear();
         PlainAt = 0;
     }
-    return TlsStep::Done;
+    return IoStep::Done;
 }
 
 // One record from Incoming; NeedMore when it is not complete yet.
-TlsStep SchannelSession::Decrypt(bool& NeedMore) {
+IoStep SchannelSession::Decrypt(bool& NeedMore) {
     SecBuffer buffers[4] = {{static_cast<ULONG>(Incoming.size()), SECBUFFER_DATA, Incoming.data()},
                             {0, SECBUFFER_EMPTY, nullptr},
                             {0, SECBUFFER_EMPTY, nullptr},
@@ -359,7 +359,7 @@ TlsStep SchannelSession::Decrypt(bool& NeedMore) {
     SecBufferDesc message{SECBUFFER_VERSION, 4, buffers};
     const SECURITY_STATUS status = ::DecryptMessage(&Context, &message, 0, nullptr);
     NeedMore = status == SEC_E_INCOMPLETE_MESSAGE;
-    if (NeedMore) return TlsStep::Done;
+    if (NeedMore) return IoStep::Done;
     if (status != SEC_E_OK && status != SEC_I_RENEGOTIATE && status != SEC_I_CONTEXT_EXPIRED) {
         return Fail(TlsFailure::ConnectionFailed, StatusText("DecryptMessage", status));
     }
@@ -382,36 +382,36 @@ TlsStep SchannelSession::Decrypt(bool& NeedMore) {
         Negotiated = false;
         CallReady = true;
     }
-    return TlsStep::Done;
+    return IoStep::Done;
 }
 
-TlsStep SchannelSession::Read(char* Data, std::size_t Size, std::size_t& Got) {
+IoStep SchannelSession::Read(char* Data, std::size_t Size, std::size_t& Got) {
     Got = 0;
-    if (State == Phase::Failed) return TlsStep::Failed;
+    if (State == Phase::Failed) return IoStep::Failed;
     if (PlainAt < Plain.size()) return TakePlain(Data, Size, Got);
-    if (State == Phase::Closed) return TlsStep::Closed;
+    if (State == Phase::Closed) return IoStep::Closed;
     if (State != Phase::Open) return Fail(TlsFailure::ConnectionFailed, "read before the handshake");
     for (;;) {
         if (Renegotiating) {
-            const TlsStep step = Negotiate();
-            if (step != TlsStep::Done) return step;
+            const IoStep step = Negotiate();
+            if (step != IoStep::Done) return step;
             Renegotiating = false;
         }
         if (OutgoingAt < Outgoing.size()) {
             const Io sent = Flush();
-            if (sent == Io::Wait) return TlsStep::WantWrite;
+            if (sent == Io::Wait) return IoStep::WantWrite;
             if (sent != Io::Done) return SocketEnded(sent, "send");
         }
         bool needMore = Incoming.empty();
         if (!needMore) {
-            const TlsStep step = Decrypt(needMore);
-            if (step == TlsStep::Failed) return step;
+            const IoStep step = Decrypt(needMore);
+            if (step == IoStep::Failed) return step;
             if (PlainAt < Plain.size()) return TakePlain(Data, Size, Got);
-            if (State == Phase::Closed) return TlsStep::Closed;
+            if (State == Phase::Closed) return IoStep::Closed;
             if (!needMore) continue;
         }
         const Io got = Receive();
-        if (got == Io::Wait) return TlsStep::WantRead;
+        if (got == Io::Wait) return IoStep::WantRead;
         if (got == Io::Done) continue;
         // The connection ended between records: as a close; inside one:
         // the rest of that record is lost.
@@ -426,19 +426,19 @@ TlsStep SchannelSession::Read(char* Data, std::size_t Size, std::size_t& Got) {
 // The caller repeats a write that got WantWrite with the same data, as
 // OpenSSL requires; a record the socket took only part of is finished first
 // and never made again.
-TlsStep SchannelSession::Write(const char* Data, std::size_t Size, std::size_t& Sent) {
+IoStep SchannelSession::Write(const char* Data, std::size_t Size, std::size_t& Sent) {
     Sent = 0;
-    if (State == Phase::Failed) return TlsStep::Failed;
-    if (State == Phase::Closed) return TlsStep::Closed;
+    if (State == Phase::Failed) return IoStep::Failed;
+    if (State == Phase::Closed) return IoStep::Closed;
     if (State != Phase::Open) return Fail(TlsFailure::ConnectionFailed, "write before the handshake");
     if (Renegotiating) {
-        const TlsStep step = Negotiate();
-        if (step != TlsStep::Done) return step;
+        const IoStep step = Negotiate();
+        if (step != IoStep::Done) return step;
         Renegotiating = false;
     }
     if (OutgoingAt < Outgoing.size()) {
         const Io sent = Flush();
-        if (sent == Io::Wait) return TlsStep::WantWrite;
+        if (sent == Io::Wait) return IoStep::WantWrite;
         if (sent != Io::Done) return SocketEnded(sent, "send");
     }
     if (OutgoingPlain > 0) {
@@ -447,7 +447,7 @@ TlsStep SchannelSession::Write(const char* Data, std::size_t Size, std::size_t& 
         }
         Sent = OutgoingPlain;
         OutgoingPlain = 0;
-        return TlsStep::Done;
+        return IoStep::Done;
     }
     std::vector<char> record;
     while (Sent < Size) {
@@ -468,12 +468,12 @@ TlsStep SchannelSession::Write(const char* Data, std::size_t Size, std::size_t& 
         OutgoingAt = 0;
         OutgoingPlain = chunk;
         const Io sent = Flush();
-        if (sent == Io::Wait) return Sent > 0 ? TlsStep::Done : TlsStep::WantWrite;
+        if (sent == Io::Wait) return Sent > 0 ? IoStep::Done : IoStep::WantWrite;
         if (sent != Io::Done) return SocketEnded(sent, "send");
         Sent += chunk;
         OutgoingPlain = 0;
     }
-    return TlsStep::Done;
+    return IoStep::Done;
 }
 
 // Also answers the server's close notice.

@@ -9,12 +9,14 @@ packages=(
   libgtest-dev desktop-file-utils clang-format
   fonts-ipafont-gothic
   libssl-dev openssl
+  libcurl4-openssl-dev nlohmann-json3-dev libsecret-1-dev gnome-keyring
   dovecot-core dovecot-pop3d curl
   libxcb1-dev
   xvfb trayer xdotool imagemagick dbus x11-utils
   gnome-shell gnome-shell-extension-appindicator
   at-spi2-core python3-pyatspi
   xfce4-panel hicolor-icon-theme sound-theme-freedesktop
+  sway waybar
 )
 
 missing=()

@@ -17,7 +17,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winealsa.drv=d"
 export WINEARCH=win64
 
 display=:$((70 + RANDOM % 500))
-Xvfb "$display" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb "$display" -screen 0 800x600x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 xvfb=$!
 export DISPLAY=$display
 cleanup() {

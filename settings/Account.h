@@ -9,6 +9,12 @@
 
 namespace quorvel {
 
+// How an account logs in. The numbers are what the settings store as "Auth".
+enum class TAuthMethod : std::int32_t {
+    Password = 0,  // USER and PASS, as every account stored before the value existed
+    OAuth = 1,     // AUTH XOAUTH2 with a bearer token; only over TLS
+};
+
 // One POP3 mailbox. The fields are read and written directly by the settings
 // store, the account dialogs and the check cycle.
 class TAccount {
@@ -25,6 +31,16 @@ public:
     // SHA-256 of the one certificate trusted although the normal check
     // fails it (NormalizeFingerprint form), set by the user; empty: none.
     std::string CertFingerprint{};
+    // OAuth 2.0 instead of the password; the values below are stored only
+    // for such accounts. The tokens live in the system's secret store,
+    // never here.
+    TAuthMethod Auth = TAuthMethod::Password;
+    std::string OAuthProvider{};      // "microsoft", "google" or "custom"
+    std::string OAuthClientId{};      // empty: the build's default for the provider
+    std::string OAuthClientSecret{};  // only for clients that are issued one (Google "Desktop app")
+    std::string OAuthAuthorizeUrl{};  // custom provider only
+    std::string OAuthTokenUrl{};      // custom provider only
+    std::string OAuthScope{};         // custom provider only
 };
 
 // The ordered account list. Items keep their addresses for their whole life,

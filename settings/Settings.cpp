@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/IntegerText.h"
+#include "settings/OAuthProvider.h"
 #include "settings/SystemCodePage.h"
 
 namespace quorvel {
@@ -45,12 +46,56 @@ void WriteIntegerKeepingText(IRegistry& Registry, std::string_view Key, std::str
 constexpr const char* SecurityValueName = "Security";
 constexpr const char* NotifyValueName = "Notify";
 constexpr const char* FingerprintValueName = "CertFingerprint";
+constexpr const char* AuthValueName = "Auth";
+constexpr const char* ProviderValueName = "OAuthProvider";
 
 std::string AccountKey(std::string_view Name) {
     std::string key(AccountsKeyPath);
     key += '\\';
     key += Name;
     return key;
+}
+
+// The OAuth values. Like the security value, an "Auth" that is present but
+// unusable drops the account rather than reading as a password account; so
+// does OAuth without TLS, which would hand the bearer token to anyone on
+// the way.
+void ReadOAuth(IRegistry& Registry, std::string_view Key, TAccount& Account) {
+    Account.Auth = TAuthMethod::Password;
+    if (!Registry.GetDataType(Key, AuthValueName)) return;
+    const std::int32_t auth = ReadIntegerDef(Registry, Key, AuthValueName, -1);
+    if (auth == 0) return;
+    if (auth != 1) throw ERegistryException(InvalidValueTypeText(AuthValueName));
+    Account.Auth = TAuthMethod::OAuth;
+    if (Account.Security == TConnectionSecurity::None) {
+        throw ERegistryException("OAuth 2.0 needs TLS (Security 1 or 2)");
+    }
+    Account.OAuthProvider = ReadStringDef(Registry, Key, ProviderValueName, "");
+    if (!IsOAuthProvider(Account.OAuthProvider)) throw ERegistryException(InvalidValueTypeText(ProviderValueName));
+    Account.OAuthClientId = ReadStringDef(Registry, Key, "OAuthClientId", "");
+    Account.OAuthClientSecret = ReadStringDef(Registry, Key, "OAuthClientSecret", "");
+    if (Account.OAuthProvider == OAuthCustom) {
+        Account.OAuthAuthorizeUrl = ReadStringDef(Registry, Key, "OAuthAuthorizeUrl", "");
+        Account.OAuthTokenUrl = ReadStringDef(Registry, Key, "OAuthTokenUrl", "");
+        Account.OAuthScope = ReadStringDef(Registry, Key, "OAuthScope", "");
+        if (Account.OAuthAuthorizeUrl.empty() || Account.OAuthTokenUrl.empty()) {
+            throw ERegistryException("OAuth 2.0 (custom) needs OAuthAuthorizeUrl and OAuthTokenUrl");
+        }
+    }
+}
+
+// Written only for OAuth accounts, so password accounts round-trip unchanged.
+void WriteOAuth(IRegistry& Registry, const std::string& Key, const TAccount& Account) {
+    if (Account.Auth != TAuthMethod::OAuth) return;
+    Registry.WriteInteger(Key, AuthValueName, static_cast<std::int32_t>(Account.Auth));
+    Registry.WriteString(Key, ProviderValueName, Account.OAuthProvider);
+    Registry.WriteString(Key, "OAuthClientId", Account.OAuthClientId);
+    if (!Account.OAuthClientSecret.empty()) Registry.WriteString(Key, "OAuthClientSecret", Account.OAuthClientSecret);
+    if (Account.OAuthProvider == OAuthCustom) {
+        Registry.WriteString(Key, "OAuthAuthorizeUrl", Account.OAuthAuthorizeUrl);
+        Registry.WriteString(Key, "OAuthTokenUrl", Account.OAuthTokenUrl);
+        Registry.WriteString(Key, "OAuthScope", Account.OAuthScope);
+    }
 }
 
 void ReadAccount(IRegistry& Registry, std::string_view Key, TAccount& Account) {
@@ -75,6 +120,7 @@ void ReadAccount(IRegistry& Registry, std::string_view Key, TAccount& Account) {
         if (!normal) throw ERegistryException(InvalidValueTypeText(FingerprintValueName));
         Account.CertFingerprint = *normal;
     }
+    ReadOAuth(Registry, Key, Account);
 }
 
 // Whether any account key would be dropped by a load.
@@ -184,6 +230,7 @@ void SaveAccounts(IRegistry& Registry, const TAccounts& Accounts) {
         if (!account.CertFingerprint.empty()) {
             Registry.WriteString(key, FingerprintValueName, account.CertFingerprint);
         }
+        WriteOAuth(Registry, key, account);
     }
     try {
         update.Commit();

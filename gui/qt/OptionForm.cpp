@@ -38,15 +38,16 @@ TOptionForm::TOptionForm(QWidget* Owner, TOptionsPresenter& Presenter)
     // The program is started by the desktop session when the user logs on.
     RunOnStartupCheckBox = new QCheckBox(QStringLiteral("ログオン時にこのプログラムを実行する(&R)"), this);
     RunOnStartupCheckBox->setMinimumWidth(261);
+    NotifyNewMailCheckBox = new QCheckBox(QStringLiteral("新着メールを通知する(&N)"), this);
 
-    OkBitBtn = NewButton(QStringLiteral("&OK"), QStyle::SP_DialogOkButton, this);
-    CancelBitBtn = NewButton(QStringLiteral("&Cancel"), QStyle::SP_DialogCancelButton, this);
-    HelpBitBtn = NewButton(QStringLiteral("&Help"), QStyle::SP_DialogHelpButton, this);
-    OkBitBtn->setDefault(true);
-    connect(OkBitBtn, &QPushButton::clicked, this, [this] {
+    OkButton = NewButton(QStringLiteral("&OK"), QStyle::SP_DialogOkButton, this);
+    CancelButton = NewButton(QStringLiteral("&Cancel"), QStyle::SP_DialogCancelButton, this);
+    HelpButton = NewButton(QStringLiteral("&Help"), QStyle::SP_DialogHelpButton, this);
+    OkButton->setDefault(true);
+    connect(OkButton, &QPushButton::clicked, this, [this] {
         if (FPresenter.OkClicked(*this)) accept();
     });
-    connect(CancelBitBtn, &QPushButton::clicked, this, &QDialog::reject);
+    connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
 
     auto* interval = new QHBoxLayout;
     interval->setSpacing(6);
@@ -67,26 +68,32 @@ TOptionForm::TOptionForm(QWidget* Owner, TOptionsPresenter& Presenter)
     startup->addSpacing(28);
     startup->addWidget(RunOnStartupCheckBox);
     startup->addStretch(1);
+    auto* notify = new QHBoxLayout;
+    notify->addSpacing(28);
+    notify->addWidget(NotifyNewMailCheckBox);
+    notify->addStretch(1);
 
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(5);
     buttons->addStretch(1);
-    buttons->addWidget(OkBitBtn);
-    buttons->addWidget(CancelBitBtn);
-    buttons->addWidget(HelpBitBtn);
+    buttons->addWidget(OkButton);
+    buttons->addWidget(CancelButton);
+    buttons->addWidget(HelpButton);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 8, 4, 4);
     layout->addLayout(interval);
     layout->addSpacing(8);
     layout->addLayout(startup);
+    layout->addLayout(notify);
     layout->addStretch(1);
     layout->addLayout(buttons);
 
     setTabOrder(CheckTimeEdit, RunOnStartupCheckBox);
-    setTabOrder(RunOnStartupCheckBox, OkBitBtn);
-    setTabOrder(OkBitBtn, CancelBitBtn);
-    setTabOrder(CancelBitBtn, HelpBitBtn);
+    setTabOrder(RunOnStartupCheckBox, NotifyNewMailCheckBox);
+    setTabOrder(NotifyNewMailCheckBox, OkButton);
+    setTabOrder(OkButton, CancelButton);
+    setTabOrder(CancelButton, HelpButton);
 
     setFixedSize(sizeHint().expandedTo(QSize(MinimumWidth, MinimumHeight)));
     // A dialog that could not be filled closes as cancelled.
@@ -97,9 +104,10 @@ QWidget& TOptionForm::Control(TOptionControl Control) const {
     switch (Control) {
         case TOptionControl::CheckTime: return *CheckTimeEdit;
         case TOptionControl::RunOnStartup: return *RunOnStartupCheckBox;
+        case TOptionControl::NotifyNewMail: return *NotifyNewMailCheckBox;
         case TOptionControl::Help: break;
     }
-    return *HelpBitBtn;
+    return *HelpButton;
 }
 
 std::string TOptionForm::Text(TOptionControl Control) const {

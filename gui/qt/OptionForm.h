@@ -22,9 +22,10 @@ public:
 
     QLineEdit* CheckTimeEdit;
     QCheckBox* RunOnStartupCheckBox;
-    QPushButton* OkBitBtn;      // "&OK"
-    QPushButton* CancelBitBtn;  // "&Cancel"
-    QPushButton* HelpBitBtn;    // "&Help", always disabled
+    QCheckBox* NotifyNewMailCheckBox;
+    QPushButton* OkButton;      // "&OK"
+    QPushButton* CancelButton;  // "&Cancel"
+    QPushButton* HelpButton;    // "&Help", always disabled
 
 private:
     QWidget& Control(TOptionControl Control) const;

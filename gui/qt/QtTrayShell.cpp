@@ -44,8 +44,8 @@ void QtTrayShell::NotifyIcon(TNotifyIconMessage Message, const TNotifyIconData& 
 // chooses the kind of tray the host speaks (see TrayHostWatch).
 void QtTrayShell::Apply() {
     if (!FTray) {
-        if (!FWanted || !TrayHostWatch::Instance().AnyHostPresent()) return;
-        TrayHostWatch::Instance().NoteFirstTrayIcon();
+        TrayHostWatch& watch = TrayHostWatch::Instance();
+        if (!FWanted || !watch.AnyHostPresent() || !watch.NoteFirstTrayIcon()) return;
         FTray = new QSystemTrayIcon(this);
         connect(FTray, &QSystemTrayIcon::activated, this, &QtTrayShell::OnActivated);
         ApplyMenu();

@@ -4,8 +4,11 @@
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
-#include <QDBusInterface>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
+#include <QDBusVariant>
 #include <QPointer>
 
 #include <cstdlib>
@@ -19,6 +22,14 @@ namespace quorvel {
 namespace {
 
 const QString WatcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
+const QString WatcherPath = QStringLiteral("/StatusNotifierWatcher");
+
+// How long the watcher's first answer is waited for at start, in ms.
+constexpr int StartWaitMs = 1000;
+
+// How long the watcher must stay with one owner, and without a new host,
+// before the first tray icon is made, in ms.
+constexpr int SettleMs = 500;
 
 // When the items announce themselves again after a host appears, in ms.
 constexpr int ReannounceAfterMs[] = {1000, 3000, 10000, 30000};
@@ -45,16 +56,24 @@ TrayHostWatch& TrayHostWatch::Instance() {
 }
 
 TrayHostWatch::TrayHostWatch() : QObject(qApp) {
+    FSettleTimer.setSingleShot(true);
+    connect(&FSettleTimer, &QTimer::timeout, this, &TrayHostWatch::ReportIfSettled);
+    FReannounceTimer.setSingleShot(true);
+    connect(&FReannounceTimer, &QTimer::timeout, this, &TrayHostWatch::OnReannounceTimer);
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (bus.isConnected()) {
         FWatcher = new QDBusServiceWatcher(WatcherService, bus, QDBusServiceWatcher::WatchForOwnerChange, this);
         connect(FWatcher, &QDBusServiceWatcher::serviceOwnerChanged, this, &TrayHostWatch::OnWatcherOwnerChanged);
         // A watcher may come up first and get its host a moment later.
-        bus.connect(QString(), QStringLiteral("/StatusNotifierWatcher"), WatcherService,
-                    QStringLiteral("StatusNotifierHostRegistered"), this, SLOT(OnStatusNotifierHostRegistered()));
+        bus.connect(QString(), WatcherPath, WatcherService, QStringLiteral("StatusNotifierHostRegistered"), this,
+                    SLOT(OnStatusNotifierHostRegistered(QDBusMessage)));
+        // The bus itself answers at once. The watcher is given a moment, so
+        // that icons shown at start are made before the program's first check
+        // (whose time is its signal level); a slower one is heard later.
+        SetOwner(bus.interface()->serviceOwner(WatcherService).value(), StartWaitMs);
+    } else {
+        FHostKnown = true;
     }
-    FReannounceTimer.setSingleShot(true);
-    connect(&FReannounceTimer, &QTimer::timeout, this, &TrayHostWatch::OnReannounceTimer);
     WatchXEmbed();
 }
 
@@ -75,21 +94,73 @@ void TrayHostWatch::WatchXEmbed() {
     qApp->installNativeEventFilter(this);
 }
 
+bool TrayHostWatch::Settled() const {
+    return FHostKnown && !FSettleTimer.isActive();
+}
+
+void TrayHostWatch::SetOwner(const QString& Owner, int WaitMs) {
+    FOwner = Owner;
+    FHostRegistered = false;
+    FHostKnown = Owner.isEmpty();
+    if (!Owner.isEmpty()) AskHost(WaitMs);
+}
+
+// Asked of the owner's unique name, so that the answer is about that
+// watcher even if the name has moved on meanwhile; waited for WaitMs at
+// most, then heard asynchronously. An error answer is no host.
+void TrayHostWatch::AskHost(int WaitMs) {
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        FOwner, WatcherPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    call << WatcherService << QStringLiteral("IsStatusNotifierHostRegistered");
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (WaitMs > 0) {
+        const QDBusMessage reply = bus.call(call, QDBus::Block, WaitMs);
+        if (reply.errorName() != QStringLiteral("org.freedesktop.DBus.Error.NoReply")) {
+            FHostKnown = true;
+            FHostRegistered = reply.arguments().value(0).value<QDBusVariant>().variant().toBool();
+            return;
+        }
+    }
+    auto* pending = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
+    const QString owner = FOwner;
+    connect(pending, &QDBusPendingCallWatcher::finished, this,
+            [this, owner](QDBusPendingCallWatcher* Call) { OnHostReply(Call, owner); });
+}
+
+void TrayHostWatch::OnHostReply(QDBusPendingCallWatcher* Call, const QString& Owner) {
+    Call->deleteLater();
+    if (Owner != FOwner) return;
+    const QDBusPendingReply<QDBusVariant> reply = *Call;
+    FHostKnown = true;
+    if (reply.isValid() && reply.value().variant().toBool()) FHostRegistered = true;
+    ReportIfSettled();
+}
+
 // The name appearing is a new watcher, with which Qt registers its items by
 // itself. The name passing from one owner to another (a second panel taking
 // it over) is a new watcher too, but Qt does not notice that.
 void TrayHostWatch::OnWatcherOwnerChanged(const QString&, const QString& OldOwner, const QString& NewOwner) {
+    SetOwner(NewOwner);
+    Unsettle();
     if (NewOwner.isEmpty()) return;
-    if (OldOwner.isEmpty())
-        emit HostAppeared();
-    else
-        emit WatcherReplaced();
+    if (!OldOwner.isEmpty()) emit WatcherReplaced();
     StartReannouncing();
 }
 
-void TrayHostWatch::OnStatusNotifierHostRegistered() {
-    emit HostAppeared();
+void TrayHostWatch::OnStatusNotifierHostRegistered(const QDBusMessage& Message) {
+    if (Message.service() != FOwner || FOwner.isEmpty()) return;
+    FHostKnown = true;
+    FHostRegistered = true;
+    Unsettle();
     StartReannouncing();
+}
+
+void TrayHostWatch::Unsettle() {
+    FSettleTimer.start(SettleMs);
+}
+
+void TrayHostWatch::ReportIfSettled() {
+    if (Settled()) emit HostAppeared();
 }
 
 // Qt announces an item's picture once, as it registers it. A host that is
@@ -108,14 +179,6 @@ void TrayHostWatch::OnReannounceTimer() {
         FReannounceTimer.start(ReannounceAfterMs[FReannounceStep] - ReannounceAfterMs[FReannounceStep - 1]);
 }
 
-bool TrayHostWatch::StatusNotifierHostPresent() const {
-    if (!FWatcher) return false;
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.interface()->isServiceRegistered(WatcherService)) return false;
-    QDBusInterface watcher(WatcherService, QStringLiteral("/StatusNotifierWatcher"), WatcherService, bus);
-    return watcher.isValid() && watcher.property("IsStatusNotifierHostRegistered").toBool();
-}
-
 bool TrayHostWatch::XEmbedTrayPresent() const {
     xcb_connection_t* connection = X11Connection();
     if (!connection || FSelectionAtom == XCB_ATOM_NONE) return false;
@@ -125,10 +188,21 @@ bool TrayHostWatch::XEmbedTrayPresent() const {
     return reply && reply->owner != XCB_NONE;
 }
 
-void TrayHostWatch::NoteFirstTrayIcon() {
-    if (FDecided) return;
+// The owner is asked once more of the bus itself, which always answers at
+// once, so that Qt asks the same watcher a moment later.
+bool TrayHostWatch::NoteFirstTrayIcon() {
+    if (FDecided) return true;
+    if (FWatcher) {
+        const QString owner = QDBusConnection::sessionBus().interface()->serviceOwner(WatcherService).value();
+        if (owner != FOwner) {
+            SetOwner(owner);
+            Unsettle();
+            return false;
+        }
+    }
     FDecided = true;
     FUsesStatusNotifier = StatusNotifierHostPresent();
+    return true;
 }
 
 bool TrayHostWatch::nativeEventFilter(const QByteArray& EventType, void* Message, qintptr*) {

@@ -10,6 +10,7 @@ int ControlId(TOptionControl Control) {
     switch (Control) {
         case TOptionControl::CheckTime: return IDC_CHECK_TIME_EDIT;
         case TOptionControl::RunOnStartup: return IDC_RUN_ON_STARTUP;
+        case TOptionControl::NotifyNewMail: return IDC_NOTIFY_NEW_MAIL;
         case TOptionControl::Help: break;
     }
     return IDC_HELP_BUTTON;

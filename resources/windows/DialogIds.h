@@ -37,6 +37,7 @@
 // Options.
 #define IDC_CHECK_TIME_EDIT 1030
 #define IDC_RUN_ON_STARTUP 1031
+#define IDC_NOTIFY_NEW_MAIL 1032
 
 // About box.
 #define IDC_COPYRIGHT 1040

@@ -36,19 +36,22 @@ TEST(OptionsPresenter, ShowsTheValuesAndOkGivesBackOnlyMinutesFrom0To71582) {
         {"0", 0},    {"71582", 71582}, {"10", 10}, {" $A", 10}, {"-1", {}},        {"71583", {}},
         {"abc", {}}, {"10 ", {}},      {"5 ", {}}, {"", {}},    {"4294967296", {}}};
     for (const auto& [text, minutes] : cases) {
-        TOptionsPresenter presenter({71581, true}, {});
+        TOptionsPresenter presenter({71581, true, false}, {});
         OptionsView view;
         ASSERT_TRUE(presenter.FormCreate(view));
         EXPECT_EQ(view.Texts[CheckTime], "71581");
         EXPECT_TRUE(view.Checks[RunOnStartup]);
+        EXPECT_FALSE(view.Checks[NotifyNewMail]);
         EXPECT_FALSE(view.Enabled.at(Help));
         view.Texts[CheckTime] = text;
         view.Checks[RunOnStartup] = false;
+        view.Checks[NotifyNewMail] = true;
         // A refusal beeps, focuses the box and keeps the dialog and the values.
         EXPECT_EQ(presenter.OkClicked(view), minutes.has_value()) << text;
         EXPECT_EQ(view.Refused, minutes ? std::vector<TOptionControl>{} : std::vector{CheckTime}) << text;
         EXPECT_EQ(presenter.Values().IntervalMinutes, minutes.value_or(71581)) << text;
         EXPECT_EQ(presenter.Values().RunAtStartup, !minutes) << text;
+        EXPECT_EQ(presenter.Values().NotifyNewMail, minutes.has_value()) << text;
     }
 }
 

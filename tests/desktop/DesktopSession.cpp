@@ -1,10 +1,12 @@
 #include "tests/desktop/DesktopSession.h"
 
+#include <unistd.h>
 #include <xcb/xcb.h>
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
@@ -44,8 +46,11 @@ DesktopSession::DesktopSession() {
         }
     }
     // -displayfd 1: Xvfb picks a free display and prints its number.
-    QProcess* xvfb =
-        Start(QStringLiteral("Xvfb"), {"-displayfd", "1", "-screen", "0", "640x480x24", "-nolisten", "tcp"});
+    // -noreset: an X server resets when its last client leaves, closing
+    // whoever connects meanwhile; here a check of the tray selection or an
+    // xdotool run is often that last client, just as trayer connects.
+    QProcess* xvfb = Start(QStringLiteral("Xvfb"),
+                           {"-displayfd", "1", "-noreset", "-screen", "0", "640x480x24", "-nolisten", "tcp"});
     const QString number = FirstLine(*xvfb, 10000);
     if (number.isEmpty()) {
         FSkipReason = QStringLiteral("Xvfb could not start: ") + QString::fromUtf8(xvfb->readAllStandardError());
@@ -103,6 +108,20 @@ QProcess* DesktopSession::StartXEmbedTray() {
     waited.start();
     while (!XEmbedTrayOwned() && waited.elapsed() < 10000 && tray->state() != QProcess::NotRunning) QThread::msleep(20);
     return tray;
+}
+
+bool DesktopSession::StartSway() {
+    for (const char* tool : {"sway", "waybar"})
+        if (QStandardPaths::findExecutable(tool).isEmpty()) return false;
+    QStringList command{"XDG_RUNTIME_DIR=" + FSway.path(), "WLR_BACKENDS=headless", "WLR_RENDERER=pixman"};
+    // sway refuses to run as root: the tests run by root start it as nobody.
+    if (getuid() == 0 && chown(QFile::encodeName(FSway.path()).constData(), 65534, 65534) == 0)
+        command += {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+    Start("env", command + QStringList{"sway", "-c", "/dev/null"});
+    QFile config(FSway.filePath("waybar.json"));
+    if (!config.open(QIODevice::WriteOnly) || config.write(R"({"modules-right": ["tray"]})") < 0) return false;
+    SetEnvironment("WAYLAND_DISPLAY", FSway.filePath("wayland-1"));
+    return WaitUntil([&] { return QFile::exists(FSway.filePath("wayland-1")); }, 10000);
 }
 
 bool DesktopSession::XEmbedTrayOwned() const {

@@ -6,6 +6,7 @@
 #include <QRect>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -48,6 +49,10 @@ public:
     // Whether an XEmbed tray holds the tray manager selection of the display.
     bool XEmbedTrayOwned() const;
 
+    // A headless sway for programs started from now on (false if sway or waybar is missing); a waybar with a tray.
+    bool StartSway();
+    QProcess* StartWaybar() { return Start("waybar", {"-c", FSway.filePath("waybar.json")}); }
+
     // Runs a helper tool (xdotool, import ...) to its end, bounded in time;
     // returns its standard output, or an empty string when it failed.
     QString Run(const QString& Program, const QStringList& Arguments, int TimeoutMs = 10000) const;
@@ -65,6 +70,7 @@ private:
     QString FDisplay;
     QString FBusAddress;
     QProcessEnvironment FExtra;
+    QTemporaryDir FSway;
     std::vector<std::unique_ptr<QProcess>> FProcesses;
 };
 

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <QDBusArgument>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusVariant>
 #include <QDBusVirtualObject>
 #include <QDir>
 #include <QElapsedTimer>
@@ -324,6 +326,32 @@ TEST_F(QuorvelDesktop, StartedBeforeThePanelItsIconAppearsWithThePanel) {
     ASSERT_EQ(Program->state(), QProcess::Running);
     SniHost host(Session->BusAddress());
     EXPECT_FALSE(WaitForItem(host, StatusTip).isEmpty());
+}
+
+// At a sway log-in waybar may start twice (from sway's config and as a user
+// unit), the second taking the watcher name over as the first gets its host.
+TEST_F(QuorvelDesktop, OnSwayBothIconsStayWithTheWaybarThatHoldsTheWatcher) {
+    if (!Session->StartSway()) GTEST_SKIP() << "sway or waybar is not installed (scripts/deps.sh installs them)";
+    DovecotServer server({{"alice", "alice-pass", 3}});
+    Save(server, {{"alice", 0}});
+    StartQuorvel();
+    QProcess* panels[] = {Session->StartWaybar(), Session->StartWaybar()};
+    QDBusConnection bus = QDBusConnection::connectToBus(Session->BusAddress(), "waybar-watch");
+    const QString name = "org.kde.StatusNotifierWatcher";
+    auto holders = [&] { return bus.interface()->call("ListQueuedOwners", name).arguments().value(0).toStringList(); };
+    auto items = [&] {
+        QDBusMessage get =
+            QDBusMessage::createMethodCall(name, "/StatusNotifierWatcher", "org.freedesktop.DBus.Properties", "Get");
+        const QDBusMessage reply = bus.call(get << name << "RegisteredStatusNotifierItems", QDBus::Block, 2000);
+        return reply.arguments().value(0).value<QDBusVariant>().variant();
+    };
+    EXPECT_TRUE(WaitUntil([&] { return holders().size() == 2 && items().toStringList().size() == 2; }, AppearMs));
+    // The one holding the name ends, and the name goes back to the other.
+    const uint holder = bus.interface()->servicePid(name).value();
+    for (QProcess* panel : panels)
+        if (panel->processId() == holder) DesktopSession::Kill(panel);
+    EXPECT_TRUE(WaitUntil([&] { return holders().size() == 1 && items().toStringList().size() == 2; }, AppearMs));
+    QDBusConnection::disconnectFromBus("waybar-watch");
 }
 
 // The checking animation seen from outside: a check held open (a relay in

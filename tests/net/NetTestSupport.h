@@ -2,8 +2,11 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
+#include <ostream>
 #include <string>
 
+#include "net/SocketErrors.h"
 #include "tests/net/TestSockets.h"
 
 namespace quorvel::test {
@@ -28,6 +31,26 @@ private:
 inline bool IsResetText(const std::string& Message) {
     return Message == "10054:Connection reset by peer" ||
            (!sockets::PeerResetIsReported() && Message == "10057:Socket is not connected");
+}
+
+// What the ESockError that an action raised tells code and user.
+struct SockFailureSeen {
+    SockFailure Kind = SockFailure::Startup;
+    std::int32_t ErrorNo = 0;
+    std::string Message = "(nothing raised)";
+    bool operator==(const SockFailureSeen&) const = default;
+    friend std::ostream& operator<<(std::ostream& Out, const SockFailureSeen& Seen) {
+        return Out << "kind " << static_cast<int>(Seen.Kind) << ", error " << Seen.ErrorNo << ", " << Seen.Message;
+    }
+};
+
+inline SockFailureSeen FailureOf(const std::function<void()>& Action) {
+    try {
+        Action();
+    } catch (const ESockError& Error) {
+        return {Error.Kind(), Error.ErrorNo(), Error.what()};
+    }
+    return {};
 }
 
 // Milliseconds since Start.

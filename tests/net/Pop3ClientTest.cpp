@@ -35,6 +35,8 @@ Raised RaisedBy(const std::function<void()>& action) {
         return {"EAbortError", error.what()};
     } catch (const ESockError& error) {
         return {"ESockError", error.what()};
+    } catch (const EXOAuth2Refused& error) {
+        return {"EXOAuth2Refused", error.what()};
     } catch (const Exception& error) {
         return {"Exception", error.what()};
     } catch (const std::exception& error) {
@@ -81,6 +83,49 @@ TEST_F(Pop3Test, CheckSendsExactlyUserPassStatQuit) {
     EXPECT_EQ(Disconnects, 1);
     EXPECT_EQ(server.Received(), "USER u\r\nPASS p\r\nSTAT\r\nQUIT\r\n");
     EXPECT_EQ(server.Problems(), "");
+}
+
+TEST_F(Pop3Test, XOAuth2SendsTheTokenOnALineOfItsOwn) {
+    const std::string first = "dXNlcj11AWF1dGg9QmVhcmVyIHRvawEB", second = "dXNlcj11AWF1dGg9QmVhcmVyIG5ldwEB";
+    const std::string refused = "-ERR [AUTH] Authentication failed.\r\n";
+    struct Case {
+        std::vector<test::ServerStep> Script;
+        bool Renew;  // the handler puts "new" in AccessToken
+        std::string Sent;
+        std::string Raised;
+    };
+    const auto greetAuth = [](std::string go) { return std::vector{Say("+OK ready\r\n"), Hear(), Say(go), Hear()}; };
+    const auto then = [](std::vector<test::ServerStep> a, std::vector<test::ServerStep> b) {
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    };
+    const std::vector<test::ServerStep> statQuit = {Say("+OK Logged in.\r\n"), Hear(), Say("+OK 2 9\r\n"), Hear(),
+                                                    Say("+OK\r\n")};
+    for (const Case& c : std::vector<Case>{
+             {then(greetAuth("+\r\n"), statQuit), false, "AUTH XOAUTH2\r\n" + first + "\r\nSTAT\r\nQUIT\r\n", "none "},
+             {then(greetAuth("+ \r\n"),
+                   {Say("+ eyJzdGF0dXMiOiI0MDEifQ==\r\n"), Hear(), Say(refused), Hear(), Say("+OK\r\n")}),
+              false, "AUTH XOAUTH2\r\n" + first + "\r\n\r\nQUIT\r\n",
+              "EXOAuth2Refused -ERR [AUTH] Authentication failed.\r\n"},
+             {then(then(greetAuth("+\r\n"), {Say(refused), Hear(), Say("+\r\n"), Hear()}), statQuit), true,
+              "AUTH XOAUTH2\r\n" + first + "\r\nAUTH XOAUTH2\r\n" + second + "\r\nSTAT\r\nQUIT\r\n", "none "},
+             {then(greetAuth("-ERR Unsupported authentication mechanism.\r\n"), {Say("+OK\r\n")}), true,
+              "AUTH XOAUTH2\r\nQUIT\r\n", "Exception -ERR Unsupported authentication mechanism.\r\n"}}) {
+        ScriptedPop3Server server(c.Script);
+        Use(server);
+        Client.AccessToken = "tok";
+        Client.OnAuthenticationFailed = [&](bool& handled) {
+            Client.AccessToken = "new";
+            handled = c.Renew;
+        };
+        const Raised raised = RaisedBy([&] {
+            Client.Connect();
+            Client.Disconnect();
+        });
+        EXPECT_EQ(raised.Class + " " + raised.Message, c.Raised);
+        EXPECT_EQ(server.Received(), c.Sent);
+        EXPECT_EQ(server.Problems(), "");
+    }
 }
 
 TEST_F(Pop3Test, DefaultPortIs110) {
@@ -375,8 +420,7 @@ TEST_F(Pop3Test, DisconnectRules) {
             {Say("+OK\r\n"), Hear(), Say("+OK\r\n"), Hear(), Say("+OK\r\n"), Hear(), Say("+OK 0 0\r\n"), Close()});
         Use(server);
         Client.Connect();
-        Loop.RunFor(std::chrono::milliseconds(100));  // the server's close arrives
-        EXPECT_FALSE(Client.Connected());
+        EXPECT_TRUE(Loop.RunUntil([&] { return !Client.Connected(); })) << "the server's close arrives";
         Client.Disconnect();  // nothing at all
         EXPECT_EQ(server.Received(), "USER u\r\nPASS p\r\nSTAT\r\n");
     }

@@ -53,6 +53,11 @@ std::string ScriptedPop3Server::Received(std::chrono::milliseconds Limit) {
     return Bytes;
 }
 
+bool ScriptedPop3Server::Played(std::chrono::milliseconds Limit) {
+    std::unique_lock<std::mutex> guard(Lock);
+    return Done.wait_for(guard, Limit, [this] { return FPlayed; });
+}
+
 bool ScriptedPop3Server::Accepted() {
     std::lock_guard<std::mutex> guard(Lock);
     return FAccepted;
@@ -138,10 +143,11 @@ void ScriptedPop3Server::Serve(int Fd) {
                 }
                 break;
             }
-            case ServerStep::Kind::Reset: {
+            case ServerStep::Kind::Reset:
                 sockets::CloseWithReset(Fd);
-                return;
-            }
+                Fd = -1;
+                open = false;
+                break;
             case ServerStep::Kind::SayAndClose:
                 // Held back with MSG_MORE, the bytes leave together with the
                 // FIN that shutdown adds, so the client sees both at once.
@@ -154,6 +160,11 @@ void ScriptedPop3Server::Serve(int Fd) {
                 sockets::ShutdownSend(Fd);
                 break;
         }
+    }
+    {
+        std::lock_guard<std::mutex> guard(Lock);
+        FPlayed = true;
+        Done.notify_all();
     }
     // The script is over: record until the client closes.
     const auto deadline = Clock::now() + std::chrono::milliseconds(DrainLimitMs);

@@ -44,6 +44,9 @@ public:
     // Waits, at most Limit, for the connection to end; then everything the
     // client sent.
     std::string Received(std::chrono::milliseconds Limit = std::chrono::milliseconds(5000));
+    // Waits, at most Limit, until the script has been played to its end
+    // (what follows is only recording); whether it has.
+    bool Played(std::chrono::milliseconds Limit = std::chrono::milliseconds(5000));
     // Whether a client connected at all.
     bool Accepted();
     // Problems the script met (a Hear that got no line, ...); empty when none.
@@ -65,6 +68,7 @@ private:
     std::mutex Lock;
     std::condition_variable Done;
     bool Finished = false;
+    bool FPlayed = false;
     bool FAccepted = false;
     std::string Bytes;
     std::string FProblems;

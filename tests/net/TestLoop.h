@@ -1,6 +1,8 @@
 #pragma once
 
+#include <algorithm>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -73,6 +75,17 @@ public:
         for (auto now = std::chrono::steady_clock::now(); now < end; now = std::chrono::steady_clock::now()) {
             Inner.WaitForEventsFor(std::chrono::duration_cast<std::chrono::milliseconds>(end - now));
         }
+    }
+
+    // Runs the loop until Done holds, for at most Limit; whether it holds.
+    bool RunUntil(const std::function<bool()>& Done, std::chrono::milliseconds Limit = std::chrono::seconds(3)) {
+        const auto end = std::chrono::steady_clock::now() + Limit;
+        for (auto now = std::chrono::steady_clock::now(); !Done() && now < end;
+             now = std::chrono::steady_clock::now()) {
+            Inner.WaitForEventsFor(std::min(std::chrono::duration_cast<std::chrono::milliseconds>(end - now),
+                                            std::chrono::milliseconds(20)));
+        }
+        return Done();
     }
 
     // Runs the tick of a running timer of IntervalMs as if its time had come; false when none runs.

@@ -115,7 +115,7 @@ check "quorvel-check exit status 0" test "$status" -eq 0
 
 echo "== quorvel on Xvfb with an XEmbed tray =="
 display=:$((600 + RANDOM % 300))
-Xvfb "$display" -screen 0 640x480x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
+Xvfb "$display" -screen 0 640x480x24 -nolisten tcp -noreset >/dev/null 2>&1 & pids+=($!)
 export DISPLAY=$display
 for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 trayer --edge bottom --align right --widthtype pixel --width 120 --height 24 >/dev/null 2>&1 & pids+=($!)

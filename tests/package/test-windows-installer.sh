@@ -37,7 +37,7 @@ wait_for() {  # wait_for SECONDS COMMAND...: true once COMMAND holds
 }
 
 display=:$((300 + RANDOM % 200))
-Xvfb "$display" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
+Xvfb "$display" -screen 0 800x600x24 -nolisten tcp -noreset >/dev/null 2>&1 & pids+=($!)
 export DISPLAY=$display
 "$wine" wineboot -i </dev/null >/dev/null 2>&1
 wineserver -w

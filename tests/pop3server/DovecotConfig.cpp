@@ -93,7 +93,7 @@ std::string DovecotConfigText(const std::filesystem::path& Root, std::int32_t Po
                                   : "ssl = required\ndisable_plaintext_auth = yes\nssl_min_protocol = TLSv1.2\n"
                                     "ssl_cert = <" +
                                         Tls.CertFile + "\nssl_key = <" + Tls.KeyFile + "\n")
-         << "auth_mechanisms = plain\n"
+         << (Tls.OAuth2ConfFile.empty() ? "auth_mechanisms = plain\n" : "auth_mechanisms = plain xoauth2 oauthbearer\n")
          // A refused log-in is answered at once rather than after 2 s.
          << "auth_failure_delay = 0\n"
          << "mail_location = maildir:~/Maildir\n"
@@ -109,6 +109,13 @@ std::string DovecotConfigText(const std::filesystem::path& Root, std::int32_t Po
         Conf << "default_internal_user = " << Who.InternalUser << "\n"
              << "default_internal_group = " << Who.InternalGroup << "\n"
              << "default_login_user = " << Who.LoginUser << "\n";
+    }
+    if (!Tls.OAuth2ConfFile.empty()) {
+        Conf << "passdb {\n"
+             << "  driver = oauth2\n"
+             << "  mechanisms = xoauth2 oauthbearer\n"
+             << "  args = " << Tls.OAuth2ConfFile << "\n"
+             << "}\n";
     }
     Conf << "passdb {\n"
          << "  driver = passwd-file\n"
@@ -148,6 +155,12 @@ std::string DovecotConfigText(const std::filesystem::path& Root, std::int32_t Po
          << (Tls.CertFile.empty() ? "" : "    ssl = yes\n") << "  }\n"
          << "}\n";
     return Conf.str();
+}
+
+std::string DovecotOAuth2ConfText(const std::string& Url) {
+    return "introspection_mode = post\nintrospection_url = " + Url +
+           "\nusername_attribute = email\nactive_attribute = active\nactive_value = true\n"
+           "force_introspection = yes\n";
 }
 
 std::string DovecotPasswdLine(const DovecotMailbox& Box, const std::filesystem::path& Home) {

@@ -43,11 +43,16 @@ struct DovecotTls {
     std::string KeyFile;
     std::int32_t Pop3sPort = 0;
     bool PreLoginRawLog = false;  // the log-in process records to run/login/rawlogs
+    std::string OAuth2ConfFile;   // not empty: an oauth2 passdb with these settings
 };
 
 std::string DovecotConfigText(const std::filesystem::path& Root, std::int32_t Port, const DovecotIdentity& Who,
                               const std::string& Greeting, bool AlsoIPv6 = false, bool RawLog = false,
                               const DovecotTls& Tls = {});
+
+// The settings of the oauth2 passdb: introspection by POST at Url, the user
+// name from the answer's "email", active when "active" is true.
+std::string DovecotOAuth2ConfText(const std::string& Url);
 
 // Where rawlog keeps a user's sessions: "<session>.in" holds what the client
 // sent, "<session>.out" what the server answered.

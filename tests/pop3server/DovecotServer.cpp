@@ -103,7 +103,11 @@ DovecotServer::DovecotServer(std::vector<DovecotMailbox> Mailboxes, DovecotOptio
         const auto Deadline = Clock::now() + Settings.StartLimit;
         for (int Attempt = 1;; ++Attempt) {
             ListenPort = Attempt == 1 && Settings.FirstPort > 0 ? Settings.FirstPort : FindFreePort();
-            DovecotTls Tls{Settings.TlsCertFile, Settings.TlsKeyFile, 0, Settings.PreLoginRawLog};
+            DovecotTls Tls{Settings.TlsCertFile, Settings.TlsKeyFile, 0, Settings.PreLoginRawLog, ""};
+            if (!Settings.OAuth2IntrospectionUrl.empty()) {
+                WriteTextFile(Root / "oauth2.conf.ext", DovecotOAuth2ConfText(Settings.OAuth2IntrospectionUrl));
+                Tls.OAuth2ConfFile = (Root / "oauth2.conf.ext").string();
+            }
             if (!Tls.CertFile.empty()) {
                 do {
                     TlsPort = FindFreePort();

@@ -38,6 +38,9 @@ struct DovecotOptions {
     std::string TlsKeyFile;
     // Record what clients send before they log in (see PreLoginInput).
     bool PreLoginRawLog = false;
+    // Not empty: bearer tokens (XOAUTH2, OAUTHBEARER) are accepted as well,
+    // checked by RFC 7662 introspection at this address.
+    std::string OAuth2IntrospectionUrl;
 };
 
 // A real Dovecot POP3 server for the tests and benchmarks, running from a

@@ -88,3 +88,33 @@ TEST(SecuritySettings, FingerprintsAreNormalised) {
     EXPECT_EQ(UsualPort(TConnectionSecurity::Stls), 110);
     EXPECT_FALSE(SecurityFromNumber(3));
 }
+
+TEST(SecuritySettings, OAuthValuesOnlyForOAuthAccountsAndOnlyOverTls) {
+    using S = TConnectionSecurity;
+    for (const auto& [security, provider, loads] :
+         std::vector<std::tuple<S, std::string, bool>>{{S::ImplicitTls, "google", true},
+                                                       {S::Stls, "custom", true},
+                                                       {S::None, "microsoft", false},
+                                                       {S::ImplicitTls, "yahoo", false}}) {
+        TTempFolder temp;
+        RegistryStore store(temp / "registry.reg");
+        TAccounts accounts;
+        TAccount& a = accounts.Add();
+        a.Security = security;
+        a.Auth = TAuthMethod::OAuth;
+        a.OAuthProvider = provider;
+        a.OAuthClientId = a.OAuthAuthorizeUrl = a.OAuthTokenUrl = "https://a.example/id";
+        accounts.Add().Host = "password account";
+        SaveAccounts(store, accounts);
+        EXPECT_EQ(store.GetDataType(Key0, "Auth"), TRegDataType::DWord);
+        EXPECT_EQ(store.ValueExists(Key0, "OAuthTokenUrl"), provider == "custom");
+        EXPECT_FALSE(store.ValueExists("Software\\Ombrask\\Quorvel\\Accounts\\1", "OAuthProvider"));
+        TAccounts loaded;
+        std::uint32_t period = 0;
+        std::vector<TDroppedAccount> dropped;
+        LoadSettings(store, loaded, period, &dropped);
+        ASSERT_EQ(loaded.Count(), loads ? 2 : 1) << provider;
+        EXPECT_EQ(loaded.Items(0).Auth, loads ? TAuthMethod::OAuth : TAuthMethod::Password);
+        EXPECT_EQ(loaded.Items(0).OAuthClientId, loads ? "https://a.example/id" : "");
+    }
+}

@@ -58,6 +58,7 @@ TEST(AtSpiDialogs, AScreenReaderHearsEveryBoxByItsLabelAndOpensTheLinks) {
     const QString home = Text(AboutHomePageLink);
     const QString expected = QStringLiteral(
                                  "check box\tログオン時にこのプログラムを実行する(R)\t\t\n"
+                                 "check box\t新着メールを通知する(N)\t\t\n"
                                  "combo box\tSSL/TLS\t接続の保護:\t\n"
                                  "link\t%1\t\t\n"
                                  "link\t%2\t\t\n"

@@ -16,15 +16,15 @@ TEST(OptionForm, RefusalBeepsAndFocusesTheBoxOkGivesBackWhatIsShown) {
     TOptionForm form(nullptr, presenter);
     form.show();
     form.CheckTimeEdit->setText(QStringLiteral("71583"));
-    form.OkBitBtn->setFocus();
-    form.OkBitBtn->click();
+    form.OkButton->setFocus();
+    form.OkButton->click();
     EXPECT_TRUE(form.isVisible());
     EXPECT_EQ(beeps.Count, 1);
     EXPECT_EQ(form.focusWidget(), form.CheckTimeEdit);
 
     form.CheckTimeEdit->setText(QStringLiteral("71582"));
     form.RunOnStartupCheckBox->click();
-    form.OkBitBtn->click();
+    form.OkButton->click();
     EXPECT_EQ(form.result(), QDialog::Accepted);
     EXPECT_EQ(presenter.Values().IntervalMinutes, 71582u);
     EXPECT_FALSE(presenter.Values().RunAtStartup);
@@ -35,7 +35,7 @@ TEST(OptionForm, FilledFromTheCaller) {
     TOptionForm form(nullptr, presenter);
     EXPECT_EQ(form.CheckTimeEdit->text(), QStringLiteral("71581"));
     EXPECT_TRUE(form.RunOnStartupCheckBox->isChecked());
-    EXPECT_FALSE(form.HelpBitBtn->isEnabled());
+    EXPECT_FALSE(form.HelpButton->isEnabled());
     EXPECT_GE(form.width(), 330);
     EXPECT_GE(form.height(), 123);
     form.show();

@@ -40,7 +40,7 @@ std::string PkiFile(const std::string& Name) {
 
 // One line (with its LF) read through the session, taking what the session
 // holds before waiting; empty when the session ended first.
-std::string ReadLine(Connection& Link, TlsSession& Tls, std::string& Pending, TlsStep* Last) {
+std::string ReadLine(Connection& Link, TlsSession& Tls, std::string& Pending, IoStep* Last) {
     for (;;) {
         const std::size_t lf = Pending.find('\n');
         if (lf != std::string::npos) {
@@ -50,9 +50,9 @@ std::string ReadLine(Connection& Link, TlsSession& Tls, std::string& Pending, Tl
         }
         char chunk[512];
         std::size_t got = 0;
-        const TlsStep step = Link.Run([&] { return Tls.Read(chunk, sizeof chunk, got); });
+        const IoStep step = Link.Run([&] { return Tls.Read(chunk, sizeof chunk, got); });
         if (Last != nullptr) *Last = step;
-        if (step != TlsStep::Done) return {};
+        if (step != IoStep::Done) return {};
         Pending.append(chunk, got);
     }
 }
@@ -61,8 +61,8 @@ std::string ReadLine(Connection& Link, TlsSession& Tls, std::string& Pending, Tl
 bool WriteAll(Connection& Link, TlsSession& Tls, const std::string& Text) {
     for (std::size_t done = 0; done < Text.size();) {
         std::size_t sent = 0;
-        const TlsStep step = Link.Run([&] { return Tls.Write(Text.data() + done, Text.size() - done, sent); });
-        if (step != TlsStep::Done) return false;
+        const IoStep step = Link.Run([&] { return Tls.Write(Text.data() + done, Text.size() - done, sent); });
+        if (step != IoStep::Done) return false;
         EXPECT_LE(sent, Text.size() - done);
         done += sent;
     }

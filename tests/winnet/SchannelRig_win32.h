@@ -52,21 +52,21 @@ public:
 
     // Repeats Step while it asks to wait, waiting with select() for what it
     // asked; Failed (and a test failure) when the case runs out of time.
-    TlsStep Run(const std::function<TlsStep()>& Step) {
+    IoStep Run(const std::function<IoStep()>& Step) {
         for (;;) {
-            const TlsStep step = Step();
-            if (step != TlsStep::WantRead && step != TlsStep::WantWrite) return step;
-            ++(step == TlsStep::WantRead ? ReadWaits : WriteWaits);
+            const IoStep step = Step();
+            if (step != IoStep::WantRead && step != IoStep::WantWrite) return step;
+            ++(step == IoStep::WantRead ? ReadWaits : WriteWaits);
             const auto left = std::chrono::duration_cast<std::chrono::microseconds>(Deadline - Clock::now());
             if (left.count() <= 0) {
                 ADD_FAILURE() << "the session waited past the case's time limit";
-                return TlsStep::Failed;
+                return IoStep::Failed;
             }
             fd_set sockets;
             FD_ZERO(&sockets);
             FD_SET(Socket, &sockets);
             timeval limit{static_cast<long>(left.count() / 1000000), static_cast<long>(left.count() % 1000000)};
-            ::select(0, step == TlsStep::WantRead ? &sockets : nullptr, step == TlsStep::WantWrite ? &sockets : nullptr,
+            ::select(0, step == IoStep::WantRead ? &sockets : nullptr, step == IoStep::WantWrite ? &sockets : nullptr,
                      nullptr, &limit);
         }
     }
@@ -91,7 +91,7 @@ private:
 
 // One line (with its LF) read through the session, taking what the session
 // holds before waiting; empty when the session ended first.
-std::string ReadLine(Connection& Link, TlsSession& Tls, std::string& Pending, TlsStep* Last = nullptr);
+std::string ReadLine(Connection& Link, TlsSession& Tls, std::string& Pending, IoStep* Last = nullptr);
 
 // Writes all of Text; false when the session ended or failed first.
 bool WriteAll(Connection& Link, TlsSession& Tls, const std::string& Text);

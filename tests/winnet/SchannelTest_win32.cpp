@@ -56,7 +56,7 @@ TEST_P(SchannelCertificateTest, HandshakeComesToItsOutcome) {
     auto tls = StartTlsClient(link.Fd(), options);
 
     const auto start = Clock::now();
-    const TlsStep step = link.Run([&] { return tls->Handshake(); });
+    const IoStep step = link.Run([&] { return tls->Handshake(); });
     Figure(std::string("handshake ") + c.Name, MillisecondsSince(start), "ms");
     // A handshake is a few round trips: many more waits would be a spin.
     EXPECT_LT(link.ReadWaits + link.WriteWaits, 20);
@@ -67,20 +67,20 @@ TEST_P(SchannelCertificateTest, HandshakeComesToItsOutcome) {
     ASSERT_TRUE(peer.has_value());
     EXPECT_EQ(peer->Sha256, Sha256Of(c.Server));
     if (c.Expected == TlsFailure::None) {
-        ASSERT_EQ(step, TlsStep::Done) << TlsFailureText(tls->Failure()) << " / " << tls->FailureDetail();
+        ASSERT_EQ(step, IoStep::Done) << TlsFailureText(tls->Failure()) << " / " << tls->FailureDetail();
         EXPECT_EQ(tls->Failure(), TlsFailure::None);
         std::string pending;
         EXPECT_EQ(ReadLine(link, *tls, pending).substr(0, 4), "+OK ");
         tls->Close();
     } else {
-        ASSERT_EQ(step, TlsStep::Failed);
+        ASSERT_EQ(step, IoStep::Failed);
         EXPECT_EQ(tls->Failure(), c.Expected) << TlsFailureText(tls->Failure()) << " / " << tls->FailureDetail();
         // A failed session stays failed and never asks to wait again.
         std::size_t count = 0;
         char byte;
-        EXPECT_EQ(tls->Handshake(), TlsStep::Failed);
-        EXPECT_EQ(tls->Read(&byte, 1, count), TlsStep::Failed);
-        EXPECT_EQ(tls->Write("x", 1, count), TlsStep::Failed);
+        EXPECT_EQ(tls->Handshake(), IoStep::Failed);
+        EXPECT_EQ(tls->Read(&byte, 1, count), IoStep::Failed);
+        EXPECT_EQ(tls->Write("x", 1, count), IoStep::Failed);
     }
 }
 
@@ -127,7 +127,7 @@ TEST_F(SchannelTest, TheCertificateIsDescribedAsOnLinux) {
     SKIP_WITHOUT_SERVER("expired");
     Connection link("expired");
     auto tls = StartTlsClient(link.Fd(), {"localhost", "", "", true});
-    ASSERT_EQ(link.Run([&] { return tls->Handshake(); }), TlsStep::Done);
+    ASSERT_EQ(link.Run([&] { return tls->Handshake(); }), IoStep::Done);
     const TlsCertificate peer = tls->PeerCertificate().value();
     EXPECT_EQ(peer.Subject, "CN = expired");
     EXPECT_EQ(peer.Issuer, "CN = Quorvel ca");
@@ -154,7 +154,7 @@ TEST_F(SchannelTest, ACaFileWithoutCertificatesIsRefusedAtTheStart) {
 // Logs in to the Dovecot behind Server and returns the session.
 std::unique_ptr<TlsSession> Open(Connection& Link, const std::string& Host, std::string& Pending) {
     auto tls = StartTlsClient(Link.Fd(), {Host, PkiFile("ca.pem"), "", false});
-    if (Link.Run([&] { return tls->Handshake(); }) != TlsStep::Done) {
+    if (Link.Run([&] { return tls->Handshake(); }) != IoStep::Done) {
         ADD_FAILURE() << "handshake: " << TlsFailureText(tls->Failure()) << " / " << tls->FailureDetail();
         return nullptr;
     }
@@ -173,10 +173,10 @@ TEST_F(SchannelTest, QuitEndsTheSessionWithTheServersCloseNotice) {
     EXPECT_EQ(ReadLine(link, *tls, pending).substr(0, 4), "+OK ");
     char byte;
     std::size_t count = 0;
-    EXPECT_EQ(link.Run([&] { return tls->Read(&byte, 1, count); }), TlsStep::Closed) << tls->FailureDetail();
+    EXPECT_EQ(link.Run([&] { return tls->Read(&byte, 1, count); }), IoStep::Closed) << tls->FailureDetail();
     EXPECT_EQ(tls->Failure(), TlsFailure::None);
-    EXPECT_EQ(tls->Read(&byte, 1, count), TlsStep::Closed);
-    EXPECT_EQ(tls->Write("NOOP\r\n", 6, count), TlsStep::Closed);
+    EXPECT_EQ(tls->Read(&byte, 1, count), IoStep::Closed);
+    EXPECT_EQ(tls->Write("NOOP\r\n", 6, count), IoStep::Closed);
     tls->Close();
     tls->Close();
 }
@@ -185,7 +185,7 @@ TEST_F(SchannelTest, ALineReadByteByByteComesFromTheSessionWithoutWaiting) {
     SKIP_WITHOUT_SERVER("good");
     Connection link("good");
     auto tls = StartTlsClient(link.Fd(), {"localhost", PkiFile("ca.pem"), "", false});
-    ASSERT_EQ(link.Run([&] { return tls->Handshake(); }), TlsStep::Done);
+    ASSERT_EQ(link.Run([&] { return tls->Handshake(); }), IoStep::Done);
     std::string line;
     while (line.empty() || line.back() != '\n') {
         char byte;
@@ -193,8 +193,8 @@ TEST_F(SchannelTest, ALineReadByteByByteComesFromTheSessionWithoutWaiting) {
         // What the session holds is there at once; only an empty session
         // may ask to wait.
         const bool held = tls->HasBufferedInput();
-        const TlsStep step = held ? tls->Read(&byte, 1, got) : link.Run([&] { return tls->Read(&byte, 1, got); });
-        ASSERT_EQ(step, TlsStep::Done) << line;
+        const IoStep step = held ? tls->Read(&byte, 1, got) : link.Run([&] { return tls->Read(&byte, 1, got); });
+        ASSERT_EQ(step, IoStep::Done) << line;
         ASSERT_EQ(got, 1u);
         line += byte;
         ASSERT_LT(line.size(), 200u);
@@ -213,7 +213,7 @@ TEST_F(SchannelTest, ALargeWriteIsSplitIntoRecordsAndArrivesWhole) {
     std::string pending;
     auto tls = Open(link, "localhost", pending);
     ASSERT_NE(tls, nullptr);
-    TlsStep last = TlsStep::Done;
+    IoStep last = IoStep::Done;
     ASSERT_TRUE(WriteAll(link, *tls, "USER alice\r\n"));
     ASSERT_EQ(ReadLine(link, *tls, pending, &last).substr(0, 3), "+OK")
         << static_cast<int>(last) << " " << tls->FailureDetail();
@@ -228,8 +228,8 @@ TEST_F(SchannelTest, ALargeWriteIsSplitIntoRecordsAndArrivesWhole) {
     std::size_t writes = 0;
     for (std::size_t done = 0; done < burst.size(); ++writes) {
         std::size_t sent = 0;
-        const TlsStep step = link.Run([&] { return tls->Write(burst.data() + done, burst.size() - done, sent); });
-        ASSERT_EQ(step, TlsStep::Done) << tls->FailureDetail();
+        const IoStep step = link.Run([&] { return tls->Write(burst.data() + done, burst.size() - done, sent); });
+        ASSERT_EQ(step, IoStep::Done) << tls->FailureDetail();
         ASSERT_GT(sent, 0u);
         ASSERT_LE(sent, burst.size() - done);
         done += sent;
@@ -248,9 +248,9 @@ TEST_F(SchannelTest, ALargeWriteIsSplitIntoRecordsAndArrivesWhole) {
         }
         char chunk[64];
         std::size_t got = 0;
-        const TlsStep step = tls->Read(chunk, sizeof chunk, got);
-        if (step == TlsStep::WantRead && !held) continue;
-        ASSERT_EQ(step, TlsStep::Done) << tls->FailureDetail();
+        const IoStep step = tls->Read(chunk, sizeof chunk, got);
+        if (step == IoStep::WantRead && !held) continue;
+        ASSERT_EQ(step, IoStep::Done) << tls->FailureDetail();
         text.append(chunk, got);
     }
     std::string expected;
@@ -285,19 +285,19 @@ TEST_F(SchannelTest, AConnectionEndingInsideARecordFailsAndBetweenRecordsCloses)
         SKIP_WITHOUT_SERVER(server);
         Connection link(server);
         auto tls = StartTlsClient(link.Fd(), {"localhost", PkiFile("ca.pem"), "", false});
-        ASSERT_EQ(link.Run([&] { return tls->Handshake(); }), TlsStep::Done) << tls->FailureDetail();
+        ASSERT_EQ(link.Run([&] { return tls->Handshake(); }), IoStep::Done) << tls->FailureDetail();
         ASSERT_TRUE(WriteAll(link, *tls, "hello\n"));
         std::string pending;
-        TlsStep last = TlsStep::Done;
+        IoStep last = IoStep::Done;
         const std::string line = ReadLine(link, *tls, pending, &last);
         if (inside) {
             EXPECT_EQ(line, "");
-            EXPECT_EQ(last, TlsStep::Failed);
+            EXPECT_EQ(last, IoStep::Failed);
             EXPECT_EQ(tls->Failure(), TlsFailure::ConnectionFailed);
         } else {
             EXPECT_EQ(line, "olleh\n");
             EXPECT_EQ(ReadLine(link, *tls, pending, &last), "");
-            EXPECT_EQ(last, TlsStep::Closed);
+            EXPECT_EQ(last, IoStep::Closed);
             EXPECT_EQ(tls->Failure(), TlsFailure::None);
         }
     }
@@ -307,7 +307,7 @@ TEST_F(SchannelTest, AServerWithOnlyTls11IsTooOld) {
     SKIP_WITHOUT_SERVER("tls11");
     Connection link("tls11");
     auto tls = StartTlsClient(link.Fd(), {"localhost", PkiFile("ca.pem"), "", false});
-    EXPECT_EQ(link.Run([&] { return tls->Handshake(); }), TlsStep::Failed);
+    EXPECT_EQ(link.Run([&] { return tls->Handshake(); }), IoStep::Failed);
     EXPECT_EQ(tls->Failure(), TlsFailure::ProtocolTooOld) << tls->FailureDetail();
     std::printf("[ detail   ] TLS 1.1: %s\n", tls->FailureDetail().c_str());
 }
@@ -319,7 +319,7 @@ TEST_F(SchannelTest, SniIsSentForANameAndNotForAnAddress) {
     for (const char* host : {"localhost", "127.0.0.1"}) {
         Connection link("sni");
         auto tls = StartTlsClient(link.Fd(), {host, "", "", true});
-        ASSERT_EQ(link.Run([&] { return tls->Handshake(); }), TlsStep::Done) << tls->FailureDetail();
+        ASSERT_EQ(link.Run([&] { return tls->Handshake(); }), IoStep::Done) << tls->FailureDetail();
         EXPECT_EQ(tls->PeerCertificate().value().Sha256, Sha256Of(host[0] == 'l' ? "good" : "other")) << host;
     }
 }
@@ -330,7 +330,7 @@ TEST_F(SchannelTest, CloseSendsTheCloseNoticeOnce) {
     SKIP_WITHOUT_SERVER("notice");
     Connection link("notice");
     auto tls = StartTlsClient(link.Fd(), {"localhost", PkiFile("ca.pem"), "", false});
-    ASSERT_EQ(link.Run([&] { return tls->Handshake(); }), TlsStep::Done) << tls->FailureDetail();
+    ASSERT_EQ(link.Run([&] { return tls->Handshake(); }), IoStep::Done) << tls->FailureDetail();
     ASSERT_TRUE(WriteAll(link, *tls, "bye\n"));
     std::string pending;
     EXPECT_EQ(ReadLine(link, *tls, pending), "eyb\n");
@@ -347,13 +347,13 @@ TEST_F(SchannelTest, ARenegotiationIsFollowedOrEndsTheSession) {
     SKIP_WITHOUT_SERVER("renegotiating");
     Connection link("renegotiating");
     auto tls = StartTlsClient(link.Fd(), {"localhost", PkiFile("ca.pem"), "", false});
-    ASSERT_EQ(link.Run([&] { return tls->Handshake(); }), TlsStep::Done) << tls->FailureDetail();
+    ASSERT_EQ(link.Run([&] { return tls->Handshake(); }), IoStep::Done) << tls->FailureDetail();
     std::string pending;
     ASSERT_EQ(ReadLine(link, *tls, pending), "first\n");
-    TlsStep last = TlsStep::Done;
+    IoStep last = IoStep::Done;
     const std::string after = ReadLine(link, *tls, pending, &last);
     if (after.empty()) {
-        EXPECT_EQ(last, TlsStep::Failed);
+        EXPECT_EQ(last, IoStep::Failed);
         EXPECT_EQ(tls->Failure(), TlsFailure::ConnectionFailed);
         std::printf("[ detail   ] renegotiation not completed: %s\n", tls->FailureDetail().c_str());
     } else {

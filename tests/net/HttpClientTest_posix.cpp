@@ -1,0 +1,55 @@
+// The token calls' bounds, against the scripted server speaking HTTP.
+#include <gtest/gtest.h>
+
+#include "net/HttpClient.h"
+#include "tests/net/ScriptedPop3Server.h"
+
+namespace quorvel {
+namespace {
+
+using test::Hear;
+using test::Pause;
+using test::Say;
+
+TEST(HttpClient, StalledOrFloodingEndpointsEndWithinTheBound) {
+    const std::string head = "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n";
+    struct Case {
+        std::vector<test::ServerStep> Script;
+        std::string Failure;  // the start of the message; empty: an answer
+    };
+    for (const Case& c : std::vector<Case>{
+             {{Hear(), Pause(4000)}, "did not answer within 1 s"},
+             {{Hear(), Say(head + "Content-Length: 10485760\r\n\r\n" + std::string(1 << 16, 'x')), Pause(4000)},
+              "larger than 1 MB"},
+             {{Hear(), Say(head + "\r\n" + std::string(3 << 20, 'x'))}, "larger than 1 MB"},
+             {{Hear(), Say(head + "Content-Length: 2\r\n\r\n{}")}, ""}}) {
+        test::ScriptedPop3Server server(c.Script);
+        const std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + "/token";
+        const auto start = std::chrono::steady_clock::now();
+        std::string failure;
+        try {
+            EXPECT_EQ(MakeHttpClient(std::chrono::seconds(1))->PostForm(url, "a=b").Body, "{}");
+        } catch (const EHttpError& error) {
+            failure = error.what();
+        }
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+        EXPECT_EQ(failure.empty(), c.Failure.empty()) << failure;
+        EXPECT_NE(failure.find(c.Failure), std::string::npos) << failure;
+    }
+}
+
+TEST(HttpClient, PlainHttpOnlyToLoopback) {
+    for (const char* url : {"https://login.example/token", "http://127.0.0.1:8080/token", "http://127.9.0.1/",
+                            "http://[::1]:80/t", "HTTP://localhost/t"}) {
+        EXPECT_TRUE(IsAllowedTokenUrl(url)) << url;
+    }
+    for (const char* url : {"http://example.com/token", "http://127.0.0.1.example.com/",
+                            "http://127.0.0.1@example.com/", "http://10.0.0.1/", "ftp://127.0.0.1/", "http://[::2]/"}) {
+        EXPECT_FALSE(IsAllowedTokenUrl(url)) << url;
+    }
+    // Refused before any connection is made.
+    EXPECT_THROW(MakeHttpClient()->PostForm("http://192.0.2.1/token", ""), EHttpError);
+}
+
+}  // namespace
+}  // namespace quorvel
