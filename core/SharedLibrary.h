@@ -28,6 +28,10 @@ public:
         return reinterpret_cast<Function>(Symbol(Name));
     }
 
+    // The address of the function Name; raises quorvel::Exception,
+    // "<Context>: ...", when the library or the function is missing.
+    void* Required(const char* Name, const char* Context) const;
+
 private:
     void* Symbol(const char* Name) const;
 
@@ -36,3 +40,12 @@ private:
 };
 
 }  // namespace quorvel
+
+// Calls through to the function Name of a library loaded on first use, in
+// place of a call to it: Lookup(const char*) gives its address (or raises),
+// once per place of call. Name is declared by the library's own header.
+#define QUORVEL_LIBRARY_CALL(Lookup, Name)                                               \
+    ([] {                                                                                \
+        static const auto function = reinterpret_cast<decltype(&::Name)>(Lookup(#Name)); \
+        return function;                                                                 \
+    }())

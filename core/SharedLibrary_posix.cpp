@@ -2,6 +2,8 @@
 
 #include <dlfcn.h>
 
+#include "core/Exception.h"
+
 namespace quorvel {
 
 SharedLibrary::SharedLibrary(const char* Soname) {
@@ -16,6 +18,13 @@ SharedLibrary::~SharedLibrary() {
 
 void* SharedLibrary::Symbol(const char* Name) const {
     return FHandle ? ::dlsym(FHandle, Name) : nullptr;
+}
+
+void* SharedLibrary::Required(const char* Name, const char* Context) const {
+    if (!FHandle) throw Exception(std::string(Context) + ": the library could not be loaded: " + FError);
+    void* function = Symbol(Name);
+    if (!function) throw Exception(std::string(Context) + ": the library lacks " + Name);
+    return function;
 }
 
 }  // namespace quorvel

@@ -1,6 +1,5 @@
 #include "net/OpenSslLibrary.h"
 
-#include "core/Exception.h"
 #include "core/SharedLibrary.h"
 
 #define QUORVEL_OPENSSL_TEXT(Number) #Number
@@ -12,10 +11,7 @@ void* LibraryFunction(const char* Name) {
     // The library of the headers the program was built with; loaded once and
     // kept until the program ends, as OpenSSL's clean-up runs at exit.
     static const SharedLibrary* const library = new SharedLibrary(QUORVEL_OPENSSL_SONAME(OPENSSL_SHLIB_VERSION));
-    if (!library->Loaded()) throw Exception("TLS: the library could not be loaded: " + library->Error());
-    void* function = library->Find<void*>(Name);
-    if (!function) throw Exception(std::string("TLS: the library lacks ") + Name);
-    return function;
+    return library->Required(Name, "TLS");
 }
 
 }  // namespace quorvel::openssl

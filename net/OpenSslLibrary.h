@@ -13,10 +13,13 @@
 #include <openssl/evp.h>
 #include <openssl/opensslv.h>
 #include <openssl/pem.h>
+#include <openssl/rand.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 #include <openssl/x509_vfy.h>
 #include <openssl/x509v3.h>
+
+#include "core/SharedLibrary.h"
 
 namespace quorvel::openssl {
 
@@ -25,18 +28,9 @@ namespace quorvel::openssl {
 // missing.
 void* LibraryFunction(const char* Name);
 
-template <typename Function>
-Function Resolved(const char* Name) {
-    return reinterpret_cast<Function>(LibraryFunction(Name));
-}
-
 }  // namespace quorvel::openssl
 
-#define QUORVEL_OPENSSL(Name)                                                                \
-    ([] {                                                                                    \
-        static const auto function = ::quorvel::openssl::Resolved<decltype(&::Name)>(#Name); \
-        return function;                                                                     \
-    }())
+#define QUORVEL_OPENSSL(Name) QUORVEL_LIBRARY_CALL(::quorvel::openssl::LibraryFunction, Name)
 
 // clang-format off
 #define ASN1_TIME_to_tm(...) QUORVEL_OPENSSL(ASN1_TIME_to_tm)(__VA_ARGS__)
@@ -59,8 +53,10 @@ Function Resolved(const char* Name) {
 #define ERR_clear_error(...) QUORVEL_OPENSSL(ERR_clear_error)(__VA_ARGS__)
 #define ERR_error_string_n(...) QUORVEL_OPENSSL(ERR_error_string_n)(__VA_ARGS__)
 #define ERR_peek_last_error(...) QUORVEL_OPENSSL(ERR_peek_last_error)(__VA_ARGS__)
+#define EVP_Digest(...) QUORVEL_OPENSSL(EVP_Digest)(__VA_ARGS__)
 #define EVP_sha256(...) QUORVEL_OPENSSL(EVP_sha256)(__VA_ARGS__)
 #define PEM_read_bio_X509_AUX(...) QUORVEL_OPENSSL(PEM_read_bio_X509_AUX)(__VA_ARGS__)
+#define RAND_bytes(...) QUORVEL_OPENSSL(RAND_bytes)(__VA_ARGS__)
 #define SSL_CTX_ctrl(...) QUORVEL_OPENSSL(SSL_CTX_ctrl)(__VA_ARGS__)
 #define SSL_CTX_free(...) QUORVEL_OPENSSL(SSL_CTX_free)(__VA_ARGS__)
 #define SSL_CTX_get_cert_store(...) QUORVEL_OPENSSL(SSL_CTX_get_cert_store)(__VA_ARGS__)
