@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev libcanberra-dev libglib2.0-dev zlib1g-dev
+  qt6-base-dev libcanberra-dev libglib2.0-dev
   libgtest-dev desktop-file-utils clang-format
   fonts-ipafont-gothic
   libssl-dev openssl

@@ -1,12 +1,8 @@
 #include "gui/qt/QtIcons.h"
 
-#include <zlib.h>
-
 #include <cerrno>
 #include <csignal>
-#include <cstdint>
 #include <cstring>
-#include <string>
 
 #include <QCoreApplication>
 #include <QFile>
@@ -34,58 +30,14 @@ QImage ToQImage(const TPanelImage& Image) {
     return image;
 }
 
-// The picture as a PNG file: 8-bit RGBA, one compressed block. Made here
-// rather than by QImageWriter, which loads every image format plugin (JPEG,
-// GIF, ICO ...) and keeps them loaded for the rest of the program.
-std::string EncodePng(const TPanelImage& Image) {
-    const auto side = static_cast<std::uint32_t>(Image.Side);
-    std::string rows;
-    rows.reserve(side * (side * 4 + 1));
-    for (std::uint32_t y = 0; y < side; ++y) {
-        rows.push_back('\0');  // no filter
-        for (std::uint32_t x = 0; x < side; ++x) {
-            const std::uint32_t argb = Image.Pixels[y * side + x];
-            for (int shift : {16, 8, 0, 24}) rows.push_back(static_cast<char>((argb >> shift) & 0xFF));
-        }
-    }
-    uLongf packedSize = compressBound(static_cast<uLong>(rows.size()));
-    std::string packed(packedSize, '\0');
-    if (compress2(reinterpret_cast<Bytef*>(packed.data()), &packedSize, reinterpret_cast<const Bytef*>(rows.data()),
-                  static_cast<uLong>(rows.size()), Z_BEST_COMPRESSION) != Z_OK)
-        return {};
-    packed.resize(packedSize);
-
-    std::string png("\x89PNG\r\n\x1a\n", 8);
-    auto number = [](std::string& To, std::uint32_t Value) {
-        for (int shift : {24, 16, 8, 0}) To.push_back(static_cast<char>((Value >> shift) & 0xFF));
-    };
-    auto chunk = [&](const char* Type, const std::string& Data) {
-        number(png, static_cast<std::uint32_t>(Data.size()));
-        const std::string body = Type + Data;
-        png += body;
-        number(png, static_cast<std::uint32_t>(
-                        crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()))));
-    };
-    std::string header;
-    number(header, side);
-    number(header, side);
-    header += std::string("\x08\x06\x00\x00\x00", 5);  // 8 bits, RGBA, deflate, no filter, not interlaced
-    chunk("IHDR", header);
-    chunk("IDAT", packed);
-    chunk("IEND", {});
-    return png;
-}
-
 // Written beside and renamed into place, so a panel never reads half a
 // file; not flushed to the disk, as the files live only while the program
 // runs.
 bool WritePng(const std::filesystem::path& Path, const TPanelImage& Image) {
     std::filesystem::path part = Path;
     part += ".part";
-    const std::string png = EncodePng(Image);
     QFile file(QString::fromStdString(part.string()));
-    const bool written = !png.empty() && file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-                         file.write(png.data(), static_cast<qint64>(png.size())) == static_cast<qint64>(png.size());
+    const bool written = file.open(QIODevice::WriteOnly | QIODevice::Truncate) && ToQImage(Image).save(&file, "PNG");
     file.close();
     std::error_code renamed, removed;
     if (written) std::filesystem::rename(part, Path, renamed);
