@@ -27,6 +27,8 @@ Sample Measure(long long Pid) {
     Sample sample;
     const std::filesystem::path proc = "/proc/" + std::to_string(Pid);
     sample.RssKiB = StatusField(proc / "status", "VmRSS");
+    sample.PssKiB = StatusField(proc / "smaps_rollup", "Pss");
+    sample.PrivateDirtyKiB = StatusField(proc / "smaps_rollup", "Private_Dirty");
     std::ifstream stat(proc / "stat");
     std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
     std::istringstream fields(text.substr(text.rfind(')') + 2));

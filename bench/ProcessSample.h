@@ -7,6 +7,8 @@ namespace quorvel::bench {
 // What a running process has cost so far, read from /proc.
 struct Sample {
     long RssKiB = 0;
+    long PssKiB = 0;           // resident, shared pages divided among their users
+    long PrivateDirtyKiB = 0;  // resident pages only this process has written
     double CpuSeconds = 0;
     long Switches = 0;  // voluntary context switches of all threads: each is a wake-up
 };

@@ -1,8 +1,7 @@
 // The token calls over libcurl, with the system's certificate checks.
-#include <curl/curl.h>
-
 #include <mutex>
 
+#include "net/CurlLibrary.h"
 #include "net/HttpClient.h"
 
 namespace quorvel {

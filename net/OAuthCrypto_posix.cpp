@@ -1,8 +1,6 @@
-#include <openssl/evp.h>
-#include <openssl/rand.h>
-
 #include "core/Exception.h"
 #include "net/OAuthCrypto.h"
+#include "net/OpenSslLibrary.h"
 
 namespace quorvel {
 

@@ -1,10 +1,5 @@
 #include "net/TlsContextOpenSsl.h"
 
-#include <openssl/err.h>
-#include <openssl/pem.h>
-#include <openssl/x509.h>
-#include <openssl/x509_vfy.h>
-
 #include <cstdlib>
 #include <ctime>
 #include <map>

@@ -5,12 +5,12 @@
 // ends, and the sessions kept for resuming. The system's trust store is
 // looked up certificate by certificate in its hashed folder; the whole
 // bundle file is read only when a check fails without it, once.
-#include <openssl/ssl.h>
-
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
+
+#include "net/OpenSslLibrary.h"
 
 namespace quorvel::openssl {
 

@@ -2,12 +2,6 @@
 // (plus an optional CA file), SNI for host names, host name or address
 // verification, and an optional pinned certificate for a private server.
 #include <arpa/inet.h>
-#include <openssl/bio.h>
-#include <openssl/err.h>
-#include <openssl/evp.h>
-#include <openssl/ssl.h>
-#include <openssl/x509.h>
-#include <openssl/x509v3.h>
 #include <sys/socket.h>
 
 #include <cerrno>

@@ -15,7 +15,7 @@ packages=(
   xvfb trayer xdotool imagemagick dbus x11-utils
   gnome-shell gnome-shell-extension-appindicator
   at-spi2-core python3-pyatspi
-  xfce4-panel hicolor-icon-theme
+  xfce4-panel hicolor-icon-theme sound-theme-freedesktop
   sway waybar
 )
 

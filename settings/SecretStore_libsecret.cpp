@@ -1,8 +1,38 @@
 // The Secret Service through libsecret: one item per account, found by the
-// attribute "account" (user@host) of Quorvel's own schema.
+// attribute "account" (user@host) of Quorvel's own schema. libsecret, with
+// GIO under it, is loaded at the first use of the store (an OAuth account's
+// check or sign-in), not when the program starts: every call below goes
+// through a pointer looked up in it once per place of call.
 #include <libsecret/secret.h>
 
+#include "core/SharedLibrary.h"
 #include "settings/SecretStore.h"
+
+namespace quorvel {
+
+namespace {
+
+void* SecretFunction(const char* Name) {
+    // Kept until the program ends, as GLib's types are.
+    static const SharedLibrary* const library = new SharedLibrary("libsecret-1.so.0");
+    return library->Required(Name, "OAuth: secret store");
+}
+
+}  // namespace
+
+}  // namespace quorvel
+
+#define QUORVEL_SECRET(Name) QUORVEL_LIBRARY_CALL(::quorvel::SecretFunction, Name)
+// clang-format off
+#define g_dbus_error_quark(...) QUORVEL_SECRET(g_dbus_error_quark)(__VA_ARGS__)
+#define g_error_free(...) QUORVEL_SECRET(g_error_free)(__VA_ARGS__)
+#define g_io_error_quark(...) QUORVEL_SECRET(g_io_error_quark)(__VA_ARGS__)
+#define g_spawn_error_quark(...) QUORVEL_SECRET(g_spawn_error_quark)(__VA_ARGS__)
+#define secret_password_clear_sync(...) QUORVEL_SECRET(secret_password_clear_sync)(__VA_ARGS__)
+#define secret_password_free(...) QUORVEL_SECRET(secret_password_free)(__VA_ARGS__)
+#define secret_password_lookup_sync(...) QUORVEL_SECRET(secret_password_lookup_sync)(__VA_ARGS__)
+#define secret_password_store_sync(...) QUORVEL_SECRET(secret_password_store_sync)(__VA_ARGS__)
+// clang-format on
 
 namespace quorvel {
 

@@ -10,6 +10,7 @@
 #include "gui/ErrorReport.h"
 #include "gui/qt/AboutForm.h"
 #include "gui/qt/AccountListForm.h"
+#include "gui/qt/HeapTrim.h"
 #include "gui/qt/MainForm.h"
 #include "gui/qt/OptionForm.h"
 #include "gui/qt/QtEventLoop.h"
@@ -20,10 +21,14 @@ namespace {
 
 // Modal for the hidden main window only, so the tray menu and the other
 // actions stay usable while the dialog is open.
+// The dialog's memory goes back to the system soon after it is closed (and
+// freed, as the caller releases it at once).
 template <typename Dialog>
 int ShowModal(Dialog& Form) {
     Form.setWindowModality(Qt::WindowModal);
-    return Form.exec();
+    const int result = Form.exec();
+    TrimHeapSoon();
+    return result;
 }
 
 }  // namespace

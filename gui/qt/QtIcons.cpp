@@ -70,12 +70,12 @@ std::string PictureName(const TPicture16& Picture) {
     return files.NameFor(Picture);
 }
 
-// A tray picture at every size, with the icon name of its theme files.
+// A tray picture at every size, with the icon name of its theme files. Each
+// size is drawn when asked for and not kept: a panel asks only now and then,
+// and the tray would otherwise hold six renderings of every picture it shows.
 class TrayIconEngine final : public QIconEngine {
 public:
-    explicit TrayIconEngine(const TPicture16& Picture) : FPicture(Picture) {
-        for (int side : PanelSizes) FPixmaps.push_back(QPixmap::fromImage(ToQImage(RenderForPanel(Picture, side))));
-    }
+    explicit TrayIconEngine(const TPicture16& Picture) : FPicture(Picture) {}
 
     void paint(QPainter* Painter, const QRect& Rect, QIcon::Mode Mode, QIcon::State State) override {
         Painter->drawPixmap(Rect, pixmap(Rect.size(), Mode, State));
@@ -86,11 +86,10 @@ public:
     }
     QPixmap pixmap(const QSize& Size, QIcon::Mode, QIcon::State) override {
         const int side = std::min(Size.width(), Size.height());
-        for (std::size_t i = 0; i < PanelSizes.size(); ++i)
-            if (PanelSizes[i] == side) return FPixmaps[i];
         if (side >= TPicture16::Size) return QPixmap::fromImage(ToQImage(RenderForPanel(FPicture, side)));
         if (side <= 0) return {};
-        return FPixmaps.front().scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        return QPixmap::fromImage(ToQImage(RenderForPanel(FPicture, TPicture16::Size)))
+            .scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     }
     QPixmap scaledPixmap(const QSize& Size, QIcon::Mode Mode, QIcon::State State, qreal) override {
         return pixmap(Size, Mode, State);
@@ -107,7 +106,44 @@ public:
 
 private:
     TPicture16 FPicture;
-    std::vector<QPixmap> FPixmaps;
+};
+
+// An image-list picture for menus, drawn exactly as an icon holding its
+// renderings at every panel size would draw it (the same choice of size,
+// scaling and disabled look), but made only while it is asked for: the menu
+// is shown, or read by a panel, now and then.
+class MenuIconEngine final : public QIconEngine {
+public:
+    explicit MenuIconEngine(int Index) : FIndex(Index) {}
+
+    void paint(QPainter* Painter, const QRect& Rect, QIcon::Mode Mode, QIcon::State State) override {
+        Renderings().paint(Painter, Rect, Qt::AlignCenter, Mode, State);
+    }
+    QSize actualSize(const QSize& Size, QIcon::Mode Mode, QIcon::State State) override {
+        return Renderings().actualSize(Size, Mode, State);
+    }
+    QPixmap pixmap(const QSize& Size, QIcon::Mode Mode, QIcon::State State) override {
+        return Renderings().pixmap(Size, Mode, State);
+    }
+    QPixmap scaledPixmap(const QSize& Size, QIcon::Mode Mode, QIcon::State State, qreal Scale) override {
+        return Renderings().pixmap(Size, Scale, Mode, State);
+    }
+    QList<QSize> availableSizes(QIcon::Mode Mode, QIcon::State State) override {
+        return Renderings().availableSizes(Mode, State);
+    }
+    bool isNull() override { return false; }
+    QString key() const override { return QStringLiteral("quorvel-menu"); }
+    QIconEngine* clone() const override { return new MenuIconEngine(FIndex); }
+
+private:
+    QIcon Renderings() const {
+        const TPicture16& picture = ImageListPicture(FIndex);
+        QIcon icon;
+        for (int side : PanelSizes) icon.addPixmap(QPixmap::fromImage(ToQImage(RenderForPanel(picture, side))));
+        return icon;
+    }
+
+    int FIndex;
 };
 
 }  // namespace
@@ -117,10 +153,8 @@ QIcon MakeTrayQIcon(const TPicture16& Picture) {
 }
 
 QIcon MakeMenuQIcon(int Index) {
-    const TPicture16& picture = ImageListPicture(Index);
-    QIcon icon;
-    for (int side : PanelSizes) icon.addPixmap(QPixmap::fromImage(ToQImage(RenderForPanel(picture, side))));
-    return icon;
+    ImageListPicture(Index);  // an index outside the list raises now, not when drawn
+    return QIcon(new MenuIconEngine(Index));
 }
 
 }  // namespace quorvel

@@ -1,13 +1,25 @@
 #include "gui/qt/SystemWatch.h"
 
 #include <QDBusConnection>
-#include <QNetworkInformation>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusVariant>
 
 namespace quorvel {
 
 namespace {
 
-using Reachability = QNetworkInformation::Reachability;
+const QString NetworkManager = QStringLiteral("org.freedesktop.NetworkManager");
+
+// NetworkManager's NMState values that say something.
+enum : uint {
+    NmAsleep = 10,
+    NmDisconnected = 20,
+    NmDisconnecting = 30,
+    NmConnectedLocal = 50,
+    NmConnectedSite = 60,
+    NmConnectedGlobal = 70,
+};
 
 }  // namespace
 
@@ -18,24 +30,36 @@ SystemWatch::SystemWatch() {
                     QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"), this,
                     SLOT(OnPrepareForSleep(bool)));
     }
-    if (QNetworkInformation::loadBackendByFeatures(QNetworkInformation::Feature::Reachability)) {
-        Network = QNetworkInformation::instance();
-        FOnline = Network->reachability() != Reachability::Disconnected;
-        connect(Network, &QNetworkInformation::reachabilityChanged, this, &SystemWatch::OnReachability);
+    if (!bus.isConnected() || !bus.interface()->isServiceRegistered(NetworkManager)) {
+        Glib = std::make_unique<GlibNetworkMonitor>([this](bool Online) { SetNetwork(true, Online); });
+        if (Glib->Running()) SetNetwork(true, Glib->Online());
+        return;
     }
+    const QString path = QStringLiteral("/org/freedesktop/NetworkManager");
+    bus.connect(NetworkManager, path, NetworkManager, QStringLiteral("StateChanged"), this,
+                SLOT(OnNetworkManagerState(uint)));
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        NetworkManager, path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    get << NetworkManager << QStringLiteral("State");
+    const QDBusMessage reply = bus.call(get, QDBus::Block, 5000);
+    if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty())
+        OnNetworkManagerState(reply.arguments().first().value<QDBusVariant>().variant().toUInt());
 }
 
-bool SystemWatch::KnowsNetwork() const {
-    return Network != nullptr && Network->reachability() != Reachability::Unknown;
-}
-
-void SystemWatch::OnReachability() {
+void SystemWatch::SetNetwork(bool Known, bool Online) {
+    FKnown = Known;
     // Only no network at all is offline: a server on the local network is
     // reached without the internet.
-    const bool online = Network->reachability() != Reachability::Disconnected;
-    if (online == FOnline) return;
-    FOnline = online;
-    if (OnNetworkChanged) OnNetworkChanged(online);
+    if (Online == FOnline) return;
+    FOnline = Online;
+    if (OnNetworkChanged) OnNetworkChanged(Online);
+}
+
+void SystemWatch::OnNetworkManagerState(uint State) {
+    const bool offline = State == NmAsleep || State == NmDisconnected || State == NmDisconnecting;
+    const bool connected = State == NmConnectedLocal || State == NmConnectedSite || State == NmConnectedGlobal;
+    // Unknown and still connecting tell nothing: the program goes on as online.
+    SetNetwork(offline || connected, !offline);
 }
 
 void SystemWatch::OnPrepareForSleep(bool Sleeping) {

@@ -1,33 +1,36 @@
 #pragma once
 
 #include <QObject>
+#include <memory>
 
 #include "app/MainWindowParts.h"
-
-class QNetworkInformation;
+#include "gui/qt/GlibNetworkMonitor.h"
 
 namespace quorvel {
 
 // Power and the network as the desktop tells them: logind's PrepareForSleep
-// on the system bus for waking, Qt's network information (NetworkManager or
-// GLib's monitor) for the network. Both only listen; without a system bus or
-// a backend the program hears nothing and behaves as always online.
+// on the system bus for waking; NetworkManager's state on the system bus for
+// the network, or, where NetworkManager does not run, GLib's network monitor
+// (GIO, loaded only then). All only listen; without a system bus or either
+// source the program hears nothing and behaves as always online.
 class SystemWatch final : public QObject, public ISystemState {
     Q_OBJECT
 public:
     SystemWatch();
 
-    bool KnowsNetwork() const override;
+    bool KnowsNetwork() const override { return FKnown; }
     bool Online() const override { return FOnline; }
 
 private slots:
     void OnPrepareForSleep(bool Sleeping);
+    void OnNetworkManagerState(uint State);
 
 private:
-    void OnReachability();
+    void SetNetwork(bool Known, bool Online);
 
-    QNetworkInformation* Network = nullptr;
+    bool FKnown = false;
     bool FOnline = true;
+    std::unique_ptr<GlibNetworkMonitor> Glib;
 };
 
 }  // namespace quorvel

@@ -8,6 +8,7 @@
 #include "app/InstanceGuard.h"
 #include "core/Guarded.h"
 #include "gui/ErrorReport.h"
+#include "gui/qt/HeapTrim.h"
 #include "gui/qt/MainForm.h"
 #include "gui/qt/QtEventLoop.h"
 #include "gui/qt/UnixSignals.h"
@@ -33,6 +34,7 @@ int RunProgram(int argc, char** argv) {
     quorvel::TMainForm mainForm(loop);
     mainForm.Start();
     if (mainForm.CloseRequested() || endRequested) return 0;
+    quorvel::TrimHeapSoon();
     QApplication::exec();
     return 0;
 }

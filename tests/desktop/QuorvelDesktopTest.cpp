@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QStandardPaths>
 #include <algorithm>
@@ -204,12 +205,27 @@ TEST_F(QuorvelDesktop, MailShowsTheLevelAndTheSummaryAndEveryClickChecksOnce) {
     ASSERT_TRUE(settingsBefore.open(QIODevice::ReadOnly));
     const QByteArray stored = settingsBefore.readAll();
 
+    // The sound goes through ALSA's default device, here a file.
+    const QString sound = Folder("home/sound.raw");
+    QDir().mkpath(Folder("home"));
+    QFile alsa(Folder("home/.asoundrc"));
+    ASSERT_TRUE(alsa.open(QIODevice::WriteOnly));
+    alsa.write("pcm.!default { type file; slave.pcm \"null\"; file \"" + sound.toUtf8() + "\"; format \"raw\" }\n");
+    alsa.close();
+    Session->SetEnvironment("HOME", Folder("home"));
+
     SniHost host(Session->BusAddress());
     StartQuorvel();
     const QString status = WaitForItem(host, "Quorvel - 監視中");
     const QString mail = WaitForItem(host, "alice@");
     ASSERT_FALSE(status.isEmpty());
     ASSERT_FALSE(mail.isEmpty());
+    // The new-mail sound played, and libcanberra was unloaded after it.
+    auto mapsCanberra = [&] {
+        QFile maps(QStringLiteral("/proc/%1/maps").arg(Program->processId()));
+        return !maps.open(QIODevice::ReadOnly) || maps.readAll().contains("libcanberra");
+    };
+    EXPECT_TRUE(WaitUntil([&] { return QFileInfo(sound).size() > 0 && !mapsCanberra(); }, AppearMs));
     // The aerial with as many bars as the time the check took earns
     // (CheckCycle decides how many).
     const QImage bars = Shown(host.ReadItem(status));
