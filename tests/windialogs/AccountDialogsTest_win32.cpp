@@ -71,6 +71,8 @@ TEST_F(AccountDialogsTest, EditDialogNamesEveryFieldMasksThePasswordAndFollowsTh
                 {IDC_SERVER_NAME_EDIT, "&ServerName:"}, {IDC_SERVER_PORT_EDIT, "ServerPor&t:"},
                 {IDC_SECURITY_COMBO, "接続の保護:"},    {IDC_FINGERPRINT_EDIT, "証明書の指紋:"},
                 {IDC_USER_ID_EDIT, "&UserID:"},         {IDC_PASSWORD_EDIT, "&Password:"},
+                {IDC_AUTH_COMBO, "認証(&A):"},          {IDC_CLIENT_ID_EDIT, "クライアントID:"},
+                {IDC_SCOPE_EDIT, "スコープ:"},
             };
             for (const auto& [id, label] : labels) {
                 EXPECT_EQ(Driver.Text(::GetWindow(Driver.Control(dialog, id), GW_HWNDPREV)), label);
