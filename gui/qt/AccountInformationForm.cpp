@@ -91,6 +91,9 @@ TAccountInformationForm::TAccountInformationForm(QWidget* Owner, TAccountEditPre
     ClientIdEdit = new QLineEdit(this);
     SignInButton = new QPushButton(QStringLiteral("サインイン..."), this);
     SignInStateLabel = new QLabel(this);
+    // Room for the longer of the two states, whichever shows first.
+    SignInStateLabel->setMinimumWidth(
+        SignInStateLabel->fontMetrics().horizontalAdvance(QStringLiteral("サインインしていません")));
     AuthorizeUrlEdit = new QLineEdit(this);
     TokenUrlEdit = new QLineEdit(this);
     ScopeEdit = new QLineEdit(this);
