@@ -173,7 +173,7 @@ void TAccountEditPresenter::ShowSignInState() {
 
 void TAccountEditPresenter::SignInClick() {
     Guarded(FReport, [&] {
-        if (FView == nullptr || AuthChoices[FAuthIndex].Auth != TAuthMethod::OAuth) return;
+        if (FView == nullptr || FSigningIn || AuthChoices[FAuthIndex].Auth != TAuthMethod::OAuth) return;
         const TAccount account = CurrentAccount();
         const std::optional<TOAuthClient> client = OAuthClientFor(account);
         if (!client || client->ClientId.empty()) {
@@ -184,12 +184,14 @@ void TAccountEditPresenter::SignInClick() {
             FView->ShowWarning(SignInCaption, "サインインはここでは使えません。");
             return;
         }
+        FSigningIn = true;
         try {
             FSignIn->SignIn(account);
             FView->ShowInformation(SignInCaption, "サインインしました。");
         } catch (const std::exception& error) {
             FView->ShowWarning(SignInCaption, std::string("サインインできませんでした:\n") + error.what());
         }
+        FSigningIn = false;
         ShowSignInState();
     });
 }

@@ -108,7 +108,8 @@ public:
     void FetchCertificateClick();
     // The user picked the log-in choice at Index.
     void AuthChosen(int Index);
-    // "サインイン...": signs in and shows the outcome.
+    // "サインイン...": signs in and shows the outcome; a click while the
+    // sign-in waits for the browser does nothing.
     void SignInClick();
     // "解除": no certificate is trusted beyond the normal check.
     void ClearCertificateClick();
@@ -133,6 +134,7 @@ private:
     IAccountSignIn* FSignIn;
     TAccount FBase;  // the account edited, for what the dialog does not show
     int FAuthIndex = 0;
+    bool FSigningIn = false;
     IAccountEditView* FView = nullptr;
     std::vector<TFieldText> FTexts;  // given before the view existed
     TConnectionSecurity FSecurity = TConnectionSecurity::ImplicitTls;

@@ -50,9 +50,11 @@ public:
 class FakeSignIn final : public IAccountSignIn {
 public:
     std::vector<TAccount> Calls;
+    std::function<void()> During;  // the user's clicks while it waits
     bool SignedIn(const TAccount& Account) override { return Account.OAuthClientId == Stored; }
     void SignIn(const TAccount& Account) override {
         Calls.push_back(Account);
+        if (During) During();
         if (Account.OAuthClientId == "refused") throw std::runtime_error("access_denied");
         Stored = Account.OAuthClientId;
     }
@@ -216,6 +218,7 @@ TEST_F(AccountEditPresenterTest, SignInNeedsAClientIdAndShowsItsOutcome) {
     std::tie(stored.Auth, stored.OAuthProvider, stored.OAuthClientId, stored.OAuthClientSecret) =
         std::tuple(TAuthMethod::OAuth, "custom", "ok", "secret");
     Edit.SetAuth(stored);
+    SignIn.During = [this] { Edit.SignInClick(); };
     EXPECT_EQ(std::tie(View.AuthIndex, View.SignInState), std::tuple(3, "サインインしていません"));
     const struct {
         const char *ClientId, *Message, *State;
