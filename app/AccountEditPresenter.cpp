@@ -2,7 +2,10 @@
 
 #include <exception>
 #include <iterator>
+#include <string_view>
 #include <utility>
+
+#include "settings/OAuthProvider.h"
 
 namespace quorvel {
 
@@ -19,6 +22,31 @@ constexpr TSecurityChoice SecurityChoices[] = {
 };
 constexpr const char* CertificateCaption = "証明書";
 
+struct TAuthChoice {
+    const char* Caption;
+    TAuthMethod Auth;
+    std::string_view Provider;
+};
+constexpr TAuthChoice AuthChoices[] = {
+    {"パスワード", TAuthMethod::Password, ""},
+    {"OAuth 2.0 (Microsoft)", TAuthMethod::OAuth, OAuthMicrosoft},
+    {"OAuth 2.0 (Google)", TAuthMethod::OAuth, OAuthGoogle},
+    {"OAuth 2.0 (その他)", TAuthMethod::OAuth, OAuthCustom},
+};
+constexpr const char* SignInCaption = "サインイン";
+constexpr const char* NoClientIdText =
+    "サインインにはクライアントIDが必要です。\nクライアントIDを入力するか、"
+    "QUORVEL_OAUTH_MICROSOFT_CLIENT_ID / QUORVEL_OAUTH_GOOGLE_CLIENT_ID を指定して"
+    "ビルドしてください (docs/OAUTH-CLIENT-IDS.md)。";
+
+int AuthIndex(const TAccount& Account) {
+    if (Account.Auth != TAuthMethod::OAuth) return 0;
+    for (int i = 1; i < static_cast<int>(std::size(AuthChoices)); ++i) {
+        if (AuthChoices[i].Provider == Account.OAuthProvider) return i;
+    }
+    return 0;
+}
+
 int ChoiceIndex(TConnectionSecurity Security) {
     for (int i = 0; i < static_cast<int>(std::size(SecurityChoices)); ++i) {
         if (SecurityChoices[i].Security == Security) return i;
@@ -34,8 +62,8 @@ std::string TrustQuestion(const TShownCertificate& Shown) {
 
 }  // namespace
 
-TAccountEditPresenter::TAccountEditPresenter(TCertificateFetcher Fetcher, TErrorReport Report)
-    : FFetcher(std::move(Fetcher)), FReport(std::move(Report)) {}
+TAccountEditPresenter::TAccountEditPresenter(TCertificateFetcher Fetcher, TErrorReport Report, IAccountSignIn* SignIn)
+    : FFetcher(std::move(Fetcher)), FReport(std::move(Report)), FSignIn(SignIn) {}
 
 void TAccountEditPresenter::Fill(const std::vector<TFieldText>& Texts) {
     if (FView == nullptr) {
@@ -57,6 +85,14 @@ void TAccountEditPresenter::SetCertFingerprint(const std::string& Fingerprint) {
     if (FView != nullptr) FView->SetFingerprint(Fingerprint);
 }
 
+void TAccountEditPresenter::SetAuth(const TAccount& Account) {
+    FBase = Account;
+    FAuthIndex = AuthIndex(Account);
+    if (FView == nullptr) return;
+    FView->SetAuthIndex(FAuthIndex);
+    ShowAuth();
+}
+
 void TAccountEditPresenter::FormCreate(IAccountEditView& View) {
     FView = &View;
     std::vector<std::string> captions;
@@ -67,18 +103,122 @@ void TAccountEditPresenter::FormCreate(IAccountEditView& View) {
     for (const TFieldText& text : FTexts) View.SetFieldText(text.Field, text.Text);
     FTexts.clear();
     ShowSecurityHints();
+    std::vector<std::string> authCaptions;
+    for (const TAuthChoice& choice : AuthChoices) authCaptions.emplace_back(choice.Caption);
+    View.SetAuthChoices(authCaptions);
+    View.SetAuthIndex(FAuthIndex);
+    ShowAuth();
 }
 
 void TAccountEditPresenter::SecurityChosen(int Index) {
     Guarded(FReport, [&] {
         if (FView == nullptr || Index < 0 || Index >= static_cast<int>(std::size(SecurityChoices))) return;
         const TConnectionSecurity chosen = SecurityChoices[Index].Security;
-        if (FView->FieldText(TAccountField::Port) == std::to_string(UsualPort(FSecurity))) {
-            FView->SetFieldText(TAccountField::Port, std::to_string(UsualPort(chosen)));
+        if (chosen == TConnectionSecurity::None && AuthChoices[FAuthIndex].Auth == TAuthMethod::OAuth) {
+            FView->SetSecurityIndex(ChoiceIndex(FSecurity));
+            FView->ShowWarning(SignInCaption, "OAuth 2.0 は SSL/TLS か STARTTLS でだけ使えます。");
+            return;
         }
-        FSecurity = chosen;
-        ShowSecurityHints();
+        ChangeSecurity(chosen);
     });
+}
+
+void TAccountEditPresenter::ChangeSecurity(TConnectionSecurity Chosen) {
+    if (FView->FieldText(TAccountField::Port) == std::to_string(UsualPort(FSecurity))) {
+        FView->SetFieldText(TAccountField::Port, std::to_string(UsualPort(Chosen)));
+    }
+    FSecurity = Chosen;
+    FView->SetSecurityIndex(ChoiceIndex(FSecurity));
+    ShowSecurityHints();
+}
+
+void TAccountEditPresenter::AuthChosen(int Index) {
+    Guarded(FReport, [&] {
+        if (FView == nullptr || Index < 0 || Index >= static_cast<int>(std::size(AuthChoices))) return;
+        FAuthIndex = Index;
+        const TAuthChoice& choice = AuthChoices[Index];
+        const TProviderServer server = OAuthProviderServer(choice.Provider);
+        if (!server.Host.empty() && FView->FieldText(TAccountField::ServerName).empty()) {
+            FView->SetFieldText(TAccountField::ServerName, server.Host);
+            FView->SetFieldText(TAccountField::Port, std::to_string(server.Port));
+            FSecurity = TConnectionSecurity::ImplicitTls;
+            FView->SetSecurityIndex(ChoiceIndex(FSecurity));
+            ShowSecurityHints();
+        } else if (choice.Auth == TAuthMethod::OAuth && FSecurity == TConnectionSecurity::None) {
+            ChangeSecurity(TConnectionSecurity::ImplicitTls);
+        }
+        ShowAuth();
+    });
+}
+
+void TAccountEditPresenter::ShowAuth() {
+    const TAuthChoice& choice = AuthChoices[FAuthIndex];
+    FView->ShowOAuth(choice.Auth == TAuthMethod::OAuth, choice.Provider == OAuthCustom);
+    ShowSignInState();
+}
+
+void TAccountEditPresenter::ShowSignInState() {
+    if (AuthChoices[FAuthIndex].Auth != TAuthMethod::OAuth) {
+        FView->SetSignInState("");
+        return;
+    }
+    bool signedIn = false;
+    try {
+        signedIn = FSignIn != nullptr && FSignIn->SignedIn(CurrentAccount());
+    } catch (const std::exception&) {
+        // A store that cannot be asked holds no tokens for the dialog.
+    }
+    FView->SetSignInState(signedIn ? "サインイン済み" : "サインインしていません");
+}
+
+void TAccountEditPresenter::SignInClick() {
+    Guarded(FReport, [&] {
+        if (FView == nullptr || FSigningIn || AuthChoices[FAuthIndex].Auth != TAuthMethod::OAuth) return;
+        const TAccount account = CurrentAccount();
+        const std::optional<TOAuthClient> client = OAuthClientFor(account);
+        if (!client || client->ClientId.empty()) {
+            FView->ShowWarning(SignInCaption, NoClientIdText);
+            return;
+        }
+        if (FSignIn == nullptr) {
+            FView->ShowWarning(SignInCaption, "サインインはここでは使えません。");
+            return;
+        }
+        FSigningIn = true;
+        try {
+            FSignIn->SignIn(account);
+            FView->ShowInformation(SignInCaption, "サインインしました。");
+        } catch (const std::exception& error) {
+            FView->ShowWarning(SignInCaption, std::string("サインインできませんでした:\n") + error.what());
+        }
+        FSigningIn = false;
+        ShowSignInState();
+    });
+}
+
+TAccountFields TAccountEditPresenter::CurrentFields() const {
+    const TAuthChoice& choice = AuthChoices[FAuthIndex];
+    TAccountFields fields{FView->FieldText(TAccountField::ServerName),
+                          FView->FieldText(TAccountField::Port),
+                          FView->FieldText(TAccountField::UserID),
+                          FView->FieldText(TAccountField::Password),
+                          FSecurity,
+                          FFingerprint};
+    fields.Auth = choice.Auth;
+    if (choice.Auth == TAuthMethod::OAuth) {
+        fields.OAuthProvider = choice.Provider;
+        fields.OAuthClientId = FView->FieldText(TAccountField::ClientId);
+        fields.OAuthAuthorizeUrl = FView->FieldText(TAccountField::AuthorizeUrl);
+        fields.OAuthTokenUrl = FView->FieldText(TAccountField::TokenUrl);
+        fields.OAuthScope = FView->FieldText(TAccountField::Scope);
+    }
+    return fields;
+}
+
+TAccount TAccountEditPresenter::CurrentAccount() const {
+    TAccount account = FBase;
+    ApplyAccountFields(account, CurrentFields());
+    return account;
 }
 
 void TAccountEditPresenter::ShowSecurityHints() {
@@ -124,12 +264,7 @@ bool TAccountEditPresenter::FormCloseQuery(bool Ok) {
                 FView->RefuseField(TAccountField::Port);
                 return;
             }
-            FFields = {FView->FieldText(TAccountField::ServerName),
-                       FView->FieldText(TAccountField::Port),
-                       FView->FieldText(TAccountField::UserID),
-                       FView->FieldText(TAccountField::Password),
-                       FSecurity,
-                       FFingerprint};
+            FFields = CurrentFields();
         }
         mayClose = true;
     });

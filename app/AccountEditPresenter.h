@@ -15,6 +15,18 @@ namespace quorvel {
 using TCertificateFetcher =
     std::function<TShownCertificate(const std::string& Host, std::int32_t Port, TConnectionSecurity Security)>;
 
+// The OAuth 2.0 sign-in as the account edit dialog runs it (see SignIn in
+// app/OAuthAccess.h): the tokens go to the secret store.
+class IAccountSignIn {
+public:
+    virtual ~IAccountSignIn() = default;
+    // Whether tokens for Account are stored; raises when the store cannot be
+    // asked.
+    virtual bool SignedIn(const TAccount& Account) = 0;
+    // Signs Account in; raises std::exception with the reason when it fails.
+    virtual void SignIn(const TAccount& Account) = 0;
+};
+
 // What the account edit dialog of a toolkit shows, as its presenter tells it.
 class IAccountEditView {
 public:
@@ -31,11 +43,22 @@ public:
     virtual void SetPortHint(const std::string& Hint) = 0;
     virtual void ShowPlaintextWarning(bool Shown) = 0;
     virtual void EnableFetchCertificate(bool Enabled) = 0;
+    // Lists the log-in choices, top to bottom, and shows one as chosen.
+    virtual void SetAuthChoices(const std::vector<std::string>& Captions) = 0;
+    virtual void SetAuthIndex(int Index) = 0;
+    // OAuth: the password box is disabled and the client id box, the
+    // sign-in button and its state are shown; Custom: the authorize URL,
+    // token URL and scope boxes are shown too.
+    virtual void ShowOAuth(bool OAuth, bool Custom) = 0;
+    // The text beside the sign-in button.
+    virtual void SetSignInState(const std::string& State) = 0;
     // Refuses the input: the focus goes to Field and the beep sounds; no
     // message is shown.
     virtual void RefuseField(TAccountField Field) = 0;
     // A message box with the warning icon and "OK".
     virtual void ShowWarning(const std::string& Caption, const std::string& Text) = 0;
+    // A message box with the information icon and "OK".
+    virtual void ShowInformation(const std::string& Caption, const std::string& Text) = 0;
     // A question with "Yes" and "No"; true for "Yes".
     virtual bool AskYesNo(const std::string& Caption, const std::string& Question) = 0;
 };
@@ -47,13 +70,21 @@ public:
 // port must be an integer from 1 to 65535; otherwise the port box is
 // refused). Cancel, Esc and the close button close it without a check.
 //
+// The log-in is the password or OAuth 2.0 with one of three providers.
+// OAuth needs TLS: choosing OAuth while the protection is "なし" switches to
+// SSL/TLS, and "なし" is refused while OAuth is chosen (the choice goes
+// back, with a warning). Microsoft and Google fill an empty server name with
+// their server, and its port and SSL/TLS. "サインイン..." signs the account
+// in as the boxes stand, after checking there is a client id.
+//
 // The caller fills it, shows a view on it modally and reads Fields() after
 // OK. The filling raises what it meets to the caller; the handlers that the
 // view forwards the user's actions to report it to the error report.
 class TAccountEditPresenter {
 public:
-    // Fetcher may be empty: then no certificate can be fetched.
-    TAccountEditPresenter(TCertificateFetcher Fetcher, TErrorReport Report);
+    // Fetcher may be empty: then no certificate can be fetched. SignIn may
+    // be null: then the sign-in says it is not available.
+    TAccountEditPresenter(TCertificateFetcher Fetcher, TErrorReport Report, IAccountSignIn* SignIn = nullptr);
 
     // What the dialog starts with, given before or after FormCreate: the
     // boxes in the order given; the protection, without touching the port (a
@@ -61,6 +92,9 @@ public:
     void Fill(const std::vector<TFieldText>& Texts);
     void SetSecurity(TConnectionSecurity Security);
     void SetCertFingerprint(const std::string& Fingerprint);
+    // The account's log-in and what the dialog does not show of it (the
+    // client secret), which a sign-in from the dialog uses.
+    void SetAuth(const TAccount& Account);
 
     // The view's controls exist: shows the choices and what was given so
     // far. Raises what it meets, so that a dialog that cannot be filled is
@@ -72,6 +106,11 @@ public:
     void SecurityChosen(int Index);
     // "証明書を取得...": fetches the certificate and asks whether to trust it.
     void FetchCertificateClick();
+    // The user picked the log-in choice at Index.
+    void AuthChosen(int Index);
+    // "サインイン...": signs in and shows the outcome; a click while the
+    // sign-in waits for the browser does nothing.
+    void SignInClick();
     // "解除": no certificate is trusted beyond the normal check.
     void ClearCertificateClick();
     // Whether the dialog may close, with OK (Ok true) or otherwise. On OK the
@@ -83,9 +122,19 @@ public:
 
 private:
     void ShowSecurityHints();
+    void ShowAuth();
+    void ShowSignInState();
+    void ChangeSecurity(TConnectionSecurity Chosen);
+    // The account as the boxes and choices stand.
+    TAccountFields CurrentFields() const;
+    TAccount CurrentAccount() const;
 
     TCertificateFetcher FFetcher;
     TErrorReport FReport;
+    IAccountSignIn* FSignIn;
+    TAccount FBase;  // the account edited, for what the dialog does not show
+    int FAuthIndex = 0;
+    bool FSigningIn = false;
     IAccountEditView* FView = nullptr;
     std::vector<TFieldText> FTexts;  // given before the view existed
     TConnectionSecurity FSecurity = TConnectionSecurity::ImplicitTls;

@@ -7,8 +7,9 @@
 
 namespace quorvel {
 
-TAccountListPresenter::TAccountListPresenter(TAccounts& Accounts, TCertificateFetcher Fetcher, TErrorReport Report)
-    : FAccounts(Accounts), FFetcher(std::move(Fetcher)), FReport(std::move(Report)) {}
+TAccountListPresenter::TAccountListPresenter(TAccounts& Accounts, TCertificateFetcher Fetcher, TErrorReport Report,
+                                             IAccountSignIn* SignIn)
+    : FAccounts(Accounts), FFetcher(std::move(Fetcher)), FSignIn(SignIn), FReport(std::move(Report)) {}
 
 TAccountRowTexts TAccountListPresenter::RowTexts(const TAccount& Account) {
     TAccountRowTexts texts = AccountRowTexts(Account);
@@ -63,7 +64,7 @@ void TAccountListPresenter::SelectionChanged() {
 void TAccountListPresenter::AddClick() {
     Guarded(FReport, [&] {
         if (FView == nullptr) return;
-        TAccountEditPresenter edit(FFetcher, FReport);
+        TAccountEditPresenter edit(FFetcher, FReport, FSignIn);
         edit.Fill(FieldsForNewAccount());
         edit.SetSecurity(SecurityForNewAccount());
         if (!FView->ShowAccountEdit(edit)) return;
@@ -85,10 +86,11 @@ void TAccountListPresenter::ChangeClick() {
         const int row = FView->SelectedRow();
         TAccount* account = RowAccount(row);
         if (account == nullptr) return;
-        TAccountEditPresenter edit(FFetcher, FReport);
+        TAccountEditPresenter edit(FFetcher, FReport, FSignIn);
         edit.Fill(FieldsForAccount(*account));
         edit.SetSecurity(account->Security);
         edit.SetCertFingerprint(account->CertFingerprint);
+        edit.SetAuth(*account);
         if (!FView->ShowAccountEdit(edit)) return;
         // The account may have gone while the dialog was open.
         account = RowAccount(row);

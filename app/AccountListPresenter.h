@@ -40,7 +40,9 @@ public:
 class TAccountListPresenter {
 public:
     // Fetcher is handed to each account edit dialog.
-    TAccountListPresenter(TAccounts& Accounts, TCertificateFetcher Fetcher, TErrorReport Report);
+    // SignIn (may be null) runs the edit dialog's OAuth 2.0 sign-in.
+    TAccountListPresenter(TAccounts& Accounts, TCertificateFetcher Fetcher, TErrorReport Report,
+                          IAccountSignIn* SignIn = nullptr);
 
     // The view's controls exist: shows one row per account (a row that
     // cannot be made is left out) and the buttons' states. Raises what else
@@ -72,6 +74,7 @@ private:
 
     TAccounts& FAccounts;
     TCertificateFetcher FFetcher;
+    IAccountSignIn* FSignIn;
     TErrorReport FReport;
     IAccountListView* FView = nullptr;
     std::vector<TAccount*> FRows;  // each row's account, top to bottom

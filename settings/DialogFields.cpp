@@ -1,6 +1,7 @@
 #include "settings/DialogFields.h"
 
 #include "core/IntegerText.h"
+#include "settings/OAuthProvider.h"
 #include "settings/Settings.h"
 
 namespace quorvel {
@@ -29,12 +30,21 @@ std::vector<TFieldText> FieldsForNewAccount() {
 }
 
 std::vector<TFieldText> FieldsForAccount(const TAccount& Account) {
-    return {
+    std::vector<TFieldText> texts = {
         {TAccountField::ServerName, Account.Host},
         {TAccountField::Port, std::to_string(Account.Port)},
         {TAccountField::UserID, Account.UserID},
         {TAccountField::Password, Account.Password},
     };
+    if (Account.Auth == TAuthMethod::OAuth) {
+        texts.insert(texts.end(), {
+                                      {TAccountField::ClientId, Account.OAuthClientId},
+                                      {TAccountField::AuthorizeUrl, Account.OAuthAuthorizeUrl},
+                                      {TAccountField::TokenUrl, Account.OAuthTokenUrl},
+                                      {TAccountField::Scope, Account.OAuthScope},
+                                  });
+    }
+    return texts;
 }
 
 void ApplyAccountFields(TAccount& Account, const TAccountFields& Fields) {
@@ -45,6 +55,18 @@ void ApplyAccountFields(TAccount& Account, const TAccountFields& Fields) {
     Account.Password = Fields.Password;
     Account.Security = Fields.Security;
     Account.CertFingerprint = Fields.CertFingerprint;
+    Account.Auth = Fields.Auth;
+    if (Fields.Auth != TAuthMethod::OAuth) return;
+    // A client secret belongs to its client id.
+    if (Account.OAuthProvider != Fields.OAuthProvider || Account.OAuthClientId != Fields.OAuthClientId) {
+        Account.OAuthClientSecret.clear();
+    }
+    Account.OAuthProvider = Fields.OAuthProvider;
+    Account.OAuthClientId = Fields.OAuthClientId;
+    if (Fields.OAuthProvider != OAuthCustom) return;
+    Account.OAuthAuthorizeUrl = Fields.OAuthAuthorizeUrl;
+    Account.OAuthTokenUrl = Fields.OAuthTokenUrl;
+    Account.OAuthScope = Fields.OAuthScope;
 }
 
 }  // namespace quorvel

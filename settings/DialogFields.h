@@ -22,8 +22,10 @@ std::optional<std::int32_t> PortFromText(std::string_view Text);
 // integer within 0 .. MaxIntervalMinutes; nothing otherwise.
 std::optional<std::uint32_t> IntervalMinutesFromText(std::string_view Text);
 
-// The four boxes of the account edit dialog.
-enum class TAccountField { ServerName, Port, UserID, Password };
+// The boxes of the account edit dialog: the four of every account, then the
+// OAuth 2.0 client id and, for a provider of the user's own, its addresses
+// and scope.
+enum class TAccountField { ServerName, Port, UserID, Password, ClientId, AuthorizeUrl, TokenUrl, Scope };
 
 struct TFieldText {
     TAccountField Field;
@@ -39,7 +41,8 @@ std::vector<TFieldText> FieldsForNewAccount();
 constexpr TConnectionSecurity SecurityForNewAccount() {
     return TConnectionSecurity::ImplicitTls;
 }
-// For an existing one: server name, port in decimal, user ID, password.
+// For an existing one: server name, port in decimal, user ID, password; for
+// an OAuth 2.0 account then the client id, authorize URL, token URL, scope.
 std::vector<TFieldText> FieldsForAccount(const TAccount& Account);
 
 // The edit dialog's texts after OK.
@@ -51,6 +54,13 @@ struct TAccountFields {
     // The protection chosen and the certificate the user chose to trust.
     TConnectionSecurity Security = TConnectionSecurity::None;
     std::string CertFingerprint{};
+    // How the account logs in; the OAuth 2.0 values count only with OAuth.
+    TAuthMethod Auth = TAuthMethod::Password;
+    std::string OAuthProvider{};
+    std::string OAuthClientId{};
+    std::string OAuthAuthorizeUrl{};
+    std::string OAuthTokenUrl{};
+    std::string OAuthScope{};
 };
 
 // A server certificate as the edit dialog shows it for the user to trust.
@@ -64,7 +74,10 @@ struct TShownCertificate {
 
 // Copies confirmed texts into Account: Host and UserID and Password as typed;
 // Port when its text is a 32-bit integer, otherwise Port keeps its value;
-// Security and CertFingerprint as chosen.
+// Security and CertFingerprint as chosen; Auth, and with OAuth the provider
+// and client id (a changed one drops the client secret, which was issued
+// with the old one), and for the "custom" provider its addresses and scope (a
+// password account keeps the OAuth values it had, which are not stored).
 void ApplyAccountFields(TAccount& Account, const TAccountFields& Fields);
 
 }  // namespace quorvel

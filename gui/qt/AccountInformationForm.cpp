@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "gui/qt/DialogSupport.h"
 
@@ -36,6 +37,13 @@ public:
         return QProxyStyle::styleHint(Hint, Option, Widget, Return);
     }
 };
+
+// A widget whose row is kept while it is hidden.
+void KeepRow(QWidget& Widget) {
+    QSizePolicy policy = Widget.sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    Widget.setSizePolicy(policy);
+}
 
 QPushButton* NewButton(const QString& Caption, QStyle::StandardPixmap Icon, QWidget* Parent) {
     auto* button = new QPushButton(Parent->style()->standardIcon(Icon), Caption, Parent);
@@ -79,6 +87,19 @@ TAccountInformationForm::TAccountInformationForm(QWidget* Owner, TAccountEditPre
     FingerprintEdit->setMinimumWidth(181);
     FetchCertificateButton = new QPushButton(QStringLiteral("証明書を取得..."), this);
     ClearCertificateButton = new QPushButton(QStringLiteral("解除"), this);
+    AuthCombo = new QComboBox(this);
+    ClientIdEdit = new QLineEdit(this);
+    SignInButton = new QPushButton(QStringLiteral("サインイン..."), this);
+    SignInStateLabel = new QLabel(this);
+    // Room for the longer of the two states, whichever shows first.
+    SignInStateLabel->setMinimumWidth(
+        SignInStateLabel->fontMetrics().horizontalAdvance(QStringLiteral("サインインしていません")));
+    AuthorizeUrlEdit = new QLineEdit(this);
+    TokenUrlEdit = new QLineEdit(this);
+    ScopeEdit = new QLineEdit(this);
+    for (QLineEdit* edit : {ClientIdEdit, AuthorizeUrlEdit, TokenUrlEdit, ScopeEdit}) edit->setMinimumWidth(181);
+    connect(AuthCombo, &QComboBox::activated, this, [this](int Index) { FPresenter.AuthChosen(Index); });
+    connect(SignInButton, &QPushButton::clicked, this, [this] { FPresenter.SignInClick(); });
     connect(SecurityCombo, &QComboBox::activated, this, [this](int Index) { FPresenter.SecurityChosen(Index); });
     connect(FetchCertificateButton, &QPushButton::clicked, this, [this] { FPresenter.FetchCertificateClick(); });
     connect(ClearCertificateButton, &QPushButton::clicked, this, [this] { FPresenter.ClearCertificateClick(); });
@@ -117,6 +138,32 @@ TAccountInformationForm::TAccountInformationForm(QWidget* Owner, TAccountEditPre
     grid->addWidget(UserIDEdit, 7, 2, 1, 2, Qt::AlignLeft);
     grid->addWidget(NewLabel(QStringLiteral("&Password:"), PasswordEdit, this), 8, 1);
     grid->addWidget(PasswordEdit, 8, 2, 1, 2, Qt::AlignLeft);
+    grid->setRowMinimumHeight(9, 4);
+    grid->addWidget(NewLabel(QStringLiteral("認証(&A):"), AuthCombo, this), 10, 1);
+    grid->addWidget(AuthCombo, 10, 2, 1, 2, Qt::AlignLeft);
+    auto* clientIdLabel = NewLabel(QStringLiteral("クライアントID:"), ClientIdEdit, this);
+    grid->addWidget(clientIdLabel, 11, 1);
+    grid->addWidget(ClientIdEdit, 11, 2, 1, 2);
+    auto* signIn = new QHBoxLayout;
+    signIn->setSpacing(6);
+    signIn->addWidget(SignInButton);
+    signIn->addWidget(SignInStateLabel);
+    signIn->addStretch(1);
+    grid->addLayout(signIn, 12, 2, 1, 2);
+    FOAuthRows = {clientIdLabel, ClientIdEdit, SignInButton, SignInStateLabel};
+    int row = 13;
+    for (auto [caption, edit] :
+         {std::pair{QStringLiteral("認可URL:"), AuthorizeUrlEdit},
+          std::pair{QStringLiteral("トークンURL:"), TokenUrlEdit}, std::pair{QStringLiteral("スコープ:"), ScopeEdit}}) {
+        auto* label = NewLabel(caption, edit, this);
+        grid->addWidget(label, row, 1);
+        grid->addWidget(edit, row, 2, 1, 2);
+        FCustomRows.insert(FCustomRows.end(), {label, edit});
+        ++row;
+    }
+    // The dialog keeps its size whichever log-in is chosen.
+    for (QWidget* widget : FOAuthRows) KeepRow(*widget);
+    for (QWidget* widget : FCustomRows) KeepRow(*widget);
     grid->setColumnStretch(3, 1);
 
     auto* buttons = new QHBoxLayout;
@@ -132,14 +179,20 @@ TAccountInformationForm::TAccountInformationForm(QWidget* Owner, TAccountEditPre
     layout->addStretch(1);
     layout->addLayout(buttons);
 
-    // Tab order: the four boxes, then OK, Cancel, Help.
+    // Tab order: the boxes top to bottom, then OK, Cancel, Help.
     setTabOrder(ServerNameEdit, ServerPortEdit);
     setTabOrder(ServerPortEdit, SecurityCombo);
     setTabOrder(SecurityCombo, FetchCertificateButton);
     setTabOrder(FetchCertificateButton, ClearCertificateButton);
     setTabOrder(ClearCertificateButton, UserIDEdit);
     setTabOrder(UserIDEdit, PasswordEdit);
-    setTabOrder(PasswordEdit, OkButton);
+    setTabOrder(PasswordEdit, AuthCombo);
+    setTabOrder(AuthCombo, ClientIdEdit);
+    setTabOrder(ClientIdEdit, SignInButton);
+    setTabOrder(SignInButton, AuthorizeUrlEdit);
+    setTabOrder(AuthorizeUrlEdit, TokenUrlEdit);
+    setTabOrder(TokenUrlEdit, ScopeEdit);
+    setTabOrder(ScopeEdit, OkButton);
     setTabOrder(OkButton, CancelButton);
     setTabOrder(CancelButton, HelpButton);
 
@@ -153,6 +206,10 @@ QLineEdit* TAccountInformationForm::Edit(TAccountField Field) const {
         case TAccountField::Port: return ServerPortEdit;
         case TAccountField::UserID: return UserIDEdit;
         case TAccountField::Password: return PasswordEdit;
+        case TAccountField::ClientId: return ClientIdEdit;
+        case TAccountField::AuthorizeUrl: return AuthorizeUrlEdit;
+        case TAccountField::TokenUrl: return TokenUrlEdit;
+        case TAccountField::Scope: return ScopeEdit;
     }
     return ServerNameEdit;
 }
@@ -193,12 +250,36 @@ void TAccountInformationForm::EnableFetchCertificate(bool Enabled) {
     FetchCertificateButton->setEnabled(Enabled);
 }
 
+void TAccountInformationForm::SetAuthChoices(const std::vector<std::string>& Captions) {
+    AuthCombo->clear();
+    for (const std::string& caption : Captions) AuthCombo->addItem(ToQString(caption));
+}
+
+void TAccountInformationForm::SetAuthIndex(int Index) {
+    AuthCombo->setCurrentIndex(Index);
+}
+
+void TAccountInformationForm::ShowOAuth(bool OAuth, bool Custom) {
+    PasswordEdit->setEnabled(!OAuth);
+    for (QWidget* widget : FOAuthRows) widget->setVisible(OAuth);
+    for (QWidget* widget : FCustomRows) widget->setVisible(OAuth && Custom);
+}
+
+void TAccountInformationForm::SetSignInState(const std::string& State) {
+    SignInStateLabel->setText(ToQString(State));
+    SignInButton->setAccessibleDescription(SignInStateLabel->text());
+}
+
 void TAccountInformationForm::RefuseField(TAccountField Field) {
     RefuseInput(*Edit(Field));
 }
 
 void TAccountInformationForm::ShowWarning(const std::string& Caption, const std::string& Text) {
     QMessageBox::warning(this, ToQString(Caption), ToQString(Text));
+}
+
+void TAccountInformationForm::ShowInformation(const std::string& Caption, const std::string& Text) {
+    QMessageBox::information(this, ToQString(Caption), ToQString(Text));
 }
 
 bool TAccountInformationForm::AskYesNo(const std::string& Caption, const std::string& Question) {

@@ -35,6 +35,13 @@ public:
     QLineEdit* FingerprintEdit;  // read-only
     QPushButton* FetchCertificateButton;
     QPushButton* ClearCertificateButton;
+    QComboBox* AuthCombo;
+    QLineEdit* ClientIdEdit;
+    QPushButton* SignInButton;
+    QLabel* SignInStateLabel;
+    QLineEdit* AuthorizeUrlEdit;
+    QLineEdit* TokenUrlEdit;
+    QLineEdit* ScopeEdit;
     QPushButton* OkButton;      // "&OK"
     QPushButton* CancelButton;  // "&Cancel"
     QPushButton* HelpButton;    // "&Help", always disabled
@@ -50,11 +57,18 @@ private:
     void SetPortHint(const std::string& Hint) override;
     void ShowPlaintextWarning(bool Shown) override;
     void EnableFetchCertificate(bool Enabled) override;
+    void SetAuthChoices(const std::vector<std::string>& Captions) override;
+    void SetAuthIndex(int Index) override;
+    void ShowOAuth(bool OAuth, bool Custom) override;
+    void SetSignInState(const std::string& State) override;
     void RefuseField(TAccountField Field) override;
     void ShowWarning(const std::string& Caption, const std::string& Text) override;
+    void ShowInformation(const std::string& Caption, const std::string& Text) override;
     bool AskYesNo(const std::string& Caption, const std::string& Question) override;
 
     TAccountEditPresenter& FPresenter;
+    std::vector<QWidget*> FOAuthRows;   // shown for OAuth
+    std::vector<QWidget*> FCustomRows;  // shown for a provider of the user's own
 };
 
 }  // namespace quorvel

@@ -5,6 +5,7 @@
 
 #include "app/AboutPresenter.h"
 #include "app/AccountListPresenter.h"
+#include "app/AccountSignIn.h"
 #include "app/CertificateFetch.h"
 #include "app/OptionsPresenter.h"
 #include "gui/ErrorReport.h"
@@ -36,12 +37,13 @@ int ShowModal(Dialog& Form) {
 bool TMainForm::ShowAccountList(TAccounts& Accounts) {
     // The certificate the user is asked to trust is fetched on a client of
     // its own, waiting in the event loop like every check.
+    TAccountSignIn signIn(Loop);
     TAccountListPresenter presenter(
         Accounts,
         [this](const std::string& Host, std::int32_t Port, TConnectionSecurity Security) {
             return FetchShownCertificate(Loop, Host, Port, Security);
         },
-        ShowErrorReport);
+        ShowErrorReport, &signIn);
     auto form = std::make_unique<TAccountListForm>(this, presenter);
     ShowModal(*form);
     return presenter.StoreAccounts();

@@ -16,6 +16,10 @@ int TAccountInformationForm::EditOf(TAccountField Field) const {
         case TAccountField::Port: return IDC_SERVER_PORT_EDIT;
         case TAccountField::UserID: return IDC_USER_ID_EDIT;
         case TAccountField::Password: return IDC_PASSWORD_EDIT;
+        case TAccountField::ClientId: return IDC_CLIENT_ID_EDIT;
+        case TAccountField::AuthorizeUrl: return IDC_AUTHORIZE_URL_EDIT;
+        case TAccountField::TokenUrl: return IDC_TOKEN_URL_EDIT;
+        case TAccountField::Scope: return IDC_SCOPE_EDIT;
     }
     return IDC_SERVER_NAME_EDIT;
 }
@@ -29,17 +33,47 @@ void TAccountInformationForm::FormCreate() {
     CenterOnScreen(Handle());
 }
 
-void TAccountInformationForm::SetSecurityChoices(const std::vector<std::string>& Captions) {
-    HWND combo = Item(IDC_SECURITY_COMBO);
-    ::SendMessageW(combo, CB_RESETCONTENT, 0, 0);
+namespace {
+
+void SetComboChoices(HWND Combo, const std::vector<std::string>& Captions) {
+    ::SendMessageW(Combo, CB_RESETCONTENT, 0, 0);
     for (const std::string& caption : Captions) {
         const std::wstring wide = WideFromUtf8(caption);
-        ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+        ::SendMessageW(Combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
     }
+}
+
+}  // namespace
+
+void TAccountInformationForm::SetSecurityChoices(const std::vector<std::string>& Captions) {
+    SetComboChoices(Item(IDC_SECURITY_COMBO), Captions);
 }
 
 void TAccountInformationForm::SetSecurityIndex(int Index) {
     ::SendMessageW(Item(IDC_SECURITY_COMBO), CB_SETCURSEL, static_cast<WPARAM>(Index), 0);
+}
+
+void TAccountInformationForm::SetAuthChoices(const std::vector<std::string>& Captions) {
+    SetComboChoices(Item(IDC_AUTH_COMBO), Captions);
+}
+
+void TAccountInformationForm::SetAuthIndex(int Index) {
+    ::SendMessageW(Item(IDC_AUTH_COMBO), CB_SETCURSEL, static_cast<WPARAM>(Index), 0);
+}
+
+void TAccountInformationForm::ShowOAuth(bool OAuth, bool Custom) {
+    ::EnableWindow(Item(IDC_PASSWORD_EDIT), !OAuth);
+    for (int id : {IDC_CLIENT_ID_LABEL, IDC_CLIENT_ID_EDIT, IDC_SIGN_IN, IDC_SIGN_IN_STATE}) {
+        ::ShowWindow(Item(id), OAuth ? SW_SHOW : SW_HIDE);
+    }
+    for (int id : {IDC_AUTHORIZE_URL_LABEL, IDC_AUTHORIZE_URL_EDIT, IDC_TOKEN_URL_LABEL, IDC_TOKEN_URL_EDIT,
+                   IDC_SCOPE_LABEL, IDC_SCOPE_EDIT}) {
+        ::ShowWindow(Item(id), OAuth && Custom ? SW_SHOW : SW_HIDE);
+    }
+}
+
+void TAccountInformationForm::SetSignInState(const std::string& State) {
+    SetItemText(IDC_SIGN_IN_STATE, State);
 }
 
 std::string TAccountInformationForm::FieldText(TAccountField Field) const {
@@ -74,6 +108,10 @@ void TAccountInformationForm::ShowWarning(const std::string& Caption, const std:
     ::MessageBoxW(Handle(), WideFromUtf8(Text).c_str(), WideFromUtf8(Caption).c_str(), MB_OK | MB_ICONWARNING);
 }
 
+void TAccountInformationForm::ShowInformation(const std::string& Caption, const std::string& Text) {
+    ::MessageBoxW(Handle(), WideFromUtf8(Text).c_str(), WideFromUtf8(Caption).c_str(), MB_OK | MB_ICONINFORMATION);
+}
+
 bool TAccountInformationForm::AskYesNo(const std::string& Caption, const std::string& Question) {
     return ::MessageBoxW(Handle(), WideFromUtf8(Question).c_str(), WideFromUtf8(Caption).c_str(),
                          MB_YESNO | MB_ICONQUESTION) == IDYES;
@@ -96,6 +134,13 @@ INT_PTR TAccountInformationForm::HandleMessage(UINT Message, WPARAM WParam, LPAR
                         FPresenter.SecurityChosen(static_cast<int>(index));
                     }
                     return TRUE;
+                case IDC_AUTH_COMBO:
+                    if (HIWORD(WParam) == CBN_SELCHANGE) {
+                        const LRESULT index = ::SendMessageW(Item(IDC_AUTH_COMBO), CB_GETCURSEL, 0, 0);
+                        FPresenter.AuthChosen(static_cast<int>(index));
+                    }
+                    return TRUE;
+                case IDC_SIGN_IN: FPresenter.SignInClick(); return TRUE;
                 case IDC_FETCH_CERTIFICATE: FPresenter.FetchCertificateClick(); return TRUE;
                 case IDC_CLEAR_CERTIFICATE: FPresenter.ClearCertificateClick(); return TRUE;
             }

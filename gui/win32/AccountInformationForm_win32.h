@@ -27,8 +27,13 @@ private:
     void SetPortHint(const std::string& Hint) override;
     void ShowPlaintextWarning(bool Shown) override;
     void EnableFetchCertificate(bool Enabled) override;
+    void SetAuthChoices(const std::vector<std::string>& Captions) override;
+    void SetAuthIndex(int Index) override;
+    void ShowOAuth(bool OAuth, bool Custom) override;
+    void SetSignInState(const std::string& State) override;
     void RefuseField(TAccountField Field) override;
     void ShowWarning(const std::string& Caption, const std::string& Text) override;
+    void ShowInformation(const std::string& Caption, const std::string& Text) override;
     bool AskYesNo(const std::string& Caption, const std::string& Question) override;
 
     TAccountEditPresenter& FPresenter;

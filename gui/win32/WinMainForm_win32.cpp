@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "app/AccountSignIn.h"
 #include "app/CertificateFetch.h"
 #include "app/SettingsPlace.h"
 #include "core/Exception.h"
@@ -107,12 +108,13 @@ void TWinMainForm::EndProgram() {
 bool TWinMainForm::ShowAccountList(TAccounts& Accounts) {
     // The certificate the user is asked to trust is fetched waiting in the
     // event loop like every check.
+    TAccountSignIn signIn(Loop);
     TAccountListPresenter presenter(
         Accounts,
         [this](const std::string& Host, std::int32_t Port, TConnectionSecurity Security) {
             return FetchShownCertificate(Loop, Host, Port, Security);
         },
-        ShowErrorReport);
+        ShowErrorReport, &signIn);
     TAccountListForm form(presenter);
     form.ShowModal(FWindow);
     return presenter.StoreAccounts();

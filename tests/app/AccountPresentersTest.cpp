@@ -16,27 +16,49 @@ using TTexts = std::vector<std::string>;
 
 class EditView final : public IAccountEditView {
 public:
-    TTexts Choices, Messages;  // Messages: "caption: text" of warnings and questions
+    TTexts Choices, AuthChoices, Messages;  // Messages: "caption: text" of every message and question
     std::map<TAccountField, std::string> Texts;
-    std::string Fingerprint, Hint;
-    int Index = -1;
-    bool Warning = false, FetchEnabled = false, Yes = true;
+    std::string Fingerprint, Hint, SignInState;
+    int Index = -1, AuthIndex = -1;
+    bool Warning = false, FetchEnabled = false, Yes = true, OAuth = false, Custom = false;
     std::vector<TAccountField> Refused;
 
     void SetSecurityChoices(const TTexts& Captions) override { Choices = Captions; }
     void SetSecurityIndex(int I) override { Index = I; }
-    std::string FieldText(TAccountField Field) const override { return Texts.at(Field); }
+    std::string FieldText(TAccountField Field) const override {
+        return Texts.contains(Field) ? Texts.at(Field) : std::string();
+    }
     void SetFieldText(TAccountField Field, const std::string& Text) override { Texts[Field] = Text; }
     void SetFingerprint(const std::string& F) override { Fingerprint = F; }
     void SetPortHint(const std::string& H) override { Hint = H; }
     void ShowPlaintextWarning(bool Shown) override { Warning = Shown; }
     void EnableFetchCertificate(bool Enabled) override { FetchEnabled = Enabled; }
+    void SetAuthChoices(const TTexts& Captions) override { AuthChoices = Captions; }
+    void SetAuthIndex(int I) override { AuthIndex = I; }
+    void ShowOAuth(bool O, bool C) override { std::tie(OAuth, Custom) = std::tuple(O, C); }
+    void SetSignInState(const std::string& State) override { SignInState = State; }
     void RefuseField(TAccountField Field) override { Refused.push_back(Field); }
     void ShowWarning(const std::string& C, const std::string& T) override { Messages.push_back(C + ": " + T); }
+    void ShowInformation(const std::string& C, const std::string& T) override { Messages.push_back(C + ": " + T); }
     bool AskYesNo(const std::string& C, const std::string& Q) override {
         Messages.push_back(C + ": " + Q);
         return Yes;
     }
+};
+
+// Signs in what it is told to, except a client id "refused"; tokens by name.
+class FakeSignIn final : public IAccountSignIn {
+public:
+    std::vector<TAccount> Calls;
+    std::function<void()> During;  // the user's clicks while it waits
+    bool SignedIn(const TAccount& Account) override { return Account.OAuthClientId == Stored; }
+    void SignIn(const TAccount& Account) override {
+        Calls.push_back(Account);
+        if (During) During();
+        if (Account.OAuthClientId == "refused") throw std::runtime_error("access_denied");
+        Stored = Account.OAuthClientId;
+    }
+    std::string Stored = "(none)";
 };
 
 class AccountEditPresenterTest : public ::testing::Test {
@@ -53,7 +75,8 @@ protected:
             if (Host == "down.example.jp") throw std::runtime_error("Connection refused");
             return TShownCertificate{"CN=pop", "CN=CA", "2026-01-01", "2027-01-01", "ab"};
         },
-        [this](const std::string& Message) { Reports.push_back(Message); }};
+        [this](const std::string& Message) { Reports.push_back(Message); }, &SignIn};
+    FakeSignIn SignIn;
     EditView View;
 };
 
@@ -151,6 +174,72 @@ TEST_F(AccountEditPresenterTest, TheFetchedCertificateIsTrustedOnlyOnYes) {
     noFetch.Fill(FieldsForNewAccount());
     noFetch.FetchCertificateClick();
     EXPECT_EQ(std::tie(view.FetchEnabled, view.Refused), std::tuple(false, std::vector{TAccountField::Port}));
+}
+
+// OAuth needs TLS; Microsoft and Google fill an empty server with theirs.
+TEST_F(AccountEditPresenterTest, TheLogInChoiceShowsItsRowsAndKeepsTls) {
+    EXPECT_EQ(View.AuthChoices,
+              (TTexts{"パスワード", "OAuth 2.0 (Microsoft)", "OAuth 2.0 (Google)", "OAuth 2.0 (その他)"}));
+    const std::string refused = "サインイン: OAuth 2.0 は SSL/TLS か STARTTLS でだけ使えます。";
+    const struct {
+        int Auth, Security;  // -1: not chosen in this step
+        const char* Host;    // typed before
+        const char *ShownHost, *Port;
+        int Index;
+        bool OAuth, Custom, Refused;
+    } steps[] = {
+        {-1, 2, "", "", "110", 2, false, false, false},
+        {2, -1, "", "pop.gmail.com", "995", 0, true, false, false},
+        {-1, 2, nullptr, "pop.gmail.com", "995", 0, true, false, true},
+        {3, 1, "pop.my.jp", "pop.my.jp", "110", 1, true, true, false},
+        {0, 2, nullptr, "pop.my.jp", "110", 2, false, false, false},
+        {1, -1, nullptr, "pop.my.jp", "995", 0, true, false, false},
+    };
+    for (const auto& step : steps) {
+        if (step.Host) View.Texts[TAccountField::ServerName] = step.Host;
+        View.Messages.clear();
+        if (step.Auth >= 0) Edit.AuthChosen(step.Auth);
+        if (step.Security >= 0) Edit.SecurityChosen(step.Security);
+        SCOPED_TRACE(std::to_string(step.Auth) + " " + std::to_string(step.Security));
+        EXPECT_EQ(std::tie(View.Texts[TAccountField::ServerName], View.Texts[TAccountField::Port], View.Index),
+                  std::tuple(step.ShownHost, step.Port, step.Index));
+        EXPECT_EQ(std::tie(View.OAuth, View.Custom), std::tuple(step.OAuth, step.Custom));
+        EXPECT_EQ(View.Messages, step.Refused ? TTexts{refused} : TTexts{});
+    }
+    View.Texts[TAccountField::ClientId] = "id";
+    ASSERT_TRUE(Edit.FormCloseQuery(true));
+    EXPECT_EQ(
+        std::tie(Edit.Fields().Auth, Edit.Fields().OAuthProvider, Edit.Fields().OAuthClientId, Edit.Fields().Security),
+        std::tuple(TAuthMethod::OAuth, "microsoft", "id", TConnectionSecurity::ImplicitTls));
+}
+
+TEST_F(AccountEditPresenterTest, SignInNeedsAClientIdAndShowsItsOutcome) {
+    TAccount stored{"pop.my.jp", 995, "", "taro", true, 0};
+    std::tie(stored.Auth, stored.OAuthProvider, stored.OAuthClientId, stored.OAuthClientSecret) =
+        std::tuple(TAuthMethod::OAuth, "custom", "ok", "secret");
+    Edit.SetAuth(stored);
+    SignIn.During = [this] { Edit.SignInClick(); };
+    EXPECT_EQ(std::tie(View.AuthIndex, View.SignInState), std::tuple(3, "サインインしていません"));
+    const struct {
+        const char *ClientId, *Message, *State;
+    } cases[] = {
+        {"", "サインインにはクライアントIDが必要です。", "サインインしていません"},
+        {"refused", "サインインできませんでした:\naccess_denied", "サインインしていません"},
+        {"ok", "サインインしました。", "サインイン済み"},
+    };
+    for (const auto& c : cases) {
+        View.Texts[TAccountField::ClientId] = c.ClientId;
+        View.Messages.clear();
+        Edit.SignInClick();
+        ASSERT_EQ(View.Messages.size(), 1U) << c.ClientId;
+        EXPECT_EQ(View.Messages[0].rfind(std::string("サインイン: ") + c.Message, 0), 0U) << View.Messages[0];
+        EXPECT_EQ(View.SignInState, c.State) << c.ClientId;
+    }
+    // The account signed in is the one the boxes show; a secret stays with its own client id.
+    ASSERT_EQ(SignIn.Calls.size(), 2U);
+    EXPECT_EQ(std::tie(SignIn.Calls[1].UserID, SignIn.Calls[1].OAuthClientSecret, SignIn.Calls[0].OAuthClientSecret),
+              std::tuple("", "secret", ""));
+    EXPECT_EQ(Reports, TTexts{});
 }
 
 namespace {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <tuple>
 
 #include "settings/AccountListText.h"
 #include "settings/DialogFields.h"
@@ -45,6 +46,21 @@ TEST(DialogFields, ConfirmedTextsGoInAsTypedAndABadPortKeepsTheOldOne) {
     EXPECT_EQ(account.Port, 995);
     EXPECT_TRUE(account.Enabled);
     EXPECT_EQ(account.LastCount, 3);
+}
+
+TEST(DialogFields, OAuthValuesGoInOnlyWithOAuthAndASecretOnlyWithItsClientId) {
+    TAccount account{"h", 995, "", "u", true, 0};
+    account.OAuthClientSecret = "s";
+    TAccountFields fields{"h", "995", "u", "", TConnectionSecurity::ImplicitTls};
+    std::tie(fields.OAuthProvider, fields.OAuthClientId, fields.OAuthScope) = std::tuple("google", "id", "x");
+    ApplyAccountFields(account, fields);
+    EXPECT_EQ(std::tie(account.Auth, account.OAuthClientId, account.OAuthClientSecret),
+              std::tuple(TAuthMethod::Password, "", "s"));
+    fields.Auth = TAuthMethod::OAuth;
+    ApplyAccountFields(account, fields);  // the scope is the provider's own
+    EXPECT_EQ(std::tie(account.OAuthProvider, account.OAuthClientId, account.OAuthClientSecret, account.OAuthScope),
+              std::tuple("google", "id", "", ""));
+    EXPECT_EQ(FieldsForAccount(account).size(), 8U);
 }
 
 TEST(AccountListText, RowShowsOneAsteriskPerPasswordByte) {

@@ -72,7 +72,10 @@ TEST(DialogAccessibility, EveryBoxIsNamedByItsLabel) {
                  {edit.SecurityCombo, QStringLiteral("接続の保護:"), {}},
                  {edit.FingerprintEdit, QStringLiteral("証明書の指紋:"), {}},
                  {edit.UserIDEdit, QStringLiteral("UserID:"), {}},
-                 {edit.PasswordEdit, QStringLiteral("Password:"), {}}});
+                 {edit.PasswordEdit, QStringLiteral("Password:"), {}},
+                 {edit.AuthCombo, QStringLiteral("認証(A):"), {}},
+                 {edit.ClientIdEdit, QStringLiteral("クライアントID:"), {}},
+                 {edit.ScopeEdit, QStringLiteral("スコープ:"), {}}});
     // The warning is told with the protection that brings it.
     presenter.SetSecurity(TConnectionSecurity::None);
     ExpectNames(
@@ -104,7 +107,8 @@ TEST(DialogAccessibility, AccountFieldsHaveTheirOwnAccelerators) {
         }
     }
     for (QWidget* field : {static_cast<QWidget*>(edit.ServerNameEdit), static_cast<QWidget*>(edit.ServerPortEdit),
-                           static_cast<QWidget*>(edit.UserIDEdit), static_cast<QWidget*>(edit.PasswordEdit)}) {
+                           static_cast<QWidget*>(edit.UserIDEdit), static_cast<QWidget*>(edit.PasswordEdit),
+                           static_cast<QWidget*>(edit.AuthCombo)}) {
         const QLabel* label = nullptr;
         for (QLabel* candidate : edit.findChildren<QLabel*>())
             if (candidate->buddy() == field) label = candidate;

@@ -69,6 +69,12 @@ TEST(DialogLayout, AccountEditFitsAndKeepsItsRowsWhenTheWarningShows) {
     for (const auto& [control, geometry] : Geometries(form)) {
         EXPECT_EQ(geometry, before.at(control)) << Describe(*static_cast<const QWidget*>(control));
     }
+    // The OAuth rows were kept free too.
+    Choose(*form.AuthCombo, QStringLiteral("OAuth 2.0 (その他)"));
+    ASSERT_TRUE(form.ScopeEdit->isVisible() && form.SignInButton->isVisible());
+    SaveScreenshot(form, "layout-account-edit-oauth");
+    EXPECT_EQ(LayoutFaults(form), TFaults());
+    EXPECT_EQ(form.size(), size);
 }
 
 TEST(DialogLayout, OptionsFit) {

@@ -71,6 +71,8 @@ TEST_F(AccountDialogsTest, EditDialogNamesEveryFieldMasksThePasswordAndFollowsTh
                 {IDC_SERVER_NAME_EDIT, "&ServerName:"}, {IDC_SERVER_PORT_EDIT, "ServerPor&t:"},
                 {IDC_SECURITY_COMBO, "接続の保護:"},    {IDC_FINGERPRINT_EDIT, "証明書の指紋:"},
                 {IDC_USER_ID_EDIT, "&UserID:"},         {IDC_PASSWORD_EDIT, "&Password:"},
+                {IDC_AUTH_COMBO, "認証(&A):"},          {IDC_CLIENT_ID_EDIT, "クライアントID:"},
+                {IDC_SCOPE_EDIT, "スコープ:"},
             };
             for (const auto& [id, label] : labels) {
                 EXPECT_EQ(Driver.Text(::GetWindow(Driver.Control(dialog, id), GW_HWNDPREV)), label);
@@ -111,6 +113,22 @@ TEST_F(AccountDialogsTest, EditDialogNamesEveryFieldMasksThePasswordAndFollowsTh
             Driver.WaitFor([&] { return Driver.Text(dialog, IDC_FINGERPRINT_EDIT) == std::string(64, 'a'); },
                            "the pin");
 
+            // OAuth 2.0 (その他): the password box greys and the client rows show;
+            // a sign-in without a client id says one is needed.
+            EXPECT_FALSE(Driver.Visible(dialog, IDC_SCOPE_EDIT));
+            HWND auth = Driver.Control(dialog, IDC_AUTH_COMBO);
+            ::SendMessageW(auth, CB_SETCURSEL, 3, 0);
+            ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_AUTH_COMBO, CBN_SELCHANGE),
+                           reinterpret_cast<LPARAM>(auth));
+            Driver.WaitFor([&] { return Driver.Visible(dialog, IDC_SCOPE_EDIT); }, "the OAuth rows");
+            EXPECT_FALSE(Driver.Enabled(dialog, IDC_PASSWORD_EDIT));
+            EXPECT_EQ(Driver.Text(dialog, IDC_SIGN_IN_STATE), "サインインしていません");
+            Driver.Screenshot(dialog, "account-edit-oauth");
+            Driver.Click(dialog, IDC_SIGN_IN);
+            HWND needed = Driver.WaitForDialog("サインイン");
+            EXPECT_NE(Driver.Text(needed, MessageBoxText).find("クライアントIDが必要です"), std::string::npos);
+            Driver.Click(needed, IDOK);
+
             // A refused port: a beep and the focus on the port box; then OK.
             EXPECT_FALSE(OkTakesPort(Driver, dialog, "70000", Beeps));
             EXPECT_EQ(Driver.Focus(), Driver.Control(dialog, IDC_SERVER_PORT_EDIT));
@@ -121,6 +139,7 @@ TEST_F(AccountDialogsTest, EditDialogNamesEveryFieldMasksThePasswordAndFollowsTh
     EXPECT_EQ(presenter.Fields().Security, TConnectionSecurity::ImplicitTls);
     EXPECT_EQ(presenter.Fields().CertFingerprint, std::string(64, 'a'));
     EXPECT_EQ(presenter.Fields().Password, "パス");
+    EXPECT_EQ(presenter.Fields().OAuthProvider, "custom");
 }
 
 TEST_F(AccountDialogsTest, ListShowsDeletesAddsAndCloseStoresTheAccountsEnabled) {
