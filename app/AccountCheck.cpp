@@ -24,8 +24,8 @@ std::string AccountName(const TAccount& Account) {
     return Account.UserID + "@" + Account.Host;
 }
 
-AccountCheckResult CheckAccount(TPop3Client& Client, const TAccount& Account, TOAuthAccess* OAuth) {
-    AccountCheckResult result;
+TAccountCheckResult CheckAccount(TPop3Client& Client, const TAccount& Account, TOAuthAccess* OAuth) {
+    TAccountCheckResult result;
     // The token and its renewal belong to this account alone.
     OnScopeExit forget([&Client] {
         Client.AccessToken.clear();

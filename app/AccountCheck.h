@@ -14,7 +14,7 @@ class TPop3Client;
 // instead of holding up every later check.
 constexpr std::int32_t CheckTimeOutMs = 60000;
 
-struct AccountCheckResult {
+struct TAccountCheckResult {
     bool Succeeded = false;
     bool Counted = false;  // the server gave a message count (also when QUIT failed)
     std::int32_t Count = 0;
@@ -25,7 +25,7 @@ struct AccountCheckResult {
 // for a failure of the account; the failure's message is in the result.
 // An OAuth account logs in with the token OAuth gives (without one it
 // fails); a token the server refuses is renewed once and tried again.
-AccountCheckResult CheckAccount(TPop3Client& Client, const TAccount& Account, TOAuthAccess* OAuth = nullptr);
+TAccountCheckResult CheckAccount(TPop3Client& Client, const TAccount& Account, TOAuthAccess* OAuth = nullptr);
 
 // The account as the tray's summary names it: UserID "@" Host.
 std::string AccountName(const TAccount& Account);

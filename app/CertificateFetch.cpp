@@ -5,14 +5,14 @@
 
 namespace quorvel {
 
-TShownCertificate FetchShownCertificate(EventLoop& Loop, const std::string& Host, std::int32_t Port,
+TShownCertificate FetchShownCertificate(IEventLoop& Loop, const std::string& Host, std::int32_t Port,
                                         TConnectionSecurity Security) {
     TPop3Client client(Loop);
     client.SetTimeOut(CheckTimeOutMs);
     client.Host = Host;
     client.Port = Port;
     client.Security = Security;
-    const TlsCertificate shown = client.FetchCertificate();
+    const TTlsCertificate shown = client.FetchCertificate();
     return {shown.Subject, shown.Issuer, shown.NotBefore, shown.NotAfter, shown.Sha256};
 }
 

@@ -58,7 +58,7 @@ TCycleOutcome RunCheckCycle(TAccounts& Accounts, TPop3Client& Client, ITickClock
             // An account removed before its turn is not checked at all.
             if (!entry.Copy.Enabled || entry.Live.expired()) continue;
             ++outcome.Visited;
-            const AccountCheckResult result = CheckAccount(Client, entry.Copy, OAuth);
+            const TAccountCheckResult result = CheckAccount(Client, entry.Copy, OAuth);
             if (!result.Succeeded) outcome.Failed = true;
             // A count read before a failing QUIT still stands. An account
             // the user removed while it was being checked shows nothing.

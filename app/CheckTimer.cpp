@@ -2,7 +2,7 @@
 
 namespace quorvel {
 
-TCheckTimer::TCheckTimer(EventLoop& Loop, std::function<void()> OnTimer)
+TCheckTimer::TCheckTimer(IEventLoop& Loop, std::function<void()> OnTimer)
     : Timer(Loop.CreateTimer(std::move(OnTimer))) {}
 
 void TCheckTimer::SetInterval(std::uint32_t IntervalMs) {

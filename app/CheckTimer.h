@@ -14,7 +14,7 @@ namespace quorvel {
 // it while it runs, changes nothing.
 class TCheckTimer {
 public:
-    TCheckTimer(EventLoop& Loop, std::function<void()> OnTimer);
+    TCheckTimer(IEventLoop& Loop, std::function<void()> OnTimer);
 
     std::uint32_t Interval() const { return FInterval; }
     void SetInterval(std::uint32_t IntervalMs);
@@ -26,7 +26,7 @@ public:
 private:
     void Update();
 
-    std::unique_ptr<EventTimer> Timer;
+    std::unique_ptr<IEventTimer> Timer;
     std::uint32_t FInterval = 1000;
     bool FEnabled = false;
     bool FRunning = false;

@@ -13,14 +13,14 @@ namespace quorvel {
 // blocked by a stale file. On Windows it is the named mutex "Quorvel" of the
 // desktop session (Path is the mutex's name there); the system removes the
 // name with the last handle, also when the process is killed.
-class InstanceGuard {
+class TInstanceGuard {
 public:
     // Takes the guard named Path. Held() tells whether this process is now
     // the only copy.
-    explicit InstanceGuard(const std::filesystem::path& Path);
-    ~InstanceGuard();
-    InstanceGuard(const InstanceGuard&) = delete;
-    InstanceGuard& operator=(const InstanceGuard&) = delete;
+    explicit TInstanceGuard(const std::filesystem::path& Path);
+    ~TInstanceGuard();
+    TInstanceGuard(const TInstanceGuard&) = delete;
+    TInstanceGuard& operator=(const TInstanceGuard&) = delete;
 
     // True when the lock was taken. False when another copy holds it, and also
     // when the lock file could not be opened at all (then Failed() is true and

@@ -20,13 +20,13 @@ bool UsableRuntimeDir(const char* dir) {
 
 }  // namespace
 
-std::filesystem::path InstanceGuard::DefaultPath() {
+std::filesystem::path TInstanceGuard::DefaultPath() {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     if (UsableRuntimeDir(runtime)) return std::filesystem::path(runtime) / "Quorvel.lock";
     return std::filesystem::path("/tmp") / ("Quorvel-" + std::to_string(::getuid()) + ".lock");
 }
 
-InstanceGuard::InstanceGuard(const std::filesystem::path& Path) {
+TInstanceGuard::TInstanceGuard(const std::filesystem::path& Path) {
     // O_NOFOLLOW and the owner check keep another user from steering us to a
     // file of theirs in a shared folder such as /tmp.
     const int fd = ::open(Path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
@@ -52,7 +52,7 @@ InstanceGuard::InstanceGuard(const std::filesystem::path& Path) {
     FHeld = true;
 }
 
-InstanceGuard::~InstanceGuard() {
+TInstanceGuard::~TInstanceGuard() {
     if (FHeld) {
         const int fd = static_cast<int>(FNative);
         ::flock(fd, LOCK_UN);

@@ -4,11 +4,11 @@
 
 namespace quorvel {
 
-std::filesystem::path InstanceGuard::DefaultPath() {
+std::filesystem::path TInstanceGuard::DefaultPath() {
     return "Quorvel";
 }
 
-InstanceGuard::InstanceGuard(const std::filesystem::path& Path) {
+TInstanceGuard::TInstanceGuard(const std::filesystem::path& Path) {
     const std::string name = Path.string();
     // Another copy holds the name: let go of it at once and stay out.
     if (HANDLE other = ::OpenMutexA(MUTEX_ALL_ACCESS, FALSE, name.c_str()); other != nullptr) {
@@ -31,7 +31,7 @@ InstanceGuard::InstanceGuard(const std::filesystem::path& Path) {
     FHeld = true;
 }
 
-InstanceGuard::~InstanceGuard() {
+TInstanceGuard::~TInstanceGuard() {
     if (!FHeld) return;
     HANDLE mutex = reinterpret_cast<HANDLE>(FNative);
     ::ReleaseMutex(mutex);

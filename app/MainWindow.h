@@ -121,14 +121,14 @@ private:
     std::unique_ptr<ISecretStore> SecretStore;
     std::unique_ptr<IHttpClient> HttpClient;
     TOAuthAccess OAuthAccess;
-    std::unique_ptr<EventTimer> AnimationTimer;
+    std::unique_ptr<IEventTimer> AnimationTimer;
     bool FAnimationRunning = false;
     TAnimationPlanes AnimationPlanes;  // the mask and colour planes of the animated icon
     bool FCloseRequested = false;
     bool FOffline = false;
-    bool FTimerPaused = false;                // the check timer is off because the network is down
-    bool FCheckWhenDone = false;              // CheckForNewState came while a check ran
-    std::unique_ptr<EventTimer> ResumeGrace;  // exists only while a check after waking is due
+    bool FTimerPaused = false;                 // the check timer is off because the network is down
+    bool FCheckWhenDone = false;               // CheckForNewState came while a check ran
+    std::unique_ptr<IEventTimer> ResumeGrace;  // exists only while a check after waking is due
 };
 
 }  // namespace quorvel

@@ -7,7 +7,7 @@
 
 namespace quorvel {
 
-class EventLoop;
+class IEventLoop;
 class IRegistry;
 class ITickClock;
 class ITrayShell;
@@ -112,7 +112,7 @@ public:
 
 // Everything the main window is built on; each part outlives the window.
 struct TMainWindowParts {
-    EventLoop& Loop;  // the check and animation timers, the network waits
+    IEventLoop& Loop;  // the check and animation timers, the network waits
     ITrayShell& StatusShell;
     ITrayShell& NewMailShell;
     ITickClock& Clock;

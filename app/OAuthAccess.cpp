@@ -35,7 +35,7 @@ std::int64_t SystemWallClock() {
         .count();
 }
 
-TOAuthAccess::TOAuthAccess(ISecretStore& Store, IHttpClient& Http, EventLoop* Loop, TWallClock Now)
+TOAuthAccess::TOAuthAccess(ISecretStore& Store, IHttpClient& Http, IEventLoop* Loop, TWallClock Now)
     : FStore(Store), FHttp(Http), FLoop(Loop), FNow(std::move(Now)) {}
 
 std::string TOAuthAccess::Current(const TAccount& Account) {
@@ -78,7 +78,7 @@ std::string TOAuthAccess::ObtainNow(const TAccount& Account, bool Force) {
     return fresh.AccessToken;
 }
 
-void SignIn(EventLoop& Loop, const TAccount& Account, ISecretStore& Store, IHttpClient& Http,
+void SignIn(IEventLoop& Loop, const TAccount& Account, ISecretStore& Store, IHttpClient& Http,
             const std::function<void(const std::string& Url)>& OpenBrowser,
             const std::function<void(const std::string&)>& Tell, TWallClock Now) {
     if (Account.Auth != TAuthMethod::OAuth) throw Exception("the account does not sign in with OAuth 2.0");

@@ -6,7 +6,7 @@
 
 namespace quorvel {
 
-class EventLoop;
+class IEventLoop;
 class IHttpClient;
 class ISecretStore;
 class TAccount;
@@ -31,7 +31,7 @@ std::int64_t SystemWallClock();
 // program goes on handling its events while they wait (each call bounded).
 class TOAuthAccess {
 public:
-    TOAuthAccess(ISecretStore& Store, IHttpClient& Http, EventLoop* Loop, TWallClock Now = SystemWallClock);
+    TOAuthAccess(ISecretStore& Store, IHttpClient& Http, IEventLoop* Loop, TWallClock Now = SystemWallClock);
 
     // The access token to log in with. Raises quorvel::Exception.
     std::string Current(const TAccount& Account);
@@ -44,7 +44,7 @@ private:
 
     ISecretStore& FStore;
     IHttpClient& FHttp;
-    EventLoop* FLoop;
+    IEventLoop* FLoop;
     TWallClock FNow;
 };
 
@@ -54,7 +54,7 @@ private:
 // stored when any step fails (quorvel::Exception says which); a missing
 // client id or secret store is found before the browser opens. Tell gets
 // the address the browser is sent to, for the user to open by hand.
-void SignIn(EventLoop& Loop, const TAccount& Account, ISecretStore& Store, IHttpClient& Http,
+void SignIn(IEventLoop& Loop, const TAccount& Account, ISecretStore& Store, IHttpClient& Http,
             const std::function<void(const std::string& Url)>& OpenBrowser,
             const std::function<void(const std::string&)>& Tell, TWallClock Now = SystemWallClock);
 

@@ -9,7 +9,7 @@ namespace {
 
 // The platform's user settings (the REGEDIT4 file or HKEY_CURRENT_USER) and its
 // start at log-on (the XDG autostart entry or the Run value "Quorvel").
-class UserSettingsPlace final : public ISettingsPlace {
+class TUserSettingsPlace final : public ISettingsPlace {
 public:
     std::unique_ptr<IRegistry> Open() override { return OpenUserSettings(); }
     bool IsRunAtStartup() override { return quorvel::IsRunAtStartup(); }
@@ -25,7 +25,7 @@ public:
 }  // namespace
 
 std::unique_ptr<ISettingsPlace> MakeUserSettingsPlace() {
-    return std::make_unique<UserSettingsPlace>();
+    return std::make_unique<TUserSettingsPlace>();
 }
 
 }  // namespace quorvel

@@ -14,7 +14,7 @@ public:
 };
 
 // The tick of a monotonic clock: never jumps with the wall clock.
-class MonotonicTickClock final : public ITickClock {
+class TMonotonicTickClock final : public ITickClock {
 public:
     std::uint32_t GetTickCount() override {
         const auto now = std::chrono::steady_clock::now().time_since_epoch();

@@ -21,7 +21,7 @@ public:
 
 bool ReportTrayCycle(TAccounts& Accounts, TPop3Client& Client, std::ostream& Out, TOAuthAccess* OAuth) {
     HintRecorder view;
-    MonotonicTickClock clock;
+    TMonotonicTickClock clock;
     std::int32_t level = 0;
     const TCycleOutcome outcome = RunCheckCycle(Accounts, Client, clock, view, level, OAuth);
     Out << view.StatusHint << "\nlevel: " << level << '\n';

@@ -26,7 +26,7 @@ constexpr std::chrono::seconds CheckSectionLimit{150};
 
 void PrintSilentWait() {
     std::printf("(a) One check waiting on a server that accepts and never answers\n");
-    std::printf("    time-out %d ms, TPop3Client on PollEventLoop\n", SilentWaitMs);
+    std::printf("    time-out %d ms, TPop3Client on TPollEventLoop\n", SilentWaitMs);
     const auto Figures = quorvel::MeasureSilentServerWait(SilentWaitMs);
     const double WallMs = Milliseconds(Figures.Wall);
     const double CpuMs = Milliseconds(Figures.Cpu);

@@ -37,7 +37,7 @@ std::string FindCurl() {
 
 // One check as the tray makes it per account. Returns the failure's
 // message, empty on success.
-std::string OneClientCheck(PollEventLoop& Loop, const DovecotServer& Server, const std::string& UserID,
+std::string OneClientCheck(TPollEventLoop& Loop, const DovecotServer& Server, const std::string& UserID,
                            const std::string& Password, std::int32_t TimeOutMs, std::int32_t Expected) {
     TPop3Client Client(Loop);
     Client.SetTimeOut(TimeOutMs);
@@ -86,7 +86,7 @@ CheckTimingFigures MeasureCheckTimes(const DovecotServer& Server, const std::str
             Expected = Box.MessageCount;
         }
     }
-    PollEventLoop Loop;
+    TPollEventLoop Loop;
     std::chrono::nanoseconds Ignored{0};
     for (int Run = 0; Run < WarmUpRuns && Clock::now() < Deadline; ++Run) {
         OneClientCheck(Loop, Server, UserID, Password, TimeOutMs, Expected);

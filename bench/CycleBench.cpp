@@ -56,11 +56,11 @@ int main() {
                     account.Security = kind.Security;
                     account.Enabled = true;
                 }
-                quorvel::PollEventLoop loop;
+                quorvel::TPollEventLoop loop;
                 quorvel::TPop3Client client(loop);
                 client.SetTimeOut(60000);
                 client.TlsCaFile = pki.CaFile().string();
-                quorvel::MonotonicTickClock clock;
+                quorvel::TMonotonicTickClock clock;
                 quorvel::TSilentCycleView view;  // the figures come from the outcome and the clock
                 std::vector<double> wall, cpu;
                 std::int32_t level = 0;

@@ -56,7 +56,7 @@ struct Desktop {
         account.UserID = User;
         account.Password = User + "-pass";
         account.Enabled = true;
-        quorvel::RegistryStore store(Home.Path() / "config/Quorvel/registry.reg");
+        quorvel::TRegistryStore store(Home.Path() / "config/Quorvel/registry.reg");
         quorvel::SaveAccounts(store, accounts);
         quorvel::SaveInterval(store, 60 * 60000);  // no periodic check during the watch
         Session.SetEnvironment("XDG_CONFIG_HOME", Folder("config"));

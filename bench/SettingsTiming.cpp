@@ -42,7 +42,7 @@ SettingsFigures MeasureManyValues(std::size_t Values) {
 
     SettingsFigures figures;
     figures.FileBytes = text.size();
-    RegistryStore store(file);
+    TRegistryStore store(file);
     TAccounts accounts;
     std::uint32_t period = 0;
     auto start = Clock::now();

@@ -9,7 +9,7 @@ namespace quorvel {
 // Values values besides the account's own (a hand-made or damaged file).
 struct SettingsFigures {
     std::size_t FileBytes = 0;
-    std::chrono::nanoseconds Load{0};  // RegistryStore + LoadSettings
+    std::chrono::nanoseconds Load{0};  // TRegistryStore + LoadSettings
     std::chrono::nanoseconds Save{0};  // SaveInterval: the whole file written back
 };
 

@@ -56,7 +56,7 @@ public:
 
 SilentWaitFigures MeasureSilentServerWait(std::int32_t TimeOutMs, TConnectionSecurity Security) {
     SilentListener Listener;
-    PollEventLoop Loop;
+    TPollEventLoop Loop;
     TPop3Client Client(Loop);
     Client.SetTimeOut(TimeOutMs);
     Client.Host = "127.0.0.1";

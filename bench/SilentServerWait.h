@@ -17,7 +17,7 @@ struct SilentWaitFigures {
 
 // Listens on 127.0.0.1 without ever answering (the kernel completes the
 // connection, nobody reads or writes), and runs one check against it with a
-// TPop3Client on a PollEventLoop and the given time-out, which ends it.
+// TPop3Client on a TPollEventLoop and the given time-out, which ends it.
 // With Security other than None the wait is the TLS handshake's.
 SilentWaitFigures MeasureSilentServerWait(std::int32_t TimeOutMs,
                                           TConnectionSecurity Security = TConnectionSecurity::None);

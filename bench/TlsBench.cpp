@@ -36,7 +36,7 @@ using Clock = std::chrono::steady_clock;
 constexpr int Runs = 20;
 
 double OneCheck(const quorvel::DovecotServer& Server, quorvel::TConnectionSecurity Security, std::int32_t Port) {
-    quorvel::PollEventLoop loop;
+    quorvel::TPollEventLoop loop;
     quorvel::TPop3Client client(loop);
     client.SetTimeOut(10000);
     client.Host = Server.Host();
@@ -109,7 +109,7 @@ ChildUse RunMeasured(const std::string& Program, const std::vector<std::string>&
 // line each way, close): this process's processor time in milliseconds, or
 // -1 when it failed; Resumed tells whether the handshake resumed.
 double SessionCpu(std::int32_t Port, bool& Resumed) {
-    quorvel::PollEventLoop loop;
+    quorvel::TPollEventLoop loop;
     quorvel::TSocketTransport link(loop);
     link.SetTimeOut(10000);
     link.Host = "localhost";
@@ -154,7 +154,7 @@ std::filesystem::path SettingsFor(const TTempFolder& Folder, const quorvel::Dove
     account.Password = "bench-pass";
     account.Enabled = true;
     account.Security = Tls ? quorvel::TConnectionSecurity::ImplicitTls : quorvel::TConnectionSecurity::None;
-    quorvel::RegistryStore store(config / "Quorvel" / "registry.reg");
+    quorvel::TRegistryStore store(config / "Quorvel" / "registry.reg");
     quorvel::SaveAccounts(store, accounts);
     return config;
 }

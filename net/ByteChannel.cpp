@@ -22,14 +22,14 @@ IoStep StepOf(long Result, std::int32_t Error, IoStep Wait, std::size_t& Count, 
 
 }  // namespace
 
-IoStep SocketChannel::Read(char* Data, std::size_t Size, std::size_t& Got) {
+IoStep TSocketChannel::Read(char* Data, std::size_t Size, std::size_t& Got) {
     Got = 0;
     std::int32_t error = 0;
     const long n = sockets::Receive(Fd, Data, Size, false, error);
     return StepOf(n, error, IoStep::WantRead, Got, FErrorNo);
 }
 
-IoStep SocketChannel::Write(const char* Data, std::size_t Size, std::size_t& Sent) {
+IoStep TSocketChannel::Write(const char* Data, std::size_t Size, std::size_t& Sent) {
     Sent = 0;
     std::int32_t error = 0;
     const long n = sockets::Send(Fd, Data, Size, error);

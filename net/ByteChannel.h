@@ -20,9 +20,9 @@ enum class IoStep {
 
 // The bytes of one connection in both directions: the socket itself, or a
 // TLS session over it. A channel never waits and never closes the socket.
-class ByteChannel {
+class IByteChannel {
 public:
-    virtual ~ByteChannel() = default;
+    virtual ~IByteChannel() = default;
 
     // Bytes into Data (at most Size); Got tells how many.
     virtual IoStep Read(char* Data, std::size_t Size, std::size_t& Got) = 0;
@@ -35,7 +35,7 @@ public:
 };
 
 // The plain connection: the socket's bytes as they are.
-class SocketChannel final : public ByteChannel {
+class TSocketChannel final : public IByteChannel {
 public:
     void SetSocket(int Socket) { Fd = Socket; }
 

@@ -11,7 +11,7 @@ namespace quorvel {
 
 // The event loop of programs without a display (quorvel-check, the tests,
 // the benchmarks): poll() on Linux, window messages on Windows.
-class CommandLineLoop : public EventLoop {
+class ICommandLineLoop : public IEventLoop {
 public:
     // Waits like WaitForEvents, but no longer than Limit.
     virtual void WaitForEventsFor(std::chrono::milliseconds Limit) = 0;
@@ -19,6 +19,6 @@ public:
 
 // Errors that reach ReportError are passed to Reporter (default: the
 // standard error).
-std::unique_ptr<CommandLineLoop> MakeCommandLineLoop(std::function<void(const std::string&)> Reporter = {});
+std::unique_ptr<ICommandLineLoop> MakeCommandLineLoop(std::function<void(const std::string&)> Reporter = {});
 
 }  // namespace quorvel

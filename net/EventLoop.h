@@ -10,9 +10,9 @@
 namespace quorvel {
 
 // A periodic timer delivered by the event loop on the program's one thread.
-class EventTimer {
+class IEventTimer {
 public:
-    virtual ~EventTimer() = default;
+    virtual ~IEventTimer() = default;
     // Starts (or restarts) the countdown: a tick every IntervalMs milliseconds
     // until Stop. IntervalMs is never 0.
     virtual void Start(std::uint32_t IntervalMs) = 0;
@@ -20,7 +20,7 @@ public:
 };
 
 // What a watched socket is ready for.
-struct SocketReadiness {
+struct TSocketReadiness {
     bool Readable = false;
     bool Writable = false;
     // The socket error the notification carried, where the system tells
@@ -29,9 +29,9 @@ struct SocketReadiness {
 };
 
 // Interest in one socket's readiness. Destroying the watch ends it.
-class SocketWatch {
+class ISocketWatch {
 public:
-    virtual ~SocketWatch() = default;
+    virtual ~ISocketWatch() = default;
     // Which readiness the handler is told about; both false pauses the watch.
     virtual void SetInterest(bool Read, bool Write) = 0;
 };
@@ -40,9 +40,9 @@ public:
 // it on the Qt event loop and the command-line tools on poll(); a Windows
 // build runs it on window messages. Handlers run only inside PumpOnce and
 // WaitForEvents, on the calling thread.
-class EventLoop {
+class IEventLoop {
 public:
-    virtual ~EventLoop() = default;
+    virtual ~IEventLoop() = default;
 
     // Handles every event that is already pending, without waiting.
     virtual void PumpOnce() = 0;
@@ -51,11 +51,11 @@ public:
     // user input), then handles what is pending. Never spins.
     virtual void WaitForEvents() = 0;
 
-    virtual std::unique_ptr<EventTimer> CreateTimer(std::function<void()> OnTick) = 0;
+    virtual std::unique_ptr<IEventTimer> CreateTimer(std::function<void()> OnTick) = 0;
 
     // Fd is a socket (or any pollable descriptor) that stays open while the
     // watch lives. The watch starts with no interest.
-    virtual std::unique_ptr<SocketWatch> WatchSocket(int Fd, std::function<void(SocketReadiness)> OnReady) = 0;
+    virtual std::unique_ptr<ISocketWatch> WatchSocket(int Fd, std::function<void(TSocketReadiness)> OnReady) = 0;
 
     // The program's general error report: the message of an exception that
     // a handler let escape is shown here, and the program goes on.

@@ -7,35 +7,35 @@ namespace quorvel {
 
 namespace {
 
-HostLookup::Resolver& TestResolver() {
-    static HostLookup::Resolver resolver;
+THostLookup::Resolver& TestResolver() {
+    static THostLookup::Resolver resolver;
     return resolver;
 }
 
 }  // namespace
 
-void HostLookup::SetResolverForTesting(Resolver Answer) {
+void THostLookup::SetResolverForTesting(Resolver Answer) {
     TestResolver() = std::move(Answer);
 }
 
-std::int32_t HostLookup::SystemResolve(const std::string& Host, std::vector<SocketAddress>& Addresses) {
+std::int32_t THostLookup::SystemResolve(const std::string& Host, std::vector<TSocketAddress>& Addresses) {
     return ResolveHostName(Host, Addresses);
 }
 
 // What the worker and the program's thread share.
-struct HostLookup::Shared {
+struct THostLookup::Shared {
     std::mutex Lock;
     bool Done = false;
     std::int32_t ErrorNo = 0;
-    std::vector<SocketAddress> Addresses;
+    std::vector<TSocketAddress> Addresses;
 };
 
-HostLookup::HostLookup(EventLoop& Loop, const std::string& Host, ReplyHandler onReply)
+THostLookup::THostLookup(IEventLoop& Loop, const std::string& Host, ReplyHandler onReply)
     : State(std::make_shared<Shared>()), OnReply(std::move(onReply)) {
     Wake = MakeLoopWake(Loop, [this] { ReplyArrived(); });
-    Resolver resolve = TestResolver() ? TestResolver() : Resolver(&HostLookup::SystemResolve);
+    Resolver resolve = TestResolver() ? TestResolver() : Resolver(&THostLookup::SystemResolve);
     std::thread worker([state = State, sender = Wake->Sender(), host = Host, resolve = std::move(resolve)] {
-        std::vector<SocketAddress> addresses;
+        std::vector<TSocketAddress> addresses;
         std::int32_t error = resolve(host, addresses);
         if (error == 0 && addresses.empty()) error = 11004;
         {
@@ -49,11 +49,11 @@ HostLookup::HostLookup(EventLoop& Loop, const std::string& Host, ReplyHandler on
     worker.detach();
 }
 
-HostLookup::~HostLookup() = default;
+THostLookup::~THostLookup() = default;
 
-void HostLookup::ReplyArrived() {
+void THostLookup::ReplyArrived() {
     std::int32_t error = 0;
-    std::vector<SocketAddress> addresses;
+    std::vector<TSocketAddress> addresses;
     {
         std::lock_guard<std::mutex> guard(State->Lock);
         if (!State->Done) return;

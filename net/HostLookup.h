@@ -19,27 +19,27 @@ namespace quorvel {
 // handler therefore runs inside the loop's pump on the program's thread.
 // Destroying the object drops the reply: the worker keeps only state of its
 // own and never touches this object.
-class HostLookup {
+class THostLookup {
 public:
     // ErrorNo is 0 on success, otherwise a look-up error number of the
     // socket error table (11001 "Host not found" and its neighbours).
-    using ReplyHandler = std::function<void(std::int32_t ErrorNo, const std::vector<SocketAddress>& Addresses)>;
+    using ReplyHandler = std::function<void(std::int32_t ErrorNo, const std::vector<TSocketAddress>& Addresses)>;
     // What answers a look-up: fills Addresses and returns 0, or returns a
     // look-up error number. Runs on the worker thread.
-    using Resolver = std::function<std::int32_t(const std::string& Host, std::vector<SocketAddress>& Addresses)>;
+    using Resolver = std::function<std::int32_t(const std::string& Host, std::vector<TSocketAddress>& Addresses)>;
 
     // Starts the look-up; throws std::system_error when no worker can be made.
-    HostLookup(EventLoop& Loop, const std::string& Host, ReplyHandler OnReply);
-    ~HostLookup();
-    HostLookup(const HostLookup&) = delete;
-    HostLookup& operator=(const HostLookup&) = delete;
+    THostLookup(IEventLoop& Loop, const std::string& Host, ReplyHandler OnReply);
+    ~THostLookup();
+    THostLookup(const THostLookup&) = delete;
+    THostLookup& operator=(const THostLookup&) = delete;
 
     // For tests: look-ups started from now on ask Answer instead of the
     // system's resolver (an empty one puts the system's back). Set it while
     // no look-up is being started.
     static void SetResolverForTesting(Resolver Answer);
     // The system's resolver (any family, stream sockets).
-    static std::int32_t SystemResolve(const std::string& Host, std::vector<SocketAddress>& Addresses);
+    static std::int32_t SystemResolve(const std::string& Host, std::vector<TSocketAddress>& Addresses);
 
     struct Shared;
 
@@ -47,7 +47,7 @@ private:
     void ReplyArrived();
 
     std::shared_ptr<Shared> State;
-    std::unique_ptr<LoopWake> Wake;
+    std::unique_ptr<ILoopWake> Wake;
     ReplyHandler OnReply;
 };
 

@@ -57,7 +57,7 @@ bool IsAllowedTokenUrl(const std::string& Url) {
     return parts == 4;
 }
 
-void RunBesideLoop(EventLoop& Loop, const std::function<void()>& Work) {
+void RunBesideLoop(IEventLoop& Loop, const std::function<void()>& Work) {
     struct Shared {
         std::mutex Lock;
         bool Done = false;
@@ -65,7 +65,7 @@ void RunBesideLoop(EventLoop& Loop, const std::function<void()>& Work) {
     };
     const auto shared = std::make_shared<Shared>();
     bool done = false;
-    const std::unique_ptr<LoopWake> wake = MakeLoopWake(Loop, [&] {
+    const std::unique_ptr<ILoopWake> wake = MakeLoopWake(Loop, [&] {
         std::lock_guard<std::mutex> guard(shared->Lock);
         done = shared->Done;
     });

@@ -10,7 +10,7 @@
 
 namespace quorvel {
 
-class EventLoop;
+class IEventLoop;
 
 // Bounds of every token call: a stalled or flooding endpoint fails the call.
 inline constexpr std::chrono::milliseconds HttpTimeLimit{60000};
@@ -49,6 +49,6 @@ bool IsAllowedTokenUrl(const std::string& Url);
 // Runs Work (a bounded blocking call) on a worker thread while Loop goes on
 // handling events, and returns once it has ended; what Work raised is
 // raised here.
-void RunBesideLoop(EventLoop& Loop, const std::function<void()>& Work);
+void RunBesideLoop(IEventLoop& Loop, const std::function<void()>& Work);
 
 }  // namespace quorvel

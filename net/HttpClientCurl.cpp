@@ -24,9 +24,9 @@ std::size_t Collect(char* Data, std::size_t Size, std::size_t Count, void* User)
     return length;
 }
 
-class CurlHttpClient final : public IHttpClient {
+class TCurlHttpClient final : public IHttpClient {
 public:
-    explicit CurlHttpClient(std::chrono::milliseconds Limit) : FLimit(Limit) {}
+    explicit TCurlHttpClient(std::chrono::milliseconds Limit) : FLimit(Limit) {}
 
     THttpResponse PostForm(const std::string& Url, const std::string& Body) override {
         if (!IsAllowedTokenUrl(Url)) {
@@ -87,7 +87,7 @@ private:
 }  // namespace
 
 std::unique_ptr<IHttpClient> MakeHttpClient(std::chrono::milliseconds Limit) {
-    return std::make_unique<CurlHttpClient>(Limit);
+    return std::make_unique<TCurlHttpClient>(Limit);
 }
 
 }  // namespace quorvel

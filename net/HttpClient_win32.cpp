@@ -6,7 +6,7 @@ namespace quorvel {
 
 namespace {
 
-class UnavailableHttpClient final : public IHttpClient {
+class TUnavailableHttpClient final : public IHttpClient {
 public:
     THttpResponse PostForm(const std::string&, const std::string&) override {
         throw EHttpError("OAuth 2.0 is not available on this platform yet");
@@ -16,7 +16,7 @@ public:
 }  // namespace
 
 std::unique_ptr<IHttpClient> MakeHttpClient(std::chrono::milliseconds) {
-    return std::make_unique<UnavailableHttpClient>();
+    return std::make_unique<TUnavailableHttpClient>();
 }
 
 }  // namespace quorvel

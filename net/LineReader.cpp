@@ -14,11 +14,11 @@ const char* FindLf(const std::vector<char>& Bytes, std::size_t Start, std::size_
 
 }  // namespace
 
-bool LineReader::HoldsLine() const {
+bool TLineReader::HoldsLine() const {
     return !Empty() && FindLf(Bytes, Start, End) != nullptr;
 }
 
-bool LineReader::TakeLine(std::string& Line) {
+bool TLineReader::TakeLine(std::string& Line) {
     if (Empty()) return false;
     const char* lf = FindLf(Bytes, Start, End);
     if (lf == nullptr) {
@@ -33,7 +33,7 @@ bool LineReader::TakeLine(std::string& Line) {
     return true;
 }
 
-IoStep LineReader::Fill(ByteChannel& Channel) {
+IoStep TLineReader::Fill(IByteChannel& Channel) {
     // The line being assembled moves to the front, so the buffer's room is
     // what the line limit leaves.
     if (Start > 0) {

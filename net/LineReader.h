@@ -12,12 +12,12 @@ namespace quorvel {
 // at the longest line, split on LF, and whatever follows a line kept for
 // the next one. It never waits: Fill reads once and says what the channel
 // needs, and the caller waits for that.
-class LineReader {
+class TLineReader {
 public:
     // Longest line, its LF included.
     static constexpr std::size_t MaxLineLength = 65536;
 
-    LineReader() : Bytes(MaxLineLength) {}
+    TLineReader() : Bytes(MaxLineLength) {}
 
     // Moves the next whole line, its line end included, into Line; false
     // while none has come whole. A line that cannot end within
@@ -25,7 +25,7 @@ public:
     bool TakeLine(std::string& Line);
     // Reads once from Channel, at most what the line limit leaves room for.
     // TakeLine comes first: a full buffer without a line end raises there.
-    IoStep Fill(ByteChannel& Channel);
+    IoStep Fill(IByteChannel& Channel);
 
     // Whether any byte is held: a line, or the start of one.
     bool Empty() const { return Start == End; }

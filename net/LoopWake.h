@@ -10,9 +10,9 @@ namespace quorvel {
 // The half of a wake-up that another thread holds. Wake may be called from
 // any thread, any number of times, and after the receiving half is gone
 // (it then does nothing).
-class LoopWakeSender {
+class ILoopWakeSender {
 public:
-    virtual ~LoopWakeSender() = default;
+    virtual ~ILoopWakeSender() = default;
     virtual void Wake() = 0;
 };
 
@@ -20,13 +20,13 @@ public:
 // OnWake runs inside the loop's pump on the loop's thread (once for one or
 // more wakes that arrive together). Destroying the object ends it; OnWake
 // never runs afterwards.
-class LoopWake {
+class ILoopWake {
 public:
-    virtual ~LoopWake() = default;
-    virtual std::shared_ptr<LoopWakeSender> Sender() const = 0;
+    virtual ~ILoopWake() = default;
+    virtual std::shared_ptr<ILoopWakeSender> Sender() const = 0;
 };
 
 // Raises std::system_error when the system has nothing left to make one.
-std::unique_ptr<LoopWake> MakeLoopWake(EventLoop& Loop, std::function<void()> OnWake);
+std::unique_ptr<ILoopWake> MakeLoopWake(IEventLoop& Loop, std::function<void()> OnWake);
 
 }  // namespace quorvel

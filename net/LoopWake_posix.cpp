@@ -13,7 +13,7 @@ namespace {
 
 // Both ends of the pipe live as long as the sender: a late Wake writes into
 // a pipe nobody reads, never into a descriptor reused for something else.
-class PipeSender final : public LoopWakeSender {
+class PipeSender final : public ILoopWakeSender {
 public:
     PipeSender() {
         int fds[2];
@@ -33,14 +33,14 @@ public:
     int WriteFd = -1;
 };
 
-class PipeWake final : public LoopWake {
+class PipeWake final : public ILoopWake {
 public:
-    PipeWake(EventLoop& Loop, std::function<void()> onWake)
+    PipeWake(IEventLoop& Loop, std::function<void()> onWake)
         : Pipe(std::make_shared<PipeSender>()), OnWake(std::move(onWake)) {
-        Watch = Loop.WatchSocket(Pipe->ReadFd, [this](SocketReadiness) { Drain(); });
+        Watch = Loop.WatchSocket(Pipe->ReadFd, [this](TSocketReadiness) { Drain(); });
         Watch->SetInterest(true, false);
     }
-    std::shared_ptr<LoopWakeSender> Sender() const override { return Pipe; }
+    std::shared_ptr<ILoopWakeSender> Sender() const override { return Pipe; }
 
 private:
     void Drain() {
@@ -55,12 +55,12 @@ private:
 
     std::shared_ptr<PipeSender> Pipe;
     std::function<void()> OnWake;
-    std::unique_ptr<SocketWatch> Watch;
+    std::unique_ptr<ISocketWatch> Watch;
 };
 
 }  // namespace
 
-std::unique_ptr<LoopWake> MakeLoopWake(EventLoop& Loop, std::function<void()> OnWake) {
+std::unique_ptr<ILoopWake> MakeLoopWake(IEventLoop& Loop, std::function<void()> OnWake) {
     return std::make_unique<PipeWake>(Loop, std::move(OnWake));
 }
 

@@ -16,7 +16,7 @@ constexpr wchar_t WindowClass[] = L"QuorvelLoopWake";
 
 // The window goes before the wake does, under the lock, so a late Wake
 // posts to no window at all.
-class PostingSender final : public LoopWakeSender {
+class PostingSender final : public ILoopWakeSender {
 public:
     void Wake() override {
         std::lock_guard<std::mutex> guard(Lock);
@@ -26,9 +26,9 @@ public:
     HWND Window = nullptr;
 };
 
-class WindowWake final : public LoopWake {
+class WindowWake final : public ILoopWake {
 public:
-    WindowWake(EventLoop& loop, std::function<void()> onWake)
+    WindowWake(IEventLoop& loop, std::function<void()> onWake)
         : Loop(loop), Posting(std::make_shared<PostingSender>()), OnWake(std::move(onWake)) {
         WNDCLASSEXW windowClass{};
         windowClass.cbSize = sizeof windowClass;
@@ -53,7 +53,7 @@ public:
         ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
         ::DestroyWindow(window);
     }
-    std::shared_ptr<LoopWakeSender> Sender() const override { return Posting; }
+    std::shared_ptr<ILoopWakeSender> Sender() const override { return Posting; }
 
 private:
     static LRESULT CALLBACK WindowProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam) {
@@ -62,21 +62,21 @@ private:
         if (self != nullptr) {
             // Nothing may leave through the window procedure; the handler
             // may destroy this object.
-            EventLoop& loop = self->Loop;
+            IEventLoop& loop = self->Loop;
             std::function<void()> handler = self->OnWake;
             loop.RunGuarded(handler);
         }
         return 0;
     }
 
-    EventLoop& Loop;
+    IEventLoop& Loop;
     std::shared_ptr<PostingSender> Posting;
     std::function<void()> OnWake;
 };
 
 }  // namespace
 
-std::unique_ptr<LoopWake> MakeLoopWake(EventLoop& Loop, std::function<void()> OnWake) {
+std::unique_ptr<ILoopWake> MakeLoopWake(IEventLoop& Loop, std::function<void()> OnWake) {
     return std::make_unique<WindowWake>(Loop, std::move(OnWake));
 }
 

@@ -9,18 +9,18 @@
 
 namespace quorvel {
 
-struct PollEventLoop::TimerEntry {
+struct TPollEventLoop::TimerEntry {
     std::function<void()> OnTick;
     bool Running = false;
     std::chrono::milliseconds Interval{0};
     Clock::time_point Due;
 };
 
-struct PollEventLoop::WatchEntry {
+struct TPollEventLoop::WatchEntry {
     int Fd = -1;
     bool Read = false;
     bool Write = false;
-    std::function<void(SocketReadiness)> OnReady;
+    std::function<void(TSocketReadiness)> OnReady;
 };
 
 namespace {
@@ -30,10 +30,10 @@ void Forget(std::vector<std::shared_ptr<Entry>>& list, const std::shared_ptr<Ent
     list.erase(std::remove(list.begin(), list.end(), entry), list.end());
 }
 
-class PollTimer final : public EventTimer {
+class PollTimer final : public IEventTimer {
 public:
-    PollTimer(std::vector<std::shared_ptr<PollEventLoop::TimerEntry>>& list,
-              std::shared_ptr<PollEventLoop::TimerEntry> entry)
+    PollTimer(std::vector<std::shared_ptr<TPollEventLoop::TimerEntry>>& list,
+              std::shared_ptr<TPollEventLoop::TimerEntry> entry)
         : List(list), Entry(std::move(entry)) {}
     ~PollTimer() override {
         Entry->Running = false;
@@ -48,14 +48,14 @@ public:
     void Stop() override { Entry->Running = false; }
 
 private:
-    std::vector<std::shared_ptr<PollEventLoop::TimerEntry>>& List;
-    std::shared_ptr<PollEventLoop::TimerEntry> Entry;
+    std::vector<std::shared_ptr<TPollEventLoop::TimerEntry>>& List;
+    std::shared_ptr<TPollEventLoop::TimerEntry> Entry;
 };
 
-class PollWatch final : public SocketWatch {
+class PollWatch final : public ISocketWatch {
 public:
-    PollWatch(std::vector<std::shared_ptr<PollEventLoop::WatchEntry>>& list,
-              std::shared_ptr<PollEventLoop::WatchEntry> entry)
+    PollWatch(std::vector<std::shared_ptr<TPollEventLoop::WatchEntry>>& list,
+              std::shared_ptr<TPollEventLoop::WatchEntry> entry)
         : List(list), Entry(std::move(entry)) {}
     ~PollWatch() override {
         Entry->Read = Entry->Write = false;
@@ -68,24 +68,24 @@ public:
     }
 
 private:
-    std::vector<std::shared_ptr<PollEventLoop::WatchEntry>>& List;
-    std::shared_ptr<PollEventLoop::WatchEntry> Entry;
+    std::vector<std::shared_ptr<TPollEventLoop::WatchEntry>>& List;
+    std::shared_ptr<TPollEventLoop::WatchEntry> Entry;
 };
 
 }  // namespace
 
-PollEventLoop::PollEventLoop(std::function<void(const std::string&)> reporter) : Reporter(std::move(reporter)) {}
+TPollEventLoop::TPollEventLoop(std::function<void(const std::string&)> reporter) : Reporter(std::move(reporter)) {}
 
-PollEventLoop::~PollEventLoop() = default;
+TPollEventLoop::~TPollEventLoop() = default;
 
-std::unique_ptr<EventTimer> PollEventLoop::CreateTimer(std::function<void()> OnTick) {
+std::unique_ptr<IEventTimer> TPollEventLoop::CreateTimer(std::function<void()> OnTick) {
     auto entry = std::make_shared<TimerEntry>();
     entry->OnTick = std::move(OnTick);
     Timers.push_back(entry);
     return std::make_unique<PollTimer>(Timers, entry);
 }
 
-std::unique_ptr<SocketWatch> PollEventLoop::WatchSocket(int Fd, std::function<void(SocketReadiness)> OnReady) {
+std::unique_ptr<ISocketWatch> TPollEventLoop::WatchSocket(int Fd, std::function<void(TSocketReadiness)> OnReady) {
     auto entry = std::make_shared<WatchEntry>();
     entry->Fd = Fd;
     entry->OnReady = std::move(OnReady);
@@ -93,7 +93,7 @@ std::unique_ptr<SocketWatch> PollEventLoop::WatchSocket(int Fd, std::function<vo
     return std::make_unique<PollWatch>(Watches, entry);
 }
 
-void PollEventLoop::ReportError(const std::string& Message) {
+void TPollEventLoop::ReportError(const std::string& Message) {
     if (Reporter) {
         Reporter(Message);
     } else {
@@ -101,7 +101,7 @@ void PollEventLoop::ReportError(const std::string& Message) {
     }
 }
 
-int PollEventLoop::MillisecondsToNextTimer() const {
+int TPollEventLoop::MillisecondsToNextTimer() const {
     const auto now = Clock::now();
     long long best = -1;
     for (const auto& timer : Timers) {
@@ -113,19 +113,19 @@ int PollEventLoop::MillisecondsToNextTimer() const {
     return best < 0 ? -1 : static_cast<int>(std::min<long long>(best, INT_MAX));
 }
 
-void PollEventLoop::PumpOnce() {
+void TPollEventLoop::PumpOnce() {
     Run(0);
 }
 
-void PollEventLoop::WaitForEvents() {
+void TPollEventLoop::WaitForEvents() {
     Run(-1);
 }
 
-void PollEventLoop::WaitForEventsFor(std::chrono::milliseconds Limit) {
+void TPollEventLoop::WaitForEventsFor(std::chrono::milliseconds Limit) {
     Run(static_cast<int>(std::clamp<long long>(Limit.count(), 0, INT_MAX)));
 }
 
-void PollEventLoop::Run(int PollTimeoutMs) {
+void TPollEventLoop::Run(int PollTimeoutMs) {
     // Snapshot what is watched; a handler may add or remove watches and timers.
     std::vector<std::shared_ptr<WatchEntry>> watched;
     std::vector<pollfd> fds;
@@ -149,7 +149,7 @@ void PollEventLoop::Run(int PollTimeoutMs) {
     for (std::size_t i = 0; ready > 0 && i < fds.size(); ++i) {
         const auto& watch = watched[i];
         if (fds[i].revents == 0 || !watch->OnReady) continue;
-        SocketReadiness readiness;
+        TSocketReadiness readiness;
         const bool failed = (fds[i].revents & (POLLERR | POLLHUP | POLLNVAL)) != 0;
         readiness.Readable = watch->Read && ((fds[i].revents & POLLIN) != 0 || failed);
         readiness.Writable = watch->Write && ((fds[i].revents & POLLOUT) != 0 || failed);
@@ -168,8 +168,8 @@ void PollEventLoop::Run(int PollTimeoutMs) {
     }
 }
 
-std::unique_ptr<CommandLineLoop> MakeCommandLineLoop(std::function<void(const std::string&)> Reporter) {
-    return std::make_unique<PollEventLoop>(std::move(Reporter));
+std::unique_ptr<ICommandLineLoop> MakeCommandLineLoop(std::function<void(const std::string&)> Reporter) {
+    return std::make_unique<TPollEventLoop>(std::move(Reporter));
 }
 
 }  // namespace quorvel

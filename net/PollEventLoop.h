@@ -13,18 +13,18 @@ namespace quorvel {
 
 // An event loop on poll() and a monotonic clock, for programs without a
 // display (quorvel-check, the tests, the benchmarks).
-class PollEventLoop final : public CommandLineLoop {
+class TPollEventLoop final : public ICommandLineLoop {
 public:
     // Errors that reach ReportError are passed to Reporter (default: stderr).
-    explicit PollEventLoop(std::function<void(const std::string&)> Reporter = {});
-    ~PollEventLoop() override;
-    PollEventLoop(const PollEventLoop&) = delete;
-    PollEventLoop& operator=(const PollEventLoop&) = delete;
+    explicit TPollEventLoop(std::function<void(const std::string&)> Reporter = {});
+    ~TPollEventLoop() override;
+    TPollEventLoop(const TPollEventLoop&) = delete;
+    TPollEventLoop& operator=(const TPollEventLoop&) = delete;
 
     void PumpOnce() override;
     void WaitForEvents() override;
-    std::unique_ptr<EventTimer> CreateTimer(std::function<void()> OnTick) override;
-    std::unique_ptr<SocketWatch> WatchSocket(int Fd, std::function<void(SocketReadiness)> OnReady) override;
+    std::unique_ptr<IEventTimer> CreateTimer(std::function<void()> OnTick) override;
+    std::unique_ptr<ISocketWatch> WatchSocket(int Fd, std::function<void(TSocketReadiness)> OnReady) override;
     void ReportError(const std::string& Message) override;
 
     // Waits like WaitForEvents, but no longer than Limit.

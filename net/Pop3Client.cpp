@@ -35,7 +35,7 @@ bool IsContinuation(const std::string& Reply) {
 
 }  // namespace
 
-TPop3Client::TPop3Client(EventLoop& loop) : TSocketTransport(loop) {
+TPop3Client::TPop3Client(IEventLoop& loop) : TSocketTransport(loop) {
     Port = 110;
 }
 
@@ -168,7 +168,7 @@ void TPop3Client::OpenSession(bool& QuitAllowed, bool UpToTls) {
     QuitAllowed = true;
 }
 
-TlsCertificate TPop3Client::FetchCertificate() {
+TTlsCertificate TPop3Client::FetchCertificate() {
     if (Security == TConnectionSecurity::None) throw Exception("TLS: the account does not use TLS");
     OnScopeExit restore([this, saved = TlsAcceptAnyCertificate] { TlsAcceptAnyCertificate = saved; });
     TlsAcceptAnyCertificate = true;
@@ -180,7 +180,7 @@ TlsCertificate TPop3Client::FetchCertificate() {
         TSocketTransport::Disconnect();
         throw;
     }
-    const std::optional<TlsCertificate> certificate = PeerCertificate();
+    const std::optional<TTlsCertificate> certificate = PeerCertificate();
     TSocketTransport::Disconnect();
     if (!certificate) throw Exception(TlsFailureText(TlsFailure::HandshakeFailed));
     return *certificate;

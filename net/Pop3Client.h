@@ -27,7 +27,7 @@ class TPop3Client : public TSocketTransport {
 public:
     using TPop3NotifyEvent = std::function<void(TPop3Client&)>;
 
-    explicit TPop3Client(EventLoop& Loop);
+    explicit TPop3Client(IEventLoop& Loop);
     ~TPop3Client() override;
 
     std::string UserID;
@@ -66,7 +66,7 @@ public:
     // Connects as Security says (which must not be None) up to the end of
     // the handshake, accepting any certificate, and returns the one the
     // server showed, for the user to look at; closes without logging in.
-    TlsCertificate FetchCertificate();
+    TTlsCertificate FetchCertificate();
     // Ends the current wait and drops the connection at once, without QUIT.
     void Abort() override;
 

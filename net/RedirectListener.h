@@ -7,7 +7,7 @@
 
 namespace quorvel {
 
-class EventLoop;
+class IEventLoop;
 
 // The longest a sign-in waits for the browser.
 inline constexpr std::chrono::milliseconds SignInTimeLimit{5 * 60 * 1000};
@@ -20,7 +20,7 @@ class TRedirectListener {
 public:
     // Binds and listens; raises quorvel::Exception when it cannot (and on
     // a platform without one yet).
-    TRedirectListener(EventLoop& Loop, std::string ExpectedState);
+    TRedirectListener(IEventLoop& Loop, std::string ExpectedState);
     ~TRedirectListener();
     TRedirectListener(const TRedirectListener&) = delete;
     TRedirectListener& operator=(const TRedirectListener&) = delete;

@@ -37,20 +37,20 @@ struct TRedirectListener::Impl {
     struct Connection {
         int Fd = -1;
         std::string Head;
-        std::unique_ptr<SocketWatch> Watch;
+        std::unique_ptr<ISocketWatch> Watch;
     };
 
-    EventLoop& Loop;
+    IEventLoop& Loop;
     std::string State;
     int ListenFd = -1;
     std::int32_t Port = 0;
-    std::unique_ptr<SocketWatch> ListenWatch;
+    std::unique_ptr<ISocketWatch> ListenWatch;
     std::vector<std::unique_ptr<Connection>> Connections;
     bool Ended = false;
     std::string Code;
     std::string Failure;
 
-    Impl(EventLoop& loop, std::string state) : Loop(loop), State(std::move(state)) {}
+    Impl(IEventLoop& loop, std::string state) : Loop(loop), State(std::move(state)) {}
 
     ~Impl() {
         for (auto& connection : Connections) Close(*connection);
@@ -76,7 +76,7 @@ struct TRedirectListener::Impl {
             auto connection = std::make_unique<Connection>();
             connection->Fd = fd;
             Connection* raw = connection.get();
-            connection->Watch = Loop.WatchSocket(fd, [this, raw](SocketReadiness) { Read(*raw); });
+            connection->Watch = Loop.WatchSocket(fd, [this, raw](TSocketReadiness) { Read(*raw); });
             connection->Watch->SetInterest(true, false);
             Connections.push_back(std::move(connection));
         }
@@ -141,7 +141,7 @@ struct TRedirectListener::Impl {
     }
 };
 
-TRedirectListener::TRedirectListener(EventLoop& Loop, std::string ExpectedState)
+TRedirectListener::TRedirectListener(IEventLoop& Loop, std::string ExpectedState)
     : FImpl(std::make_unique<Impl>(Loop, std::move(ExpectedState))) {
     Impl& impl = *FImpl;
     impl.ListenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
@@ -157,7 +157,7 @@ TRedirectListener::TRedirectListener(EventLoop& Loop, std::string ExpectedState)
         throw Exception(std::string("OAuth: cannot listen on 127.0.0.1: ") + std::strerror(errno));
     }
     impl.Port = ntohs(address.sin_port);
-    impl.ListenWatch = Loop.WatchSocket(impl.ListenFd, [&impl](SocketReadiness) { impl.Accept(); });
+    impl.ListenWatch = Loop.WatchSocket(impl.ListenFd, [&impl](TSocketReadiness) { impl.Accept(); });
     impl.ListenWatch->SetInterest(true, false);
 }
 
@@ -174,7 +174,7 @@ std::string TRedirectListener::RedirectUri() const {
 std::string TRedirectListener::WaitForCode(std::chrono::milliseconds Limit) {
     Impl& impl = *FImpl;
     bool timedOut = false;
-    const std::unique_ptr<EventTimer> timer = impl.Loop.CreateTimer([&] {
+    const std::unique_ptr<IEventTimer> timer = impl.Loop.CreateTimer([&] {
         timedOut = true;
         impl.Ended = true;
     });

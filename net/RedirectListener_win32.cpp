@@ -6,7 +6,7 @@ namespace quorvel {
 
 struct TRedirectListener::Impl {};
 
-TRedirectListener::TRedirectListener(EventLoop&, std::string) {
+TRedirectListener::TRedirectListener(IEventLoop&, std::string) {
     throw Exception("OAuth 2.0 sign-in is not available on this platform yet");
 }
 

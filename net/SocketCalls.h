@@ -8,7 +8,7 @@
 namespace quorvel {
 
 // A socket address of either family, held as the system's sockaddr bytes.
-struct SocketAddress {
+struct TSocketAddress {
     alignas(8) unsigned char Storage[128]{};
     std::uint32_t Length = 0;
 
@@ -22,12 +22,12 @@ struct SocketAddress {
 // A numeric host: a dotted IPv4 address (the forms the system's classic
 // parser takes: "a.b.c.d", "a.b.c", "a.b", "a", octal and hex parts), or an
 // IPv6 literal. Needs no look-up.
-bool ParseNumericHost(const std::string& Host, SocketAddress& Address);
+bool ParseNumericHost(const std::string& Host, TSocketAddress& Address);
 
 // The system's resolver (any family, stream sockets): fills Addresses in
 // the resolver's order and returns 0, or a look-up error number of the
 // socket error table (11001 "Host not found" and its neighbours).
-std::int32_t ResolveHostName(const std::string& Host, std::vector<SocketAddress>& Addresses);
+std::int32_t ResolveHostName(const std::string& Host, std::vector<TSocketAddress>& Addresses);
 
 // The thin layer over the system's sockets that the transport uses; one
 // implementation per platform. Sockets are ints (a Winsock handle fits one);
@@ -45,7 +45,7 @@ void Close(int Socket);
 
 // Starts connecting: 0 when the connection is up or under way (its outcome
 // is told by writability), else the error that ended the attempt at once.
-std::int32_t StartConnect(int Socket, const SocketAddress& Address);
+std::int32_t StartConnect(int Socket, const TSocketAddress& Address);
 // After writability: 0 when the connection is up, else why it failed.
 std::int32_t ConnectOutcome(int Socket);
 

@@ -29,7 +29,7 @@ std::int32_t LookupErrorFromGai(int GaiError) {
     }
 }
 
-std::int32_t Resolve(const std::string& Host, int Family, int Flags, std::vector<SocketAddress>& Addresses) {
+std::int32_t Resolve(const std::string& Host, int Family, int Flags, std::vector<TSocketAddress>& Addresses) {
     addrinfo hints{};
     hints.ai_family = Family;
     hints.ai_socktype = SOCK_STREAM;
@@ -44,7 +44,7 @@ std::int32_t Resolve(const std::string& Host, int Family, int Flags, std::vector
 
 }  // namespace
 
-bool ParseNumericHost(const std::string& Host, SocketAddress& Address) {
+bool ParseNumericHost(const std::string& Host, TSocketAddress& Address) {
     if (Host.empty() || Host.find('\0') != std::string::npos) return false;
     in_addr v4{};
     if (::inet_aton(Host.c_str(), &v4) != 0) {
@@ -52,13 +52,13 @@ bool ParseNumericHost(const std::string& Host, SocketAddress& Address) {
         return true;
     }
     if (Host.find(':') == std::string::npos) return false;
-    std::vector<SocketAddress> found;
+    std::vector<TSocketAddress> found;
     if (Resolve(Host, AF_INET6, AI_NUMERICHOST, found) != 0) return false;
     Address = found.front();
     return true;
 }
 
-std::int32_t ResolveHostName(const std::string& Host, std::vector<SocketAddress>& Addresses) {
+std::int32_t ResolveHostName(const std::string& Host, std::vector<TSocketAddress>& Addresses) {
     return Resolve(Host, AF_UNSPEC, 0, Addresses);
 }
 
@@ -87,7 +87,7 @@ void Close(int Socket) {
     if (Socket >= 0) ::close(Socket);
 }
 
-std::int32_t StartConnect(int Socket, const SocketAddress& Address) {
+std::int32_t StartConnect(int Socket, const TSocketAddress& Address) {
     if (::connect(Socket, AsSockaddr(Address), Address.Length) == 0 || errno == EINPROGRESS) return 0;
     return SocketErrorFromErrno(errno);
 }

@@ -40,7 +40,7 @@ int ChunkSize(std::size_t Size) {
     return Size > INT_MAX ? INT_MAX : static_cast<int>(Size);
 }
 
-std::int32_t Resolve(const std::string& Host, int Family, int Flags, std::vector<SocketAddress>& Addresses) {
+std::int32_t Resolve(const std::string& Host, int Family, int Flags, std::vector<TSocketAddress>& Addresses) {
     if (const std::int32_t error = StartWinsock()) return error;
     ADDRINFOW hints{};
     hints.ai_family = Family;
@@ -62,7 +62,7 @@ std::int32_t Resolve(const std::string& Host, int Family, int Flags, std::vector
 
 }  // namespace
 
-bool ParseNumericHost(const std::string& Host, SocketAddress& Address) {
+bool ParseNumericHost(const std::string& Host, TSocketAddress& Address) {
     if (Host.empty() || Host.find('\0') != std::string::npos) return false;
     // inet_addr takes the classic dotted forms; its "none" is also the
     // broadcast address, which only that one spelling may mean.
@@ -74,13 +74,13 @@ bool ParseNumericHost(const std::string& Host, SocketAddress& Address) {
         return true;
     }
     if (Host.find(':') == std::string::npos) return false;
-    std::vector<SocketAddress> found;
+    std::vector<TSocketAddress> found;
     if (Resolve(Host, AF_INET6, AI_NUMERICHOST, found) != 0) return false;
     Address = found.front();
     return true;
 }
 
-std::int32_t ResolveHostName(const std::string& Host, std::vector<SocketAddress>& Addresses) {
+std::int32_t ResolveHostName(const std::string& Host, std::vector<TSocketAddress>& Addresses) {
     return Resolve(Host, AF_UNSPEC, 0, Addresses);
 }
 
@@ -113,7 +113,7 @@ void Close(int Socket) {
     if (Socket != None) ::closesocket(AsSocket(Socket));
 }
 
-std::int32_t StartConnect(int Socket, const SocketAddress& Address) {
+std::int32_t StartConnect(int Socket, const TSocketAddress& Address) {
     if (::connect(AsSocket(Socket), AsSockaddr(Address), static_cast<int>(Address.Length)) == 0) return 0;
     const int error = ::WSAGetLastError();
     return error == WSAEWOULDBLOCK ? 0 : error;

@@ -12,7 +12,7 @@
 
 namespace quorvel {
 
-ByteChannel* TSocketTransport::Channel() {
+IByteChannel* TSocketTransport::Channel() {
     if (Tls) return Tls.get();
     return Connected() ? &Plain : nullptr;
 }
@@ -73,7 +73,7 @@ void TSocketTransport::SendBuffer(const char* Data, std::uint16_t Length) {
         }
         std::size_t done = 0;
         while (done < length && Pending == Interrupt::None) {
-            ByteChannel* channel = Channel();
+            IByteChannel* channel = Channel();
             std::size_t sent = 0;
             const IoStep step = channel != nullptr ? channel->Write(Data + done, length - done, sent) : IoStep::Closed;
             if (step == IoStep::Done) {
@@ -106,7 +106,7 @@ std::string TSocketTransport::ReadLn() {
     std::string line;
     while (Pending == Interrupt::None) {
         if (Reader.TakeLine(line)) return line;
-        ByteChannel* channel = Channel();
+        IByteChannel* channel = Channel();
         if (channel == nullptr) {
             // A close notification has replaced the socket (or it never
             // was connected).
@@ -154,7 +154,7 @@ std::string TSocketTransport::Transaction(const std::string& Command) {
 void TSocketTransport::ClearInput() {
     StatusMessage(8, "Clearing Input");
     Reader.Clear();
-    if (ByteChannel* channel = Channel()) {
+    if (IByteChannel* channel = Channel()) {
         (void)Reader.Fill(*channel);
         Reader.Clear();
     }

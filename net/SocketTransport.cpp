@@ -19,7 +19,7 @@ bool IsConnectOutcome(std::int32_t error) {
 
 }  // namespace
 
-TSocketTransport::TSocketTransport(EventLoop& loop) : FLoop(loop) {
+TSocketTransport::TSocketTransport(IEventLoop& loop) : FLoop(loop) {
     StatusMessage(8, "Create");
     Timer = std::make_unique<TThreadTimer>(FLoop);
     Timer->SetEnabled(false);
@@ -91,7 +91,7 @@ void TSocketTransport::CreateSocket(int family, bool lingerZero) {
     if (fd < 0) CheckSocketError(error, 0);
     if (fd < 0) throw SocketCallError(SocketErrorNo::BadFile);
     try {
-        Watch = FLoop.WatchSocket(fd, [this](SocketReadiness readiness) { HandleSocketReady(readiness); });
+        Watch = FLoop.WatchSocket(fd, [this](TSocketReadiness readiness) { HandleSocketReady(readiness); });
     } catch (...) {
         sockets::Close(fd);
         throw;
@@ -138,7 +138,7 @@ void TSocketTransport::UpdateInterest() {
     Watch->SetInterest(open && !InputNoticed, FPhase == Phase::Connecting || (open && WaitingForRoom));
 }
 
-void TSocketTransport::HandleSocketReady(SocketReadiness Readiness) {
+void TSocketTransport::HandleSocketReady(TSocketReadiness Readiness) {
     // Nothing raised while handling a notification leaves the transport.
     try {
         if (FPhase == Phase::Connecting) {
@@ -218,7 +218,7 @@ void TSocketTransport::RequestCloseSocket() {
 
 void TSocketTransport::ResolveHost() {
     StatusMessage(8, "Resolve Host");
-    SocketAddress numeric;
+    TSocketAddress numeric;
     if (ParseNumericHost(Host, numeric)) {
         RemoteAddresses = {numeric};
         return;
@@ -234,8 +234,8 @@ void TSocketTransport::ResolveHost() {
     if (!Host.empty()) {  // an empty one has nothing to look up
         FPhase = Phase::Resolving;
         try {
-            Lookup = std::make_unique<HostLookup>(
-                FLoop, Host, [this](std::int32_t error, const std::vector<SocketAddress>& addresses) {
+            Lookup = std::make_unique<THostLookup>(
+                FLoop, Host, [this](std::int32_t error, const std::vector<TSocketAddress>& addresses) {
                     if (error != 0) FLastErrorNo = error;
                     if (error == 0) LookupAnswer = addresses;
                     FPhase = Phase::Idle;
@@ -263,7 +263,7 @@ void TSocketTransport::Connect() {
     if (HoldsControlCharacter(Host)) throw ESockError(SockFailure::InvalidHost, "Invalid character in host name");
 
     const auto anySet = [this] {
-        for (const SocketAddress& address : RemoteAddresses) {
+        for (const TSocketAddress& address : RemoteAddresses) {
             if (address.IsSet()) return true;
         }
         return false;
@@ -290,8 +290,8 @@ void TSocketTransport::Connect() {
     {
         TimerOn();
         OnScopeExit stop([this] { TimerOff(); });
-        const std::vector<SocketAddress> addresses = RemoteAddresses;
-        for (const SocketAddress& address : addresses) {
+        const std::vector<TSocketAddress> addresses = RemoteAddresses;
+        for (const TSocketAddress& address : addresses) {
             if (!address.IsSet()) continue;
             raised.reset();
             if (TryConnect(address, raised)) return;
@@ -305,7 +305,7 @@ void TSocketTransport::Connect() {
     throw ESockError(SockFailure::ConnectFailed, "Connection Failed");
 }
 
-bool TSocketTransport::TryConnect(const SocketAddress& Address, std::optional<ESockError>& Raised) {
+bool TSocketTransport::TryConnect(const TSocketAddress& Address, std::optional<ESockError>& Raised) {
     RemoteAddress = Address;
     RemoteAddress.SetPort(static_cast<std::uint16_t>(Port));
     // The socket follows the address's family; an idle socket of the other

@@ -20,7 +20,7 @@ namespace quorvel {
 // One TCP client socket offered through blocking-style operations: resolve
 // and connect, write a line, read a line, send a command and read its reply,
 // close. The socket itself is non-blocking; every operation that has to wait
-// does so inside EventLoop::WaitForEvents, so timers, user input and the
+// does so inside IEventLoop::WaitForEvents, so timers, user input and the
 // socket's own notifications are handled meanwhile and the processor sleeps.
 //
 // Socket readiness is turned into the notifications a Winsock program gets
@@ -38,10 +38,10 @@ public:
     using TOnStatus = std::function<void(TSocketTransport&, const std::string&)>;
 
     // Longest line ReadLn assembles, and longest text Write sends.
-    static constexpr std::size_t MaxLineLength = LineReader::MaxLineLength;
+    static constexpr std::size_t MaxLineLength = TLineReader::MaxLineLength;
     static constexpr std::size_t MaxTextLength = 65535;
 
-    explicit TSocketTransport(EventLoop& Loop);
+    explicit TSocketTransport(IEventLoop& Loop);
     virtual ~TSocketTransport();
     TSocketTransport(const TSocketTransport&) = delete;
     TSocketTransport& operator=(const TSocketTransport&) = delete;
@@ -104,7 +104,7 @@ public:
     // Whether the running TLS session resumed an earlier one.
     bool TlsResumed() const { return Tls != nullptr && Tls->Resumed(); }
     // The certificate the last handshake saw, when it saw one.
-    const std::optional<TlsCertificate>& PeerCertificate() const { return FPeerCertificate; }
+    const std::optional<TTlsCertificate>& PeerCertificate() const { return FPeerCertificate; }
 
     void Cancel();
     // Sends Text up to its first NUL.
@@ -129,7 +129,7 @@ protected:
     // runs (its own Abort) reports to no handler and makes no fresh socket,
     // as the base's does.
     void BeginDestroy() { Destroying = true; }
-    EventLoop& Loop() { return FLoop; }
+    IEventLoop& Loop() { return FLoop; }
 
     void StatusMessage(std::uint8_t Level, const std::string& Text);
     void RequestCloseSocket();
@@ -171,14 +171,14 @@ private:
     // One connection attempt to Address inside Connect's wait; true when the
     // connection is up. A failed attempt leaves a fresh socket; Raised gets
     // a socket error that the attempt raised.
-    bool TryConnect(const SocketAddress& Address, std::optional<ESockError>& Raised);
+    bool TryConnect(const TSocketAddress& Address, std::optional<ESockError>& Raised);
 
     void CreateSocket(int Family, bool LingerZero);
     void DropSocket();
     int ReleaseSocket();
     void ReplaceSocket(int Family, bool LingerZero);
     void UpdateInterest();
-    void HandleSocketReady(SocketReadiness Readiness);
+    void HandleSocketReady(TSocketReadiness Readiness);
     void HandleConnectDone(std::int32_t NotifiedError);
     void HandleReadable(std::int32_t NotifiedError);
     // Whether a whole line waits in the reader, or input in the TLS
@@ -186,7 +186,7 @@ private:
     bool UnreadInput();
 
     // The channel of an open connection (TLS once started), else null.
-    ByteChannel* Channel();
+    IByteChannel* Channel();
     // Raises why the channel's last step Failed.
     [[noreturn]] void RaiseChannelFailure();
     // Waits once in the loop for what Step asks: readable or writable.
@@ -194,10 +194,10 @@ private:
     // Asks to be told of input (and of the close) again.
     void ListenForInput();
 
-    EventLoop& FLoop;
+    IEventLoop& FLoop;
     std::unique_ptr<TThreadTimer> Timer;
-    std::unique_ptr<HostLookup> Lookup;
-    std::unique_ptr<SocketWatch> Watch;
+    std::unique_ptr<THostLookup> Lookup;
+    std::unique_ptr<ISocketWatch> Watch;
     int Fd = sockets::None;
     int Family = 0;
     bool LingerZero = false;
@@ -213,14 +213,14 @@ private:
     // A send waits for room in the socket.
     bool WaitingForRoom = false;
 
-    SocketChannel Plain;              // the connection's own bytes
-    std::unique_ptr<TlsSession> Tls;  // set from StartTls until the connection closes
-    LineReader Reader;
-    std::optional<TlsCertificate> FPeerCertificate;
-    SocketAddress RemoteAddress;                 // the address being connected to
-    std::vector<SocketAddress> RemoteAddresses;  // every address of Host, in order
+    TSocketChannel Plain;              // the connection's own bytes
+    std::unique_ptr<ITlsSession> Tls;  // set from StartTls until the connection closes
+    TLineReader Reader;
+    std::optional<TTlsCertificate> FPeerCertificate;
+    TSocketAddress RemoteAddress;                 // the address being connected to
+    std::vector<TSocketAddress> RemoteAddresses;  // every address of Host, in order
     // The look-up's answer; empty when it found nothing.
-    std::optional<std::vector<SocketAddress>> LookupAnswer;
+    std::optional<std::vector<TSocketAddress>> LookupAnswer;
 
     std::int32_t FTimeOut = 0;
     std::int32_t FLastErrorNo = 0;

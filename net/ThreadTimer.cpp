@@ -4,7 +4,7 @@
 
 namespace quorvel {
 
-TThreadTimer::TThreadTimer(EventLoop& loop) : Loop(loop) {
+TThreadTimer::TThreadTimer(IEventLoop& loop) : Loop(loop) {
     Timer = Loop.CreateTimer([this] { Tick(); });
     if (!Timer) throw Exception("No Timer");
 }
@@ -45,7 +45,7 @@ void TThreadTimer::Tick() {
     if (!FRunning || !FOnTimer) return;
     // The handler may replace OnTimer or destroy this timer; run a copy and
     // touch no member afterwards.
-    EventLoop& loop = Loop;
+    IEventLoop& loop = Loop;
     TNotifyEvent handler = FOnTimer;
     loop.RunGuarded([&] { handler(*this); });
 }

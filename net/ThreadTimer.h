@@ -16,7 +16,7 @@ class TThreadTimer {
 public:
     using TNotifyEvent = std::function<void(TThreadTimer&)>;
 
-    explicit TThreadTimer(EventLoop& Loop);
+    explicit TThreadTimer(IEventLoop& Loop);
     ~TThreadTimer();
     TThreadTimer(const TThreadTimer&) = delete;
     TThreadTimer& operator=(const TThreadTimer&) = delete;
@@ -37,8 +37,8 @@ private:
     void UpdateTimer();
     void Tick();
 
-    EventLoop& Loop;
-    std::unique_ptr<EventTimer> Timer;
+    IEventLoop& Loop;
+    std::unique_ptr<IEventTimer> Timer;
     std::uint32_t FInterval = 1000;
     TNotifyEvent FOnTimer;
     bool FEnabled = true;

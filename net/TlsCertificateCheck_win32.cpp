@@ -268,13 +268,13 @@ bool IsAddressLiteral(const std::string& Host) {
     return ::inet_pton(AF_INET, Host.c_str(), scratch) == 1 || ::inet_pton(AF_INET6, Host.c_str(), scratch) == 1;
 }
 
-TlsCertificate DescribeCertificate(PCCERT_CONTEXT Certificate) {
+TTlsCertificate DescribeCertificate(PCCERT_CONTEXT Certificate) {
     const CERT_INFO* info = Certificate->pCertInfo;
     return {NameText(info->Subject), NameText(info->Issuer), TimeText(info->NotBefore), TimeText(info->NotAfter),
             Sha256Hex(Certificate)};
 }
 
-TlsTrust::TlsTrust(const std::string& CaFile) {
+TTlsTrust::TTlsTrust(const std::string& CaFile) {
     if (CaFile.empty()) return;
     CaStore = ::CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, CERT_STORE_CREATE_NEW_FLAG, nullptr);
     if (CaStore == nullptr) throw Exception("TLS: the library could not be started");
@@ -285,11 +285,11 @@ TlsTrust::TlsTrust(const std::string& CaFile) {
     }
 }
 
-TlsTrust::~TlsTrust() {
+TTlsTrust::~TTlsTrust() {
     if (CaStore != nullptr) ::CertCloseStore(CaStore, 0);
 }
 
-bool TlsTrust::IsFileCa(PCCERT_CONTEXT Certificate) const {
+bool TTlsTrust::IsFileCa(PCCERT_CONTEXT Certificate) const {
     if (CaStore == nullptr) return false;
     for (PCCERT_CONTEXT ca = ::CertEnumCertificatesInStore(CaStore, nullptr); ca != nullptr;
          ca = ::CertEnumCertificatesInStore(CaStore, ca)) {
@@ -302,7 +302,7 @@ bool TlsTrust::IsFileCa(PCCERT_CONTEXT Certificate) const {
     return false;
 }
 
-CertificateVerdict TlsTrust::Check(PCCERT_CONTEXT Leaf, const std::string& Host) const {
+CertificateVerdict TTlsTrust::Check(PCCERT_CONTEXT Leaf, const std::string& Host) const {
     HCERTSTORE extra = ::CertOpenStore(CERT_STORE_PROV_COLLECTION, 0, 0, 0, nullptr);
     if (extra == nullptr) return {TlsFailure::Untrusted, "no certificate store: " + Hex32(::GetLastError())};
     OnScopeExit closeExtra([&] { ::CertCloseStore(extra, 0); });

@@ -25,14 +25,14 @@ struct CertificateVerdict {
 // The trust a session checks against: the system's store and, optionally,
 // the CAs of a PEM file. A chain that ends at one of the file's certificates
 // is trusted; a chain that merely contains one is not.
-class TlsTrust {
+class TTlsTrust {
 public:
     // Raises quorvel::Exception when CaFile is given and holds no readable
     // certificate.
-    explicit TlsTrust(const std::string& CaFile);
-    ~TlsTrust();
-    TlsTrust(const TlsTrust&) = delete;
-    TlsTrust& operator=(const TlsTrust&) = delete;
+    explicit TTlsTrust(const std::string& CaFile);
+    ~TTlsTrust();
+    TTlsTrust(const TTlsTrust&) = delete;
+    TTlsTrust& operator=(const TTlsTrust&) = delete;
 
     // Checks Leaf (with the certificates the server sent in its store) for
     // Host, a DNS name or an IPv4/IPv6 literal. The order of the reasons is
@@ -46,7 +46,7 @@ private:
 };
 
 // Subject, issuer, dates and SHA-256 as the OpenSSL session gives them.
-TlsCertificate DescribeCertificate(PCCERT_CONTEXT Certificate);
+TTlsCertificate DescribeCertificate(PCCERT_CONTEXT Certificate);
 
 // True for an IPv4 or IPv6 address literal (no SNI is sent for those).
 bool IsAddressLiteral(const std::string& Host);

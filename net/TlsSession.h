@@ -27,7 +27,7 @@ enum class TlsFailure {
 };
 
 // The certificate the server showed, for the user to look at.
-struct TlsCertificate {
+struct TTlsCertificate {
     std::string Subject;
     std::string Issuer;
     std::string NotBefore;  // as "YYYY-MM-DD HH:MM:SS UTC"
@@ -35,7 +35,7 @@ struct TlsCertificate {
     std::string Sha256;  // 64 lowercase hex digits of the DER encoding
 };
 
-struct TlsClientOptions {
+struct TTlsClientOptions {
     // The name or address the user gave: sent as SNI when it is a name, and
     // checked against the certificate either way.
     std::string Host;
@@ -56,7 +56,7 @@ struct TlsClientOptions {
 // whose reads and writes go through TLS. The session does its own socket
 // reads and writes; the socket stays the caller's: the session never
 // closes it. A handshake step asks to wait as a read or write does.
-class TlsSession : public ByteChannel {
+class ITlsSession : public IByteChannel {
 public:
     virtual IoStep Handshake() = 0;
     // Sends the close notice once, without waiting; nothing after a failure.
@@ -66,7 +66,7 @@ public:
     // The library's own words on the failure, for diagnostics only.
     virtual std::string FailureDetail() const = 0;
     // The server's certificate, once the handshake has seen it.
-    virtual std::optional<TlsCertificate> PeerCertificate() const = 0;
+    virtual std::optional<TTlsCertificate> PeerCertificate() const = 0;
     // Whether the handshake resumed an earlier session with this server
     // (whose certificate was checked when it was first made).
     virtual bool Resumed() const = 0;
@@ -75,7 +75,7 @@ public:
 // A client session on Fd, ready for Handshake. Raises quorvel::Exception
 // when the library cannot set one up (a CA file that cannot be read, ...).
 // The implementation is chosen at build time (OpenSSL on Linux).
-std::unique_ptr<TlsSession> StartTlsClient(int Fd, const TlsClientOptions& Options);
+std::unique_ptr<ITlsSession> StartTlsClient(int Fd, const TTlsClientOptions& Options);
 
 // Whether Bytes can be the start of a TLS record (a record type of 20 to 23,
 // major version 3); true while too few bytes have come to tell.

@@ -107,7 +107,7 @@ std::string Sha256Hex(X509* Certificate) {
     return text;
 }
 
-TlsCertificate Describe(X509* Certificate) {
+TTlsCertificate Describe(X509* Certificate) {
     return {NameText(X509_get_subject_name(Certificate)), NameText(X509_get_issuer_name(Certificate)),
             TimeText(X509_get0_notBefore(Certificate)), TimeText(X509_get0_notAfter(Certificate)),
             Sha256Hex(Certificate)};
@@ -137,11 +137,11 @@ bool IsAddressLiteral(const std::string& Host) {
 
 using namespace openssl;
 
-class OpenSslSession final : public TlsSession {
+class TOpenSslSession final : public ITlsSession {
 public:
-    OpenSslSession(int Fd, const TlsClientOptions& Options);
-    OpenSslSession(const OpenSslSession&) = delete;
-    OpenSslSession& operator=(const OpenSslSession&) = delete;
+    TOpenSslSession(int Fd, const TTlsClientOptions& Options);
+    TOpenSslSession(const TOpenSslSession&) = delete;
+    TOpenSslSession& operator=(const TOpenSslSession&) = delete;
 
     IoStep Handshake() override;
     IoStep Read(char* Data, std::size_t Size, std::size_t& Got) override;
@@ -150,14 +150,14 @@ public:
     bool HasBufferedInput() const override { return SSL_pending(Ssl.get()) > 0; }
     TlsFailure Failure() const override { return FFailure; }
     std::string FailureDetail() const override { return FDetail; }
-    std::optional<TlsCertificate> PeerCertificate() const override { return FPeer; }
+    std::optional<TTlsCertificate> PeerCertificate() const override { return FPeer; }
     bool Resumed() const override { return Established && SSL_session_reused(Ssl.get()) == 1; }
 
 private:
     static const ClientCallbacks& Callbacks();
     static int VerifyCertificate(X509_STORE_CTX* Store, void* Unused);
     static int NewSession(SSL* Connection, SSL_SESSION* Session);
-    static OpenSslSession* Of(SSL* Connection) { return static_cast<OpenSslSession*>(SSL_get_app_data(Connection)); }
+    static TOpenSslSession* Of(SSL* Connection) { return static_cast<TOpenSslSession*>(SSL_get_app_data(Connection)); }
     int Verify(X509_STORE_CTX* Store);
     // The check once more, now with the system's whole bundle: true when it
     // passes; VerifyCode is its verdict either way.
@@ -171,7 +171,7 @@ private:
     IoStep StepOf(int Result, bool InHandshake);
     void Fail(TlsFailure Failure);
 
-    TlsClientOptions Options;
+    TTlsClientOptions Options;
     SessionKey Key;
     ClientContext& Context;
     SocketBioState BioState;  // outlives Ssl, whose BIO points at it
@@ -183,10 +183,10 @@ private:
     bool PinMismatch = false;
     TlsFailure FFailure = TlsFailure::None;
     std::string FDetail;
-    std::optional<TlsCertificate> FPeer;
+    std::optional<TTlsCertificate> FPeer;
 };
 
-OpenSslSession::OpenSslSession(int Fd, const TlsClientOptions& Given)
+TOpenSslSession::TOpenSslSession(int Fd, const TTlsClientOptions& Given)
     : Options(Given),
       Key{Given.Host, Given.Port, Given.CaFile, Given.PinnedSha256},
       Context(ClientContextFor(Given.CaFile, Callbacks())),
@@ -210,21 +210,21 @@ OpenSslSession::OpenSslSession(int Fd, const TlsClientOptions& Given)
     SSL_set_connect_state(Ssl.get());
 }
 
-const ClientCallbacks& OpenSslSession::Callbacks() {
-    static const ClientCallbacks callbacks{&OpenSslSession::VerifyCertificate, &OpenSslSession::NewSession};
+const ClientCallbacks& TOpenSslSession::Callbacks() {
+    static const ClientCallbacks callbacks{&TOpenSslSession::VerifyCertificate, &TOpenSslSession::NewSession};
     return callbacks;
 }
 
-int OpenSslSession::VerifyCertificate(X509_STORE_CTX* Store, void*) {
+int TOpenSslSession::VerifyCertificate(X509_STORE_CTX* Store, void*) {
     SSL* ssl = static_cast<SSL*>(X509_STORE_CTX_get_ex_data(Store, SSL_get_ex_data_X509_STORE_CTX_idx()));
-    OpenSslSession* self = ssl != nullptr ? Of(ssl) : nullptr;
+    TOpenSslSession* self = ssl != nullptr ? Of(ssl) : nullptr;
     return self != nullptr ? self->Verify(Store) : 0;
 }
 
 // A session of a handshake whose certificate passed (a TLS 1.2 session at
 // its end, TLS 1.3 tickets later in the session).
-int OpenSslSession::NewSession(SSL* Connection, SSL_SESSION* Session) {
-    OpenSslSession* self = Of(Connection);
+int TOpenSslSession::NewSession(SSL* Connection, SSL_SESSION* Session) {
+    TOpenSslSession* self = Of(Connection);
     if (self == nullptr || !self->Resumable() || self->Broken || SSL_get_verify_result(Connection) != X509_V_OK) {
         return 0;
     }
@@ -233,7 +233,7 @@ int OpenSslSession::NewSession(SSL* Connection, SSL_SESSION* Session) {
 }
 
 // The normal check first; the pinned certificate only when it fails.
-int OpenSslSession::Verify(X509_STORE_CTX* Store) {
+int TOpenSslSession::Verify(X509_STORE_CTX* Store) {
     X509* leaf = X509_STORE_CTX_get0_cert(Store);
     if (leaf != nullptr) FPeer = Describe(leaf);
     if (X509_verify_cert(Store) == 1) return 1;
@@ -252,7 +252,7 @@ int OpenSslSession::Verify(X509_STORE_CTX* Store) {
 
 // The same check (host name, purpose, depth: the parameters OpenSSL set for
 // this session) on a fresh store context, since one cannot be used twice.
-bool OpenSslSession::VerifyAgain(X509_STORE_CTX* Store) {
+bool TOpenSslSession::VerifyAgain(X509_STORE_CTX* Store) {
     StoreContextPtr again(X509_STORE_CTX_new());
     if (!again || X509_STORE_CTX_init(again.get(), X509_STORE_CTX_get0_store(Store), X509_STORE_CTX_get0_cert(Store),
                                       X509_STORE_CTX_get0_untrusted(Store)) != 1) {
@@ -270,7 +270,7 @@ bool OpenSslSession::VerifyAgain(X509_STORE_CTX* Store) {
 
 // A resumed session skipped the certificate check: its verdict is the one
 // of the handshake that made it, made for this same key.
-bool OpenSslSession::Finish() {
+bool TOpenSslSession::Finish() {
     Established = true;
     if (!FPeer) {
         if (X509* peer = SSL_get0_peer_certificate(Ssl.get())) FPeer = Describe(peer);
@@ -286,7 +286,7 @@ bool OpenSslSession::Finish() {
     return true;
 }
 
-void OpenSslSession::Fail(TlsFailure Failure) {
+void TOpenSslSession::Fail(TlsFailure Failure) {
     Broken = true;
     FFailure = Failure;
     ForgetSession(Key);
@@ -298,7 +298,7 @@ void OpenSslSession::Fail(TlsFailure Failure) {
     }
 }
 
-IoStep OpenSslSession::StepOf(int Result, bool InHandshake) {
+IoStep TOpenSslSession::StepOf(int Result, bool InHandshake) {
     if (Result > 0) return IoStep::Done;
     const int error = SSL_get_error(Ssl.get(), Result);
     switch (error) {
@@ -336,7 +336,7 @@ IoStep OpenSslSession::StepOf(int Result, bool InHandshake) {
     return IoStep::Failed;
 }
 
-IoStep OpenSslSession::Handshake() {
+IoStep TOpenSslSession::Handshake() {
     if (Broken) return IoStep::Failed;
     ERR_clear_error();
     const IoStep step = StepOf(SSL_do_handshake(Ssl.get()), true);
@@ -344,21 +344,21 @@ IoStep OpenSslSession::Handshake() {
     return step;
 }
 
-IoStep OpenSslSession::Read(char* Data, std::size_t Size, std::size_t& Got) {
+IoStep TOpenSslSession::Read(char* Data, std::size_t Size, std::size_t& Got) {
     Got = 0;
     if (Broken) return FFailure == TlsFailure::None ? IoStep::Closed : IoStep::Failed;
     ERR_clear_error();
     return StepOf(SSL_read_ex(Ssl.get(), Data, Size, &Got), false);
 }
 
-IoStep OpenSslSession::Write(const char* Data, std::size_t Size, std::size_t& Sent) {
+IoStep TOpenSslSession::Write(const char* Data, std::size_t Size, std::size_t& Sent) {
     Sent = 0;
     if (Broken) return FFailure == TlsFailure::None ? IoStep::Closed : IoStep::Failed;
     ERR_clear_error();
     return StepOf(SSL_write_ex(Ssl.get(), Data, Size, &Sent), false);
 }
 
-void OpenSslSession::Close() {
+void TOpenSslSession::Close() {
     if (Broken || !Established || ClosedOnce) return;
     ClosedOnce = true;
     ERR_clear_error();
@@ -368,8 +368,8 @@ void OpenSslSession::Close() {
 
 }  // namespace
 
-std::unique_ptr<TlsSession> StartTlsClient(int Fd, const TlsClientOptions& Options) {
-    return std::make_unique<OpenSslSession>(Fd, Options);
+std::unique_ptr<ITlsSession> StartTlsClient(int Fd, const TTlsClientOptions& Options) {
+    return std::make_unique<TOpenSslSession>(Fd, Options);
 }
 
 }  // namespace quorvel

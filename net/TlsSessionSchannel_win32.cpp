@@ -35,12 +35,12 @@ constexpr DWORD ModernProtocols = SP_PROT_TLS1_2_CLIENT | SP_PROT_TLS1_3_CLIENT;
 constexpr std::size_t ReceiveChunk = 17 * 1024;
 constexpr std::size_t IncomingLimit = 256 * 1024;
 
-class SchannelSession final : public TlsSession {
+class TSchannelSession final : public ITlsSession {
 public:
-    SchannelSession(int Fd, const TlsClientOptions& Options);
-    ~SchannelSession() override;
-    SchannelSession(const SchannelSession&) = delete;
-    SchannelSession& operator=(const SchannelSession&) = delete;
+    TSchannelSession(int Fd, const TTlsClientOptions& Options);
+    ~TSchannelSession() override;
+    TSchannelSession(const TSchannelSession&) = delete;
+    TSchannelSession& operator=(const TSchannelSession&) = delete;
 
     IoStep Handshake() override;
     IoStep Read(char* Data, std::size_t Size, std::size_t& Got) override;
@@ -49,7 +49,7 @@ public:
     bool HasBufferedInput() const override;
     TlsFailure Failure() const override { return FFailure; }
     std::string FailureDetail() const override { return FDetail; }
-    std::optional<TlsCertificate> PeerCertificate() const override { return FPeer; }
+    std::optional<TTlsCertificate> PeerCertificate() const override { return FPeer; }
     bool Resumed() const override { return FResumed; }
 
 private:
@@ -75,8 +75,8 @@ private:
     bool HasCompleteRecord() const;
 
     SOCKET Socket;
-    TlsClientOptions Options;
-    TlsTrust Trust;
+    TTlsClientOptions Options;
+    TTlsTrust Trust;
     std::wstring TargetName;  // empty for an address literal: no SNI
     CredHandle& Credentials;  // the program's, kept between sessions
     CtxtHandle Context{};
@@ -103,20 +103,20 @@ private:
 
     TlsFailure FFailure = TlsFailure::None;
     std::string FDetail;
-    std::optional<TlsCertificate> FPeer;
+    std::optional<TTlsCertificate> FPeer;
     std::string CheckedSha256;
 };
 
-SchannelSession::SchannelSession(int Fd, const TlsClientOptions& Given)
+TSchannelSession::TSchannelSession(int Fd, const TTlsClientOptions& Given)
     : Socket(static_cast<SOCKET>(Fd)), Options(Given), Trust(Given.CaFile), Credentials(SharedClientCredentials()) {
     if (!IsAddressLiteral(Options.Host)) TargetName = WideFromUtf8(Options.Host);
 }
 
-SchannelSession::~SchannelSession() {
+TSchannelSession::~TSchannelSession() {
     if (HaveContext) ::DeleteSecurityContext(&Context);
 }
 
-IoStep SchannelSession::Fail(TlsFailure Failure, std::string Detail) {
+IoStep TSchannelSession::Fail(TlsFailure Failure, std::string Detail) {
     State = Phase::Failed;
     FFailure = Failure;
     if (!Detail.empty()) FDetail = std::move(Detail);
@@ -125,7 +125,7 @@ IoStep SchannelSession::Fail(TlsFailure Failure, std::string Detail) {
     return IoStep::Failed;
 }
 
-IoStep SchannelSession::SocketEnded(Io Result, const char* Where) {
+IoStep TSchannelSession::SocketEnded(Io Result, const char* Where) {
     std::string detail = std::string(Where) + (Result == Io::End ? ": the server closed the connection"
                                                                  : ": socket error " + std::to_string(SocketError));
     if (State == Phase::Handshake) return Fail(TlsFailure::HandshakeFailed, detail);
@@ -135,7 +135,7 @@ IoStep SchannelSession::SocketEnded(Io Result, const char* Where) {
     return IoStep::Closed;
 }
 
-SchannelSession::Io SchannelSession::Flush() {
+TSchannelSession::Io TSchannelSession::Flush() {
     while (OutgoingAt < Outgoing.size()) {
         const int length = static_cast<int>(std::min<std::size_t>(Outgoing.size() - OutgoingAt, INT_MAX));
         const int n = ::send(Socket, Outgoing.data() + OutgoingAt, length, 0);
@@ -153,7 +153,7 @@ SchannelSession::Io SchannelSession::Flush() {
     return Io::Done;
 }
 
-SchannelSession::Io SchannelSession::Receive() {
+TSchannelSession::Io TSchannelSession::Receive() {
     if (Incoming.size() >= IncomingLimit) {
         SocketError = WSAENOBUFS;
         return Io::Error;
@@ -176,7 +176,7 @@ SchannelSession::Io SchannelSession::Receive() {
     }
 }
 
-void SchannelSession::QueueToken(SecBuffer& Token) {
+void TSchannelSession::QueueToken(SecBuffer& Token) {
     if (Token.pvBuffer == nullptr) return;
     if (Token.cbBuffer > 0) {
         if (OutgoingAt == Outgoing.size()) {
@@ -189,7 +189,7 @@ void SchannelSession::QueueToken(SecBuffer& Token) {
     Token.pvBuffer = nullptr;
 }
 
-SECURITY_STATUS SchannelSession::InitializeContext(SecBufferDesc* Input) {
+SECURITY_STATUS TSchannelSession::InitializeContext(SecBufferDesc* Input) {
     SecBuffer token{0, SECBUFFER_TOKEN, nullptr};
     SecBufferDesc output{SECBUFFER_VERSION, 1, &token};
     ULONG attributes = 0;
@@ -208,7 +208,7 @@ SECURITY_STATUS SchannelSession::InitializeContext(SecBufferDesc* Input) {
     return status;
 }
 
-IoStep SchannelSession::Negotiate() {
+IoStep TSchannelSession::Negotiate() {
     for (;;) {
         if (OutgoingAt < Outgoing.size()) {
             const Io sent = Flush();
@@ -267,7 +267,7 @@ IoStep SchannelSession::Negotiate() {
     }
 }
 
-bool SchannelSession::Established() {
+bool TSchannelSession::Established() {
     SecPkgContext_ConnectionInfo connection{};
     const SECURITY_STATUS asked = ::QueryContextAttributesW(&Context, SECPKG_ATTR_CONNECTION_INFO, &connection);
     if (asked != SEC_E_OK) {
@@ -305,7 +305,7 @@ bool SchannelSession::Established() {
 
 // The normal check first; the pinned certificate only when it fails. A
 // renegotiation that keeps the certificate is not checked again.
-bool SchannelSession::CertificateAccepted(PCCERT_CONTEXT Certificate) {
+bool TSchannelSession::CertificateAccepted(PCCERT_CONTEXT Certificate) {
     FPeer = DescribeCertificate(Certificate);
     if (!CheckedSha256.empty() && FPeer->Sha256 == CheckedSha256) return true;
     const CertificateVerdict verdict = Trust.Check(Certificate, Options.Host);
@@ -321,7 +321,7 @@ bool SchannelSession::CertificateAccepted(PCCERT_CONTEXT Certificate) {
     return true;
 }
 
-IoStep SchannelSession::Handshake() {
+IoStep TSchannelSession::Handshake() {
     if (State == Phase::Open) return IoStep::Done;
     if (State != Phase::Handshake) return IoStep::Failed;
     const IoStep step = Negotiate();
@@ -329,17 +329,17 @@ IoStep SchannelSession::Handshake() {
     return step;
 }
 
-bool SchannelSession::HasCompleteRecord() const {
+bool TSchannelSession::HasCompleteRecord() const {
     if (Incoming.size() < 5) return false;
     const std::size_t length = static_cast<unsigned char>(Incoming[3]) * 256u + static_cast<unsigned char>(Incoming[4]);
     return Incoming.size() >= 5 + length;
 }
 
-bool SchannelSession::HasBufferedInput() const {
+bool TSchannelSession::HasBufferedInput() const {
     return PlainAt < Plain.size() || (State == Phase::Open && HasCompleteRecord());
 }
 
-IoStep SchannelSession::TakePlain(char* Data, std::size_t Size, std::size_t& Got) {
+IoStep TSchannelSession::TakePlain(char* Data, std::size_t Size, std::size_t& Got) {
     Got = std::min(Size, Plain.size() - PlainAt);
     std::memcpy(Data, Plain.data() + PlainAt, Got);
     PlainAt += Got;
@@ -351,7 +351,7 @@ IoStep SchannelSession::TakePlain(char* Data, std::size_t Size, std::size_t& Got
 }
 
 // One record from Incoming; NeedMore when it is not complete yet.
-IoStep SchannelSession::Decrypt(bool& NeedMore) {
+IoStep TSchannelSession::Decrypt(bool& NeedMore) {
     SecBuffer buffers[4] = {{static_cast<ULONG>(Incoming.size()), SECBUFFER_DATA, Incoming.data()},
                             {0, SECBUFFER_EMPTY, nullptr},
                             {0, SECBUFFER_EMPTY, nullptr},
@@ -385,7 +385,7 @@ IoStep SchannelSession::Decrypt(bool& NeedMore) {
     return IoStep::Done;
 }
 
-IoStep SchannelSession::Read(char* Data, std::size_t Size, std::size_t& Got) {
+IoStep TSchannelSession::Read(char* Data, std::size_t Size, std::size_t& Got) {
     Got = 0;
     if (State == Phase::Failed) return IoStep::Failed;
     if (PlainAt < Plain.size()) return TakePlain(Data, Size, Got);
@@ -426,7 +426,7 @@ IoStep SchannelSession::Read(char* Data, std::size_t Size, std::size_t& Got) {
 // The caller repeats a write that got WantWrite with the same data, as
 // OpenSSL requires; a record the socket took only part of is finished first
 // and never made again.
-IoStep SchannelSession::Write(const char* Data, std::size_t Size, std::size_t& Sent) {
+IoStep TSchannelSession::Write(const char* Data, std::size_t Size, std::size_t& Sent) {
     Sent = 0;
     if (State == Phase::Failed) return IoStep::Failed;
     if (State == Phase::Closed) return IoStep::Closed;
@@ -477,7 +477,7 @@ IoStep SchannelSession::Write(const char* Data, std::size_t Size, std::size_t& S
 }
 
 // Also answers the server's close notice.
-void SchannelSession::Close() {
+void TSchannelSession::Close() {
     if (CloseSent || !(State == Phase::Open || (State == Phase::Closed && !SocketGone))) return;
     CloseSent = true;
     // A record half sent has to be finished first, or the notice would land
@@ -493,8 +493,8 @@ void SchannelSession::Close() {
 
 }  // namespace
 
-std::unique_ptr<TlsSession> StartTlsClient(int Fd, const TlsClientOptions& Options) {
-    return std::make_unique<SchannelSession>(Fd, Options);
+std::unique_ptr<ITlsSession> StartTlsClient(int Fd, const TTlsClientOptions& Options) {
+    return std::make_unique<TSchannelSession>(Fd, Options);
 }
 
 }  // namespace quorvel

@@ -22,7 +22,7 @@ constexpr wchar_t WindowClass[] = L"QuorvelEventLoop";
 
 LRESULT CALLBACK LoopWindowProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam) {
     if (Message == WM_TIMER || Message == SocketMessage) {
-        auto* loop = reinterpret_cast<WinEventLoop*>(::GetWindowLongPtrW(Window, GWLP_USERDATA));
+        auto* loop = reinterpret_cast<TWinEventLoop*>(::GetWindowLongPtrW(Window, GWLP_USERDATA));
         if (loop != nullptr) loop->HandleMessage(Message, WParam, LParam);
         return 0;
     }
@@ -35,7 +35,7 @@ HWND AsWindow(void* Window) {
 
 }  // namespace
 
-struct WinEventLoop::TimerEntry {
+struct TWinEventLoop::TimerEntry {
     std::function<void()> OnTick;
     bool Running = false;
 };
@@ -44,8 +44,8 @@ struct WinEventLoop::TimerEntry {
 // re-enables it); what comes while the handler is not interested is kept
 // here and told when interest returns. A close stays told: the socket stays
 // closed.
-struct WinEventLoop::WatchEntry {
-    std::function<void(SocketReadiness)> OnReady;
+struct TWinEventLoop::WatchEntry {
+    std::function<void(TSocketReadiness)> OnReady;
     bool Read = false;
     bool Write = false;
     bool ReadSeen = false;
@@ -58,9 +58,9 @@ struct WinEventLoop::WatchEntry {
 
 namespace {
 
-class WinTimer final : public EventTimer {
+class WinTimer final : public IEventTimer {
 public:
-    WinTimer(HWND Window, UINT_PTR Id, std::shared_ptr<WinEventLoop::TimerEntry> Entry, std::function<void()> Forget)
+    WinTimer(HWND Window, UINT_PTR Id, std::shared_ptr<TWinEventLoop::TimerEntry> Entry, std::function<void()> Forget)
         : FWindow(Window), FId(Id), FEntry(std::move(Entry)), FForget(std::move(Forget)) {}
     ~WinTimer() override {
         Stop();
@@ -77,16 +77,16 @@ public:
 private:
     HWND FWindow;
     UINT_PTR FId;
-    std::shared_ptr<WinEventLoop::TimerEntry> FEntry;
+    std::shared_ptr<TWinEventLoop::TimerEntry> FEntry;
     std::function<void()> FForget;
 };
 
 constexpr long AllSocketEvents = FD_READ | FD_WRITE | FD_ACCEPT | FD_CONNECT | FD_CLOSE;
 
 // Every notification is asked for once; interest only filters them.
-class WinSocketWatch final : public SocketWatch {
+class WinSocketWatch final : public ISocketWatch {
 public:
-    WinSocketWatch(HWND Window, SOCKET Socket, std::shared_ptr<WinEventLoop::WatchEntry> Entry,
+    WinSocketWatch(HWND Window, SOCKET Socket, std::shared_ptr<TWinEventLoop::WatchEntry> Entry,
                    std::function<void()> Forget)
         : FWindow(Window), FSocket(Socket), FEntry(std::move(Entry)), FForget(std::move(Forget)) {
         ::WSAAsyncSelect(FSocket, FWindow, SocketMessage, AllSocketEvents);
@@ -96,7 +96,7 @@ public:
         FForget();
     }
     void SetInterest(bool Read, bool Write) override {
-        WinEventLoop::WatchEntry& entry = *FEntry;
+        TWinEventLoop::WatchEntry& entry = *FEntry;
         entry.Read = Read;
         entry.Write = Write;
         // What was told meanwhile is told again, through the queue: handlers
@@ -121,13 +121,13 @@ public:
 private:
     HWND FWindow;
     SOCKET FSocket;
-    std::shared_ptr<WinEventLoop::WatchEntry> FEntry;
+    std::shared_ptr<TWinEventLoop::WatchEntry> FEntry;
     std::function<void()> FForget;
 };
 
 }  // namespace
 
-WinEventLoop::WinEventLoop(std::function<void(const std::string&)> Reporter) : FReporter(std::move(Reporter)) {
+TWinEventLoop::TWinEventLoop(std::function<void(const std::string&)> Reporter) : FReporter(std::move(Reporter)) {
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
     windowClass.lpfnWndProc = LoopWindowProc;
@@ -142,7 +142,7 @@ WinEventLoop::WinEventLoop(std::function<void(const std::string&)> Reporter) : F
     FWindow = window;
 }
 
-WinEventLoop::~WinEventLoop() {
+TWinEventLoop::~TWinEventLoop() {
     ::SetWindowLongPtrW(AsWindow(FWindow), GWLP_USERDATA, 0);
     ::DestroyWindow(AsWindow(FWindow));
 }
@@ -161,7 +161,7 @@ bool IsDialogKey(MSG& Message) {
 
 }  // namespace
 
-void WinEventLoop::PumpOnce() {
+void TWinEventLoop::PumpOnce() {
     MSG message;
     while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         if (message.message == WM_QUIT) {
@@ -178,11 +178,11 @@ void WinEventLoop::PumpOnce() {
     }
 }
 
-void WinEventLoop::WaitForEvents() {
+void TWinEventLoop::WaitForEvents() {
     WaitForEventsFor(std::chrono::milliseconds(-1));
 }
 
-void WinEventLoop::WaitForEventsFor(std::chrono::milliseconds Limit) {
+void TWinEventLoop::WaitForEventsFor(std::chrono::milliseconds Limit) {
     // Returns at once when input is already queued, else sleeps until it is
     // (or until the limit; a negative one is none). While a socket is
     // watched the sleep is cut into slices, after each of which the sockets
@@ -206,13 +206,13 @@ void WinEventLoop::WaitForEventsFor(std::chrono::milliseconds Limit) {
     PumpOnce();
 }
 
-bool WinEventLoop::AnyInterest() const {
+bool TWinEventLoop::AnyInterest() const {
     for (const auto& [socket, entry] : FWatches)
         if (entry->Read || entry->Write) return true;
     return false;
 }
 
-bool WinEventLoop::ProbeSockets() {
+bool TWinEventLoop::ProbeSockets() {
     std::vector<WSAPOLLFD> asked;
     for (const auto& [socket, entry] : FWatches) {
         if (!entry->Read && !entry->Write) continue;
@@ -239,11 +239,11 @@ bool WinEventLoop::ProbeSockets() {
     return posted;
 }
 
-std::unique_ptr<CommandLineLoop> MakeCommandLineLoop(std::function<void(const std::string&)> Reporter) {
-    return std::make_unique<WinEventLoop>(std::move(Reporter));
+std::unique_ptr<ICommandLineLoop> MakeCommandLineLoop(std::function<void(const std::string&)> Reporter) {
+    return std::make_unique<TWinEventLoop>(std::move(Reporter));
 }
 
-std::unique_ptr<EventTimer> WinEventLoop::CreateTimer(std::function<void()> OnTick) {
+std::unique_ptr<IEventTimer> TWinEventLoop::CreateTimer(std::function<void()> OnTick) {
     const std::uintptr_t id = FNextTimerId++;
     auto entry = std::make_shared<TimerEntry>();
     entry->OnTick = std::move(OnTick);
@@ -251,7 +251,7 @@ std::unique_ptr<EventTimer> WinEventLoop::CreateTimer(std::function<void()> OnTi
     return std::make_unique<WinTimer>(AsWindow(FWindow), id, entry, [this, id] { FTimers.erase(id); });
 }
 
-std::unique_ptr<SocketWatch> WinEventLoop::WatchSocket(int Fd, std::function<void(SocketReadiness)> OnReady) {
+std::unique_ptr<ISocketWatch> TWinEventLoop::WatchSocket(int Fd, std::function<void(TSocketReadiness)> OnReady) {
     const auto socket = static_cast<SOCKET>(Fd);
     auto entry = std::make_shared<WatchEntry>();
     entry->OnReady = std::move(OnReady);
@@ -260,7 +260,7 @@ std::unique_ptr<SocketWatch> WinEventLoop::WatchSocket(int Fd, std::function<voi
                                             [this, socket] { FWatches.erase(socket); });
 }
 
-void WinEventLoop::ReportError(const std::string& Message) {
+void TWinEventLoop::ReportError(const std::string& Message) {
     if (FReporter) {
         FReporter(Message);
     } else {
@@ -268,7 +268,7 @@ void WinEventLoop::ReportError(const std::string& Message) {
     }
 }
 
-void WinEventLoop::HandleMessage(unsigned Message, std::uintptr_t WParam, std::intptr_t LParam) {
+void TWinEventLoop::HandleMessage(unsigned Message, std::uintptr_t WParam, std::intptr_t LParam) {
     // No exception may leave through the window procedure.
     RunGuarded([&] {
         if (Message == WM_TIMER)
@@ -278,7 +278,7 @@ void WinEventLoop::HandleMessage(unsigned Message, std::uintptr_t WParam, std::i
     });
 }
 
-void WinEventLoop::OnTimer(std::uintptr_t Id) {
+void TWinEventLoop::OnTimer(std::uintptr_t Id) {
     const auto found = FTimers.find(Id);
     if (found == FTimers.end()) return;
     // Held while it runs: the handler may destroy its own timer.
@@ -286,13 +286,13 @@ void WinEventLoop::OnTimer(std::uintptr_t Id) {
     if (entry->Running) entry->OnTick();
 }
 
-void WinEventLoop::OnSocket(std::uintptr_t Socket, std::intptr_t Event) {
+void TWinEventLoop::OnSocket(std::uintptr_t Socket, std::intptr_t Event) {
     const auto found = FWatches.find(Socket);
     if (found == FWatches.end()) return;  // a watch that has ended since
     const std::shared_ptr<WatchEntry> entry = found->second;
     const long event = WSAGETSELECTEVENT(Event);
     const int error = WSAGETSELECTERROR(Event);
-    SocketReadiness readiness;
+    TSocketReadiness readiness;
     if (event & (FD_READ | FD_ACCEPT)) (entry->Read ? readiness.Readable : entry->ReadSeen) = true;
     if (event & FD_WRITE) (entry->Write ? readiness.Writable : entry->WriteSeen) = true;
     // A close ends every wait: a connect that the peer closed at once may be

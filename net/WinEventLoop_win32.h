@@ -23,21 +23,21 @@ namespace quorvel {
 // FD_READ, a send that would block before FD_WRITE); what it announces
 // while the handler is not interested is kept and announced when
 // SetInterest asks for it (a close for as long as the socket lives).
-class WinEventLoop final : public CommandLineLoop {
+class TWinEventLoop final : public ICommandLineLoop {
 public:
     // Errors that reach ReportError are passed to Reporter (default: the
     // standard error). Raises quorvel::Exception when the window cannot be made.
-    explicit WinEventLoop(std::function<void(const std::string&)> Reporter = {});
-    ~WinEventLoop() override;
-    WinEventLoop(const WinEventLoop&) = delete;
-    WinEventLoop& operator=(const WinEventLoop&) = delete;
+    explicit TWinEventLoop(std::function<void(const std::string&)> Reporter = {});
+    ~TWinEventLoop() override;
+    TWinEventLoop(const TWinEventLoop&) = delete;
+    TWinEventLoop& operator=(const TWinEventLoop&) = delete;
 
     void PumpOnce() override;
     void WaitForEvents() override;
     void WaitForEventsFor(std::chrono::milliseconds Limit) override;
-    std::unique_ptr<EventTimer> CreateTimer(std::function<void()> OnTick) override;
+    std::unique_ptr<IEventTimer> CreateTimer(std::function<void()> OnTick) override;
     // Fd is a SOCKET; Winsock's handles fit an int.
-    std::unique_ptr<SocketWatch> WatchSocket(int Fd, std::function<void(SocketReadiness)> OnReady) override;
+    std::unique_ptr<ISocketWatch> WatchSocket(int Fd, std::function<void(TSocketReadiness)> OnReady) override;
     void ReportError(const std::string& Message) override;
 
     // For the window procedure: handles one message to the hidden window.

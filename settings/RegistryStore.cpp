@@ -17,9 +17,9 @@ namespace quorvel {
 namespace fs = std::filesystem;
 
 // Wraps one operation in an update when none is running.
-class RegistryStore::TAutoUpdate {
+class TRegistryStore::TAutoUpdate {
 public:
-    explicit TAutoUpdate(RegistryStore& Store) : FStore(Store) { FStore.BeginUpdate(); }
+    explicit TAutoUpdate(TRegistryStore& Store) : FStore(Store) { FStore.BeginUpdate(); }
     ~TAutoUpdate() { FStore.EndUpdate(); }
     TAutoUpdate(const TAutoUpdate&) = delete;
     TAutoUpdate& operator=(const TAutoUpdate&) = delete;
@@ -29,7 +29,7 @@ public:
     }
 
 private:
-    RegistryStore& FStore;
+    TRegistryStore& FStore;
 };
 
 namespace {
@@ -48,11 +48,11 @@ std::string UtcStamp() {
 
 }  // namespace
 
-RegistryStore::RegistryStore(fs::path File) : FFile(std::move(File)) {}
+TRegistryStore::TRegistryStore(fs::path File) : FFile(std::move(File)) {}
 
-RegistryStore::~RegistryStore() = default;
+TRegistryStore::~TRegistryStore() = default;
 
-fs::path RegistryStore::DefaultPath() {
+fs::path TRegistryStore::DefaultPath() {
     return UserConfigFolder() / "Quorvel" / "registry.reg";
 }
 
@@ -66,7 +66,7 @@ std::string UnreadableReason(int Error) {
 
 }  // namespace
 
-void RegistryStore::Load() {
+void TRegistryStore::Load() {
     FProblems.clear();
     FSkipped.clear();
     FOriginalBytes.reset();
@@ -104,14 +104,14 @@ void RegistryStore::Load() {
 
 // Keys that a read-only update (the load) created stay in memory: every
 // later update sees them, and the next save writes them.
-void RegistryStore::ApplyImpliedKeys() {
+void TRegistryStore::ApplyImpliedKeys() {
     for (const std::string& path : FImpliedKeys) {
         TRegKey* key = FRoot.get();
         for (const std::string& part : SplitKeyPath(path)) key = &key->CreateKey(part);
     }
 }
 
-void RegistryStore::KeepCopy(const fs::path& Target, const std::string& Tag) {
+void TRegistryStore::KeepCopy(const fs::path& Target, const std::string& Tag) {
     const std::string base = Target.string() + "." + Tag + "-" + UtcStamp();
     for (int attempt = 1;; ++attempt) {
         const fs::path copy = attempt == 1 ? fs::path(base) : fs::path(base + "-" + std::to_string(attempt));
@@ -124,7 +124,7 @@ void RegistryStore::KeepCopy(const fs::path& Target, const std::string& Tag) {
     }
 }
 
-void RegistryStore::Save() {
+void TRegistryStore::Save() {
     if (FUnreadable) {
         throw ERegistryException(FFile.string() + " cannot be read, so it is not replaced");
     }
@@ -153,16 +153,16 @@ void RegistryStore::Save() {
     if (FLock && FLock->Held()) RemoveLeftoverTempFiles(target, LeftoverTempFileAge);
 }
 
-std::string RegistryStore::DamageReport() const {
+std::string TRegistryStore::DamageReport() const {
     return DamagedSettingsText(FFile, FSkipped);
 }
 
-void RegistryStore::CheckReadable() {
+void TRegistryStore::CheckReadable() {
     TAutoUpdate update(*this);
     if (FUnreadable) throw ESettingsUnreadable(*FUnreadable);
 }
 
-void RegistryStore::KeepCopyOnCommit(std::string_view Tag) {
+void TRegistryStore::KeepCopyOnCommit(std::string_view Tag) {
     if (FDepth == 0) return;  // outside an update there is nothing to commit
     for (const std::string& tag : FCopyTags) {
         if (tag == Tag) return;
@@ -170,10 +170,10 @@ void RegistryStore::KeepCopyOnCommit(std::string_view Tag) {
     FCopyTags.emplace_back(Tag);
 }
 
-void RegistryStore::BeginUpdate() {
+void TRegistryStore::BeginUpdate() {
     // Counted only once the file was read, so a failed start leaves no update open.
     if (FDepth == 0) {
-        FLock = std::make_unique<UpdateLock>(FFile);
+        FLock = std::make_unique<TUpdateLock>(FFile);
         try {
             Load();
         } catch (...) {
@@ -184,7 +184,7 @@ void RegistryStore::BeginUpdate() {
     ++FDepth;
 }
 
-void RegistryStore::CommitUpdate() {
+void TRegistryStore::CommitUpdate() {
     if (FDepth == 0) return;
     FCommitTried = true;
     if (!FModified) return;
@@ -192,7 +192,7 @@ void RegistryStore::CommitUpdate() {
     FModified = false;
 }
 
-void RegistryStore::EndUpdate() noexcept {
+void TRegistryStore::EndUpdate() noexcept {
     if (FDepth > 0 && --FDepth == 0) {
         // Keys made by an update that never tried to commit (a load) live on
         // in memory; those of a save that failed are gone with it.
@@ -207,7 +207,7 @@ void RegistryStore::EndUpdate() noexcept {
     }
 }
 
-TRegKey& RegistryStore::CreateKeyPath(std::string_view Path, bool* Created) {
+TRegKey& TRegistryStore::CreateKeyPath(std::string_view Path, bool* Created) {
     const std::vector<std::string> parts = SplitKeyPath(Path);
     if (parts.size() > MaxKeyDepth) throw ERegistryException(KeyCreateFailedText(Path));
     for (const std::string& part : parts) {
@@ -226,7 +226,7 @@ TRegKey& RegistryStore::CreateKeyPath(std::string_view Path, bool* Created) {
     return *key;
 }
 
-void RegistryStore::CreateKey(std::string_view Path) {
+void TRegistryStore::CreateKey(std::string_view Path) {
     TAutoUpdate update(*this);
     bool created = false;
     CreateKeyPath(Path, &created);
@@ -234,18 +234,18 @@ void RegistryStore::CreateKey(std::string_view Path) {
     update.Done();
 }
 
-bool RegistryStore::KeyExists(std::string_view Path) {
+bool TRegistryStore::KeyExists(std::string_view Path) {
     TAutoUpdate update(*this);
     return FindKeyPath(*FRoot, Path) != nullptr;
 }
 
-std::vector<std::string> RegistryStore::GetKeyNames(std::string_view Path) {
+std::vector<std::string> TRegistryStore::GetKeyNames(std::string_view Path) {
     TAutoUpdate update(*this);
     const TRegKey* key = FindKeyPath(*FRoot, Path);
     return key == nullptr ? std::vector<std::string>() : key->KeyNames();
 }
 
-bool RegistryStore::DeleteKey(std::string_view Path) {
+bool TRegistryStore::DeleteKey(std::string_view Path) {
     TAutoUpdate update(*this);
     std::vector<std::string> parts = SplitKeyPath(Path);
     if (parts.empty()) return false;
@@ -267,19 +267,19 @@ bool RegistryStore::DeleteKey(std::string_view Path) {
     return true;
 }
 
-const TRegValue* RegistryStore::FindValue(std::string_view Path, std::string_view Name) {
+const TRegValue* TRegistryStore::FindValue(std::string_view Path, std::string_view Name) {
     const TRegKey* key = FindKeyPath(*FRoot, Path);
     return key == nullptr ? nullptr : key->FindValue(Name);
 }
 
-std::optional<TRegDataType> RegistryStore::GetDataType(std::string_view Path, std::string_view Name) {
+std::optional<TRegDataType> TRegistryStore::GetDataType(std::string_view Path, std::string_view Name) {
     TAutoUpdate update(*this);
     const TRegValue* value = FindValue(Path, Name);
     if (value == nullptr) return std::nullopt;
     return value->Type;
 }
 
-std::string RegistryStore::ReadString(std::string_view Path, std::string_view Name) {
+std::string TRegistryStore::ReadString(std::string_view Path, std::string_view Name) {
     TAutoUpdate update(*this);
     const TRegValue* value = FindValue(Path, Name);
     if (value == nullptr) throw ERegistryException(ValueGetFailedText(Name));
@@ -289,7 +289,7 @@ std::string RegistryStore::ReadString(std::string_view Path, std::string_view Na
     return value->Data;
 }
 
-std::int32_t RegistryStore::ReadInteger(std::string_view Path, std::string_view Name) {
+std::int32_t TRegistryStore::ReadInteger(std::string_view Path, std::string_view Name) {
     TAutoUpdate update(*this);
     const TRegValue* value = FindValue(Path, Name);
     if (value == nullptr) throw ERegistryException(ValueGetFailedText(Name));
@@ -300,7 +300,7 @@ std::int32_t RegistryStore::ReadInteger(std::string_view Path, std::string_view 
     return static_cast<std::int32_t>(n);
 }
 
-void RegistryStore::SetValue(std::string_view Path, TRegValue Value) {
+void TRegistryStore::SetValue(std::string_view Path, TRegValue Value) {
     if (!IsStorableValueName(Value.Name)) throw ERegistryException(ValueSetFailedText(Value.Name));
     TRegKey& key = CreateKeyPath(Path);
     const TRegValue* old = key.FindValue(Value.Name);
@@ -309,8 +309,8 @@ void RegistryStore::SetValue(std::string_view Path, TRegValue Value) {
     FModified = true;
 }
 
-void RegistryStore::WriteString(std::string_view Path, std::string_view Name, std::string_view Value,
-                                TRegDataType Type) {
+void TRegistryStore::WriteString(std::string_view Path, std::string_view Name, std::string_view Value,
+                                 TRegDataType Type) {
     TAutoUpdate update(*this);
     if (Type != TRegDataType::String && Type != TRegDataType::ExpandString) {
         throw ERegistryException(ValueSetFailedText(Name));
@@ -319,7 +319,7 @@ void RegistryStore::WriteString(std::string_view Path, std::string_view Name, st
     update.Done();
 }
 
-void RegistryStore::WriteInteger(std::string_view Path, std::string_view Name, std::int32_t Value) {
+void TRegistryStore::WriteInteger(std::string_view Path, std::string_view Name, std::int32_t Value) {
     TAutoUpdate update(*this);
     const auto n = static_cast<std::uint32_t>(Value);
     std::string data;

@@ -32,10 +32,10 @@ namespace quorvel {
 // never replaced: writes then fail, and CheckReadable raises
 // ESettingsUnreadable. An update holds the
 // settings' update lock, so two programs never interleave their updates.
-class RegistryStore final : public IRegistry {
+class TRegistryStore final : public IRegistry {
 public:
-    explicit RegistryStore(std::filesystem::path File);
-    ~RegistryStore() override;
+    explicit TRegistryStore(std::filesystem::path File);
+    ~TRegistryStore() override;
 
     // $XDG_CONFIG_HOME/Quorvel/registry.reg; $HOME/.config stands in when
     // XDG_CONFIG_HOME is unset, empty or not an absolute path.
@@ -89,7 +89,7 @@ private:
     std::vector<std::string> FProblems;
     std::vector<TRegFileSkip> FSkipped;  // the parts of the last read that were left out
     std::optional<TWriteFault> FFault;
-    std::unique_ptr<UpdateLock> FLock;  // held from BeginUpdate to the last EndUpdate
+    std::unique_ptr<TUpdateLock> FLock;  // held from BeginUpdate to the last EndUpdate
 };
 
 }  // namespace quorvel

@@ -64,7 +64,7 @@ const SecretSchema* Schema() {
     throw ESecretStoreUnavailable(message);
 }
 
-class LibSecretStore final : public ISecretStore {
+class TLibSecretStore final : public ISecretStore {
 public:
     std::optional<std::string> Load(const std::string& Account) override {
         GError* error = nullptr;
@@ -94,7 +94,7 @@ public:
 }  // namespace
 
 std::unique_ptr<ISecretStore> OpenSecretStore() {
-    return std::make_unique<LibSecretStore>();
+    return std::make_unique<TLibSecretStore>();
 }
 
 }  // namespace quorvel

@@ -6,7 +6,7 @@ namespace quorvel {
 
 namespace {
 
-class UnavailableSecretStore final : public ISecretStore {
+class TUnavailableSecretStore final : public ISecretStore {
 public:
     std::optional<std::string> Load(const std::string&) override { throw Unavailable(); }
     void Save(const std::string&, const std::string&) override { throw Unavailable(); }
@@ -21,7 +21,7 @@ private:
 }  // namespace
 
 std::unique_ptr<ISecretStore> OpenSecretStore() {
-    return std::make_unique<UnavailableSecretStore>();
+    return std::make_unique<TUnavailableSecretStore>();
 }
 
 }  // namespace quorvel

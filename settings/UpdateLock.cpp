@@ -11,7 +11,7 @@
 
 namespace quorvel {
 
-UpdateLock::UpdateLock(const std::filesystem::path& SettingsFile, std::chrono::milliseconds Limit) {
+TUpdateLock::TUpdateLock(const std::filesystem::path& SettingsFile, std::chrono::milliseconds Limit) {
     try {
         CreatePrivateFolders(SettingsFile.parent_path());
     } catch (const std::exception&) {
@@ -32,7 +32,7 @@ UpdateLock::UpdateLock(const std::filesystem::path& SettingsFile, std::chrono::m
     Fd = fd;
 }
 
-UpdateLock::~UpdateLock() {
+TUpdateLock::~TUpdateLock() {
     if (Fd >= 0) ::close(Fd);  // closing drops the lock
 }
 

@@ -12,13 +12,13 @@ namespace quorvel {
 // An advisory lock on the folder that holds the settings file. Taking it
 // never hangs: after Limit the update goes on without it, as it would on a
 // file system that has no locks.
-class UpdateLock {
+class TUpdateLock {
 public:
-    explicit UpdateLock(const std::filesystem::path& SettingsFile,
-                        std::chrono::milliseconds Limit = std::chrono::seconds(2));
-    ~UpdateLock();
-    UpdateLock(const UpdateLock&) = delete;
-    UpdateLock& operator=(const UpdateLock&) = delete;
+    explicit TUpdateLock(const std::filesystem::path& SettingsFile,
+                         std::chrono::milliseconds Limit = std::chrono::seconds(2));
+    ~TUpdateLock();
+    TUpdateLock(const TUpdateLock&) = delete;
+    TUpdateLock& operator=(const TUpdateLock&) = delete;
 
     bool Held() const { return Fd >= 0; }
 

@@ -4,7 +4,7 @@
 namespace quorvel {
 
 std::unique_ptr<IRegistry> OpenUserSettings() {
-    return std::make_unique<RegistryStore>(RegistryStore::DefaultPath());
+    return std::make_unique<TRegistryStore>(TRegistryStore::DefaultPath());
 }
 
 }  // namespace quorvel

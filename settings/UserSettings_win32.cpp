@@ -4,7 +4,7 @@
 namespace quorvel {
 
 std::unique_ptr<IRegistry> OpenUserSettings() {
-    return std::make_unique<WinRegistry>();
+    return std::make_unique<TWinRegistry>();
 }
 
 }  // namespace quorvel

@@ -96,7 +96,7 @@ std::string UtcStamp() {
 
 }  // namespace
 
-WinRegistry::WinRegistry(std::string Base, std::string UpdateKey)
+TWinRegistry::TWinRegistry(std::string Base, std::string UpdateKey)
     : FBase(Relative(Base)), FUpdateKey(Relative(UpdateKey)) {
     const std::size_t cut = FUpdateKey.find_last_of(L'\\');
     FParent = cut == std::wstring::npos ? std::wstring() : FUpdateKey.substr(0, cut);
@@ -111,13 +111,13 @@ WinRegistry::WinRegistry(std::string Base, std::string UpdateKey)
     TRegistryUpdate recovery(*this);
 }
 
-WinRegistry::~WinRegistry() {
+TWinRegistry::~TWinRegistry() {
     if (FCopying) DropCopy();
     if (FLocked) ::ReleaseMutex(FLock);
     if (FLock != nullptr) ::CloseHandle(FLock);
 }
 
-std::wstring WinRegistry::MapPath(std::string_view Path, TAccess Access) {
+std::wstring TWinRegistry::MapPath(std::string_view Path, TAccess Access) {
     std::wstring relative = Relative(Path);
     if (FDepth > 0 && IsAtOrBelow(relative, FUpdateKey)) {
         if (Access == TAccess::Write && !FCopying) StartCopy();
@@ -126,7 +126,7 @@ std::wstring WinRegistry::MapPath(std::string_view Path, TAccess Access) {
     return Join(FBase, relative);
 }
 
-void WinRegistry::StartCopy() {
+void TWinRegistry::StartCopy() {
     const std::string name = Utf8FromWide(FUpdateKey);
     TKey parent;
     if (!parent.Create(HKEY_CURRENT_USER, Join(FBase, FParent))) throw ERegistryException(KeyCreateFailedText(name));
@@ -143,14 +143,14 @@ void WinRegistry::StartCopy() {
     FCopying = true;
 }
 
-void WinRegistry::DropCopy() noexcept {
+void TWinRegistry::DropCopy() noexcept {
     FCopying = false;
     TKey parent;
     if (!parent.Open(HKEY_CURRENT_USER, Join(FBase, FParent), KEY_ALL_ACCESS)) return;
     ::RegDeleteTreeW(parent.Get(), (FLeaf + CopySuffix).c_str());
 }
 
-void WinRegistry::Recover() noexcept {
+void TWinRegistry::Recover() noexcept {
     TKey parent;
     if (!parent.Open(HKEY_CURRENT_USER, Join(FBase, FParent), KEY_ALL_ACCESS)) return;
     const std::wstring copyName = FLeaf + CopySuffix;
@@ -165,7 +165,7 @@ void WinRegistry::Recover() noexcept {
     ::RegDeleteTreeW(parent.Get(), (FLeaf + OldSuffix).c_str());
 }
 
-void WinRegistry::BeginUpdate() {
+void TWinRegistry::BeginUpdate() {
     if (FDepth == 0) {
         // A holder that was killed leaves the mutex abandoned, which is ours then.
         const DWORD waited = FLock != nullptr ? ::WaitForSingleObject(FLock, 10000) : WAIT_FAILED;
@@ -175,7 +175,7 @@ void WinRegistry::BeginUpdate() {
     ++FDepth;
 }
 
-void WinRegistry::CommitUpdate() {
+void TWinRegistry::CommitUpdate() {
     if (!FCopying) return;
     const std::string name = Utf8FromWide(FUpdateKey);
     const auto failed = [&name] { return ERegistryException(KeyCreateFailedText(name)); };
@@ -243,7 +243,7 @@ void WinRegistry::CommitUpdate() {
     ::RegDeleteTreeW(p, oldName.c_str());
 }
 
-void WinRegistry::EndUpdate() noexcept {
+void TWinRegistry::EndUpdate() noexcept {
     if (FDepth == 0) return;
     if (--FDepth > 0) return;
     if (FCopying) DropCopy();
@@ -252,11 +252,11 @@ void WinRegistry::EndUpdate() noexcept {
     FLocked = false;
 }
 
-void WinRegistry::KeepCopyOnCommit(std::string_view Tag) {
+void TWinRegistry::KeepCopyOnCommit(std::string_view Tag) {
     if (FDepth > 0) FCopyTags.emplace_back(Tag);
 }
 
-void WinRegistry::CreateKey(std::string_view Path) {
+void TWinRegistry::CreateKey(std::string_view Path) {
     if (KeyExists(Path)) return;
     TKey key;
     if (!key.Create(HKEY_CURRENT_USER, MapPath(Path, TAccess::Write))) {
@@ -264,12 +264,12 @@ void WinRegistry::CreateKey(std::string_view Path) {
     }
 }
 
-bool WinRegistry::KeyExists(std::string_view Path) {
+bool TWinRegistry::KeyExists(std::string_view Path) {
     TKey key;
     return key.Open(HKEY_CURRENT_USER, MapPath(Path, TAccess::Read), KEY_READ);
 }
 
-std::vector<std::string> WinRegistry::GetKeyNames(std::string_view Path) {
+std::vector<std::string> TWinRegistry::GetKeyNames(std::string_view Path) {
     std::vector<std::string> names;
     TKey key;
     if (!key.Open(HKEY_CURRENT_USER, MapPath(Path, TAccess::Read), KEY_READ)) return names;
@@ -300,13 +300,13 @@ std::vector<std::string> WinRegistry::GetKeyNames(std::string_view Path) {
     return names;
 }
 
-bool WinRegistry::DeleteKey(std::string_view Path) {
+bool TWinRegistry::DeleteKey(std::string_view Path) {
     // The root itself is never emptied.
     if (Relative(Path).empty() || !KeyExists(Path)) return false;
     return ::RegDeleteTreeW(HKEY_CURRENT_USER, MapPath(Path, TAccess::Write).c_str()) == ERROR_SUCCESS;
 }
 
-std::optional<TRegDataType> WinRegistry::GetDataType(std::string_view Path, std::string_view Name) {
+std::optional<TRegDataType> TWinRegistry::GetDataType(std::string_view Path, std::string_view Name) {
     TKey key;
     if (!key.Open(HKEY_CURRENT_USER, MapPath(Path, TAccess::Read), KEY_QUERY_VALUE)) return std::nullopt;
     DWORD type = 0;
@@ -316,7 +316,7 @@ std::optional<TRegDataType> WinRegistry::GetDataType(std::string_view Path, std:
     return static_cast<TRegDataType>(type);
 }
 
-std::string WinRegistry::ReadString(std::string_view Path, std::string_view Name) {
+std::string TWinRegistry::ReadString(std::string_view Path, std::string_view Name) {
     TKey key;
     if (!key.Open(HKEY_CURRENT_USER, MapPath(Path, TAccess::Read), KEY_QUERY_VALUE)) {
         throw ERegistryException(ValueGetFailedText(Name));
@@ -350,7 +350,7 @@ std::string WinRegistry::ReadString(std::string_view Path, std::string_view Name
     }
 }
 
-std::int32_t WinRegistry::ReadInteger(std::string_view Path, std::string_view Name) {
+std::int32_t TWinRegistry::ReadInteger(std::string_view Path, std::string_view Name) {
     TKey key;
     if (!key.Open(HKEY_CURRENT_USER, MapPath(Path, TAccess::Read), KEY_QUERY_VALUE)) {
         throw ERegistryException(ValueGetFailedText(Name));
@@ -372,8 +372,8 @@ std::int32_t WinRegistry::ReadInteger(std::string_view Path, std::string_view Na
     return static_cast<std::int32_t>(value);
 }
 
-void WinRegistry::SetValue(std::string_view Path, std::string_view Name, std::uint32_t Type, const void* Data,
-                           std::size_t Size) {
+void TWinRegistry::SetValue(std::string_view Path, std::string_view Name, std::uint32_t Type, const void* Data,
+                            std::size_t Size) {
     TKey key;
     if (!key.Create(HKEY_CURRENT_USER, MapPath(Path, TAccess::Write)) ||
         ::RegSetValueExW(key.Get(), WideFromUtf8(Name).c_str(), 0, Type, static_cast<const BYTE*>(Data),
@@ -382,7 +382,8 @@ void WinRegistry::SetValue(std::string_view Path, std::string_view Name, std::ui
     }
 }
 
-void WinRegistry::WriteString(std::string_view Path, std::string_view Name, std::string_view Value, TRegDataType Type) {
+void TWinRegistry::WriteString(std::string_view Path, std::string_view Name, std::string_view Value,
+                               TRegDataType Type) {
     if (Type != TRegDataType::String && Type != TRegDataType::ExpandString) {
         throw ERegistryException(ValueSetFailedText(Name));
     }
@@ -395,7 +396,7 @@ void WinRegistry::WriteString(std::string_view Path, std::string_view Name, std:
     SetValue(Path, Name, static_cast<std::uint32_t>(Type), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
 }
 
-void WinRegistry::WriteInteger(std::string_view Path, std::string_view Name, std::int32_t Value) {
+void TWinRegistry::WriteInteger(std::string_view Path, std::string_view Name, std::int32_t Value) {
     const auto value = static_cast<DWORD>(Value);
     SetValue(Path, Name, REG_DWORD, &value, sizeof value);
 }

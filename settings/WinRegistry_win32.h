@@ -31,14 +31,14 @@ namespace quorvel {
 //
 // (Renaming the copy into place would be one step, but RegRenameKey breaks
 // the key's list of subkeys under Wine 8 and is not used.)
-class WinRegistry final : public IRegistry {
+class TWinRegistry final : public IRegistry {
 public:
     // Base: a key under HKEY_CURRENT_USER that stands in for it (tests use a
     // throw-away one); empty for HKEY_CURRENT_USER itself.
-    explicit WinRegistry(std::string Base = "", std::string UpdateKey = "\\Software\\Ombrask\\Quorvel");
-    ~WinRegistry() override;
-    WinRegistry(const WinRegistry&) = delete;
-    WinRegistry& operator=(const WinRegistry&) = delete;
+    explicit TWinRegistry(std::string Base = "", std::string UpdateKey = "\\Software\\Ombrask\\Quorvel");
+    ~TWinRegistry() override;
+    TWinRegistry(const TWinRegistry&) = delete;
+    TWinRegistry& operator=(const TWinRegistry&) = delete;
 
     // For tests: the commit stops at this step as if the process had been
     // killed there (Fails = false; CopyIn is killed half-way, with the key

@@ -20,7 +20,7 @@ QDBusMessage Call(const QString& Method) {
 
 }  // namespace
 
-DesktopNotice::DesktopNotice() {
+TDesktopNotice::TDesktopNotice() {
     QDBusConnection bus = QDBusConnection::sessionBus();
     FConnected = bus.isConnected();
     if (!FConnected) return;
@@ -29,7 +29,7 @@ DesktopNotice::DesktopNotice() {
                 SLOT(OnNotificationClosed(uint, uint)));
 }
 
-void DesktopNotice::Show(const std::string& Title, const std::string& Body) {
+void TDesktopNotice::Show(const std::string& Title, const std::string& Body) {
     if (!FConnected) return;
     const QString open = QStringLiteral("メーラーを開く");
     // "default" is a click on the notice; some desktops (Xfce) ignore it and
@@ -44,10 +44,10 @@ void DesktopNotice::Show(const std::string& Title, const std::string& Body) {
     ++FPending;
     FWithdrawWhenShown = false;
     auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, &DesktopNotice::OnShown);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, &TDesktopNotice::OnShown);
 }
 
-void DesktopNotice::OnShown(QDBusPendingCallWatcher* Call) {
+void TDesktopNotice::OnShown(QDBusPendingCallWatcher* Call) {
     Call->deleteLater();
     --FPending;
     const QDBusPendingReply<uint> reply = *Call;
@@ -59,7 +59,7 @@ void DesktopNotice::OnShown(QDBusPendingCallWatcher* Call) {
     }
 }
 
-void DesktopNotice::Withdraw() {
+void TDesktopNotice::Withdraw() {
     if (FPending > 0) FWithdrawWhenShown = true;
     if (FId == 0) return;
     QDBusMessage call = Call(QStringLiteral("CloseNotification"));
@@ -69,12 +69,12 @@ void DesktopNotice::Withdraw() {
     QDBusConnection::sessionBus().call(call, QDBus::NoBlock);
 }
 
-void DesktopNotice::OnActionInvoked(uint Id, const QString& Key) {
+void TDesktopNotice::OnActionInvoked(uint Id, const QString& Key) {
     if (Id == 0 || Id != FId) return;
     if ((Key == QStringLiteral("default") || Key == QStringLiteral("open")) && OnOpen) OnOpen();
 }
 
-void DesktopNotice::OnNotificationClosed(uint Id, uint /*Reason*/) {
+void TDesktopNotice::OnNotificationClosed(uint Id, uint /*Reason*/) {
     // A closed notice comes back only with the next new mail.
     if (Id != 0 && Id == FId) FId = 0;
 }

@@ -14,10 +14,10 @@ namespace quorvel {
 // without waiting for its answer; no service, or a slow one, shows nothing
 // and says nothing. Only this program's own notice is answered: the service
 // tells every program of every click and close.
-class DesktopNotice final : public QObject, public INewMailNotice {
+class TDesktopNotice final : public QObject, public INewMailNotice {
     Q_OBJECT
 public:
-    DesktopNotice();
+    TDesktopNotice();
 
     void Show(const std::string& Title, const std::string& Body) override;
     void Withdraw() override;

@@ -11,13 +11,13 @@
 
 namespace quorvel {
 
-TMainForm::TMainForm(QtEventLoop& EventLoop)
-    : Loop(EventLoop),
+TMainForm::TMainForm(TQtEventLoop& MainLoop)
+    : Loop(MainLoop),
       StatusShell(ShowErrorReport),
       NewMailShell(ShowErrorReport),
       Settings(MakeUserSettingsPlace()),
       Sound(MakeNewMailSound()),
-      Window(std::make_unique<TMainWindow>(TMainWindowParts{EventLoop, StatusShell, NewMailShell, Clock, *this,
+      Window(std::make_unique<TMainWindow>(TMainWindowParts{MainLoop, StatusShell, NewMailShell, Clock, *this,
                                                             *Settings, *this, *Sound, MailProgram, Notice, System})),
       PopupMenu(&TrayMenu) {
     setWindowTitle(QStringLiteral("MainForm"));

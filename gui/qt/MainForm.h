@@ -16,7 +16,7 @@
 
 namespace quorvel {
 
-class QtEventLoop;
+class TQtEventLoop;
 
 // The hidden main window on Qt: a thin shell over TMainWindow that gives it
 // the tray icons on QSystemTrayIcon, the tray menu as a QMenu of QActions,
@@ -25,7 +25,7 @@ class QtEventLoop;
 // (TMainWindow::FormCreate, the first check included).
 class TMainForm final : public QWidget, private IMainWindowHost, private IMainDialogs {
 public:
-    explicit TMainForm(QtEventLoop& Loop);
+    explicit TMainForm(TQtEventLoop& Loop);
     ~TMainForm() override;
 
     // The start-up steps and the first check; call once, after construction.
@@ -48,18 +48,18 @@ private:
     bool ShowOptions(TOptionValues& Values) override;
     void ShowAbout() override;
 
-    QtEventLoop& Loop;
-    QtTrayShell StatusShell;
-    QtTrayShell NewMailShell;
-    MonotonicTickClock Clock;
+    TQtEventLoop& Loop;
+    TQtTrayShell StatusShell;
+    TQtTrayShell NewMailShell;
+    TMonotonicTickClock Clock;
     std::unique_ptr<ISettingsPlace> Settings;
     std::unique_ptr<INewMailSound> Sound;
     TDefaultMailProgram MailProgram;
-    DesktopNotice Notice;
-    SystemWatch System;
+    TDesktopNotice Notice;
+    TSystemWatch System;
     std::unique_ptr<TMainWindow> Window;
     QMenu TrayMenu;
-    QtPopupMenu PopupMenu;
+    TQtPopupMenu PopupMenu;
 };
 
 }  // namespace quorvel

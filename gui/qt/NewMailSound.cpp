@@ -24,19 +24,19 @@ namespace {
 // loaded for a sound and unloaded once every sound started has ended and the
 // driver's threads are gone: the tray spends most of its life waiting, and
 // those libraries would keep about 2 MiB resident for nothing.
-class CanberraSound final : public INewMailSound {
+class TCanberraSound final : public INewMailSound {
 public:
-    CanberraSound() {
+    TCanberraSound() {
         Wait.setSingleShot(true);
         QObject::connect(&Wait, &QTimer::timeout, [this] { TearDown(); });
     }
-    ~CanberraSound() override {
+    ~TCanberraSound() override {
         if (Handle) Destroy(Handle);
         // A driver thread still ending keeps the library mapped to the end.
         if (!DriverThreadsGone()) (void)Library.release();
     }
-    CanberraSound(const CanberraSound&) = delete;
-    CanberraSound& operator=(const CanberraSound&) = delete;
+    TCanberraSound(const TCanberraSound&) = delete;
+    TCanberraSound& operator=(const TCanberraSound&) = delete;
 
     void Play() override {
         Wait.stop();
@@ -49,7 +49,7 @@ public:
         Playing.insert(id);
         // The theme falls back through its inherited themes; no sound found
         // means silence. The call returns at once; playing goes on meanwhile.
-        const int started = PlayFull(Handle, id, properties, &CanberraSound::OnFinished, this);
+        const int started = PlayFull(Handle, id, properties, &TCanberraSound::OnFinished, this);
         ProplistDestroy(properties);
         if (started != CA_SUCCESS) Finished(id, 0);
     }
@@ -59,7 +59,7 @@ private:
     // the main thread, where the library may be called again. The driver's
     // thread goes on a little after this returns, inside the library.
     static void OnFinished(ca_context*, std::uint32_t Id, int, void* Self) {
-        auto* sound = static_cast<CanberraSound*>(Self);
+        auto* sound = static_cast<TCanberraSound*>(Self);
         const pid_t thread = QThread::currentThread() == sound->Notice.thread() ? 0 : ::gettid();
         QMetaObject::invokeMethod(
             &sound->Notice, [sound, Id, thread] { sound->Finished(Id, thread); }, Qt::QueuedConnection);
@@ -136,7 +136,7 @@ private:
 }  // namespace
 
 std::unique_ptr<INewMailSound> MakeNewMailSound() {
-    return std::make_unique<CanberraSound>();
+    return std::make_unique<TCanberraSound>();
 }
 
 }  // namespace quorvel

@@ -16,9 +16,9 @@ void Release(Object* object) {
     object->deleteLater();
 }
 
-class QtTimer final : public EventTimer {
+class QtTimer final : public IEventTimer {
 public:
-    QtTimer(QtEventLoop& loop, std::function<void()> onTick) : Timer(new QTimer) {
+    QtTimer(TQtEventLoop& loop, std::function<void()> onTick) : Timer(new QTimer) {
         Timer->setTimerType(Qt::PreciseTimer);
         QObject::connect(Timer, &QTimer::timeout, [handler = std::move(onTick), &loop] {
             auto call = handler;
@@ -40,20 +40,20 @@ private:
     QTimer* Timer;
 };
 
-class QtWatch final : public SocketWatch {
+class QtWatch final : public ISocketWatch {
 public:
-    QtWatch(QtEventLoop& loop, int fd, std::function<void(SocketReadiness)> onReady)
+    QtWatch(TQtEventLoop& loop, int fd, std::function<void(TSocketReadiness)> onReady)
         : ReadNotifier(new QSocketNotifier(fd, QSocketNotifier::Read)),
           WriteNotifier(new QSocketNotifier(fd, QSocketNotifier::Write)) {
         ReadNotifier->setEnabled(false);
         WriteNotifier->setEnabled(false);
         QObject::connect(ReadNotifier, &QSocketNotifier::activated, [onReady, &loop] {
             auto call = onReady;
-            loop.RunGuarded([&] { call(SocketReadiness{true, false}); });
+            loop.RunGuarded([&] { call(TSocketReadiness{true, false}); });
         });
         QObject::connect(WriteNotifier, &QSocketNotifier::activated, [onReady, &loop] {
             auto call = onReady;
-            loop.RunGuarded([&] { call(SocketReadiness{false, true}); });
+            loop.RunGuarded([&] { call(TSocketReadiness{false, true}); });
         });
     }
     ~QtWatch() override {
@@ -74,25 +74,25 @@ private:
 
 }  // namespace
 
-QtEventLoop::QtEventLoop(std::function<void(const std::string&)> reporter) : Reporter(std::move(reporter)) {}
+TQtEventLoop::TQtEventLoop(std::function<void(const std::string&)> reporter) : Reporter(std::move(reporter)) {}
 
-void QtEventLoop::PumpOnce() {
+void TQtEventLoop::PumpOnce() {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
-void QtEventLoop::WaitForEvents() {
+void TQtEventLoop::WaitForEvents() {
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
-std::unique_ptr<EventTimer> QtEventLoop::CreateTimer(std::function<void()> OnTick) {
+std::unique_ptr<IEventTimer> TQtEventLoop::CreateTimer(std::function<void()> OnTick) {
     return std::make_unique<QtTimer>(*this, std::move(OnTick));
 }
 
-std::unique_ptr<SocketWatch> QtEventLoop::WatchSocket(int Fd, std::function<void(SocketReadiness)> OnReady) {
+std::unique_ptr<ISocketWatch> TQtEventLoop::WatchSocket(int Fd, std::function<void(TSocketReadiness)> OnReady) {
     return std::make_unique<QtWatch>(*this, Fd, std::move(OnReady));
 }
 
-void QtEventLoop::ReportError(const std::string& Message) {
+void TQtEventLoop::ReportError(const std::string& Message) {
     if (Reporter) Reporter(Message);
 }
 

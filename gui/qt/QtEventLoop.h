@@ -10,15 +10,15 @@ namespace quorvel {
 
 // The event loop of the tray program: Qt's own. Waits in the network code
 // handle window-system events, timers and socket readiness like the main loop.
-class QtEventLoop final : public EventLoop {
+class TQtEventLoop final : public IEventLoop {
 public:
     // Reporter shows a message in the program's general error report.
-    explicit QtEventLoop(std::function<void(const std::string&)> Reporter);
+    explicit TQtEventLoop(std::function<void(const std::string&)> Reporter);
 
     void PumpOnce() override;
     void WaitForEvents() override;
-    std::unique_ptr<EventTimer> CreateTimer(std::function<void()> OnTick) override;
-    std::unique_ptr<SocketWatch> WatchSocket(int Fd, std::function<void(SocketReadiness)> OnReady) override;
+    std::unique_ptr<IEventTimer> CreateTimer(std::function<void()> OnTick) override;
+    std::unique_ptr<ISocketWatch> WatchSocket(int Fd, std::function<void(TSocketReadiness)> OnReady) override;
     void ReportError(const std::string& Message) override;
 
 private:

@@ -73,9 +73,9 @@ std::string PictureName(const TPicture16& Picture) {
 // A tray picture at every size, with the icon name of its theme files. Each
 // size is drawn when asked for and not kept: a panel asks only now and then,
 // and the tray would otherwise hold six renderings of every picture it shows.
-class TrayIconEngine final : public QIconEngine {
+class TTrayIconEngine final : public QIconEngine {
 public:
-    explicit TrayIconEngine(const TPicture16& Picture) : FPicture(Picture) {}
+    explicit TTrayIconEngine(const TPicture16& Picture) : FPicture(Picture) {}
 
     void paint(QPainter* Painter, const QRect& Rect, QIcon::Mode Mode, QIcon::State State) override {
         Painter->drawPixmap(Rect, pixmap(Rect.size(), Mode, State));
@@ -102,7 +102,7 @@ public:
     QString iconName() override { return QString::fromStdString(PictureName(FPicture)); }
     bool isNull() override { return false; }
     QString key() const override { return QStringLiteral("quorvel-tray"); }
-    QIconEngine* clone() const override { return new TrayIconEngine(*this); }
+    QIconEngine* clone() const override { return new TTrayIconEngine(*this); }
 
 private:
     TPicture16 FPicture;
@@ -149,7 +149,7 @@ private:
 }  // namespace
 
 QIcon MakeTrayQIcon(const TPicture16& Picture) {
-    return QIcon(new TrayIconEngine(Picture));
+    return QIcon(new TTrayIconEngine(Picture));
 }
 
 QIcon MakeMenuQIcon(int Index) {

@@ -2,7 +2,7 @@
 
 namespace quorvel {
 
-void QtPopupMenu::Popup(int X, int Y) {
+void TQtPopupMenu::Popup(int X, int Y) {
     if (FMenu) FMenu->exec(QPoint(X, Y));
 }
 

@@ -9,9 +9,9 @@ namespace quorvel {
 
 // A tray icon's popup menu on a QMenu, which stays owned by its creator. A
 // QMenu destroyed first leaves a menu that shows nothing.
-class QtPopupMenu final : public TPopupMenu {
+class TQtPopupMenu final : public TPopupMenu {
 public:
-    explicit QtPopupMenu(QMenu* Menu) : FMenu(Menu) {}
+    explicit TQtPopupMenu(QMenu* Menu) : FMenu(Menu) {}
 
     QMenu* Menu() const { return FMenu.data(); }
     // Runs the menu modally at (X, Y); its actions run from inside.

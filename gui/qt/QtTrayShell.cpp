@@ -15,21 +15,21 @@
 
 namespace quorvel {
 
-QtTrayShell::QtTrayShell(std::function<void(const std::string&)> Reporter, QObject* Parent)
+TQtTrayShell::TQtTrayShell(std::function<void(const std::string&)> Reporter, QObject* Parent)
     : QObject(Parent), FReporter(std::move(Reporter)) {
-    TrayHostWatch& watch = TrayHostWatch::Instance();
-    connect(&watch, &TrayHostWatch::HostAppeared, this, &QtTrayShell::OnHostAppeared);
-    connect(&watch, &TrayHostWatch::WatcherReplaced, this, &QtTrayShell::OnWatcherReplaced);
-    connect(&watch, &TrayHostWatch::Reannounce, this, &QtTrayShell::OnReannounce);
+    TTrayHostWatch& watch = TTrayHostWatch::Instance();
+    connect(&watch, &TTrayHostWatch::HostAppeared, this, &TQtTrayShell::OnHostAppeared);
+    connect(&watch, &TTrayHostWatch::WatcherReplaced, this, &TQtTrayShell::OnWatcherReplaced);
+    connect(&watch, &TTrayHostWatch::Reannounce, this, &TQtTrayShell::OnReannounce);
 }
 
-QtTrayShell::~QtTrayShell() = default;
+TQtTrayShell::~TQtTrayShell() = default;
 
-void QtTrayShell::Attach(ITrayWindow* Window) {
+void TQtTrayShell::Attach(ITrayWindow* Window) {
     FWindow = Window;
 }
 
-void QtTrayShell::NotifyIcon(TNotifyIconMessage Message, const TNotifyIconData& Data) {
+void TQtTrayShell::NotifyIcon(TNotifyIconMessage Message, const TNotifyIconData& Data) {
     FWanted = Message != TNotifyIconMessage::NIM_DELETE;
     if (FWanted) {
         FIcon = MakeTrayQIcon(Data.Icon.Image);
@@ -41,13 +41,13 @@ void QtTrayShell::NotifyIcon(TNotifyIconMessage Message, const TNotifyIconData& 
 }
 
 // The Qt tray icon is made only once a tray host is there, so that Qt
-// chooses the kind of tray the host speaks (see TrayHostWatch).
-void QtTrayShell::Apply() {
+// chooses the kind of tray the host speaks (see TTrayHostWatch).
+void TQtTrayShell::Apply() {
     if (!FTray) {
-        TrayHostWatch& watch = TrayHostWatch::Instance();
+        TTrayHostWatch& watch = TTrayHostWatch::Instance();
         if (!FWanted || !watch.AnyHostPresent() || !watch.NoteFirstTrayIcon()) return;
         FTray = new QSystemTrayIcon(this);
-        connect(FTray, &QSystemTrayIcon::activated, this, &QtTrayShell::OnActivated);
+        connect(FTray, &QSystemTrayIcon::activated, this, &TQtTrayShell::OnActivated);
         ApplyMenu();
     }
     if (!FWanted) {
@@ -59,7 +59,7 @@ void QtTrayShell::Apply() {
     FTray->show();
 }
 
-void QtTrayShell::SetContextMenu(TPopupMenu* Menu) {
+void TQtTrayShell::SetContextMenu(TPopupMenu* Menu) {
     FContextMenu = Menu;
     ApplyMenu();
 }
@@ -67,46 +67,46 @@ void QtTrayShell::SetContextMenu(TPopupMenu* Menu) {
 // A StatusNotifierItem host shows the exported menu itself on a right
 // click. An XEmbed icon with a context menu would open it on the press and
 // the component again on the release, so there the component alone shows it.
-void QtTrayShell::ApplyMenu() {
-    if (!FTray || !TrayHostWatch::Instance().UsesStatusNotifier()) return;
-    auto* menu = dynamic_cast<QtPopupMenu*>(FContextMenu);
+void TQtTrayShell::ApplyMenu() {
+    if (!FTray || !TTrayHostWatch::Instance().UsesStatusNotifier()) return;
+    auto* menu = dynamic_cast<TQtPopupMenu*>(FContextMenu);
     FTray->setContextMenu(menu && menu->AutoPopup() ? menu->Menu() : nullptr);
 }
 
 // Once made, Qt keeps the icon with its host by itself: it re-docks an
 // XEmbed icon in a restarted tray and registers a StatusNotifierItem again
 // with a restarted watcher.
-void QtTrayShell::OnHostAppeared() {
+void TQtTrayShell::OnHostAppeared() {
     if (!FTray) Apply();
 }
 
 // Qt registers its item again only when the watcher name reappears, not
 // when another process takes the name over: hiding and showing the item
 // registers it anew, with whichever watcher owns the name now.
-void QtTrayShell::OnWatcherReplaced() {
+void TQtTrayShell::OnWatcherReplaced() {
     if (!FTray) {
         Apply();
         return;
     }
-    if (!FWanted || !TrayHostWatch::Instance().UsesStatusNotifier()) return;
+    if (!FWanted || !TTrayHostWatch::Instance().UsesStatusNotifier()) return;
     FTray->hide();
     FTray->show();
 }
 
 // Setting the same picture and tooltip again makes Qt send NewIcon and
 // NewToolTip, which hosts that skipped the first announcement act on.
-void QtTrayShell::OnReannounce() {
-    if (!FTray || !FWanted || !TrayHostWatch::Instance().UsesStatusNotifier()) return;
+void TQtTrayShell::OnReannounce() {
+    if (!FTray || !FWanted || !TTrayHostWatch::Instance().UsesStatusNotifier()) return;
     FTray->setIcon(FIcon);
     FTray->setToolTip(FTip);
 }
 
-TPoint QtTrayShell::CursorPos() {
+TPoint TQtTrayShell::CursorPos() {
     const QPoint pos = QCursor::pos();
     return {pos.x(), pos.y()};
 }
 
-TShiftState QtTrayShell::ShiftState() {
+TShiftState TQtTrayShell::ShiftState() {
     const Qt::KeyboardModifiers keys = QGuiApplication::queryKeyboardModifiers();
     const Qt::MouseButtons buttons = QGuiApplication::mouseButtons();
     TShiftState shift = 0;
@@ -120,17 +120,17 @@ TShiftState QtTrayShell::ShiftState() {
 }
 
 // A Qt popup menu grabs the pointer and keyboard itself while it is open.
-void QtTrayShell::SetForeground() {}
+void TQtTrayShell::SetForeground() {}
 
-void QtTrayShell::ProcessMessages() {
+void TQtTrayShell::ProcessMessages() {
     QCoreApplication::processEvents();
 }
 
-void QtTrayShell::ShowMenu(TPopupMenu& Menu, int X, int Y) {
+void TQtTrayShell::ShowMenu(TPopupMenu& Menu, int X, int Y) {
     Menu.Popup(X, Y);
 }
 
-void QtTrayShell::OnActivated(QSystemTrayIcon::ActivationReason Reason) {
+void TQtTrayShell::OnActivated(QSystemTrayIcon::ActivationReason Reason) {
     switch (Reason) {
         case QSystemTrayIcon::Trigger: Deliver(WM_LBUTTONDOWN, WM_LBUTTONUP); break;
         case QSystemTrayIcon::Context: Deliver(WM_RBUTTONDOWN, WM_RBUTTONUP); break;
@@ -144,12 +144,12 @@ void QtTrayShell::OnActivated(QSystemTrayIcon::ActivationReason Reason) {
 // signal: on a StatusNotifierItem host that signal comes from the panel's
 // D-Bus call, which must get its answer at once, not after a whole check.
 // An event handler may destroy the icon, or this shell, in between.
-void QtTrayShell::Deliver(std::int32_t First, std::int32_t Second) {
+void TQtTrayShell::Deliver(std::int32_t First, std::int32_t Second) {
     QTimer::singleShot(0, this, [this, First, Second] { DeliverNow(First, Second); });
 }
 
-void QtTrayShell::DeliverNow(std::int32_t First, std::int32_t Second) {
-    const QPointer<QtTrayShell> self(this);
+void TQtTrayShell::DeliverNow(std::int32_t First, std::int32_t Second) {
+    const QPointer<TQtTrayShell> self(this);
     for (std::int32_t message : {First, Second}) {
         if (!self || !FWindow) return;
         Guarded(FReporter, [&] { FWindow->TrayWndProc(WM_USER, message); });

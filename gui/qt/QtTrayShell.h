@@ -22,23 +22,23 @@ namespace quorvel {
 // The main window builds its two icons like this (each shell declared before
 // its icon, so it outlives it):
 //
-//     QtTrayShell StatusShell{ShowErrorReport}, NewMailShell{ShowErrorReport};
+//     TQtTrayShell StatusShell{ShowErrorReport}, NewMailShell{ShowErrorReport};
 //     TTrayIcon StatusIcon{StatusShell}, NewMailIcon{NewMailShell};
 //     QMenu PopupMenu;  // actions added by the main window
-//     QtPopupMenu TrayMenu{&PopupMenu};
+//     TQtPopupMenu TrayMenu{&PopupMenu};
 //     StatusIcon.SetRBtnPopupMenu(&TrayMenu);
 //     StatusIcon.OnClick = [this](TTrayIcon& Sender) { StatusIconClick(Sender); };
 //     NewMailIcon.OnClick = [this](TTrayIcon& Sender) { NewMailIconClick(Sender); };
 //
 // Do not call QSystemTrayIcon::isSystemTrayAvailable() before a tray host is
 // there: Qt fixes its choice of tray kind for the process at the first ask.
-class QtTrayShell final : public QObject, public ITrayShell {
+class TQtTrayShell final : public QObject, public ITrayShell {
     Q_OBJECT
 
 public:
     // Reporter shows what an event handler let escape (the general error report).
-    explicit QtTrayShell(std::function<void(const std::string&)> Reporter, QObject* Parent = nullptr);
-    ~QtTrayShell() override;
+    explicit TQtTrayShell(std::function<void(const std::string&)> Reporter, QObject* Parent = nullptr);
+    ~TQtTrayShell() override;
 
     void Attach(ITrayWindow* Window) override;
     void NotifyIcon(TNotifyIconMessage Message, const TNotifyIconData& Data) override;

@@ -23,7 +23,7 @@ enum : uint {
 
 }  // namespace
 
-SystemWatch::SystemWatch() {
+TSystemWatch::TSystemWatch() {
     QDBusConnection bus = QDBusConnection::systemBus();
     if (bus.isConnected()) {
         bus.connect(QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
@@ -46,7 +46,7 @@ SystemWatch::SystemWatch() {
         OnNetworkManagerState(reply.arguments().first().value<QDBusVariant>().variant().toUInt());
 }
 
-void SystemWatch::SetNetwork(bool Known, bool Online) {
+void TSystemWatch::SetNetwork(bool Known, bool Online) {
     FKnown = Known;
     // Only no network at all is offline: a server on the local network is
     // reached without the internet.
@@ -55,14 +55,14 @@ void SystemWatch::SetNetwork(bool Known, bool Online) {
     if (OnNetworkChanged) OnNetworkChanged(Online);
 }
 
-void SystemWatch::OnNetworkManagerState(uint State) {
+void TSystemWatch::OnNetworkManagerState(uint State) {
     const bool offline = State == NmAsleep || State == NmDisconnected || State == NmDisconnecting;
     const bool connected = State == NmConnectedLocal || State == NmConnectedSite || State == NmConnectedGlobal;
     // Unknown and still connecting tell nothing: the program goes on as online.
     SetNetwork(offline || connected, !offline);
 }
 
-void SystemWatch::OnPrepareForSleep(bool Sleeping) {
+void TSystemWatch::OnPrepareForSleep(bool Sleeping) {
     if (!Sleeping && OnResumed) OnResumed();
 }
 

@@ -13,10 +13,10 @@ namespace quorvel {
 // the network, or, where NetworkManager does not run, GLib's network monitor
 // (GIO, loaded only then). All only listen; without a system bus or either
 // source the program hears nothing and behaves as always online.
-class SystemWatch final : public QObject, public ISystemState {
+class TSystemWatch final : public QObject, public ISystemState {
     Q_OBJECT
 public:
-    SystemWatch();
+    TSystemWatch();
 
     bool KnowsNetwork() const override { return FKnown; }
     bool Online() const override { return FOnline; }

@@ -49,21 +49,21 @@ std::uint32_t InternAtom(xcb_connection_t* Connection, const char* Name) {
 
 }  // namespace
 
-TrayHostWatch& TrayHostWatch::Instance() {
-    static QPointer<TrayHostWatch> instance;
-    if (!instance) instance = new TrayHostWatch();
+TTrayHostWatch& TTrayHostWatch::Instance() {
+    static QPointer<TTrayHostWatch> instance;
+    if (!instance) instance = new TTrayHostWatch();
     return *instance;
 }
 
-TrayHostWatch::TrayHostWatch() : QObject(qApp) {
+TTrayHostWatch::TTrayHostWatch() : QObject(qApp) {
     FSettleTimer.setSingleShot(true);
-    connect(&FSettleTimer, &QTimer::timeout, this, &TrayHostWatch::ReportIfSettled);
+    connect(&FSettleTimer, &QTimer::timeout, this, &TTrayHostWatch::ReportIfSettled);
     FReannounceTimer.setSingleShot(true);
-    connect(&FReannounceTimer, &QTimer::timeout, this, &TrayHostWatch::OnReannounceTimer);
+    connect(&FReannounceTimer, &QTimer::timeout, this, &TTrayHostWatch::OnReannounceTimer);
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (bus.isConnected()) {
         FWatcher = new QDBusServiceWatcher(WatcherService, bus, QDBusServiceWatcher::WatchForOwnerChange, this);
-        connect(FWatcher, &QDBusServiceWatcher::serviceOwnerChanged, this, &TrayHostWatch::OnWatcherOwnerChanged);
+        connect(FWatcher, &QDBusServiceWatcher::serviceOwnerChanged, this, &TTrayHostWatch::OnWatcherOwnerChanged);
         // A watcher may come up first and get its host a moment later.
         bus.connect(QString(), WatcherPath, WatcherService, QStringLiteral("StatusNotifierHostRegistered"), this,
                     SLOT(OnStatusNotifierHostRegistered(QDBusMessage)));
@@ -79,7 +79,7 @@ TrayHostWatch::TrayHostWatch() : QObject(qApp) {
 
 // A tray manager announces itself with a MANAGER client message on the root
 // window, which reaches clients that listen for structure changes there.
-void TrayHostWatch::WatchXEmbed() {
+void TTrayHostWatch::WatchXEmbed() {
     xcb_connection_t* connection = X11Connection();
     if (!connection) return;
     FManagerAtom = InternAtom(connection, "MANAGER");
@@ -94,11 +94,11 @@ void TrayHostWatch::WatchXEmbed() {
     qApp->installNativeEventFilter(this);
 }
 
-bool TrayHostWatch::Settled() const {
+bool TTrayHostWatch::Settled() const {
     return FHostKnown && !FSettleTimer.isActive();
 }
 
-void TrayHostWatch::SetOwner(const QString& Owner, int WaitMs) {
+void TTrayHostWatch::SetOwner(const QString& Owner, int WaitMs) {
     FOwner = Owner;
     FHostRegistered = false;
     FHostKnown = Owner.isEmpty();
@@ -108,7 +108,7 @@ void TrayHostWatch::SetOwner(const QString& Owner, int WaitMs) {
 // Asked of the owner's unique name, so that the answer is about that
 // watcher even if the name has moved on meanwhile; waited for WaitMs at
 // most, then heard asynchronously. An error answer is no host.
-void TrayHostWatch::AskHost(int WaitMs) {
+void TTrayHostWatch::AskHost(int WaitMs) {
     QDBusMessage call = QDBusMessage::createMethodCall(
         FOwner, WatcherPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
     call << WatcherService << QStringLiteral("IsStatusNotifierHostRegistered");
@@ -127,7 +127,7 @@ void TrayHostWatch::AskHost(int WaitMs) {
             [this, owner](QDBusPendingCallWatcher* Call) { OnHostReply(Call, owner); });
 }
 
-void TrayHostWatch::OnHostReply(QDBusPendingCallWatcher* Call, const QString& Owner) {
+void TTrayHostWatch::OnHostReply(QDBusPendingCallWatcher* Call, const QString& Owner) {
     Call->deleteLater();
     if (Owner != FOwner) return;
     const QDBusPendingReply<QDBusVariant> reply = *Call;
@@ -139,7 +139,7 @@ void TrayHostWatch::OnHostReply(QDBusPendingCallWatcher* Call, const QString& Ow
 // The name appearing is a new watcher, with which Qt registers its items by
 // itself. The name passing from one owner to another (a second panel taking
 // it over) is a new watcher too, but Qt does not notice that.
-void TrayHostWatch::OnWatcherOwnerChanged(const QString&, const QString& OldOwner, const QString& NewOwner) {
+void TTrayHostWatch::OnWatcherOwnerChanged(const QString&, const QString& OldOwner, const QString& NewOwner) {
     SetOwner(NewOwner);
     Unsettle();
     if (NewOwner.isEmpty()) return;
@@ -147,7 +147,7 @@ void TrayHostWatch::OnWatcherOwnerChanged(const QString&, const QString& OldOwne
     StartReannouncing();
 }
 
-void TrayHostWatch::OnStatusNotifierHostRegistered(const QDBusMessage& Message) {
+void TTrayHostWatch::OnStatusNotifierHostRegistered(const QDBusMessage& Message) {
     if (Message.service() != FOwner || FOwner.isEmpty()) return;
     FHostKnown = true;
     FHostRegistered = true;
@@ -155,11 +155,11 @@ void TrayHostWatch::OnStatusNotifierHostRegistered(const QDBusMessage& Message) 
     StartReannouncing();
 }
 
-void TrayHostWatch::Unsettle() {
+void TTrayHostWatch::Unsettle() {
     FSettleTimer.start(SettleMs);
 }
 
-void TrayHostWatch::ReportIfSettled() {
+void TTrayHostWatch::ReportIfSettled() {
     if (Settled()) emit HostAppeared();
 }
 
@@ -168,18 +168,18 @@ void TrayHostWatch::ReportIfSettled() {
 // it hears NewIcon (GNOME Shell's AppIndicator extension, for items without
 // a menu), so the items announce themselves again a few times after a host
 // appears, the later times for a host slowed down by the rest of a log-in.
-void TrayHostWatch::StartReannouncing() {
+void TTrayHostWatch::StartReannouncing() {
     FReannounceStep = 0;
     FReannounceTimer.start(ReannounceAfterMs[0]);
 }
 
-void TrayHostWatch::OnReannounceTimer() {
+void TTrayHostWatch::OnReannounceTimer() {
     emit Reannounce();
     if (++FReannounceStep < std::size(ReannounceAfterMs))
         FReannounceTimer.start(ReannounceAfterMs[FReannounceStep] - ReannounceAfterMs[FReannounceStep - 1]);
 }
 
-bool TrayHostWatch::XEmbedTrayPresent() const {
+bool TTrayHostWatch::XEmbedTrayPresent() const {
     xcb_connection_t* connection = X11Connection();
     if (!connection || FSelectionAtom == XCB_ATOM_NONE) return false;
     std::unique_ptr<xcb_get_selection_owner_reply_t, decltype(&std::free)> reply(
@@ -190,7 +190,7 @@ bool TrayHostWatch::XEmbedTrayPresent() const {
 
 // The owner is asked once more of the bus itself, which always answers at
 // once, so that Qt asks the same watcher a moment later.
-bool TrayHostWatch::NoteFirstTrayIcon() {
+bool TTrayHostWatch::NoteFirstTrayIcon() {
     if (FDecided) return true;
     if (FWatcher) {
         const QString owner = QDBusConnection::sessionBus().interface()->serviceOwner(WatcherService).value();
@@ -205,13 +205,13 @@ bool TrayHostWatch::NoteFirstTrayIcon() {
     return true;
 }
 
-bool TrayHostWatch::nativeEventFilter(const QByteArray& EventType, void* Message, qintptr*) {
+bool TTrayHostWatch::nativeEventFilter(const QByteArray& EventType, void* Message, qintptr*) {
     if (EventType != "xcb_generic_event_t" || FManagerAtom == XCB_ATOM_NONE) return false;
     const auto* event = static_cast<const xcb_generic_event_t*>(Message);
     if ((event->response_type & 0x7f) != XCB_CLIENT_MESSAGE) return false;
     const auto* client = static_cast<const xcb_client_message_event_t*>(Message);
     if (client->type == FManagerAtom && client->data.data32[1] == FSelectionAtom)
-        QMetaObject::invokeMethod(this, &TrayHostWatch::HostAppeared, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &TTrayHostWatch::HostAppeared, Qt::QueuedConnection);
     return false;
 }
 

@@ -26,11 +26,11 @@ namespace quorvel {
 // only once the watcher has not changed hands nor got a host for a moment
 // (two panels started together at log-in take the name from each other
 // within milliseconds), so that Qt asks a watcher that stays.
-class TrayHostWatch final : public QObject, public QAbstractNativeEventFilter {
+class TTrayHostWatch final : public QObject, public QAbstractNativeEventFilter {
     Q_OBJECT
 
 public:
-    static TrayHostWatch& Instance();
+    static TTrayHostWatch& Instance();
 
     // A StatusNotifierWatcher with a registered host, as last heard.
     bool StatusNotifierHostPresent() const { return !FOwner.isEmpty() && FHostRegistered; }
@@ -62,7 +62,7 @@ private slots:
     void OnStatusNotifierHostRegistered(const QDBusMessage& Message);
 
 private:
-    TrayHostWatch();
+    TTrayHostWatch();
     void WatchXEmbed();
     bool Settled() const;
     void SetOwner(const QString& Owner, int WaitMs = 0);

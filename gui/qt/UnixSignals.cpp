@@ -20,12 +20,12 @@ extern "C" void OnUnixSignal(int) {
 
 }  // namespace
 
-struct UnixSignals::Private {
+struct TUnixSignals::Private {
     int Fds[2] = {-1, -1};
     QSocketNotifier* Notifier = nullptr;
 };
 
-UnixSignals::UnixSignals(std::function<void()> OnSignal) : D(new Private) {
+TUnixSignals::TUnixSignals(std::function<void()> OnSignal) : D(new Private) {
     if (::pipe2(D->Fds, O_CLOEXEC | O_NONBLOCK) != 0) return;
     WakeFd = D->Fds[1];
     D->Notifier = new QSocketNotifier(D->Fds[0], QSocketNotifier::Read);
@@ -42,7 +42,7 @@ UnixSignals::UnixSignals(std::function<void()> OnSignal) : D(new Private) {
     ::sigaction(SIGINT, &action, nullptr);
 }
 
-UnixSignals::~UnixSignals() {
+TUnixSignals::~TUnixSignals() {
     std::signal(SIGTERM, SIG_DFL);
     std::signal(SIGINT, SIG_DFL);
     delete D->Notifier;

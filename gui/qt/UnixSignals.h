@@ -6,12 +6,12 @@ namespace quorvel {
 
 // Turns SIGTERM and SIGINT into a call of OnSignal from the event loop, so the
 // program ends the same clean way as through its exit command.
-class UnixSignals {
+class TUnixSignals {
 public:
-    explicit UnixSignals(std::function<void()> OnSignal);
-    ~UnixSignals();
-    UnixSignals(const UnixSignals&) = delete;
-    UnixSignals& operator=(const UnixSignals&) = delete;
+    explicit TUnixSignals(std::function<void()> OnSignal);
+    ~TUnixSignals();
+    TUnixSignals(const TUnixSignals&) = delete;
+    TUnixSignals& operator=(const TUnixSignals&) = delete;
 
 private:
     struct Private;

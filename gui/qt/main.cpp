@@ -24,11 +24,11 @@ int RunProgram(int argc, char** argv) {
     // A signal during the start-up check comes before the main loop runs,
     // when quitting the loop would be lost: it is remembered as well.
     bool endRequested = false;
-    quorvel::UnixSignals endOnSignal([&endRequested] {
+    quorvel::TUnixSignals endOnSignal([&endRequested] {
         endRequested = true;
         QApplication::quit();
     });
-    quorvel::QtEventLoop loop([](const std::string& message) { quorvel::ShowErrorReport(message); });
+    quorvel::TQtEventLoop loop([](const std::string& message) { quorvel::ShowErrorReport(message); });
 
     // The first check runs before the loop.
     quorvel::TMainForm mainForm(loop);
@@ -43,7 +43,7 @@ int RunProgram(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     // One copy per user: a second start ends at once, silently.
-    quorvel::InstanceGuard guard(quorvel::InstanceGuard::DefaultPath());
+    quorvel::TInstanceGuard guard(quorvel::TInstanceGuard::DefaultPath());
     if (!guard.Held() && !guard.Failed()) return 0;
 
     std::string why;

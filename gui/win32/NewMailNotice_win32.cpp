@@ -32,7 +32,7 @@ bool TWinNewMailNotice::UserBusy() {
     return state == QUNS_BUSY || state == QUNS_PRESENTATION_MODE || state == QUNS_RUNNING_D3D_FULL_SCREEN;
 }
 
-TWinNewMailNotice::TWinNewMailNotice(WinTrayShell& Shell, TBusyFunction Busy)
+TWinNewMailNotice::TWinNewMailNotice(TWinTrayShell& Shell, TBusyFunction Busy)
     : FShell(Shell), FBusy(Busy ? std::move(Busy) : TBusyFunction(UserBusy)) {
     // The large size: NIIF_LARGE_ICON asks for it.
     FIcon.reset(static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(ProgramIcon), IMAGE_ICON,
@@ -48,7 +48,7 @@ TWinNewMailNotice::~TWinNewMailNotice() {
 
 void TWinNewMailNotice::Show(const std::string& Title, const std::string& Body) {
     if (FBusy()) return;
-    WinTrayShell::TBalloon balloon;
+    TWinTrayShell::TBalloon balloon;
     balloon.Title = CutWide(WideFromUtf8(Title), TitleUnits);
     balloon.Text = CutWide(WideFromUtf8(Body), TextUnits);
     // An empty text would take the balloon away instead.

@@ -22,7 +22,7 @@ public:
     // True while the user should not be disturbed; tests pass their own.
     using TBusyFunction = std::function<bool()>;
 
-    explicit TWinNewMailNotice(WinTrayShell& Shell, TBusyFunction Busy = {});
+    explicit TWinNewMailNotice(TWinTrayShell& Shell, TBusyFunction Busy = {});
     ~TWinNewMailNotice() override;
     TWinNewMailNotice(const TWinNewMailNotice&) = delete;
     TWinNewMailNotice& operator=(const TWinNewMailNotice&) = delete;
@@ -35,7 +35,7 @@ public:
     static bool UserBusy();
 
 private:
-    WinTrayShell& FShell;
+    TWinTrayShell& FShell;
     TBusyFunction FBusy;
     TIconHandle FIcon;  // the program's icon at the large size
 };

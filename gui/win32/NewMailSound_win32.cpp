@@ -10,7 +10,7 @@ namespace {
 
 // The system sound "MailBeep" as the user set it up for this program (or for
 // all programs), played without waiting; silent when none is set up.
-class MailBeepSound final : public INewMailSound {
+class TMailBeepSound final : public INewMailSound {
 public:
     void Play() override { ::PlaySoundW(L"MailBeep", nullptr, SND_ASYNC | SND_NODEFAULT | SND_APPLICATION); }
 };
@@ -18,7 +18,7 @@ public:
 }  // namespace
 
 std::unique_ptr<INewMailSound> MakeNewMailSound() {
-    return std::make_unique<MailBeepSound>();
+    return std::make_unique<TMailBeepSound>();
 }
 
 }  // namespace quorvel

@@ -17,7 +17,7 @@ namespace {
 constexpr wchar_t WindowClass[] = L"QuorvelTrayIcon";
 
 LRESULT CALLBACK TrayWindowProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam) {
-    auto* shell = reinterpret_cast<WinTrayShell*>(::GetWindowLongPtrW(Window, GWLP_USERDATA));
+    auto* shell = reinterpret_cast<TWinTrayShell*>(::GetWindowLongPtrW(Window, GWLP_USERDATA));
     if (shell != nullptr) return shell->HandleMessage(Message, WParam, LParam);
     return ::DefWindowProcW(Window, Message, WParam, LParam);
 }
@@ -32,12 +32,12 @@ bool KeyDown(int Key) {
 
 }  // namespace
 
-UINT WinTrayShell::TaskbarCreatedMessage() {
+UINT TWinTrayShell::TaskbarCreatedMessage() {
     static const UINT message = ::RegisterWindowMessageW(L"TaskbarCreated");
     return message;
 }
 
-WinTrayShell::WinTrayShell(std::function<void(const std::string&)> Reporter, TNotifyFunction Notify)
+TWinTrayShell::TWinTrayShell(std::function<void(const std::string&)> Reporter, TNotifyFunction Notify)
     : FReporter(std::move(Reporter)), FNotify(std::move(Notify)) {
     if (!FNotify) FNotify = [](DWORD Message, NOTIFYICONDATAW& Data) { return ::Shell_NotifyIconW(Message, &Data); };
     WNDCLASSEXW windowClass{};
@@ -57,17 +57,17 @@ WinTrayShell::WinTrayShell(std::function<void(const std::string&)> Reporter, TNo
     ::ChangeWindowMessageFilterEx(FWindow, TaskbarCreatedMessage(), MSGFLT_ALLOW, nullptr);
 }
 
-WinTrayShell::~WinTrayShell() {
+TWinTrayShell::~TWinTrayShell() {
     if (FShown) Send(static_cast<DWORD>(TNotifyIconMessage::NIM_DELETE));
     ::SetWindowLongPtrW(FWindow, GWLP_USERDATA, 0);
     ::DestroyWindow(FWindow);
 }
 
-void WinTrayShell::Attach(ITrayWindow* Window) {
+void TWinTrayShell::Attach(ITrayWindow* Window) {
     FTrayWindow = Window;
 }
 
-void WinTrayShell::NotifyIcon(TNotifyIconMessage Message, const TNotifyIconData& Data) {
+void TWinTrayShell::NotifyIcon(TNotifyIconMessage Message, const TNotifyIconData& Data) {
     // The tray's messages have the values of Shell_NotifyIconW's.
     if (Message == TNotifyIconMessage::NIM_DELETE) {
         Send(static_cast<DWORD>(Message));
@@ -87,7 +87,7 @@ void WinTrayShell::NotifyIcon(TNotifyIconMessage Message, const TNotifyIconData&
     Send(static_cast<DWORD>(Message));
 }
 
-void WinTrayShell::ShowBalloon(const TBalloon& Balloon) {
+void TWinTrayShell::ShowBalloon(const TBalloon& Balloon) {
     if (!FShown) {
         FWaitingBalloon = Balloon;
         FBalloonWaits = true;
@@ -97,7 +97,7 @@ void WinTrayShell::ShowBalloon(const TBalloon& Balloon) {
     Send(static_cast<DWORD>(TNotifyIconMessage::NIM_MODIFY), &Balloon);
 }
 
-void WinTrayShell::WithdrawBalloon() {
+void TWinTrayShell::WithdrawBalloon() {
     FBalloonWaits = false;
     if (!FBalloonSent) return;
     FBalloonSent = false;
@@ -118,7 +118,7 @@ void CopyText(const std::wstring& Text, wchar_t (&Field)[N]) {
 
 // The record for the icon as it stands, with Balloon when one is given; the
 // picture is made afresh, at the small icon size of the moment.
-void WinTrayShell::Send(DWORD Message, const TBalloon* Balloon) {
+void TWinTrayShell::Send(DWORD Message, const TBalloon* Balloon) {
     NOTIFYICONDATAW data{};
     data.cbSize = sizeof data;
     data.hWnd = FWindow;
@@ -144,13 +144,13 @@ void WinTrayShell::Send(DWORD Message, const TBalloon* Balloon) {
     FNotify(Message, data);
 }
 
-TPoint WinTrayShell::CursorPos() {
+TPoint TWinTrayShell::CursorPos() {
     POINT point{};
     ::GetCursorPos(&point);
     return {point.x, point.y};
 }
 
-TShiftState WinTrayShell::ShiftState() {
+TShiftState TWinTrayShell::ShiftState() {
     TShiftState shift = 0;
     if (KeyDown(VK_SHIFT)) shift |= ssShift;
     if (KeyDown(VK_CONTROL)) shift |= ssCtrl;
@@ -161,11 +161,11 @@ TShiftState WinTrayShell::ShiftState() {
     return shift;
 }
 
-void WinTrayShell::SetForeground() {
+void TWinTrayShell::SetForeground() {
     ::SetForegroundWindow(FWindow);
 }
 
-void WinTrayShell::ProcessMessages() {
+void TWinTrayShell::ProcessMessages() {
     MSG message;
     while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         if (message.message == WM_QUIT) {
@@ -178,15 +178,15 @@ void WinTrayShell::ProcessMessages() {
     }
 }
 
-void WinTrayShell::ShowMenu(TPopupMenu& Menu, int X, int Y) {
+void TWinTrayShell::ShowMenu(TPopupMenu& Menu, int X, int Y) {
     Menu.Popup(X, Y);
 }
 
-std::string WinTrayShell::CutHint(const std::string& Text, std::size_t MaxBytes) {
+std::string TWinTrayShell::CutHint(const std::string& Text, std::size_t MaxBytes) {
     return CutToCodePageBytes(Text, MaxBytes, SystemCodePage());
 }
 
-LRESULT WinTrayShell::HandleMessage(UINT Message, WPARAM WParam, LPARAM LParam) {
+LRESULT TWinTrayShell::HandleMessage(UINT Message, WPARAM WParam, LPARAM LParam) {
     if (Message == WM_USER) {
         // The balloon's messages are no mouse messages for the icon.
         if (LParam >= BalloonShown && LParam <= BalloonUserClick) {
@@ -206,7 +206,7 @@ LRESULT WinTrayShell::HandleMessage(UINT Message, WPARAM WParam, LPARAM LParam) 
 }
 
 // Nothing an event handler lets escape crosses the window procedure.
-void WinTrayShell::Deliver(UINT Message, LPARAM LParam) {
+void TWinTrayShell::Deliver(UINT Message, LPARAM LParam) {
     if (FTrayWindow == nullptr) return;
     Guarded(FReporter, [&] { FTrayWindow->TrayWndProc(Message, static_cast<std::int32_t>(LParam)); });
 }

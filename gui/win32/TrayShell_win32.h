@@ -22,7 +22,7 @@ namespace quorvel {
 // The main window builds its two icons like this (each shell declared before
 // its icon, so it outlives it; the icons number themselves 1 and 2):
 //
-//     WinTrayShell StatusShell{ShowErrorReport}, NewMailShell{ShowErrorReport};
+//     TWinTrayShell StatusShell{ShowErrorReport}, NewMailShell{ShowErrorReport};
 //     TTrayIcon StatusIcon{StatusShell}, NewMailIcon{NewMailShell};
 //     TWinPopupMenu TrayMenu{MenuModel};   // gui/win32/WinPopupMenu_win32.h
 //     StatusIcon.SetRBtnPopupMenu(&TrayMenu);
@@ -35,17 +35,17 @@ namespace quorvel {
 // What an icon's event handler lets escape is caught at the window procedure
 // and passed to the reporter; the program goes on. A shell must not be
 // destroyed from inside one of its own icon's event handlers.
-class WinTrayShell final : public ITrayShell {
+class TWinTrayShell final : public ITrayShell {
 public:
     // Calls Shell_NotifyIconW; tests pass one that records and forwards.
     using TNotifyFunction = std::function<BOOL(DWORD Message, NOTIFYICONDATAW& Data)>;
 
     // Reporter shows what an event handler let escape (the general error
     // report). Raises quorvel::Exception when the window cannot be made.
-    explicit WinTrayShell(std::function<void(const std::string&)> Reporter, TNotifyFunction Notify = {});
-    ~WinTrayShell() override;
-    WinTrayShell(const WinTrayShell&) = delete;
-    WinTrayShell& operator=(const WinTrayShell&) = delete;
+    explicit TWinTrayShell(std::function<void(const std::string&)> Reporter, TNotifyFunction Notify = {});
+    ~TWinTrayShell() override;
+    TWinTrayShell(const TWinTrayShell&) = delete;
+    TWinTrayShell& operator=(const TWinTrayShell&) = delete;
 
     void Attach(ITrayWindow* Window) override;
     void NotifyIcon(TNotifyIconMessage Message, const TNotifyIconData& Data) override;

@@ -57,10 +57,10 @@ private:
     void ShowAbout() override;
 
     HWND FWindow = nullptr;
-    WinEventLoop Loop;
-    WinTrayShell StatusShell;
-    WinTrayShell NewMailShell;
-    MonotonicTickClock Clock;
+    TWinEventLoop Loop;
+    TWinTrayShell StatusShell;
+    TWinTrayShell NewMailShell;
+    TMonotonicTickClock Clock;
     std::unique_ptr<ISettingsPlace> Settings;
     std::unique_ptr<INewMailSound> Sound;
     TDefaultMailProgram MailProgram;

@@ -8,7 +8,7 @@
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // One copy per user: a second start ends at once, silently.
-    quorvel::InstanceGuard guard(quorvel::InstanceGuard::DefaultPath());
+    quorvel::TInstanceGuard guard(quorvel::TInstanceGuard::DefaultPath());
     if (!guard.Held() && !guard.Failed()) return 0;
     quorvel::Guarded(quorvel::ShowErrorReport, [] {
         quorvel::TWinMainForm mainForm;

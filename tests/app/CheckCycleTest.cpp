@@ -77,7 +77,7 @@ protected:
     TCycleOutcome Cycle() { return RunCheckCycle(Accounts, Client, Clock, View, Level); }
 
     static DovecotServer* Server;
-    PollEventLoop Loop;
+    TPollEventLoop Loop;
     TPop3Client Client{Loop};
     TAccounts Accounts;
     test::ScriptedClock Clock;
@@ -183,7 +183,7 @@ TEST(CheckCycleSnapshot, AListChangedDuringTheWaitIsNeverOverrun) {
     using namespace quorvel::test;
     ScriptedPop3Server slow({Pause(300), Say("+OK ready\r\n"), Hear(), Say("+OK\r\n"), Hear(), Say("+OK\r\n"), Hear(),
                              Say("+OK 4 400\r\n"), Hear(), Say("+OK bye\r\n")});
-    PollEventLoop loop;
+    TPollEventLoop loop;
     TPop3Client client(loop);
     client.SetTimeOut(3000);
     TAccounts accounts;
@@ -202,7 +202,7 @@ TEST(CheckCycleSnapshot, AListChangedDuringTheWaitIsNeverOverrun) {
         accounts.Add().Enabled = true;
     });
     editor->Start(50);
-    MonotonicTickClock clock;
+    TMonotonicTickClock clock;
     RecordingView view;
     std::int32_t level = 0;
     const auto outcome = RunCheckCycle(accounts, client, clock, view, level);

@@ -10,7 +10,7 @@
 
 int main(int argc, char** argv) {
     if (argc < 2) return 2;
-    quorvel::InstanceGuard guard(argv[1]);
+    quorvel::TInstanceGuard guard(argv[1]);
     if (!guard.Held()) return 0;
     if (argc >= 4 && std::string(argv[2]) == "hold") {
         HANDLE ready = ::OpenEventA(EVENT_MODIFY_STATE, FALSE, argv[3]);

@@ -5,7 +5,7 @@
 
 #include "app/InstanceGuard.h"
 
-using quorvel::InstanceGuard;
+using quorvel::TInstanceGuard;
 
 namespace {
 
@@ -50,14 +50,14 @@ int RunProbe(const std::string& Name) {
 
 }  // namespace
 
-TEST(InstanceGuard, IsTheNamedMutexQuorvel) {
-    EXPECT_EQ(InstanceGuard::DefaultPath().string(), "Quorvel");
+TEST(TInstanceGuard, IsTheNamedMutexQuorvel) {
+    EXPECT_EQ(TInstanceGuard::DefaultPath().string(), "Quorvel");
 }
 
-TEST(InstanceGuard, SecondProcessSeesTheGuardAndEndsWithZero) {
+TEST(TInstanceGuard, SecondProcessSeesTheGuardAndEndsWithZero) {
     const std::string name = TestName("second");
     {
-        InstanceGuard first(name);
+        TInstanceGuard first(name);
         ASSERT_TRUE(first.Held());
         EXPECT_FALSE(first.Failed());
         EXPECT_EQ(RunProbe(name), 0);
@@ -70,16 +70,16 @@ TEST(InstanceGuard, SecondProcessSeesTheGuardAndEndsWithZero) {
     EXPECT_EQ(RunProbe(name), 3);
 }
 
-TEST(InstanceGuard, SecondGuardInTheSameProcessIsRefused) {
+TEST(TInstanceGuard, SecondGuardInTheSameProcessIsRefused) {
     const std::string name = TestName("same");
-    InstanceGuard first(name);
+    TInstanceGuard first(name);
     ASSERT_TRUE(first.Held());
-    InstanceGuard second(name);
+    TInstanceGuard second(name);
     EXPECT_FALSE(second.Held());
     EXPECT_FALSE(second.Failed());
 }
 
-TEST(InstanceGuard, KilledHolderLeavesNoStaleGuard) {
+TEST(TInstanceGuard, KilledHolderLeavesNoStaleGuard) {
     const std::string name = TestName("killed");
     const std::string event = name + "-ready";
     HANDLE ready = ::CreateEventA(nullptr, TRUE, FALSE, event.c_str());
@@ -88,13 +88,13 @@ TEST(InstanceGuard, KilledHolderLeavesNoStaleGuard) {
     ASSERT_NE(holder, nullptr);
     ASSERT_EQ(::WaitForSingleObject(ready, 20000), WAIT_OBJECT_0);
     {
-        InstanceGuard whileRunning(name);
+        TInstanceGuard whileRunning(name);
         EXPECT_FALSE(whileRunning.Held());
     }
     ::TerminateProcess(holder, 9);
     ASSERT_EQ(::WaitForSingleObject(holder, 20000), WAIT_OBJECT_0);
     ::CloseHandle(holder);
     ::CloseHandle(ready);
-    InstanceGuard after(name);
+    TInstanceGuard after(name);
     EXPECT_TRUE(after.Held());
 }

@@ -15,7 +15,7 @@ using namespace std::chrono_literals;
 namespace {
 
 template <typename Condition>
-bool WaitUntil(quorvel::EventLoop& loop, Condition done, std::chrono::milliseconds limit) {
+bool WaitUntil(quorvel::IEventLoop& loop, Condition done, std::chrono::milliseconds limit) {
     // A guard timer makes sure WaitForEvents always returns within the limit.
     auto guard = loop.CreateTimer([] {});
     guard->Start(20);
@@ -40,7 +40,7 @@ protected:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
     std::string Reported;
-    quorvel::QtEventLoop Loop{[this](const std::string& message) { Reported = message; }};
+    quorvel::TQtEventLoop Loop{[this](const std::string& message) { Reported = message; }};
 };
 
 }  // namespace
@@ -62,8 +62,8 @@ TEST_F(QtEventLoopTest, SocketReadinessAndAWatchDestroyedByItsOwnHandler) {
     int fds[2];
     ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
     int calls = 0;
-    std::unique_ptr<quorvel::SocketWatch> watch;
-    watch = Loop.WatchSocket(fds[0], [&](quorvel::SocketReadiness readiness) {
+    std::unique_ptr<quorvel::ISocketWatch> watch;
+    watch = Loop.WatchSocket(fds[0], [&](quorvel::TSocketReadiness readiness) {
         ++calls;
         EXPECT_TRUE(readiness.Readable);
         watch.reset();

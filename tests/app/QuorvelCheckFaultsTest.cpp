@@ -53,7 +53,7 @@ void SaveAccount(const TTempFolder& Config, std::int32_t Port) {
     account.UserID = "alice";
     account.Password = "pw";
     account.Enabled = true;
-    RegistryStore store(SettingsFile(Config));
+    TRegistryStore store(SettingsFile(Config));
     SaveAccounts(store, accounts);
 }
 

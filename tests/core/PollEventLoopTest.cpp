@@ -8,7 +8,7 @@
 #include "net/PollEventLoop.h"
 
 using namespace std::chrono_literals;
-using quorvel::PollEventLoop;
+using quorvel::TPollEventLoop;
 
 namespace {
 
@@ -23,8 +23,8 @@ struct SocketPair {
 
 }  // namespace
 
-TEST(PollEventLoop, TimerTicksPeriodicallyUntilStopped) {
-    PollEventLoop loop;
+TEST(TPollEventLoop, TimerTicksPeriodicallyUntilStopped) {
+    TPollEventLoop loop;
     int ticks = 0;
     auto timer = loop.CreateTimer([&] { ++ticks; });
     timer->Start(5);
@@ -36,12 +36,12 @@ TEST(PollEventLoop, TimerTicksPeriodicallyUntilStopped) {
     EXPECT_EQ(ticks, 3);
 }
 
-TEST(PollEventLoop, WatchReportsReadinessAndCanBeDestroyedInsideItsHandler) {
-    PollEventLoop loop;
+TEST(TPollEventLoop, WatchReportsReadinessAndCanBeDestroyedInsideItsHandler) {
+    TPollEventLoop loop;
     SocketPair pair;
     int calls = 0;
-    std::unique_ptr<quorvel::SocketWatch> watch;
-    watch = loop.WatchSocket(pair.Fd[0], [&](quorvel::SocketReadiness r) {
+    std::unique_ptr<quorvel::ISocketWatch> watch;
+    watch = loop.WatchSocket(pair.Fd[0], [&](quorvel::TSocketReadiness r) {
         ++calls;
         EXPECT_TRUE(r.Readable);
         watch.reset();
@@ -56,9 +56,9 @@ TEST(PollEventLoop, WatchReportsReadinessAndCanBeDestroyedInsideItsHandler) {
     EXPECT_EQ(calls, 1);
 }
 
-TEST(PollEventLoop, HandlerExceptionsGoToTheErrorReport) {
+TEST(TPollEventLoop, HandlerExceptionsGoToTheErrorReport) {
     std::string reported;
-    PollEventLoop loop([&](const std::string& message) { reported = message; });
+    TPollEventLoop loop([&](const std::string& message) { reported = message; });
     auto timer = loop.CreateTimer([] { throw std::runtime_error("boom"); });
     timer->Start(1);
     loop.WaitForEventsFor(1s);

@@ -59,7 +59,7 @@ TEST(GnomeShellTray, BothPicturesAreDrawnWhenTheShellStartsAfterQuorvelAndAfterI
     options.RawLog = true;
     DovecotServer server({{"alice", "alice-pass", 3}}, options);
     QDir().mkpath(shell.ConfigHome() + "/Quorvel");
-    RegistryStore store((shell.ConfigHome() + "/Quorvel/registry.reg").toStdString());
+    TRegistryStore store((shell.ConfigHome() + "/Quorvel/registry.reg").toStdString());
     TAccounts accounts;
     TAccount& account = accounts.Add();
     account.Host = server.Host();

@@ -119,7 +119,7 @@ protected:
             account.Password = std::string(user) + "-pass";
             account.Enabled = true;
         }
-        RegistryStore store(SettingsFile());
+        TRegistryStore store(SettingsFile());
         SaveAccounts(store, accounts);
     }
 
@@ -499,7 +499,7 @@ TEST_F(QuorvelDesktop, NoNoticeWhenTurnedOffOrWithoutAService) {
     for (bool service : {true, false}) {
         SCOPED_TRACE(service ? "turned off" : "no service");
         Save(server, {{"alice", 0}});
-        RegistryStore(SettingsFile()).WriteInteger("Software\\Ombrask\\Quorvel", "Notify", service ? 0 : 1);
+        TRegistryStore(SettingsFile()).WriteInteger("Software\\Ombrask\\Quorvel", "Notify", service ? 0 : 1);
         std::unique_ptr<NoticeService> notices =
             service ? std::make_unique<NoticeService>(Session->BusAddress()) : nullptr;
         SniHost host(Session->BusAddress());
@@ -525,7 +525,7 @@ TEST_F(QuorvelDesktop, ACheckAfterWaking) {
     options.RawLog = true;
     DovecotServer server({{"alice", "alice-pass", 0}}, options);
     Save(server, {{"alice", 0}});
-    RegistryStore store(SettingsFile());
+    TRegistryStore store(SettingsFile());
     SaveInterval(store, 60 * 60000);
     const QString systemBus = Session->StartBus();
     ASSERT_FALSE(systemBus.isEmpty());

@@ -51,9 +51,9 @@ int main(int argc, char** argv) {
         return app.exec();
     }
 
-    QtTrayShell shell([](const std::string& Message) { Say("error " + QString::fromStdString(Message)); });
+    TQtTrayShell shell([](const std::string& Message) { Say("error " + QString::fromStdString(Message)); });
     TTrayIcon icon(shell);
-    QtPopupMenu popup(&menu);
+    TQtPopupMenu popup(&menu);
     if (!app.arguments().contains("--no-menu")) icon.SetRBtnPopupMenu(&popup);
     icon.OnClick = [](TTrayIcon&) { Say("click"); };
     icon.SetHint(ProbeHint);

@@ -21,8 +21,8 @@ using test::Hear;
 using test::Say;
 using test::ScriptedPop3Server;
 
-SocketAddress Numeric(const std::string& text) {
-    SocketAddress address;
+TSocketAddress Numeric(const std::string& text) {
+    TSocketAddress address;
     EXPECT_TRUE(ParseNumericHost(text, address)) << text;
     return address;
 }
@@ -30,13 +30,13 @@ SocketAddress Numeric(const std::string& text) {
 // Answers every look-up with the given addresses, in that order.
 class FakeResolver {
 public:
-    explicit FakeResolver(std::vector<SocketAddress> Addresses) {
-        HostLookup::SetResolverForTesting([Addresses](const std::string&, std::vector<SocketAddress>& out) {
+    explicit FakeResolver(std::vector<TSocketAddress> Addresses) {
+        THostLookup::SetResolverForTesting([Addresses](const std::string&, std::vector<TSocketAddress>& out) {
             out = Addresses;
             return 0;
         });
     }
-    ~FakeResolver() { HostLookup::SetResolverForTesting(nullptr); }
+    ~FakeResolver() { THostLookup::SetResolverForTesting(nullptr); }
 };
 
 std::vector<test::ServerStep> CountOf(const std::string& count) {
@@ -80,12 +80,12 @@ TEST_F(ConnectionFaults, WhenEveryAddressFailsTheLastFailureIsReported) {
 }
 
 TEST_F(ConnectionFaults, LocalhostWithIpv6FirstReachesAnIpv4OnlyServer) {
-    std::vector<SocketAddress> addresses;
-    HostLookup::SystemResolve("localhost", addresses);
+    std::vector<TSocketAddress> addresses;
+    THostLookup::SystemResolve("localhost", addresses);
     const int ipv4 = Numeric("127.0.0.1").Family();
     const int ipv6 = Numeric("::1").Family();
     bool v4 = false;
-    for (const SocketAddress& address : addresses) v4 = v4 || address.Family() == ipv4;
+    for (const TSocketAddress& address : addresses) v4 = v4 || address.Family() == ipv4;
     if (addresses.empty() || addresses.front().Family() != ipv6 || !v4) {
         GTEST_SKIP() << "localhost does not resolve to ::1 first and 127.0.0.1 after it here (/etc/hosts); "
                         "the injected resolver above covers the same path";
@@ -138,7 +138,7 @@ TEST_F(ConnectionFaults, ClosedQuitIsAConnectionFailureAfterTheCount) {
 TEST_F(ConnectionFaults, HostWithAControlCharacterIsNeverLookedUp) {
     ScriptedPop3Server server(CountOf("1"));
     bool asked = false;
-    HostLookup::SetResolverForTesting([&asked](const std::string&, std::vector<SocketAddress>&) {
+    THostLookup::SetResolverForTesting([&asked](const std::string&, std::vector<TSocketAddress>&) {
         asked = true;
         return 11001;
     });
@@ -148,7 +148,7 @@ TEST_F(ConnectionFaults, HostWithAControlCharacterIsNeverLookedUp) {
         Client.Port = server.Port();
         EXPECT_EQ(MessageOf<ESockError>([&] { Client.Connect(); }), "Invalid character in host name");
     }
-    HostLookup::SetResolverForTesting(nullptr);
+    THostLookup::SetResolverForTesting(nullptr);
     EXPECT_FALSE(asked);
     EXPECT_FALSE(server.Accepted());
     EXPECT_EQ(Failures, 0);

@@ -20,9 +20,9 @@ struct TimerState {
     std::function<void()> OnTick;
 };
 
-class RecordedTimer final : public EventTimer {
+class RecordedTimer final : public IEventTimer {
 public:
-    RecordedTimer(std::unique_ptr<EventTimer> Timer, std::shared_ptr<TimerState> Shown)
+    RecordedTimer(std::unique_ptr<IEventTimer> Timer, std::shared_ptr<TimerState> Shown)
         : Inner(std::move(Timer)), State(std::move(Shown)) {}
     ~RecordedTimer() override { State->Running = false; }
     void Start(std::uint32_t IntervalMs) override {
@@ -37,13 +37,13 @@ public:
     }
 
 private:
-    std::unique_ptr<EventTimer> Inner;
+    std::unique_ptr<IEventTimer> Inner;
     std::shared_ptr<TimerState> State;
 };
 
 // The command-line loop of the platform, counting how often the code under test waits or pumps and
 // keeping what reached the general error report.
-class CountingLoop final : public EventLoop {
+class CountingLoop final : public IEventLoop {
 public:
     CountingLoop() : Owned(MakeCommandLineLoop([this](const std::string& text) { Reports.push_back(text); })) {}
 
@@ -55,14 +55,14 @@ public:
         ++Waits;
         Inner.WaitForEvents();
     }
-    std::unique_ptr<EventTimer> CreateTimer(std::function<void()> OnTick) override {
+    std::unique_ptr<IEventTimer> CreateTimer(std::function<void()> OnTick) override {
         auto state = std::make_shared<TimerState>();
         state->OnTick = OnTick;
         Timers.push_back(state);
         return std::make_unique<RecordedTimer>(Inner.CreateTimer(std::move(OnTick)), state);
     }
-    std::unique_ptr<SocketWatch> WatchSocket(int Fd, std::function<void(SocketReadiness)> OnReady) override {
-        return Inner.WatchSocket(Fd, [this, handler = std::move(OnReady)](SocketReadiness readiness) {
+    std::unique_ptr<ISocketWatch> WatchSocket(int Fd, std::function<void(TSocketReadiness)> OnReady) override {
+        return Inner.WatchSocket(Fd, [this, handler = std::move(OnReady)](TSocketReadiness readiness) {
             ++Notifications;
             handler(readiness);
         });
@@ -105,8 +105,8 @@ public:
     }
 
     std::vector<std::shared_ptr<TimerState>> Timers;
-    std::unique_ptr<CommandLineLoop> Owned;
-    CommandLineLoop& Inner = *Owned;
+    std::unique_ptr<ICommandLineLoop> Owned;
+    ICommandLineLoop& Inner = *Owned;
     std::vector<std::string> Reports;
     long Waits = 0;
     long Pumps = 0;
@@ -115,8 +115,8 @@ public:
 
 // A loop whose timers only record how they are driven; the test makes the
 // last timer created tick by calling Tick. Nothing waits on the clock.
-struct RecordingLoop final : EventLoop {
-    struct Timer final : EventTimer {
+struct RecordingLoop final : IEventLoop {
+    struct Timer final : IEventTimer {
         explicit Timer(RecordingLoop& owner) : Owner(owner) {}
         ~Timer() override { ++Owner.Destroyed; }
         void Start(std::uint32_t IntervalMs) override {
@@ -133,11 +133,11 @@ struct RecordingLoop final : EventLoop {
 
     void PumpOnce() override {}
     void WaitForEvents() override {}
-    std::unique_ptr<EventTimer> CreateTimer(std::function<void()> OnTick) override {
+    std::unique_ptr<IEventTimer> CreateTimer(std::function<void()> OnTick) override {
         Tick = std::move(OnTick);
         return std::make_unique<Timer>(*this);
     }
-    std::unique_ptr<SocketWatch> WatchSocket(int, std::function<void(SocketReadiness)>) override { return nullptr; }
+    std::unique_ptr<ISocketWatch> WatchSocket(int, std::function<void(TSocketReadiness)>) override { return nullptr; }
     void ReportError(const std::string&) override {}
 
     std::function<void()> Tick;

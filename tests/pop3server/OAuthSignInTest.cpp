@@ -120,7 +120,7 @@ struct OAuthRig {
                           .OAuthTokenUrl = Auth + "/token",
                           .OAuthScope = "pop"};
         std::filesystem::create_directories(Temp / Name / "Quorvel");
-        RegistryStore store(Temp / Name / "Quorvel" / "registry.reg");
+        TRegistryStore store(Temp / Name / "Quorvel" / "registry.reg");
         SaveAccounts(store, accounts);
         return Temp / Name;
     }

@@ -72,7 +72,7 @@ bool LogShows(const DovecotServer& Server, const std::string& Text, std::size_t 
 
 class Pop3InteropTest : public ::testing::Test {
 protected:
-    PollEventLoop Loop;
+    TPollEventLoop Loop;
 };
 
 TEST_F(Pop3InteropTest, CountsEmptySmallAndLargeMailboxesExactly) {

@@ -35,7 +35,7 @@ struct Outcome {
     std::string Message;
 };
 
-Outcome Check(PollEventLoop& Loop, const DovecotServer& Server, S Security, const std::string& Host = "127.0.0.1",
+Outcome Check(TPollEventLoop& Loop, const DovecotServer& Server, S Security, const std::string& Host = "127.0.0.1",
               const std::string& Pin = "") {
     TPop3Client Client(Loop);
     Client.SetTimeOut(WaitLimitMs);
@@ -84,7 +84,7 @@ void ExpectNoCredentialsSent(const DovecotServer& Server) {
 
 class Pop3TlsTest : public ::testing::Test {
 protected:
-    PollEventLoop Loop;
+    TPollEventLoop Loop;
 };
 
 TEST_F(Pop3TlsTest, ImplicitTlsAndStlsReadTheCountInsideTls) {
@@ -123,7 +123,7 @@ struct FailureCase {
 
 class Pop3TlsFailureTest : public ::testing::TestWithParam<FailureCase> {
 protected:
-    PollEventLoop Loop;
+    TPollEventLoop Loop;
 };
 
 TEST_P(Pop3TlsFailureTest, FailsWithItsTextBeforeAnyCredential) {
@@ -187,7 +187,7 @@ TEST_F(Pop3TlsTest, TheFetchedCertificateIsTheServers) {
         Client.Host = "127.0.0.1";
         Client.Port = Security == S::ImplicitTls ? Server.Pop3sPort() : Server.Port();
         Client.Security = Security;
-        const TlsCertificate Shown = Client.FetchCertificate();
+        const TTlsCertificate Shown = Client.FetchCertificate();
         EXPECT_EQ(Shown.Sha256, TestPki::Get().Sha256("self"));
         EXPECT_NE(Shown.Subject.find("self"), std::string::npos) << Shown.Subject;
         EXPECT_FALSE(Shown.NotAfter.empty());

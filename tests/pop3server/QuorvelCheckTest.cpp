@@ -52,7 +52,7 @@ TAccount& AddAccount(TAccounts& Accounts, const std::string& Host, std::int32_t 
 
 void SaveInto(const ConfigFolder& Config, const TAccounts& Accounts) {
     std::filesystem::create_directories(Config.Path / "Quorvel");
-    RegistryStore Store(Config.Path / "Quorvel" / "registry.reg");
+    TRegistryStore Store(Config.Path / "Quorvel" / "registry.reg");
     SaveAccounts(Store, Accounts);
     SaveInterval(Store, 5 * 60000);
 }

@@ -38,7 +38,7 @@ ChildResult RunTray(const DovecotServer& Server, std::initializer_list<Row> Rows
         account.Enabled = true;
     }
     std::filesystem::create_directories(config.Path() / "Quorvel");
-    RegistryStore store(config.Path() / "Quorvel" / "registry.reg");
+    TRegistryStore store(config.Path() / "Quorvel" / "registry.reg");
     SaveAccounts(store, accounts);
     return RunChild(QUORVEL_CHECK_PROGRAM, {"--tray"}, {{"XDG_CONFIG_HOME", config.Path().string()}},
                     std::chrono::milliseconds(60000));

@@ -64,7 +64,7 @@ std::vector<ResumeCase> ResumeCases() {
 
 class TlsResumeTest : public ::testing::TestWithParam<ResumeCase> {
 protected:
-    PollEventLoop Loop;
+    TPollEventLoop Loop;
 };
 
 TEST_P(TlsResumeTest, OnlyUnderWhatTheCertificateWasCheckedWith) {
@@ -133,7 +133,7 @@ TEST_P(TlsBundleTest, TheBundleDecidesWhenTheFolderLacksTheCa) {
                 options.TlsCertFile = TestPki::Get().Cert(c.Leaf).string();
                 options.TlsKeyFile = TestPki::Get().Key(c.Leaf).string();
                 DovecotServer server({{"alice", "secret", 3}}, options);
-                PollEventLoop loop;
+                TPollEventLoop loop;
                 TPop3Client client(loop);
                 client.SetTimeOut(10000);
                 client.Host = c.Host;

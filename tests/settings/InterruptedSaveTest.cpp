@@ -33,7 +33,7 @@ void FillAccounts(TAccounts& accounts, const std::string& tag) {
 
 // Which list the file holds: "A", "B", or a description of what is wrong.
 std::string WhichList(const fs::path& file) {
-    RegistryStore store(file);
+    TRegistryStore store(file);
     TAccounts loaded;
     std::uint32_t period = 0;
     LoadSettings(store, loaded, period);
@@ -63,7 +63,7 @@ TEST(InterruptedSave, KilledWriterLeavesOldOrNewList) {
     TTempFolder temp;
     const fs::path file = temp / "registry.reg";
     {
-        RegistryStore store(file);
+        TRegistryStore store(file);
         TAccounts first;
         FillAccounts(first, "A");
         SaveAccounts(store, first);
@@ -80,7 +80,7 @@ TEST(InterruptedSave, KilledWriterLeavesOldOrNewList) {
         ASSERT_GE(child, 0);
         if (child == 0) {
             ::alarm(20);  // never outlive a parent that failed to kill it
-            RegistryStore store(file);
+            TRegistryStore store(file);
             TAccounts a;
             TAccounts b;
             FillAccounts(a, "A");

@@ -54,7 +54,7 @@ TEST(KeyLimits, DepthAndNameLengthOfTheRegistryAreKept) {
     }
 
     TTempFolder temp;
-    RegistryStore store(temp / "registry.reg");
+    TRegistryStore store(temp / "registry.reg");
     store.WriteString(Path(MaxKeyDepth), "v", "deepest");
     EXPECT_THROW(store.CreateKey(Path(MaxKeyDepth + 1)), ERegistryException);
     EXPECT_THROW(store.CreateKey("\\" + longest + "n"), ERegistryException);
@@ -65,7 +65,7 @@ TEST(KeyLimits, TooDeepFileIsKeptAndNotRewrittenByALoad) {
     TTempFolder temp;
     const std::string text = DeepSection(200000);  // 400 KB on one line
     WriteText(temp / "registry.reg", text);
-    RegistryStore store(temp / "registry.reg");
+    TRegistryStore store(temp / "registry.reg");
     TAccounts accounts;
     std::uint32_t period = 0;
     LoadSettings(store, accounts, period);

@@ -33,7 +33,7 @@ std::string Hosts(const TAccounts& Accounts) {
 TEST(KilledSave, LeavesTheOldOrTheNewListNeverAMix) {
     TTestKey key;
     {
-        WinRegistry registry(key.Base());
+        TWinRegistry registry(key.Base());
         TAccounts first;
         first.Add().Host = "one.example";
         SaveAccounts(registry, first);
@@ -60,7 +60,7 @@ TEST(KilledSave, LeavesTheOldOrTheNewListNeverAMix) {
         ::CloseHandle(process.hThread);
         ::CloseHandle(process.hProcess);
 
-        WinRegistry next(key.Base());
+        TWinRegistry next(key.Base());
         TAccounts loaded;
         std::uint32_t period = 0;
         LoadSettings(next, loaded, period);

@@ -49,7 +49,7 @@ std::string Utf16Le(std::string_view ascii) {
     return out;
 }
 
-std::string LoadError(RegistryStore& store, TAccounts& accounts) {
+std::string LoadError(TRegistryStore& store, TAccounts& accounts) {
     std::uint32_t period = 0;
     return MessageOf<ESettingsUnreadable>([&] { LoadSettings(store, accounts, period); });
 }
@@ -73,7 +73,7 @@ TEST(LoadWithoutWriting, SettingsThatCannotBeReadAreReportedAndNeverReplaced) {
     for (const TCase& c : cases) {
         const fs::path file = temp / c.Name;
         c.Make(file);
-        RegistryStore store(file);
+        TRegistryStore store(file);
         TAccounts accounts;
         const std::string error = LoadError(store, accounts);
         EXPECT_EQ(error.rfind(file.string() + " cannot be read: " + c.Reason, 0), 0u) << error;
@@ -91,7 +91,7 @@ TEST(LoadWithoutWriting, FileThatMayNotBeReadIsReportedAsSuch) {
     const fs::path file = temp / "registry.reg";
     WriteText(file, "REGEDIT4\n");
     fs::permissions(file, fs::perms::none);
-    RegistryStore store(file);
+    TRegistryStore store(file);
     TAccounts accounts;
     EXPECT_EQ(LoadError(store, accounts), file.string() + " cannot be read: Permission denied");
 }
@@ -106,7 +106,7 @@ TEST(LoadWithoutWriting, WindowsExportInUtf16IsRead) {
         "\"Host\"=hex(2):70,00,6f,00,70,00,2e,00,6a,00,70,00,00,00\r\n"
         "\"PortNo\"=dword:0000006e\r\n\"UserID\"=\"taro\"\r\n\"Enabled\"=\"1\"\r\n");
     WriteText(file, exported);
-    RegistryStore store(file);
+    TRegistryStore store(file);
     TAccounts accounts;
     std::uint32_t period = 0;
     LoadSettings(store, accounts, period);
@@ -140,7 +140,7 @@ TEST(LoadWithoutWriting, LoadCreatesChangesAndCopiesNothing) {
     const TFileState real = StateOf(temp / "dotfiles" / "real.reg");
 
     for (const char* name : {"damaged.reg", "linked.reg", "missing.reg"}) {
-        RegistryStore store(temp / name);
+        TRegistryStore store(temp / name);
         TAccounts accounts;
         std::uint32_t period = 0;
         LoadSettings(store, accounts, period);
@@ -163,7 +163,7 @@ TEST(LoadWithoutWriting, DroppedAccountsAreNamedAndKeptBeforeASaveRemovesThem) {
         "[HKEY_CURRENT_USER\\Software\\Ombrask\\Quorvel\\Accounts\\1]\n\"Host\"=\"h\"\n\"Password\"=\"not hex\"\n"
         "[HKEY_CURRENT_USER\\Software\\Ombrask\\Quorvel\\Accounts\\2]\n\"Host\"=dword:00000001\n";
     WriteText(file, text);
-    RegistryStore store(file);
+    TRegistryStore store(file);
     TAccounts accounts;
     std::uint32_t period = 0;
     std::vector<TDroppedAccount> dropped;

@@ -52,23 +52,23 @@ private:
 
 }  // namespace
 
-TEST(RegistryStore, DefaultPathFollowsXdgConfigHome) {
+TEST(TRegistryStore, DefaultPathFollowsXdgConfigHome) {
     ScopedEnv home("HOME", "/home/someone");
     {
         ScopedEnv config("XDG_CONFIG_HOME", "/cfg");
-        EXPECT_EQ(RegistryStore::DefaultPath(), fs::path("/cfg/Quorvel/registry.reg"));
+        EXPECT_EQ(TRegistryStore::DefaultPath(), fs::path("/cfg/Quorvel/registry.reg"));
     }
     for (const char* fallback : {static_cast<const char*>(nullptr), "", "relative/dir"}) {
         ScopedEnv config("XDG_CONFIG_HOME", fallback);
-        EXPECT_EQ(RegistryStore::DefaultPath(), fs::path("/home/someone/.config/Quorvel/registry.reg"));
+        EXPECT_EQ(TRegistryStore::DefaultPath(), fs::path("/home/someone/.config/Quorvel/registry.reg"));
     }
 }
 
-TEST(RegistryStore, KeysAndValuesPersistWithTheirTypes) {
+TEST(TRegistryStore, KeysAndValuesPersistWithTheirTypes) {
     TTempFolder temp;
     const fs::path file = temp / "new/Quorvel/registry.reg";
     {
-        RegistryStore store(file);
+        TRegistryStore store(file);
         store.CreateKey("\\Software\\Ombrask\\Quorvel\\Accounts");
         store.WriteString("Software\\A", "Text", "値");
         store.WriteString("Software\\A", "Expand", "%HOME%/x", TRegDataType::ExpandString);
@@ -80,7 +80,7 @@ TEST(RegistryStore, KeysAndValuesPersistWithTheirTypes) {
     EXPECT_EQ(Mode(file.parent_path().parent_path()), 0700u);
     EXPECT_EQ(FilesIn(file.parent_path()), std::vector<std::string>{"registry.reg"});
 
-    RegistryStore store(file);
+    TRegistryStore store(file);
     EXPECT_TRUE(store.KeyExists("\\SOFTWARE\\ombrask\\Quorvel\\accounts"));
     EXPECT_EQ(store.GetDataType("Software\\A", "text"), TRegDataType::String);
     EXPECT_EQ(store.GetDataType("Software\\A", "Expand"), TRegDataType::ExpandString);
@@ -100,9 +100,9 @@ TEST(RegistryStore, KeysAndValuesPersistWithTheirTypes) {
               "'bad\nname' の設定に失敗しました");
 }
 
-TEST(RegistryStore, DeleteKeyRemovesEverythingBelow) {
+TEST(TRegistryStore, DeleteKeyRemovesEverythingBelow) {
     TTempFolder temp;
-    RegistryStore store(temp / "registry.reg");
+    TRegistryStore store(temp / "registry.reg");
     store.WriteString("A\\B\\C", "v", "1");
     store.WriteString("A\\B2", "v", "2");
     EXPECT_TRUE(store.DeleteKey("a\\b"));
@@ -113,10 +113,10 @@ TEST(RegistryStore, DeleteKeyRemovesEverythingBelow) {
     EXPECT_TRUE(store.GetKeyNames("Nowhere").empty());
 }
 
-TEST(RegistryStore, AnUpdateWritesOnceAndDropsWhatIsNotCommitted) {
+TEST(TRegistryStore, AnUpdateWritesOnceAndDropsWhatIsNotCommitted) {
     TTempFolder temp;
     const fs::path file = temp / "registry.reg";
-    RegistryStore store(file);
+    TRegistryStore store(file);
     store.WriteString("K", "v", "old");
     const std::string before = ReadText(file);
     {
@@ -140,10 +140,10 @@ TEST(RegistryStore, AnUpdateWritesOnceAndDropsWhatIsNotCommitted) {
     EXPECT_EQ(store.ReadString("K", "v"), "by hand");
 }
 
-TEST(RegistryStore, NothingIsWrittenWhenNothingChanged) {
+TEST(TRegistryStore, NothingIsWrittenWhenNothingChanged) {
     TTempFolder temp;
     const fs::path file = temp / "registry.reg";
-    RegistryStore store(file);
+    TRegistryStore store(file);
     store.CreateKey("K");
     store.WriteInteger("K", "n", 5);
     const std::string handWritten = "REGEDIT4\r\n; mine\r\n[HKEY_CURRENT_USER\\K]\r\n\"n\"=dword:00000005\r\n";
@@ -153,10 +153,10 @@ TEST(RegistryStore, NothingIsWrittenWhenNothingChanged) {
     EXPECT_EQ(ReadText(file), handWritten);
 }
 
-TEST(RegistryStore, FailedWriteLeavesTheOldFileAndNoLeftovers) {
+TEST(TRegistryStore, FailedWriteLeavesTheOldFileAndNoLeftovers) {
     TTempFolder temp;
     const fs::path file = temp / "registry.reg";
-    RegistryStore store(file);
+    TRegistryStore store(file);
     store.WriteString("K", "v", "old");
     const std::string before = ReadText(file);
 
@@ -170,12 +170,12 @@ TEST(RegistryStore, FailedWriteLeavesTheOldFileAndNoLeftovers) {
     EXPECT_EQ(store.ReadString("K", "v"), "old");
 }
 
-TEST(RegistryStore, ReadOnlyFolderFailsTheWriteAndKeepsTheFile) {
+TEST(TRegistryStore, ReadOnlyFolderFailsTheWriteAndKeepsTheFile) {
     if (::geteuid() == 0) GTEST_SKIP() << "root may write into read-only folders";
     TTempFolder temp;
     const fs::path folder = temp / "conf";
     const fs::path file = folder / "registry.reg";
-    RegistryStore store(file);
+    TRegistryStore store(file);
     store.WriteString("K", "v", "old");
     const std::string before = ReadText(file);
     fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
@@ -184,13 +184,13 @@ TEST(RegistryStore, ReadOnlyFolderFailsTheWriteAndKeepsTheFile) {
     EXPECT_EQ(ReadText(file), before);
 }
 
-TEST(RegistryStore, UnreadableFileIsNeverReplaced) {
+TEST(TRegistryStore, UnreadableFileIsNeverReplaced) {
     if (::geteuid() == 0) GTEST_SKIP() << "root reads every file";
     TTempFolder temp;
     const fs::path file = temp / "registry.reg";
     WriteText(file, "REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"v\"=\"precious\"\n");
     fs::permissions(file, fs::perms::none);
-    RegistryStore store(file);
+    TRegistryStore store(file);
     EXPECT_FALSE(store.KeyExists("K"));
     EXPECT_THROW(store.WriteString("K", "v", "new"), ERegistryException);
     EXPECT_FALSE(store.Problems().empty());
@@ -199,12 +199,12 @@ TEST(RegistryStore, UnreadableFileIsNeverReplaced) {
     EXPECT_EQ(FilesIn(temp.Path()), std::vector<std::string>{"registry.reg"});
 }
 
-TEST(RegistryStore, DamagedFileIsCopiedBeforeTheFirstSave) {
+TEST(TRegistryStore, DamagedFileIsCopiedBeforeTheFirstSave) {
     TTempFolder temp;
     const fs::path file = temp / "registry.reg";
     const std::string damaged = "REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"v\"=\"kept\"\nthis line is noise\n";
     WriteText(file, damaged);
-    RegistryStore store(file);
+    TRegistryStore store(file);
     EXPECT_EQ(store.ReadString("K", "v"), "kept");  // what can be read is read
     EXPECT_EQ(store.Problems().size(), 1u);
     EXPECT_EQ(FilesIn(temp.Path()).size(), 1u);  // reading alone copies nothing
@@ -228,7 +228,7 @@ TEST(RegistryStore, DamagedFileIsCopiedBeforeTheFirstSave) {
     EXPECT_EQ(FilesIn(temp.Path()).size(), 4u);
 }
 
-TEST(RegistryStore, SaveRemovesWhatAKilledSaveLeftBehind) {
+TEST(TRegistryStore, SaveRemovesWhatAKilledSaveLeftBehind) {
     TTempFolder temp;
     const fs::path file = temp / "registry.reg";
     WriteText(file, "REGEDIT4\n");
@@ -240,7 +240,7 @@ TEST(RegistryStore, SaveRemovesWhatAKilledSaveLeftBehind) {
     }
     fs::create_symlink(temp / "other.reg.tmp-aB3xY9", temp / "registry.reg.tmp-link01");
 
-    RegistryStore store(file);
+    TRegistryStore store(file);
     EXPECT_EQ(FilesIn(temp.Path()).size(), 6u) << "reading removes nothing";
     store.WriteString("K", "v", "saved");
     // Only an old temporary file of this settings file goes; a fresh one may
@@ -251,31 +251,31 @@ TEST(RegistryStore, SaveRemovesWhatAKilledSaveLeftBehind) {
     EXPECT_EQ(store.ReadString("K", "v"), "saved");
 }
 
-TEST(RegistryStore, SymbolicLinkToTheFileStaysALink) {
+TEST(TRegistryStore, SymbolicLinkToTheFileStaysALink) {
     TTempFolder temp;
     const fs::path real = temp / "dotfiles" / "registry.reg";
     fs::create_directories(real.parent_path());
     WriteText(real, "REGEDIT4\n");
     const fs::path link = temp / "registry.reg";
     fs::create_symlink(real, link);
-    RegistryStore store(link);
+    TRegistryStore store(link);
     store.WriteString("K", "v", "through the link");
     EXPECT_TRUE(fs::is_symlink(link));
     EXPECT_NE(ReadText(real).find("through the link"), std::string::npos);
 }
 
-TEST(RegistryStore, SomethingOtherThanAFileIsNeitherWaitedOnNorReplaced) {
+TEST(TRegistryStore, SomethingOtherThanAFileIsNeitherWaitedOnNorReplaced) {
     TTempFolder temp;
     const fs::path pipe = temp / "pipe.reg";
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-    RegistryStore piped(pipe);
+    TRegistryStore piped(pipe);
     EXPECT_FALSE(piped.KeyExists("K"));  // returns at once instead of waiting for a writer
     EXPECT_THROW(piped.WriteString("K", "v", "x"), ERegistryException);
     EXPECT_EQ(fs::status(pipe).type(), fs::file_type::fifo);
 
     const fs::path folder = temp / "folder.reg";
     fs::create_directory(folder);
-    RegistryStore foldered(folder);
+    TRegistryStore foldered(folder);
     EXPECT_THROW(foldered.WriteString("K", "v", "x"), ERegistryException);
     EXPECT_TRUE(fs::is_directory(folder));
 }

@@ -10,7 +10,7 @@
 
 int main(int argc, char** argv) {
     if (argc < 3) return 2;
-    quorvel::WinRegistry registry(argv[1]);
+    quorvel::TWinRegistry registry(argv[1]);
     quorvel::TAccounts one;
     one.Add().Host = "one.example";
     quorvel::TAccounts three;

@@ -12,7 +12,7 @@ namespace {
 const std::string Key0 = "Software\\Ombrask\\Quorvel\\Accounts\\0";
 const std::string Pin(64, 'a');
 
-void SaveOne(RegistryStore& store, TConnectionSecurity security, const std::string& pin) {
+void SaveOne(TRegistryStore& store, TConnectionSecurity security, const std::string& pin) {
     TAccounts accounts;
     TAccount& a = accounts.Add();
     a.Host = "h";
@@ -35,14 +35,14 @@ TEST(SecuritySettings, StoredOnlyWhenSetAndReadBack) {
                           Case{TConnectionSecurity::ImplicitTls, "", true}, Case{TConnectionSecurity::None, Pin, true},
                           Case{TConnectionSecurity::ImplicitTls, Pin, true}}) {
         TTempFolder temp;
-        RegistryStore store(temp / "registry.reg");
+        TRegistryStore store(temp / "registry.reg");
         SaveOne(store, c.Security, c.Pin);
         EXPECT_EQ(store.ValueExists(Key0, "Security"), c.SecurityStored);
         EXPECT_EQ(store.ValueExists(Key0, "CertFingerprint"), !c.Pin.empty());
         if (c.SecurityStored) {
             EXPECT_EQ(store.GetDataType(Key0, "Security"), TRegDataType::DWord);
         }
-        RegistryStore again(temp / "registry.reg");
+        TRegistryStore again(temp / "registry.reg");
         TAccounts loaded;
         std::uint32_t period = 0;
         LoadSettings(again, loaded, period);
@@ -63,7 +63,7 @@ TEST(SecuritySettings, AnUnusableValueDropsTheAccountNeverReadsAsPlaintext) {
          {Case{"Security", false, 3, ""}, Case{"Security", false, -1, ""}, Case{"Security", true, 0, "tls"},
           Case{"CertFingerprint", true, 0, "12:34"}, Case{"CertFingerprint", false, 1, ""}}) {
         TTempFolder temp;
-        RegistryStore store(temp / "registry.reg");
+        TRegistryStore store(temp / "registry.reg");
         SaveOne(store, TConnectionSecurity::ImplicitTls, "");
         if (c.AsText) {
             store.WriteString(Key0, c.Name, c.Text);
@@ -97,7 +97,7 @@ TEST(SecuritySettings, OAuthValuesOnlyForOAuthAccountsAndOnlyOverTls) {
                                                        {S::None, "microsoft", false},
                                                        {S::ImplicitTls, "yahoo", false}}) {
         TTempFolder temp;
-        RegistryStore store(temp / "registry.reg");
+        TRegistryStore store(temp / "registry.reg");
         TAccounts accounts;
         TAccount& a = accounts.Add();
         a.Security = security;

@@ -58,7 +58,7 @@ TEST(SettingsDamage, LoadNamesTheFileTheLinesAndWhatWasSkipped) {
         TTempFolder temp;
         const fs::path file = temp / "registry.reg";
         WriteText(file, c.Text);
-        RegistryStore store(file);
+        TRegistryStore store(file);
         TAccounts accounts;
         std::uint32_t period = 0;
         LoadSettings(store, accounts, period);
@@ -76,7 +76,7 @@ TEST(SettingsDamage, LoadNamesTheFileTheLinesAndWhatWasSkipped) {
 TEST(SettingsDamage, SoundFilesAndSavedRepairsReportNothing) {
     TTempFolder temp;
     const fs::path file = temp / "registry.reg";
-    RegistryStore store(file);
+    TRegistryStore store(file);
     TAccounts accounts;
     std::uint32_t period = 0;
     LoadSettings(store, accounts, period);  // no file yet

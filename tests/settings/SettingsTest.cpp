@@ -52,7 +52,7 @@ void ExpectAccount(const TAccount& a, const std::string& host, std::int32_t port
 TEST(Settings, FirstStartCreatesTheKeysAndUsesFiveMinutes) {
     TTempFolder temp;
     const fs::path file = temp / "Quorvel/registry.reg";
-    RegistryStore store(file);
+    TRegistryStore store(file);
     TLoaded loaded;
     Load(store, loaded);
     EXPECT_EQ(loaded.Error, "");
@@ -66,7 +66,7 @@ TEST(Settings, FirstStartCreatesTheKeysAndUsesFiveMinutes) {
 
 TEST(Settings, SavedAccountsAndIntervalLoadBackIdentically) {
     TTempFolder temp;
-    RegistryStore store(temp / "registry.reg");
+    TRegistryStore store(temp / "registry.reg");
     TAccounts accounts;
     AddAccount(accounts, "メール.example.jp", 110, "山田", "パスワード\"\\", true);
     AddAccount(accounts, "pop.example.com", 995, "user@example.com", "", false);
@@ -105,7 +105,7 @@ TEST(Settings, SavedAccountsAndIntervalLoadBackIdentically) {
 
 TEST(Settings, ElevenAccountsLoadInStoreOrderAndTheNextSaveRenumbers) {
     TTempFolder temp;
-    RegistryStore store(temp / "registry.reg");
+    TRegistryStore store(temp / "registry.reg");
     TAccounts accounts;
     for (int i = 0; i <= 10; ++i) {
         AddAccount(accounts, "host" + std::to_string(i), 1000 + i, "user" + std::to_string(i), "pw" + std::to_string(i),
@@ -161,7 +161,7 @@ TEST(Settings, HandWrittenFileLoadsAsDescribed) {
                   "\"Enabled\"=hex:01\r\n"
                   "[HKEY_CURRENT_USER\\Software\\Ombrask\\Quorvel\\Accounts\\mine]\r\n"
                   "\"Host\"=\"named.by.hand\"\r\n\"Enabled\"=dword:00000001\r\n\"PortNo\"=dword:00000017\r\n");
-    RegistryStore store(file);
+    TRegistryStore store(file);
     TLoaded loaded;
     Load(store, loaded);
     EXPECT_EQ(loaded.Error, "");
@@ -188,7 +188,7 @@ TEST(Settings, HandWrittenFileLoadsAsDescribed) {
 
 TEST(Settings, MissingValuesGiveTheDefaults) {
     TTempFolder temp;
-    RegistryStore store(temp / "registry.reg");
+    TRegistryStore store(temp / "registry.reg");
     store.CreateKey(Accounts + "\\0");
     TLoaded loaded;
     Load(store, loaded);
@@ -198,7 +198,7 @@ TEST(Settings, MissingValuesGiveTheDefaults) {
 
 TEST(Settings, LoadAppendsToTheList) {
     TTempFolder temp;
-    RegistryStore store(temp / "registry.reg");
+    TRegistryStore store(temp / "registry.reg");
     TAccounts saved;
     AddAccount(saved, "stored", 110, "u", "p", true);
     SaveAccounts(store, saved);
@@ -212,7 +212,7 @@ TEST(Settings, LoadAppendsToTheList) {
 
 TEST(Settings, IntervalEdgeCases) {
     TTempFolder temp;
-    RegistryStore store(temp / "registry.reg");
+    TRegistryStore store(temp / "registry.reg");
     const std::string key = "Software\\Ombrask\\Quorvel";
     struct TCase {
         std::function<void()> Store;
@@ -247,7 +247,7 @@ TEST(Settings, IntervalEdgeCases) {
 
 TEST(Settings, IntervalOfABadTypeRaisesAfterTheAccountsWereLoaded) {
     TTempFolder temp;
-    RegistryStore store(temp / "registry.reg");
+    TRegistryStore store(temp / "registry.reg");
     TAccounts accounts;
     AddAccount(accounts, "h", 110, "u", "p", true);
     SaveAccounts(store, accounts);
@@ -268,7 +268,7 @@ TEST(Settings, IntervalOfABadTypeRaisesAfterTheAccountsWereLoaded) {
 
 TEST(Settings, SavingReplacesTheWholeAccountListAndLeavesTheInterval) {
     TTempFolder temp;
-    RegistryStore store(temp / "registry.reg");
+    TRegistryStore store(temp / "registry.reg");
     SaveInterval(store, 60000);
     store.WriteString(Accounts + "\\old\\deeper", "x", "y");
     store.WriteString(Accounts, "Stray", "value");
@@ -287,7 +287,7 @@ TEST(Settings, SavingReplacesTheWholeAccountListAndLeavesTheInterval) {
 
 TEST(Settings, FailedSavesReportTheStoreTextsAndKeepTheOldSettings) {
     TTempFolder temp;
-    RegistryStore store(temp / "registry.reg");
+    TRegistryStore store(temp / "registry.reg");
     TAccounts accounts;
     AddAccount(accounts, "old", 110, "u", "p", true);
     SaveAccounts(store, accounts);
@@ -323,7 +323,7 @@ TEST(Settings, FailedSavesReportTheStoreTextsAndKeepTheOldSettings) {
 
 TEST(Settings, LoadOfAFreshFolderThatCannotBeWrittenStillGivesDefaults) {
     TTempFolder temp;
-    RegistryStore store(temp / "registry.reg");
+    TRegistryStore store(temp / "registry.reg");
     store.SetWriteFaultForTesting(TWriteFault{0, EROFS});
     TLoaded loaded;
     Load(store, loaded);

@@ -41,11 +41,11 @@ bool WaitUntil(const std::function<bool()>& Condition, std::chrono::milliseconds
 
 // Two programs updating the same settings: the second update starts only when
 // the first has ended, so it reads (and keeps) what the first one saved.
-TEST(UpdateLock, AnUpdateWaitsForTheOtherProgramsUpdateToEnd) {
+TEST(TUpdateLock, AnUpdateWaitsForTheOtherProgramsUpdateToEnd) {
     TTempFolder temp;
     const auto file = temp / "registry.reg";
-    RegistryStore tray(file);
-    RegistryStore checker(file);
+    TRegistryStore tray(file);
+    TRegistryStore checker(file);
 
     tray.BeginUpdate();
     tray.WriteString("Software\\Ombrask\\Quorvel\\Accounts\\0", "Host", "pop.example.jp");
@@ -67,20 +67,20 @@ TEST(UpdateLock, AnUpdateWaitsForTheOtherProgramsUpdateToEnd) {
     other.join();
 
     EXPECT_EQ(seen, "pop.example.jp");
-    EXPECT_EQ(RegistryStore(file).ReadString("Software\\Ombrask\\Quorvel\\Accounts\\0", "Host"), "pop.example.jp");
+    EXPECT_EQ(TRegistryStore(file).ReadString("Software\\Ombrask\\Quorvel\\Accounts\\0", "Host"), "pop.example.jp");
 }
 
-TEST(UpdateLock, WaitingIsBoundedAndTheLockGoesWithItsHolder) {
+TEST(TUpdateLock, WaitingIsBoundedAndTheLockGoesWithItsHolder) {
     TTempFolder temp;
     const auto file = temp / "Quorvel" / "registry.reg";
     {
-        UpdateLock first(file);
+        TUpdateLock first(file);
         ASSERT_TRUE(first.Held());
         const auto start = std::chrono::steady_clock::now();
-        UpdateLock second(file, 50ms);
+        TUpdateLock second(file, 50ms);
         EXPECT_FALSE(second.Held());
         EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
     }
-    UpdateLock again(file, 50ms);
+    TUpdateLock again(file, 50ms);
     EXPECT_TRUE(again.Held());
 }

@@ -23,7 +23,7 @@ std::string MessageOf(const std::function<void()>& Action) {
 class WinRegistryTest : public ::testing::Test {
 protected:
     TTestKey Key;
-    WinRegistry Registry{Key.Base()};
+    TWinRegistry Registry{Key.Base()};
 };
 
 }  // namespace
@@ -100,7 +100,7 @@ TEST_F(WinRegistryTest, TextThatIsNotUtf8IsNotWritten) {
 }
 
 TEST_F(WinRegistryTest, UpdateWithoutCommitLeavesTheUpdateKeyAsItWas) {
-    WinRegistry store(Key.Base(), "\\Software\\U");
+    TWinRegistry store(Key.Base(), "\\Software\\U");
     store.WriteString("Software\\U", "Kept", "1");
     {
         TRegistryUpdate update(store);
@@ -127,7 +127,7 @@ TEST_F(WinRegistryTest, UpdatesOfTwoStoresNeverInterleave) {
     Registry.BeginUpdate();
     std::thread other([&] {
         secondTrying = true;
-        WinRegistry second(Key.Base());  // its start already takes the lock
+        TWinRegistry second(Key.Base());  // its start already takes the lock
         TRegistryUpdate update(second);
         secondIn = true;
     });

@@ -30,7 +30,7 @@ protected:
         SaveAccounts(Registry, accounts);
     }
     std::vector<std::string> LoadedHosts(std::vector<TDroppedAccount>* Dropped = nullptr) {
-        WinRegistry fresh(Key.Base());
+        TWinRegistry fresh(Key.Base());
         TAccounts accounts;
         std::uint32_t period = 0;
         LoadSettings(fresh, accounts, period, Dropped);
@@ -42,7 +42,7 @@ protected:
     std::vector<std::string> Siblings() { return Key.Subkeys("Software\\Ombrask"); }
 
     TTestKey Key;
-    WinRegistry Registry{Key.Base()};
+    TWinRegistry Registry{Key.Base()};
 };
 
 }  // namespace
@@ -121,8 +121,8 @@ TEST_F(WinSettingsTest, LoadOfNothingWritesNothing) {
 TEST_F(WinSettingsTest, FailedCommitLeavesTheOldAccounts) {
     Save({{"old.example", "pw"}});
     for (const auto step :
-         {WinRegistry::TCommitStep::KeepOld, WinRegistry::TCommitStep::MarkDone, WinRegistry::TCommitStep::CopyIn}) {
-        Registry.SetCommitFaultForTesting(WinRegistry::TCommitFault{step, true});
+         {TWinRegistry::TCommitStep::KeepOld, TWinRegistry::TCommitStep::MarkDone, TWinRegistry::TCommitStep::CopyIn}) {
+        Registry.SetCommitFaultForTesting(TWinRegistry::TCommitFault{step, true});
         EXPECT_THROW(Save({{"new.example", "pw"}}), ERegistryException);
         EXPECT_EQ(LoadedHosts(), std::vector<std::string>{"old.example"});
         EXPECT_EQ(Siblings(), std::vector<std::string>{"Quorvel"});
@@ -131,30 +131,30 @@ TEST_F(WinSettingsTest, FailedCommitLeavesTheOldAccounts) {
 
 TEST_F(WinSettingsTest, SaveKilledAtAnyStepLeavesOldOrNewAccountsNeverAMix) {
     struct TCase {
-        WinRegistry::TCommitStep Step;
+        TWinRegistry::TCommitStep Step;
         const char* Expected;
     };
     const TCase cases[] = {
-        {WinRegistry::TCommitStep::KeepOld, "old.example"},
-        {WinRegistry::TCommitStep::MarkDone, "old.example"},
-        {WinRegistry::TCommitStep::CopyIn, "new.example"},
-        {WinRegistry::TCommitStep::Tidy, "new.example"},
+        {TWinRegistry::TCommitStep::KeepOld, "old.example"},
+        {TWinRegistry::TCommitStep::MarkDone, "old.example"},
+        {TWinRegistry::TCommitStep::CopyIn, "new.example"},
+        {TWinRegistry::TCommitStep::Tidy, "new.example"},
     };
     for (const TCase& c : cases) {
         TTestKey key;
         {
-            WinRegistry killed(key.Base());
+            TWinRegistry killed(key.Base());
             TAccounts accounts;
             accounts.Add().Host = "old.example";
             SaveAccounts(killed, accounts);
             accounts.Items(0).Host = "new.example";
             accounts.Add().Host = "second.example";
-            killed.SetCommitFaultForTesting(WinRegistry::TCommitFault{c.Step, false});
+            killed.SetCommitFaultForTesting(TWinRegistry::TCommitFault{c.Step, false});
             try {
                 SaveAccounts(killed, accounts);
             } catch (const ERegistryException&) {}
         }
-        WinRegistry next(key.Base());  // the next start finishes or undoes it
+        TWinRegistry next(key.Base());  // the next start finishes or undoes it
         TAccounts loaded;
         std::uint32_t period = 0;
         LoadSettings(next, loaded, period);

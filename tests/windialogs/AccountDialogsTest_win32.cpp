@@ -239,7 +239,7 @@ TEST_F(AccountDialogsTest, ListShowsDeletesAddsAndCloseStoresTheAccountsEnabled)
 
     // What the main window then stores.
     TTestKey key;
-    WinRegistry registry(key.Base());
+    TWinRegistry registry(key.Base());
     SaveAccounts(registry, accounts);
     const std::string stored = "Software\\Ombrask\\Quorvel\\Accounts\\2";
     EXPECT_EQ(key.GetText(stored, L"Host"), L"pop.new.example");

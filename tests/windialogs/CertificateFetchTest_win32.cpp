@@ -35,7 +35,7 @@ TEST(CertificateFetch, ServersCertificateIsShownOverSchannelAndTrustedOnYes) {
     const std::string port = TableEntry("QUORVEL_TLS_PORTS", "self");
     const std::string sha256 = TableEntry("QUORVEL_TLS_SHA256", "self");
     if (port.empty() || sha256.empty()) GTEST_SKIP() << "no test server: run tests/wine/schannel_wine_tests on Linux";
-    WinEventLoop loop;
+    TWinEventLoop loop;
     TAccountEditPresenter presenter(
         [&](const std::string& Host, std::int32_t Port, TConnectionSecurity Security) {
             return FetchShownCertificate(loop, Host, Port, Security);

@@ -17,7 +17,7 @@
 using namespace quorvel;
 
 TEST(DialogKeysDuringWait, EnterPressesOkWhileAWaitPumpsTheMessages) {
-    WinEventLoop loop;
+    TWinEventLoop loop;
     std::atomic<bool> waiting{false};
     TAccountEditPresenter* shown = nullptr;
     TAccountEditPresenter presenter(

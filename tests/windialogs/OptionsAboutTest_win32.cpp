@@ -58,7 +58,7 @@ TEST(OptionsDialog, ShowsTheStoredMinutesRefusesBadOnesAndOkStoresTheNewOnes) {
     std::atomic<int> beeps{0};
     SetRefusalSoundForTesting([&] { ++beeps; });
     TTestKey key;
-    WinRegistry registry(key.Base());
+    TWinRegistry registry(key.Base());
     key.SetDword(Quorvel, L"Interval", 7);
     TAccounts accounts;
     std::uint32_t period = 0;

@@ -40,7 +40,7 @@ std::string PkiFile(const std::string& Name) {
 
 // One line (with its LF) read through the session, taking what the session
 // holds before waiting; empty when the session ended first.
-std::string ReadLine(Connection& Link, TlsSession& Tls, std::string& Pending, IoStep* Last) {
+std::string ReadLine(Connection& Link, ITlsSession& Tls, std::string& Pending, IoStep* Last) {
     for (;;) {
         const std::size_t lf = Pending.find('\n');
         if (lf != std::string::npos) {
@@ -58,7 +58,7 @@ std::string ReadLine(Connection& Link, TlsSession& Tls, std::string& Pending, Io
 }
 
 // Writes all of Text; false when the session ended or failed first.
-bool WriteAll(Connection& Link, TlsSession& Tls, const std::string& Text) {
+bool WriteAll(Connection& Link, ITlsSession& Tls, const std::string& Text) {
     for (std::size_t done = 0; done < Text.size();) {
         std::size_t sent = 0;
         const IoStep step = Link.Run([&] { return Tls.Write(Text.data() + done, Text.size() - done, sent); });

@@ -103,10 +103,10 @@ private:
 
 // One line (with its LF) read through the session, taking what the session
 // holds before waiting; empty when the session ended first.
-std::string ReadLine(Connection& Link, TlsSession& Tls, std::string& Pending, IoStep* Last = nullptr);
+std::string ReadLine(Connection& Link, ITlsSession& Tls, std::string& Pending, IoStep* Last = nullptr);
 
 // Writes all of Text; false when the session ended or failed first.
-bool WriteAll(Connection& Link, TlsSession& Tls, const std::string& Text);
+bool WriteAll(Connection& Link, ITlsSession& Tls, const std::string& Text);
 
 void Figure(const std::string& What, double Value, const char* Unit);
 double MillisecondsSince(Clock::time_point Start);

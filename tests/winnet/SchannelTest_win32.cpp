@@ -51,7 +51,7 @@ TEST_P(SchannelCertificateTest, HandshakeComesToItsOutcome) {
     SKIP_WITHOUT_SERVER(c.Server);
     Connection link(c.Server);
     ASSERT_TRUE(link.Connected);
-    TlsClientOptions options{c.Host, PkiFile(c.CaFile), c.Pin[0] != 0 ? Sha256Of(c.Pin) : "", c.AcceptAny};
+    TTlsClientOptions options{c.Host, PkiFile(c.CaFile), c.Pin[0] != 0 ? Sha256Of(c.Pin) : "", c.AcceptAny};
     ASSERT_EQ(options.PinnedSha256.empty(), c.Pin[0] == 0);
     auto tls = StartTlsClient(link.Fd(), options);
 
@@ -128,7 +128,7 @@ TEST_F(SchannelTest, TheCertificateIsDescribedAsOnLinux) {
     Connection link("expired");
     auto tls = StartTlsClient(link.Fd(), {"localhost", "", "", true});
     ASSERT_EQ(link.Run([&] { return tls->Handshake(); }), IoStep::Done);
-    const TlsCertificate peer = tls->PeerCertificate().value();
+    const TTlsCertificate peer = tls->PeerCertificate().value();
     EXPECT_EQ(peer.Subject, "CN = expired");
     EXPECT_EQ(peer.Issuer, "CN = Quorvel ca");
     EXPECT_EQ(peer.NotBefore, "2020-01-01 00:00:00 UTC");
@@ -152,7 +152,7 @@ TEST_F(SchannelTest, ACaFileWithoutCertificatesIsRefusedAtTheStart) {
 // ---- the established session ----
 
 // Logs in to the Dovecot behind Server and returns the session.
-std::unique_ptr<TlsSession> Open(Connection& Link, const std::string& Host, std::string& Pending) {
+std::unique_ptr<ITlsSession> Open(Connection& Link, const std::string& Host, std::string& Pending) {
     auto tls = StartTlsClient(Link.Fd(), {Host, PkiFile("ca.pem"), "", false});
     if (Link.Run([&] { return tls->Handshake(); }) != IoStep::Done) {
         ADD_FAILURE() << "handshake: " << TlsFailureText(tls->Failure()) << " / " << tls->FailureDetail();

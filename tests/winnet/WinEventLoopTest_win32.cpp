@@ -7,9 +7,9 @@
 
 #include "net/WinEventLoop_win32.h"
 
-using quorvel::EventTimer;
-using quorvel::SocketReadiness;
-using quorvel::WinEventLoop;
+using quorvel::IEventTimer;
+using quorvel::TSocketReadiness;
+using quorvel::TWinEventLoop;
 
 namespace {
 
@@ -50,7 +50,7 @@ protected:
         return Done();
     }
 
-    WinEventLoop Loop;
+    TWinEventLoop Loop;
     SOCKET Listener = INVALID_SOCKET;
     SOCKET Client = INVALID_SOCKET;
     SOCKET Server = INVALID_SOCKET;
@@ -75,7 +75,7 @@ TEST_F(WinEventLoopTest, TimerTicksUntilStopped) {
 }
 
 TEST_F(WinEventLoopTest, TimerMayDestroyItselfInItsTick) {
-    std::unique_ptr<EventTimer> timer;
+    std::unique_ptr<IEventTimer> timer;
     int ticks = 0;
     timer = Loop.CreateTimer([&] {
         ++ticks;
@@ -89,7 +89,7 @@ TEST_F(WinEventLoopTest, TimerMayDestroyItselfInItsTick) {
 TEST_F(WinEventLoopTest, LoopbackSocketBecomesReadableWithTheData) {
     Connect();
     std::string received;
-    auto watch = Loop.WatchSocket(static_cast<int>(Server), [&](SocketReadiness ready) {
+    auto watch = Loop.WatchSocket(static_cast<int>(Server), [&](TSocketReadiness ready) {
         if (!ready.Readable) return;
         char buffer[64];
         const int n = ::recv(Server, buffer, sizeof buffer, 0);
@@ -107,7 +107,7 @@ TEST_F(WinEventLoopTest, ConnectedSocketIsWritableAndClosedPeerReadable) {
     Connect();
     bool writable = false;
     bool readable = false;
-    auto watch = Loop.WatchSocket(static_cast<int>(Client), [&](SocketReadiness ready) {
+    auto watch = Loop.WatchSocket(static_cast<int>(Client), [&](TSocketReadiness ready) {
         writable = writable || ready.Writable;
         readable = readable || ready.Readable;
     });
@@ -121,7 +121,7 @@ TEST_F(WinEventLoopTest, ConnectedSocketIsWritableAndClosedPeerReadable) {
 
 TEST_F(WinEventLoopTest, HandlerErrorIsReportedAndTheLoopGoesOn) {
     std::string reported;
-    WinEventLoop loop([&](const std::string& message) { reported = message; });
+    TWinEventLoop loop([&](const std::string& message) { reported = message; });
     int ticks = 0;
     auto timer = loop.CreateTimer([&] {
         if (++ticks == 1) throw std::runtime_error("tick failed");

@@ -54,7 +54,7 @@ TEST(TrayHint, CutToSixtyThreeShiftJisBytesBetweenCharacters) {
 TEST(TrayHint, TheWindowsShellCutsTheIconsHintInTheSystemCodePage) {
     SetSystemCodePageForTesting(932);
     for (const THintCase& c : ShiftJisCases()) {
-        WinTrayShell shell{{}};
+        TWinTrayShell shell{{}};
         TTrayIcon icon{shell};
         icon.SetHint(c.Text);
         EXPECT_EQ(icon.Hint(), c.Kept) << c.Text;

@@ -51,12 +51,12 @@ struct RecordedIcon {
     std::vector<TSent> Sent;
     std::vector<std::string> Reported;
     std::vector<std::string> Log;
-    WinTrayShell Shell{[this](const std::string& Message) { Reported.push_back(Message); },
-                       [this](DWORD Message, NOTIFYICONDATAW& Data) {
-                           const BOOL result = ::Shell_NotifyIconW(Message, &Data);
-                           Sent.push_back({Message, Data, result});
-                           return result;
-                       }};
+    TWinTrayShell Shell{[this](const std::string& Message) { Reported.push_back(Message); },
+                        [this](DWORD Message, NOTIFYICONDATAW& Data) {
+                            const BOOL result = ::Shell_NotifyIconW(Message, &Data);
+                            Sent.push_back({Message, Data, result});
+                            return result;
+                        }};
     TTrayIcon Icon{Shell};
 
     RecordedIcon() {
@@ -74,7 +74,7 @@ struct RecordedIcon {
     }
 };
 
-TEST(WinTrayShell, AddModifyDeleteSendTheWholeRecord) {
+TEST(TWinTrayShell, AddModifyDeleteSendTheWholeRecord) {
     RecordedIcon tray;
     const TIcon red = RedIcon();
     tray.Icon.SetIcon(&red);
@@ -99,7 +99,7 @@ TEST(WinTrayShell, AddModifyDeleteSendTheWholeRecord) {
     EXPECT_TRUE(tray.Reported.empty());
 }
 
-TEST(WinTrayShell, IconsAreNumberedAndLiveInTheNotificationArea) {
+TEST(TWinTrayShell, IconsAreNumberedAndLiveInTheNotificationArea) {
     RecordedIcon first;
     RecordedIcon second;
     EXPECT_EQ(second.Icon.IconID(), first.Icon.IconID() + 1);
@@ -114,7 +114,7 @@ TEST(WinTrayShell, IconsAreNumberedAndLiveInTheNotificationArea) {
     EXPECT_TRUE(InNotificationArea(second.Shell.Window(), static_cast<UINT>(second.Icon.IconID())));
 }
 
-TEST(WinTrayShell, DestroyingTheShellTakesTheIconAway) {
+TEST(TWinTrayShell, DestroyingTheShellTakesTheIconAway) {
     HWND window = nullptr;
     UINT id = 0;
     {
@@ -134,7 +134,7 @@ struct TMouseCase {
     std::vector<std::string> Expected;
 };
 
-TEST(WinTrayShell, CallbackMessagesReachTheIconAsMouseEvents) {
+TEST(TWinTrayShell, CallbackMessagesReachTheIconAsMouseEvents) {
     const std::vector<TMouseCase> cases = {
         {{513, 514}, {"down L", "click", "up L"}},
         {{513, 514, 515, 514}, {"down L", "click", "up L", "dblclick", "down L", "click", "up L"}},
@@ -188,7 +188,7 @@ TEST(WinNewMailNotice, TheBalloonOnTheIcon) {
     }
 }
 
-TEST(WinTrayShell, EachIconHearsOnlyItsOwnWindow) {
+TEST(TWinTrayShell, EachIconHearsOnlyItsOwnWindow) {
     RecordedIcon first;
     RecordedIcon second;
     second.Post(514);
@@ -198,7 +198,7 @@ TEST(WinTrayShell, EachIconHearsOnlyItsOwnWindow) {
     EXPECT_EQ(second.Log, (std::vector<std::string>{"click", "up L"}));
 }
 
-TEST(WinTrayShell, AFailingHandlerIsReportedAndTheLoopGoesOn) {
+TEST(TWinTrayShell, AFailingHandlerIsReportedAndTheLoopGoesOn) {
     RecordedIcon tray;
     tray.Icon.OnClick = [](TTrayIcon&) { throw std::runtime_error("メールチェックに失敗"); };
     tray.Post(514);
@@ -210,7 +210,7 @@ TEST(WinTrayShell, AFailingHandlerIsReportedAndTheLoopGoesOn) {
 
 // Explorer forgets every icon when it restarts and then tells every top-level
 // window "TaskbarCreated": a shown icon is added again, a removed one not.
-TEST(WinTrayShell, ARestartedTaskbarGetsTheShownIconAgain) {
+TEST(TWinTrayShell, ARestartedTaskbarGetsTheShownIconAgain) {
     RecordedIcon shown;
     RecordedIcon removed;
     const TIcon red = RedIcon();
@@ -239,8 +239,8 @@ TEST(WinTrayShell, ARestartedTaskbarGetsTheShownIconAgain) {
 
     const std::size_t shownBefore = shown.Sent.size();
     const std::size_t removedBefore = removed.Sent.size();
-    ::SendMessageW(shown.Shell.Window(), WinTrayShell::TaskbarCreatedMessage(), 0, 0);
-    ::SendMessageW(removed.Shell.Window(), WinTrayShell::TaskbarCreatedMessage(), 0, 0);
+    ::SendMessageW(shown.Shell.Window(), TWinTrayShell::TaskbarCreatedMessage(), 0, 0);
+    ::SendMessageW(removed.Shell.Window(), TWinTrayShell::TaskbarCreatedMessage(), 0, 0);
 
     ASSERT_EQ(shown.Sent.size(), shownBefore + 1);
     EXPECT_EQ(shown.Sent.back().Message, NimAdd);
@@ -254,7 +254,7 @@ TEST(WinTrayShell, ARestartedTaskbarGetsTheShownIconAgain) {
     EXPECT_TRUE(shown.Sent.back().Result);
 }
 
-TEST(WinTrayShell, ProcessingMessagesLeavesTheQuitForTheProgramLoop) {
+TEST(TWinTrayShell, ProcessingMessagesLeavesTheQuitForTheProgramLoop) {
     RecordedIcon tray;
     tray.Post(514);
     ::PostQuitMessage(3);
