@@ -45,13 +45,6 @@ void KeepRow(QWidget& Widget) {
     Widget.setSizePolicy(policy);
 }
 
-QPushButton* NewButton(const QString& Caption, QStyle::StandardPixmap Icon, QWidget* Parent) {
-    auto* button = new QPushButton(Parent->style()->standardIcon(Icon), Caption, Parent);
-    // Never smaller than the style wants it, whatever the font.
-    button->setMinimumSize(button->sizeHint().expandedTo(QSize(75, 25)));
-    return button;
-}
-
 }  // namespace
 
 TAccountInformationForm::TAccountInformationForm(QWidget* Owner, TAccountEditPresenter& Presenter)
@@ -104,9 +97,9 @@ TAccountInformationForm::TAccountInformationForm(QWidget* Owner, TAccountEditPre
     connect(FetchCertificateButton, &QPushButton::clicked, this, [this] { FPresenter.FetchCertificateClick(); });
     connect(ClearCertificateButton, &QPushButton::clicked, this, [this] { FPresenter.ClearCertificateClick(); });
 
-    OkButton = NewButton(QStringLiteral("&OK"), QStyle::SP_DialogOkButton, this);
-    CancelButton = NewButton(QStringLiteral("&Cancel"), QStyle::SP_DialogCancelButton, this);
-    HelpButton = NewButton(QStringLiteral("&Help"), QStyle::SP_DialogHelpButton, this);
+    OkButton = NewDialogButton(QStringLiteral("&OK"), this, QStyle::SP_DialogOkButton);
+    CancelButton = NewDialogButton(QStringLiteral("&Cancel"), this, QStyle::SP_DialogCancelButton);
+    HelpButton = NewDialogButton(QStringLiteral("&Help"), this, QStyle::SP_DialogHelpButton);
     OkButton->setDefault(true);
     HelpButton->setEnabled(false);
     connect(OkButton, &QPushButton::clicked, this, &QDialog::accept);

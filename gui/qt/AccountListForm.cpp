@@ -35,13 +35,6 @@ constexpr TColumn Columns[] = {
     {"Password", 70, Qt::AlignLeft},
 };
 
-QPushButton* NewButton(const QString& Caption, QWidget* Parent) {
-    auto* button = new QPushButton(Caption, Parent);
-    // Never smaller than the style wants it, whatever the font.
-    button->setMinimumSize(button->sizeHint().expandedTo(QSize(75, 25)));
-    return button;
-}
-
 // Lets the button run the action and follow its enabled state.
 void Bind(QPushButton* Button, QAction* Action) {
     Button->setEnabled(Action->isEnabled());
@@ -107,10 +100,10 @@ TAccountListForm::TAccountListForm(QWidget* Owner, TAccountListPresenter& Presen
     connect(ChangeAccountAction, &QAction::triggered, this, [this] { FPresenter.ChangeClick(); });
     connect(DeleteAccountAction, &QAction::triggered, this, [this] { FPresenter.DeleteClick(); });
 
-    CloseButton = NewButton(QStringLiteral("閉じる"), this);
-    AddButton = NewButton(QStringLiteral("追加"), this);
-    ChangeButton = NewButton(QStringLiteral("変更"), this);
-    DeleteButton = NewButton(QStringLiteral("削除"), this);
+    CloseButton = NewDialogButton(QStringLiteral("閉じる"), this);
+    AddButton = NewDialogButton(QStringLiteral("追加"), this);
+    ChangeButton = NewDialogButton(QStringLiteral("変更"), this);
+    DeleteButton = NewDialogButton(QStringLiteral("削除"), this);
     connect(CloseButton, &QPushButton::clicked, this, &QDialog::accept);
     Bind(AddButton, AddAccountAction);
     Bind(ChangeButton, ChangeAccountAction);

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QScreen>
+#include <QStyle>
 #include <algorithm>
 
 // The pictures are linked in with the library; register them once.
@@ -58,6 +59,14 @@ int EditWidthForDigits(const QWidget& Edit, int Digits, int MinimumWidth) {
     const int text = Edit.fontMetrics().horizontalAdvance(QString(Digits, QLatin1Char('0')));
     // Room for the frame and the text margins of a line edit.
     return std::max(MinimumWidth, text + 14);
+}
+
+QPushButton* NewDialogButton(const QString& Caption, QWidget* Parent, int Icon) {
+    auto* button = new QPushButton(Caption, Parent);
+    if (Icon != NoIcon) button->setIcon(Parent->style()->standardIcon(static_cast<QStyle::StandardPixmap>(Icon)));
+    // Never smaller than the style wants it, whatever the font.
+    button->setMinimumSize(button->sizeHint().expandedTo(QSize(75, 25)));
+    return button;
 }
 
 }  // namespace quorvel

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPushButton>
 #include <QString>
 #include <QWidget>
 #include <functional>
@@ -30,6 +31,11 @@ void CenterOnScreen(QWidget& Window);
 
 // A label holding one of the program's 32 x 32 pictures.
 QWidget* NewPictureLabel(const QString& Resource, QWidget* Parent);
+
+// A dialog's push button, with the style's picture Icon unless it is
+// NoIcon, never smaller than 75 x 25 nor than the style wants it.
+inline constexpr int NoIcon = -1;
+QPushButton* NewDialogButton(const QString& Caption, QWidget* Parent, int Icon = NoIcon);
 
 // The width an edit box needs for Digits digits, but at least MinimumWidth.
 int EditWidthForDigits(const QWidget& Edit, int Digits, int MinimumWidth);

@@ -19,13 +19,6 @@ namespace {
 constexpr int MinimumWidth = 330;
 constexpr int MinimumHeight = 123;
 
-QPushButton* NewButton(const QString& Caption, QStyle::StandardPixmap Icon, QWidget* Parent) {
-    auto* button = new QPushButton(Parent->style()->standardIcon(Icon), Caption, Parent);
-    // Never smaller than the style wants it, whatever the font.
-    button->setMinimumSize(button->sizeHint().expandedTo(QSize(75, 25)));
-    return button;
-}
-
 }  // namespace
 
 TOptionForm::TOptionForm(QWidget* Owner, TOptionsPresenter& Presenter)
@@ -40,9 +33,9 @@ TOptionForm::TOptionForm(QWidget* Owner, TOptionsPresenter& Presenter)
     RunOnStartupCheckBox->setMinimumWidth(261);
     NotifyNewMailCheckBox = new QCheckBox(QStringLiteral("新着メールを通知する(&N)"), this);
 
-    OkButton = NewButton(QStringLiteral("&OK"), QStyle::SP_DialogOkButton, this);
-    CancelButton = NewButton(QStringLiteral("&Cancel"), QStyle::SP_DialogCancelButton, this);
-    HelpButton = NewButton(QStringLiteral("&Help"), QStyle::SP_DialogHelpButton, this);
+    OkButton = NewDialogButton(QStringLiteral("&OK"), this, QStyle::SP_DialogOkButton);
+    CancelButton = NewDialogButton(QStringLiteral("&Cancel"), this, QStyle::SP_DialogCancelButton);
+    HelpButton = NewDialogButton(QStringLiteral("&Help"), this, QStyle::SP_DialogHelpButton);
     OkButton->setDefault(true);
     connect(OkButton, &QPushButton::clicked, this, [this] {
         if (FPresenter.OkClicked(*this)) accept();
