@@ -225,7 +225,10 @@ TEST_F(QuorvelDesktop, MailShowsTheLevelAndTheSummaryAndEveryClickChecksOnce) {
         QFile maps(QStringLiteral("/proc/%1/maps").arg(Program->processId()));
         return !maps.open(QIODevice::ReadOnly) || maps.readAll().contains("libcanberra");
     };
-    EXPECT_TRUE(WaitUntil([&] { return QFileInfo(sound).size() > 0 && !mapsCanberra(); }, AppearMs));
+    // The sanitizer run plays through libcanberra's null driver: no sound
+    // data, but the library still comes and goes.
+    const bool silent = qEnvironmentVariable("CANBERRA_DRIVER") == QLatin1String("null");
+    EXPECT_TRUE(WaitUntil([&] { return (silent || QFileInfo(sound).size() > 0) && !mapsCanberra(); }, AppearMs));
     // The aerial with as many bars as the time the check took earns
     // (CheckCycle decides how many).
     const QImage bars = Shown(host.ReadItem(status));
