@@ -159,12 +159,7 @@ TAccountInformationForm::TAccountInformationForm(QWidget* Owner, TAccountEditPre
     for (QWidget* widget : FCustomRows) KeepRow(*widget);
     grid->setColumnStretch(3, 1);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->setSpacing(5);
-    buttons->addStretch(1);
-    buttons->addWidget(OkButton);
-    buttons->addWidget(CancelButton);
-    buttons->addWidget(HelpButton);
+    QHBoxLayout* buttons = NewOkCancelHelpRow(*OkButton, *CancelButton, *HelpButton);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);

@@ -69,4 +69,14 @@ QPushButton* NewDialogButton(const QString& Caption, QWidget* Parent, int Icon) 
     return button;
 }
 
+QHBoxLayout* NewOkCancelHelpRow(QPushButton& Ok, QPushButton& Cancel, QPushButton& Help) {
+    auto* row = new QHBoxLayout;
+    row->setSpacing(5);
+    row->addStretch(1);
+    row->addWidget(&Ok);
+    row->addWidget(&Cancel);
+    row->addWidget(&Help);
+    return row;
+}
+
 }  // namespace quorvel

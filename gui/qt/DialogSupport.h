@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHBoxLayout>
 #include <QPushButton>
 #include <QString>
 #include <QWidget>
@@ -36,6 +37,9 @@ QWidget* NewPictureLabel(const QString& Resource, QWidget* Parent);
 // NoIcon, never smaller than 75 x 25 nor than the style wants it.
 inline constexpr int NoIcon = -1;
 QPushButton* NewDialogButton(const QString& Caption, QWidget* Parent, int Icon = NoIcon);
+
+// The row of OK, Cancel and Help at a dialog's foot, to the right.
+QHBoxLayout* NewOkCancelHelpRow(QPushButton& Ok, QPushButton& Cancel, QPushButton& Help);
 
 // The width an edit box needs for Digits digits, but at least MinimumWidth.
 int EditWidthForDigits(const QWidget& Edit, int Digits, int MinimumWidth);

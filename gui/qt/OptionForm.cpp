@@ -66,12 +66,7 @@ TOptionForm::TOptionForm(QWidget* Owner, TOptionsPresenter& Presenter)
     notify->addWidget(NotifyNewMailCheckBox);
     notify->addStretch(1);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->setSpacing(5);
-    buttons->addStretch(1);
-    buttons->addWidget(OkButton);
-    buttons->addWidget(CancelButton);
-    buttons->addWidget(HelpButton);
+    QHBoxLayout* buttons = NewOkCancelHelpRow(*OkButton, *CancelButton, *HelpButton);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 8, 4, 4);
