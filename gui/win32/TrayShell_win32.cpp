@@ -40,19 +40,10 @@ UINT TWinTrayShell::TaskbarCreatedMessage() {
 TWinTrayShell::TWinTrayShell(std::function<void(const std::string&)> Reporter, TNotifyFunction Notify)
     : FReporter(std::move(Reporter)), FNotify(std::move(Notify)) {
     if (!FNotify) FNotify = [](DWORD Message, NOTIFYICONDATAW& Data) { return ::Shell_NotifyIconW(Message, &Data); };
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = TrayWindowProc;
-    windowClass.hInstance = ::GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = WindowClass;
-    // A second shell finds the class already there.
-    ::RegisterClassExW(&windowClass);
     // Top-level, never shown: a message-only window would miss the
-    // "TaskbarCreated" broadcast and could not take the foreground for a menu.
-    FWindow = ::CreateWindowExW(WS_EX_TOOLWINDOW, WindowClass, L"Quorvel", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                                windowClass.hInstance, nullptr);
+    // "TaskbarCreated" broadcast. A second shell finds the class already there.
+    FWindow = MakeHiddenToolWindow(WindowClass, TrayWindowProc, this);
     if (FWindow == nullptr) throw Exception("the tray icon's window cannot be made");
-    ::SetWindowLongPtrW(FWindow, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     // An elevated program still hears a restarted Explorer.
     ::ChangeWindowMessageFilterEx(FWindow, TaskbarCreatedMessage(), MSGFLT_ALLOW, nullptr);
 }

@@ -23,4 +23,21 @@ using TIconHandle = std::unique_ptr<std::remove_pointer_t<HICON>, TIconDeleter>;
 using TBitmapHandle = std::unique_ptr<std::remove_pointer_t<HBITMAP>, TGdiObjectDeleter>;
 using TMenuHandle = std::unique_ptr<std::remove_pointer_t<HMENU>, TMenuDeleter>;
 
+// A top-level tool window of class Class (registered here with Proc, or
+// found already registered) that is never shown, carrying Owner in its
+// GWLP_USERDATA; nullptr when it cannot be made. Top-level, not message-only:
+// such a window hears broadcasts and can take the foreground for a menu.
+inline HWND MakeHiddenToolWindow(const wchar_t* Class, WNDPROC Proc, void* Owner) {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = Proc;
+    windowClass.hInstance = ::GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = Class;
+    ::RegisterClassExW(&windowClass);
+    HWND window = ::CreateWindowExW(WS_EX_TOOLWINDOW, Class, L"Quorvel", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                    windowClass.hInstance, nullptr);
+    if (window != nullptr) ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(Owner));
+    return window;
+}
+
 }  // namespace quorvel

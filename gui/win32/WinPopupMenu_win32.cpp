@@ -24,18 +24,10 @@ TWinPopupMenu::TWinPopupMenu(const TMenuModel& Model) : FMenu(::CreatePopupMenu(
     if (!FMenu) throw Exception("the tray menu cannot be made");
     for (const TMenuEntry& entry : Model) Append(FMenu.get(), entry);
 
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = OwnerProc;
-    windowClass.hInstance = ::GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = OwnerClass;
-    ::RegisterClassExW(&windowClass);
     // A top-level window that is never shown: a menu takes the keyboard and
     // closes on a click elsewhere only when its owner is in the foreground.
-    FOwner = ::CreateWindowExW(WS_EX_TOOLWINDOW, OwnerClass, L"Quorvel", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                               windowClass.hInstance, nullptr);
+    FOwner = MakeHiddenToolWindow(OwnerClass, OwnerProc, this);
     if (FOwner == nullptr) throw Exception("the tray menu's window cannot be made");
-    ::SetWindowLongPtrW(FOwner, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
 TWinPopupMenu::~TWinPopupMenu() {
