@@ -82,12 +82,9 @@ protected:
 
 }  // namespace
 
-TEST_F(AccountEditPresenterTest, OkTakesOnlyPortsFromOneTo65535AndCancelNeverChecks) {
-    const std::pair<const char*, bool> ports[] = {
-        {"", false},      {"1 2", false}, {"110 ", false},        {"abc", false}, {"0", false},
-        {"70000", false}, {"-1", false},  {"12345678901", false}, {"110", true},  {" 110", true},
-        {"+110", true},   {"$6E", true},  {"0x6E", true},         {"1", true},    {"65535", true},
-    };
+// Which texts are ports is DialogFieldsTest's; here what OK and Cancel do with them.
+TEST_F(AccountEditPresenterTest, OkTakesOnlyAPortAndKeepsItAsTypedAndCancelNeverChecks) {
+    const std::pair<const char*, bool> ports[] = {{"70000", false}, {"$6E", true}, {"", false}, {"65535", true}};
     std::string kept;
     for (const auto& [port, taken] : ports) {
         View.Refused.clear();
@@ -346,12 +343,8 @@ TEST_F(AccountListPresenterTest, RowsChangeAndDeleteWithASelectedRowAndAsk) {
 
 TEST_F(AccountListPresenterTest, AddAppendsATickedAccountAndChangeKeepsTheAccountsState) {
     List.FormCreate(View);
-    View.OnEdit = [](TAccountEditPresenter&, EditView& Dialog) {
-        EXPECT_EQ(Dialog.Texts, (std::map<TAccountField, std::string>{{TAccountField::ServerName, ""},
-                                                                      {TAccountField::Port, "995"},
-                                                                      {TAccountField::UserID, ""},
-                                                                      {TAccountField::Password, ""}}));
-        EXPECT_EQ(Dialog.Index, 0);
+    View.OnEdit = [](TAccountEditPresenter&, EditView& Dialog) {  // a new account's fields: DialogFieldsTest
+        EXPECT_EQ(std::tie(Dialog.Texts[TAccountField::Port], Dialog.Index), std::tuple("995", 0));
         Dialog.Texts[TAccountField::ServerName] = "pop.new.jp";
         return true;
     };
