@@ -31,10 +31,9 @@ struct OptionsView final : IOptionsView {
     void Refuse(TOptionControl C) override { Refused.push_back(C); }
 };
 
-TEST(OptionsPresenter, ShowsTheValuesAndOkGivesBackOnlyMinutesFrom0To71582) {
-    const std::pair<const char*, std::optional<std::uint32_t>> cases[] = {
-        {"0", 0},    {"71582", 71582}, {"10", 10}, {" $A", 10}, {"-1", {}},        {"71583", {}},
-        {"abc", {}}, {"10 ", {}},      {"5 ", {}}, {"", {}},    {"4294967296", {}}};
+// Which texts are minutes is DialogFieldsTest's; here what OK does with them.
+TEST(OptionsPresenter, ShowsTheValuesAndOkGivesBackOnlyMinutes) {
+    const std::pair<const char*, std::optional<std::uint32_t>> cases[] = {{" $A", 10}, {"71583", {}}, {"0", 0}};
     for (const auto& [text, minutes] : cases) {
         TOptionsPresenter presenter({71581, true, false}, {});
         OptionsView view;
