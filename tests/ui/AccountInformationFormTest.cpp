@@ -53,7 +53,6 @@ TEST_F(AccountInformationFormTest, ProtectionAndPortAreShownAndOkIsRefusedThenTa
     EXPECT_FALSE(Form.isVisible());
     EXPECT_EQ(Form.result(), QDialog::Accepted);
     EXPECT_EQ(Presenter.Fields().Port, "65535");
-    EXPECT_EQ(Presenter.Fields().Security, TConnectionSecurity::None);
 }
 
 TEST_F(AccountInformationFormTest, CancelEscAndCloseNeverCheck) {
