@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "settings/RegFileFormat.h"
 #include "settings/RegistryStore.h"
 #include "settings/Settings.h"
@@ -28,30 +30,26 @@ void Load(IRegistry& registry, TLoaded& out) {
 
 TAccount& AddAccount(TAccounts& accounts, const std::string& host, std::int32_t port, const std::string& user,
                      const std::string& password, bool enabled) {
-    TAccount& a = accounts.Add();
-    a.Host = host;
-    a.Port = port;
-    a.UserID = user;
-    a.Password = password;
-    a.Enabled = enabled;
-    return a;
+    return accounts.Add() = TAccount{host, port, password, user, enabled};
 }
 
 void ExpectAccount(const TAccount& a, const std::string& host, std::int32_t port, const std::string& user,
                    const std::string& password, bool enabled) {
-    EXPECT_EQ(a.Host, host);
-    EXPECT_EQ(a.Port, port);
-    EXPECT_EQ(a.UserID, user);
-    EXPECT_EQ(a.Password, password);
-    EXPECT_EQ(a.Enabled, enabled);
-    EXPECT_EQ(a.LastCount, 0);
+    EXPECT_EQ(std::tie(a.Host, a.Port, a.UserID, a.Password, a.Enabled, a.LastCount),
+              std::tuple(host, port, user, password, enabled, 0));
 }
+
+// A store in a folder of its own.
+class Settings : public ::testing::Test {
+protected:
+    TTempFolder Temp;
+    TRegistryStore Store{Temp / "registry.reg"};
+};
 
 }  // namespace
 
-TEST(Settings, FirstStartCreatesTheKeysAndUsesFiveMinutes) {
-    TTempFolder temp;
-    const fs::path file = temp / "Quorvel/registry.reg";
+TEST_F(Settings, FirstStartCreatesTheKeysAndUsesFiveMinutes) {
+    const fs::path file = Temp / "Quorvel/registry.reg";
     TRegistryStore store(file);
     TLoaded loaded;
     Load(store, loaded);
@@ -64,25 +62,23 @@ TEST(Settings, FirstStartCreatesTheKeysAndUsesFiveMinutes) {
     EXPECT_FALSE(fs::exists(file));
 }
 
-TEST(Settings, SavedAccountsAndIntervalLoadBackIdentically) {
-    TTempFolder temp;
-    TRegistryStore store(temp / "registry.reg");
+TEST_F(Settings, SavedAccountsAndIntervalLoadBackIdentically) {
     TAccounts accounts;
     AddAccount(accounts, "メール.example.jp", 110, "山田", "パスワード\"\\", true);
     AddAccount(accounts, "pop.example.com", 995, "user@example.com", "", false);
     TAccount& third = AddAccount(accounts, "", 0, "", std::string("\x00\xff", 2), true);
     third.LastCount = 7;  // never stored
-    SaveAccounts(store, accounts);
-    SaveInterval(store, 12 * 60000);
+    SaveAccounts(Store, accounts);
+    SaveInterval(Store, 12 * 60000);
 
     // The stored password is scrambled, the port a DWord, Enabled text.
-    EXPECT_EQ(store.ReadString(Accounts + "\\0", "Password"), EncodePassword("パスワード\"\\"));
-    EXPECT_EQ(store.GetDataType(Accounts + "\\0", "PortNo"), TRegDataType::DWord);
-    EXPECT_EQ(store.ReadString(Accounts + "\\1", "Enabled"), "0");
-    EXPECT_EQ(store.ReadInteger("Software\\Ombrask\\Quorvel", "Interval"), 12);
+    EXPECT_EQ(Store.ReadString(Accounts + "\\0", "Password"), EncodePassword("パスワード\"\\"));
+    EXPECT_EQ(Store.GetDataType(Accounts + "\\0", "PortNo"), TRegDataType::DWord);
+    EXPECT_EQ(Store.ReadString(Accounts + "\\1", "Enabled"), "0");
+    EXPECT_EQ(Store.ReadInteger("Software\\Ombrask\\Quorvel", "Interval"), 12);
 
     TLoaded loaded;
-    Load(store, loaded);
+    Load(Store, loaded);
     EXPECT_EQ(loaded.Error, "");
     ASSERT_EQ(loaded.Accounts.Count(), 3);
     ExpectAccount(loaded.Accounts.Items(0), "メール.example.jp", 110, "山田", "パスワード\"\\", true);
@@ -91,32 +87,30 @@ TEST(Settings, SavedAccountsAndIntervalLoadBackIdentically) {
     EXPECT_EQ(loaded.PeriodMs, 12u * 60000u);
 
     // The new-mail notice: without a value it is on and saving "on" leaves the file as it was.
-    const std::string unchanged = ReadText(store.File());
-    EXPECT_TRUE(LoadNotifyNewMail(store));
-    SaveNotifyNewMail(store, true);
-    EXPECT_EQ(ReadText(store.File()), unchanged);
+    const std::string unchanged = ReadText(Store.File());
+    EXPECT_TRUE(LoadNotifyNewMail(Store));
+    SaveNotifyNewMail(Store, true);
+    EXPECT_EQ(ReadText(Store.File()), unchanged);
     for (const auto& [notify, stored] :
          {std::pair{false, "\"Notify\"=dword:00000000"}, std::pair{true, "\"Notify\"=dword:00000001"}}) {
-        SaveNotifyNewMail(store, notify);
-        EXPECT_EQ(LoadNotifyNewMail(store), notify);
-        EXPECT_NE(ReadText(store.File()).find(stored), std::string::npos) << stored;
+        SaveNotifyNewMail(Store, notify);
+        EXPECT_EQ(LoadNotifyNewMail(Store), notify);
+        EXPECT_NE(ReadText(Store.File()).find(stored), std::string::npos) << stored;
     }
 }
 
-TEST(Settings, ElevenAccountsLoadInStoreOrderAndTheNextSaveRenumbers) {
-    TTempFolder temp;
-    TRegistryStore store(temp / "registry.reg");
+TEST_F(Settings, ElevenAccountsLoadInStoreOrderAndTheNextSaveRenumbers) {
     TAccounts accounts;
     for (int i = 0; i <= 10; ++i) {
         AddAccount(accounts, "host" + std::to_string(i), 1000 + i, "user" + std::to_string(i), "pw" + std::to_string(i),
                    i % 3 == 0);
     }
-    SaveAccounts(store, accounts);
-    EXPECT_EQ(store.GetKeyNames(Accounts),
+    SaveAccounts(Store, accounts);
+    EXPECT_EQ(Store.GetKeyNames(Accounts),
               (std::vector<std::string>{"0", "1", "10", "2", "3", "4", "5", "6", "7", "8", "9"}));
 
     TLoaded loaded;
-    Load(store, loaded);
+    Load(Store, loaded);
     const int order[] = {0, 1, 10, 2, 3, 4, 5, 6, 7, 8, 9};
     ASSERT_EQ(loaded.Accounts.Count(), 11);
     for (int pos = 0; pos < 11; ++pos) {
@@ -126,17 +120,16 @@ TEST(Settings, ElevenAccountsLoadInStoreOrderAndTheNextSaveRenumbers) {
                       "pw" + std::to_string(i), i % 3 == 0);
     }
 
-    SaveAccounts(store, loaded.Accounts);
-    EXPECT_EQ(store.ReadString(Accounts + "\\2", "Host"), "host10");
-    EXPECT_EQ(store.ReadString(Accounts + "\\10", "Host"), "host9");
-    EXPECT_EQ(store.ReadString(Accounts + "\\3", "Host"), "host2");
-    EXPECT_EQ(store.ReadString(Accounts + "\\3", "Enabled"), "0");
-    EXPECT_EQ(store.ReadString(Accounts + "\\10", "Enabled"), "1");
+    SaveAccounts(Store, loaded.Accounts);
+    EXPECT_EQ(Store.ReadString(Accounts + "\\2", "Host"), "host10");
+    EXPECT_EQ(Store.ReadString(Accounts + "\\10", "Host"), "host9");
+    EXPECT_EQ(Store.ReadString(Accounts + "\\3", "Host"), "host2");
+    EXPECT_EQ(Store.ReadString(Accounts + "\\3", "Enabled"), "0");
+    EXPECT_EQ(Store.ReadString(Accounts + "\\10", "Enabled"), "1");
 }
 
-TEST(Settings, HandWrittenFileLoadsAsDescribed) {
-    TTempFolder temp;
-    const fs::path file = temp / "registry.reg";
+TEST_F(Settings, HandWrittenFileLoadsAsDescribed) {
+    const fs::path file = Temp / "hand.reg";
     const std::string good = EncodePassword("secret");
     WriteText(file,
               "\xEF\xBB\xBFREGEDIT4\r\n\r\n"
@@ -179,156 +172,137 @@ TEST(Settings, HandWrittenFileLoadsAsDescribed) {
     EXPECT_EQ(store.ReadString(Accounts + "\\2", "Host"), "named.by.hand");
     EXPECT_EQ(store.ReadString(Accounts + "\\1", "Host"), "expand.jp");
     EXPECT_EQ(store.GetDataType(Accounts + "\\1", "Host"), TRegDataType::String);
-    // The interval written by hand as text stays untouched by an account save
-    // and, when saved, stays text.
-    EXPECT_EQ(store.ReadString("Software\\Ombrask\\Quorvel", "Interval"), "  $A");
-    SaveInterval(store, 7 * 60000 + 59999);
-    EXPECT_EQ(store.ReadString("Software\\Ombrask\\Quorvel", "Interval"), "7");
 }
 
-TEST(Settings, MissingValuesGiveTheDefaults) {
-    TTempFolder temp;
-    TRegistryStore store(temp / "registry.reg");
-    store.CreateKey(Accounts + "\\0");
+TEST_F(Settings, MissingValuesGiveTheDefaults) {
+    Store.CreateKey(Accounts + "\\0");
     TLoaded loaded;
-    Load(store, loaded);
+    Load(Store, loaded);
     ASSERT_EQ(loaded.Accounts.Count(), 1);
     ExpectAccount(loaded.Accounts.Items(0), "", 110, "", "", false);
 }
 
-TEST(Settings, LoadAppendsToTheList) {
-    TTempFolder temp;
-    TRegistryStore store(temp / "registry.reg");
+TEST_F(Settings, LoadAppendsToTheList) {
     TAccounts saved;
     AddAccount(saved, "stored", 110, "u", "p", true);
-    SaveAccounts(store, saved);
+    SaveAccounts(Store, saved);
     TLoaded loaded;
     AddAccount(loaded.Accounts, "already there", 1, "", "", false);
-    Load(store, loaded);
+    Load(Store, loaded);
     ASSERT_EQ(loaded.Accounts.Count(), 2);
     EXPECT_EQ(loaded.Accounts.Items(0).Host, "already there");
     EXPECT_EQ(loaded.Accounts.Items(1).Host, "stored");
 }
 
-TEST(Settings, IntervalEdgeCases) {
-    TTempFolder temp;
-    TRegistryStore store(temp / "registry.reg");
+TEST_F(Settings, IntervalEdgeCases) {
     const std::string key = "Software\\Ombrask\\Quorvel";
     struct TCase {
         std::function<void()> Store;
         std::uint32_t Period;
     } cases[] = {
-        {[&] { store.WriteInteger(key, "Interval", 0); }, 0u},
-        {[&] { store.WriteInteger(key, "Interval", 71582); }, 71582u * 60000u},
-        {[&] { store.WriteInteger(key, "Interval", 71583); }, 300000u},
-        {[&] { store.WriteInteger(key, "Interval", -1); }, 300000u},
-        {[&] { store.WriteString(key, "Interval", "abc"); }, 300000u},
-        {[&] { store.WriteString(key, "Interval", "100000"); }, 300000u},
-        {[&] { store.WriteString(key, "Interval", " 0x1E"); }, 30u * 60000u},
+        {[&] { Store.WriteInteger(key, "Interval", 0); }, 0u},
+        {[&] { Store.WriteInteger(key, "Interval", 71582); }, 71582u * 60000u},
+        {[&] { Store.WriteInteger(key, "Interval", 71583); }, 300000u},
+        {[&] { Store.WriteInteger(key, "Interval", -1); }, 300000u},
+        {[&] { Store.WriteString(key, "Interval", "abc"); }, 300000u},
+        {[&] { Store.WriteString(key, "Interval", "100000"); }, 300000u},
+        {[&] { Store.WriteString(key, "Interval", " 0x1E"); }, 30u * 60000u},
     };
     for (const TCase& c : cases) {
-        store.DeleteKey(key);
+        Store.DeleteKey(key);
         c.Store();
         TLoaded loaded;
-        Load(store, loaded);
+        Load(Store, loaded);
         EXPECT_EQ(loaded.Error, "");
         EXPECT_EQ(loaded.PeriodMs, c.Period);
     }
 
-    SaveInterval(store, 299999);
-    EXPECT_EQ(store.ReadString(key, "Interval"), "4");  // the text form stayed
-    store.DeleteKey(key);
-    SaveInterval(store, 299999);
-    EXPECT_EQ(store.GetDataType(key, "Interval"), TRegDataType::DWord);
-    EXPECT_EQ(store.ReadInteger(key, "Interval"), 4);
-    SaveInterval(store, 0xFFFFFFFFu);
-    EXPECT_EQ(store.ReadInteger(key, "Interval"), 71582);
+    SaveInterval(Store, 299999);
+    EXPECT_EQ(Store.ReadString(key, "Interval"), "4");  // the text form stayed
+    Store.DeleteKey(key);
+    SaveInterval(Store, 299999);
+    EXPECT_EQ(Store.GetDataType(key, "Interval"), TRegDataType::DWord);
+    EXPECT_EQ(Store.ReadInteger(key, "Interval"), 4);
+    SaveInterval(Store, 0xFFFFFFFFu);
+    EXPECT_EQ(Store.ReadInteger(key, "Interval"), 71582);
 }
 
-TEST(Settings, IntervalOfABadTypeRaisesAfterTheAccountsWereLoaded) {
-    TTempFolder temp;
-    TRegistryStore store(temp / "registry.reg");
+TEST_F(Settings, IntervalOfABadTypeRaisesAfterTheAccountsWereLoaded) {
     TAccounts accounts;
     AddAccount(accounts, "h", 110, "u", "p", true);
-    SaveAccounts(store, accounts);
+    SaveAccounts(Store, accounts);
     for (TRegDataType type : {TRegDataType::ExpandString, TRegDataType::Binary}) {
         if (type == TRegDataType::ExpandString) {
-            store.WriteString("Software\\Ombrask\\Quorvel", "Interval", "5", type);
+            Store.WriteString("Software\\Ombrask\\Quorvel", "Interval", "5", type);
         } else {
-            WriteText(store.File(), ReadText(store.File()) +
+            WriteText(Store.File(), ReadText(Store.File()) +
                                         "[HKEY_CURRENT_USER\\Software\\Ombrask\\Quorvel]\n\"Interval\"=hex:05\n");
         }
         TLoaded loaded;
-        Load(store, loaded);
+        Load(Store, loaded);
         EXPECT_EQ(loaded.Error, "'Interval' のデータ型が不正です");
         EXPECT_EQ(loaded.PeriodMs, 123u);  // untouched
         EXPECT_EQ(loaded.Accounts.Count(), 1);
     }
 }
 
-TEST(Settings, SavingReplacesTheWholeAccountListAndLeavesTheInterval) {
-    TTempFolder temp;
-    TRegistryStore store(temp / "registry.reg");
-    SaveInterval(store, 60000);
-    store.WriteString(Accounts + "\\old\\deeper", "x", "y");
-    store.WriteString(Accounts, "Stray", "value");
+TEST_F(Settings, SavingReplacesTheWholeAccountListAndLeavesTheInterval) {
+    SaveInterval(Store, 60000);
+    Store.WriteString(Accounts + "\\old\\deeper", "x", "y");
+    Store.WriteString(Accounts, "Stray", "value");
     TAccounts accounts;
     AddAccount(accounts, "h", 110, "u", "p", true);
-    SaveAccounts(store, accounts);
-    EXPECT_EQ(store.GetKeyNames(Accounts), std::vector<std::string>{"0"});
-    EXPECT_EQ(store.ReadInteger("Software\\Ombrask\\Quorvel", "Interval"), 1);
+    SaveAccounts(Store, accounts);
+    EXPECT_EQ(Store.GetKeyNames(Accounts), std::vector<std::string>{"0"});
+    EXPECT_EQ(Store.ReadInteger("Software\\Ombrask\\Quorvel", "Interval"), 1);
 
     TAccounts none;
-    SaveAccounts(store, none);
-    EXPECT_TRUE(store.KeyExists(Accounts));
-    EXPECT_TRUE(store.GetKeyNames(Accounts).empty());
-    EXPECT_EQ(store.ReadInteger("Software\\Ombrask\\Quorvel", "Interval"), 1);
+    SaveAccounts(Store, none);
+    EXPECT_TRUE(Store.KeyExists(Accounts));
+    EXPECT_TRUE(Store.GetKeyNames(Accounts).empty());
+    EXPECT_EQ(Store.ReadInteger("Software\\Ombrask\\Quorvel", "Interval"), 1);
 }
 
-TEST(Settings, FailedSavesReportTheStoreTextsAndKeepTheOldSettings) {
-    TTempFolder temp;
-    TRegistryStore store(temp / "registry.reg");
+TEST_F(Settings, FailedSavesReportTheStoreTextsAndKeepTheOldSettings) {
     TAccounts accounts;
     AddAccount(accounts, "old", 110, "u", "p", true);
-    SaveAccounts(store, accounts);
-    SaveInterval(store, 60000);
-    const std::string before = ReadText(store.File());
+    SaveAccounts(Store, accounts);
+    SaveInterval(Store, 60000);
+    const std::string before = ReadText(Store.File());
 
     TAccounts changed;
     for (int i = 0; i < 50; ++i) AddAccount(changed, "new" + std::to_string(i), 110, "u", "p", true);
-    store.SetWriteFaultForTesting(TWriteFault{100, ENOSPC});
+    Store.SetWriteFaultForTesting(TWriteFault{100, ENOSPC});
     try {
-        SaveAccounts(store, changed);
+        SaveAccounts(Store, changed);
         ADD_FAILURE() << "the save reported success";
     } catch (const Exception& e) {
         EXPECT_STREQ(e.what(), "キー \\Software\\Ombrask\\Quorvel\\Accounts の作成に失敗しました");
     }
     try {
-        SaveInterval(store, 10 * 60000);
+        SaveInterval(Store, 10 * 60000);
         ADD_FAILURE() << "the save reported success";
     } catch (const Exception& e) {
         EXPECT_STREQ(e.what(), "'Interval' の設定に失敗しました");
     }
-    EXPECT_EQ(ReadText(store.File()), before);
+    EXPECT_EQ(ReadText(Store.File()), before);
 
     // Loading still works when the keys cannot be written.
-    store.SetWriteFaultForTesting(TWriteFault{0, EROFS});
-    store.DeleteKey("Nothing");  // no change, so no write is tried
+    Store.SetWriteFaultForTesting(TWriteFault{0, EROFS});
+    Store.DeleteKey("Nothing");  // no change, so no write is tried
     TLoaded loaded;
-    Load(store, loaded);
+    Load(Store, loaded);
     EXPECT_EQ(loaded.Error, "");
     ASSERT_EQ(loaded.Accounts.Count(), 1);
     EXPECT_EQ(loaded.Accounts.Items(0).Host, "old");
 }
 
-TEST(Settings, LoadOfAFreshFolderThatCannotBeWrittenStillGivesDefaults) {
-    TTempFolder temp;
-    TRegistryStore store(temp / "registry.reg");
-    store.SetWriteFaultForTesting(TWriteFault{0, EROFS});
+TEST_F(Settings, LoadOfAFreshFolderThatCannotBeWrittenStillGivesDefaults) {
+    Store.SetWriteFaultForTesting(TWriteFault{0, EROFS});
     TLoaded loaded;
-    Load(store, loaded);
+    Load(Store, loaded);
     EXPECT_EQ(loaded.Error, "");
     EXPECT_EQ(loaded.Accounts.Count(), 0);
     EXPECT_EQ(loaded.PeriodMs, 300000u);
-    EXPECT_FALSE(fs::exists(store.File()));
+    EXPECT_FALSE(fs::exists(Store.File()));
 }
