@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <tuple>
 
 #include "settings/RegistryStore.h"
 #include "settings/Settings.h"
@@ -130,7 +131,7 @@ TEST(LoadWithoutWriting, WindowsExportInUtf16IsRead) {
 TEST(LoadWithoutWriting, LoadCreatesChangesAndCopiesNothing) {
     TTempFolder temp;
     // A damaged file, one behind a link (mode 0644 at the link's target) and
-    // no file at all.
+    // no file at all, not even its folder (a first start).
     WriteText(temp / "damaged.reg", "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Ombrask\\Quorvel]\nnoise\n");
     fs::create_directory(temp / "dotfiles");
     WriteText(temp / "dotfiles" / "real.reg", "REGEDIT4\n");
@@ -139,19 +140,22 @@ TEST(LoadWithoutWriting, LoadCreatesChangesAndCopiesNothing) {
     const TFileState damaged = StateOf(temp / "damaged.reg");
     const TFileState real = StateOf(temp / "dotfiles" / "real.reg");
 
-    for (const char* name : {"damaged.reg", "linked.reg", "missing.reg"}) {
+    for (const char* name : {"damaged.reg", "linked.reg", "missing/registry.reg"}) {
         TRegistryStore store(temp / name);
         TAccounts accounts;
         std::uint32_t period = 0;
         LoadSettings(store, accounts, period);
-        EXPECT_EQ(period, 300000u);
-        // The keys the load opens exist for the program, in memory.
+        EXPECT_EQ(std::tuple(period, accounts.Count()), std::tuple(300000u, 0)) << name;
+        // The keys the load opens exist for the program, in memory; no default value is added.
         EXPECT_TRUE(store.KeyExists(AccountsKey)) << name;
+        EXPECT_FALSE(store.ValueExists("\\Software\\Ombrask\\Quorvel", "Interval")) << name;
     }
     EXPECT_EQ(StateOf(temp / "damaged.reg"), damaged);
     EXPECT_EQ(StateOf(temp / "dotfiles" / "real.reg"), real);
     EXPECT_TRUE(fs::is_symlink(temp / "linked.reg"));
-    EXPECT_EQ(FilesIn(temp.Path()), (std::vector<std::string>{"damaged.reg", "dotfiles", "linked.reg"}));
+    // The missing file's folder is made for the update lock, which is taken on it; it stays empty.
+    EXPECT_EQ(FilesIn(temp.Path()), (std::vector<std::string>{"damaged.reg", "dotfiles", "linked.reg", "missing"}));
+    EXPECT_TRUE(fs::is_empty(temp / "missing"));
 }
 
 TEST(LoadWithoutWriting, DroppedAccountsAreNamedAndKeptBeforeASaveRemovesThem) {
