@@ -48,20 +48,6 @@ protected:
 
 }  // namespace
 
-TEST_F(Settings, FirstStartCreatesTheKeysAndUsesFiveMinutes) {
-    const fs::path file = Temp / "Quorvel/registry.reg";
-    TRegistryStore store(file);
-    TLoaded loaded;
-    Load(store, loaded);
-    EXPECT_EQ(loaded.Error, "");
-    EXPECT_EQ(loaded.Accounts.Count(), 0);
-    EXPECT_EQ(loaded.PeriodMs, 300000u);
-    EXPECT_TRUE(store.KeyExists("\\Software\\Ombrask\\Quorvel\\Accounts"));
-    EXPECT_FALSE(store.ValueExists("\\Software\\Ombrask\\Quorvel", "Interval"));
-    // The keys are created in memory only: a load never writes.
-    EXPECT_FALSE(fs::exists(file));
-}
-
 TEST_F(Settings, SavedAccountsAndIntervalLoadBackIdentically) {
     TAccounts accounts;
     AddAccount(accounts, "メール.example.jp", 110, "山田", "パスワード\"\\", true);
