@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "settings/Settings.h"
 #include "settings/SystemCodePage_win32.h"
 #include "settings/WinRegistry_win32.h"
@@ -19,14 +21,8 @@ protected:
 
     void Save(std::initializer_list<std::pair<const char*, const char*>> HostsAndPasswords) {
         TAccounts accounts;
-        for (const auto& [host, password] : HostsAndPasswords) {
-            TAccount& a = accounts.Add();
-            a.Host = host;
-            a.Port = 110;
-            a.UserID = "user";
-            a.Password = password;
-            a.Enabled = true;
-        }
+        for (const auto& [host, password] : HostsAndPasswords)
+            accounts.Add() = TAccount{host, 110, password, "user", true};
         SaveAccounts(Registry, accounts);
     }
     std::vector<std::string> LoadedHosts(std::vector<TDroppedAccount>* Dropped = nullptr) {
@@ -60,12 +56,8 @@ TEST_F(WinSettingsTest, SettingsAsTheRegistryHoldsThemLoad) {
     LoadSettings(Registry, accounts, period);
     ASSERT_EQ(accounts.Count(), 1);
     const TAccount& a = accounts.Items(0);
-    EXPECT_EQ(a.Host, "pop.例え.jp");
-    EXPECT_EQ(a.Port, 995);
-    EXPECT_EQ(a.UserID, "太郎");
-    EXPECT_EQ(a.Password, "パス");
-    EXPECT_TRUE(a.Enabled);
-    EXPECT_EQ(period, 600000u);
+    EXPECT_EQ(std::tie(a.Host, a.Port, a.UserID, a.Password, a.Enabled, period),
+              std::tuple("pop.例え.jp", 995, "太郎", "パス", true, 600000u));
 }
 
 TEST_F(WinSettingsTest, SaveWritesTheRegistryLayout) {
