@@ -28,29 +28,31 @@ void Drag(QWidget& Widget, QPoint At) {
     Press(Widget, At + QPoint(30, 20), QEvent::MouseButtonRelease, Qt::NoButton);
 }
 
+class AboutFormTest : public ::testing::Test {
+protected:
+    TAboutPresenter Presenter{{}};
+    TAboutForm Form{nullptr, Presenter};
+};
+
 }  // namespace
 
-TEST(AboutForm, ShowsThisProgramsTitleAndVersionWhereThePresenterPlacesThem) {
-    TAboutPresenter presenter({});
-    TAboutForm form(nullptr, presenter);
-    EXPECT_EQ(form.VersionLabel->text(), QStringLiteral(QUORVEL_EXPECTED_VERSION_LINE));
-    EXPECT_EQ(form.TitleLabel->text().toStdString(),
+TEST_F(AboutFormTest, ShowsThisProgramsTitleAndVersionWhereThePresenterPlacesThem) {
+    EXPECT_EQ(Form.VersionLabel->text(), QStringLiteral(QUORVEL_EXPECTED_VERSION_LINE));
+    EXPECT_EQ(Form.TitleLabel->text().toStdString(),
               ApplicationTitle(QCoreApplication::applicationFilePath().toStdString()));
-    EXPECT_EQ(form.windowTitle(), form.TitleLabel->text() + QStringLiteral("のバージョン情報"));
-    EXPECT_EQ(form.size(), QSize(320, 240));
-    EXPECT_TRUE(form.windowFlags() & Qt::FramelessWindowHint);
-    EXPECT_TRUE(form.windowFlags() & Qt::WindowStaysOnTopHint);
-    EXPECT_EQ(form.VersionLabel->y(), form.TitleLabel->geometry().bottom() + 1);
+    EXPECT_EQ(Form.windowTitle(), Form.TitleLabel->text() + QStringLiteral("のバージョン情報"));
+    EXPECT_EQ(Form.size(), QSize(320, 240));
+    EXPECT_TRUE(Form.windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_TRUE(Form.windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(Form.VersionLabel->y(), Form.TitleLabel->geometry().bottom() + 1);
 }
 
-TEST(AboutForm, PaintsARaisedFrameOverThePicture) {
-    TAboutPresenter presenter({});
-    TAboutForm form(nullptr, presenter);
-    form.show();
-    const QImage picture = form.grab().toImage();
-    SaveScreenshot(form, "about");
-    const QColor light = form.palette().color(QPalette::Light);
-    const QColor dark = form.palette().color(QPalette::Dark);
+TEST_F(AboutFormTest, PaintsARaisedFrameOverThePicture) {
+    Form.show();
+    const QImage picture = Form.grab().toImage();
+    SaveScreenshot(Form, "about");
+    const QColor light = Form.palette().color(QPalette::Light);
+    const QColor dark = Form.palette().color(QPalette::Dark);
     ASSERT_NE(light, dark);
     EXPECT_EQ(picture.pixel(0, 239), light.rgb());
     EXPECT_EQ(picture.pixel(0, 0), light.rgb());
@@ -60,39 +62,33 @@ TEST(AboutForm, PaintsARaisedFrameOverThePicture) {
     EXPECT_EQ(picture.pixel(160, 239), dark.rgb());
 }
 
-TEST(AboutForm, LinksOpenTheirOwnText) {
-    TAboutPresenter presenter({});
-    TAboutForm form(nullptr, presenter);
+TEST_F(AboutFormTest, LinksOpenTheirOwnText) {
     std::vector<QUrl> opened;
-    form.SetLinkOpener([&](const QUrl& link) { opened.push_back(link); });
-    form.show();
-    QTest::mouseClick(form.MailLinkLabel, Qt::LeftButton);
-    QTest::mouseClick(form.HPUrlLinkLabel, Qt::LeftButton);
+    Form.SetLinkOpener([&](const QUrl& link) { opened.push_back(link); });
+    Form.show();
+    QTest::mouseClick(Form.MailLinkLabel, Qt::LeftButton);
+    QTest::mouseClick(Form.HPUrlLinkLabel, Qt::LeftButton);
     ASSERT_EQ(opened.size(), 2u);
-    EXPECT_EQ(opened[0].toString(), form.MailLinkLabel->text());
-    EXPECT_EQ(opened[1].toString(), form.HPUrlLinkLabel->text());
+    EXPECT_EQ(opened[0].toString(), Form.MailLinkLabel->text());
+    EXPECT_EQ(opened[1].toString(), Form.HPUrlLinkLabel->text());
 }
 
-TEST(AboutForm, EnterClosesEscDoesNot) {
-    TAboutPresenter presenter({});
-    TAboutForm form(nullptr, presenter);
+TEST_F(AboutFormTest, EnterClosesEscDoesNot) {
     WhenModal<TAboutForm>([](TAboutForm& about) {
         QTest::keyClick(&about, Qt::Key_Escape);
         EXPECT_TRUE(about.isVisible());
         QTest::keyClick(&about, Qt::Key_Return);
     });
-    EXPECT_EQ(form.exec(), QDialog::Accepted);
+    EXPECT_EQ(Form.exec(), QDialog::Accepted);
 }
 
-TEST(AboutForm, DraggingTheBackgroundMovesTheWindowButNotALabel) {
-    TAboutPresenter presenter({});
-    TAboutForm form(nullptr, presenter);
-    form.show();
-    const QPoint start = form.pos();
-    Drag(*form.TitleLabel, QPoint(2, 2));
-    EXPECT_EQ(form.pos(), start);
-    Drag(*form.MailLinkLabel, QPoint(2, 2));
-    EXPECT_EQ(form.pos(), start);
-    Drag(form, QPoint(200, 120));
-    EXPECT_EQ(form.pos(), start + QPoint(30, 20));
+TEST_F(AboutFormTest, DraggingTheBackgroundMovesTheWindowButNotALabel) {
+    Form.show();
+    const QPoint start = Form.pos();
+    Drag(*Form.TitleLabel, QPoint(2, 2));
+    EXPECT_EQ(Form.pos(), start);
+    Drag(*Form.MailLinkLabel, QPoint(2, 2));
+    EXPECT_EQ(Form.pos(), start);
+    Drag(Form, QPoint(200, 120));
+    EXPECT_EQ(Form.pos(), start + QPoint(30, 20));
 }
