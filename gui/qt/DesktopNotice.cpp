@@ -31,6 +31,17 @@ TDesktopNotice::TDesktopNotice() {
 
 void TDesktopNotice::Show(const std::string& Title, const std::string& Body) {
     if (!FConnected) return;
+    FWithdrawWhenShown = false;
+    // The next notice replaces the one under way, whose number the service
+    // has not told yet: it waits for that answer, or two notices would stay.
+    if (FPending) {
+        FQueued = {Title, Body};
+        return;
+    }
+    Send(Title, Body);
+}
+
+void TDesktopNotice::Send(const std::string& Title, const std::string& Body) {
     const QString open = QStringLiteral("メーラーを開く");
     // "default" is a click on the notice; some desktops (Xfce) ignore it and
     // show only buttons, hence the same action as a button too.
@@ -41,26 +52,30 @@ void TDesktopNotice::Show(const std::string& Title, const std::string& Body) {
     QDBusMessage call = Call(QStringLiteral("Notify"));
     call << QStringLiteral("Quorvel") << FId << QStringLiteral("quorvel") << QString::fromStdString(Title)
          << QString::fromStdString(Body) << actions << hints << qint32{-1};
-    ++FPending;
-    FWithdrawWhenShown = false;
+    FPending = true;
     auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, &TDesktopNotice::OnShown);
 }
 
 void TDesktopNotice::OnShown(QDBusPendingCallWatcher* Call) {
     Call->deleteLater();
-    --FPending;
+    FPending = false;
     const QDBusPendingReply<uint> reply = *Call;
     // Some services number a replacement anew: the next one replaces this number.
     if (!reply.isError()) FId = reply.value();
-    if (FWithdrawWhenShown && FPending == 0) {
+    if (FQueued) {
+        const auto [title, body] = *FQueued;
+        FQueued.reset();
+        Send(title, body);
+    } else if (FWithdrawWhenShown) {
         FWithdrawWhenShown = false;
         Withdraw();
     }
 }
 
 void TDesktopNotice::Withdraw() {
-    if (FPending > 0) FWithdrawWhenShown = true;
+    FQueued.reset();
+    if (FPending) FWithdrawWhenShown = true;
     if (FId == 0) return;
     QDBusMessage call = Call(QStringLiteral("CloseNotification"));
     call << FId;

@@ -2,6 +2,9 @@
 
 #include <QObject>
 #include <QString>
+#include <optional>
+#include <string>
+#include <utility>
 
 #include "app/MainWindowParts.h"
 
@@ -27,12 +30,14 @@ private slots:
     void OnNotificationClosed(uint Id, uint Reason);
 
 private:
+    void Send(const std::string& Title, const std::string& Body);
     void OnShown(QDBusPendingCallWatcher* Call);
 
     bool FConnected = false;
-    uint FId = 0;                     // the notice shown, as the service numbered it; 0 for none
-    int FPending = 0;                 // Notify calls not answered yet
-    bool FWithdrawWhenShown = false;  // Withdraw came before the service answered
+    uint FId = 0;           // the notice shown, as the service numbered it; 0 for none
+    bool FPending = false;  // a Notify call not answered yet
+    std::optional<std::pair<std::string, std::string>> FQueued;  // title and body to show after it
+    bool FWithdrawWhenShown = false;                             // Withdraw came before the service answered
 };
 
 }  // namespace quorvel

@@ -10,7 +10,8 @@ namespace quorvel {
 namespace {
 
 // A stand-in for the desktop's notification service on a private bus: it
-// keeps every call, numbers each notice anew and sends the signals it is told.
+// keeps every call, numbers each notice anew (its answers held while Hold
+// is set) and sends the signals it is told.
 class NoticeService final : public QDBusVirtualObject {
 public:
     explicit NoticeService(const QString& Address) : Bus(QDBusConnection::connectToBus(Address, "notices")) {
@@ -20,8 +21,13 @@ public:
     ~NoticeService() override { QDBusConnection::disconnectFromBus("notices"); }
     bool handleMessage(const QDBusMessage& Call, const QDBusConnection& Connection) override {
         Calls.push_back(Call);
-        Connection.send(Call.member() == "Notify" ? Call.createReply(++LastId) : Call.createReply());
+        const QDBusMessage reply = Call.member() == "Notify" ? Call.createReply(++LastId) : Call.createReply();
+        Hold ? Held.push_back(reply) : (void)Connection.send(reply);
         return true;
+    }
+    void Release() {
+        Hold = false;
+        for (const QDBusMessage& reply : Held) Bus.send(reply);
     }
     QString introspect(const QString&) const override { return {}; }
     std::vector<QDBusMessage> Named(const QString& Member) const {
@@ -38,8 +44,9 @@ public:
 
     QDBusConnection Bus;
     const QString Path = "/org/freedesktop/Notifications";
-    std::vector<QDBusMessage> Calls;
+    std::vector<QDBusMessage> Calls, Held;
     uint LastId = 40;
+    bool Hold = false;
 };
 
 // The notice of new mail on the desktop's notification service: one per rise,
@@ -59,12 +66,17 @@ TEST_F(QuorvelDesktop, NewMailNoticeOnTheNotificationService) {
             [&] { return !notices.Named("Notify").empty() && notices.Named("Notify").back().arguments()[4] == Body; },
             AppearMs);
     };
-    for (int count : {3, 3, 5}) {  // a rise, a stay, a rise
+    // A rise, a stay, a rise, while the service has not yet numbered the
+    // first notice: the second still replaces it.
+    notices.Hold = true;
+    for (int count : {3, 3, 5}) {
         server.SetMessageCount("alice", count);
         const int before = Checks(server);
         host.Activate(status);
         ASSERT_TRUE(WaitUntil([&] { return Checks(server) == before + 1; }, AppearMs));
     }
+    ASSERT_FALSE(WaitForItem(host, "alice@127.0.0.1 5通").isEmpty());
+    notices.Release();
     ASSERT_TRUE(notified("alice@127.0.0.1 5通"));
     const auto shown = notices.Named("Notify");
     ASSERT_EQ(shown.size(), 2u);
