@@ -121,6 +121,17 @@ ChildResult OAuthRig::Check(const std::filesystem::path& Config, std::vector<std
     return RunChild(QUORVEL_CHECK_PROGRAM, Args, Env, std::chrono::seconds(60));
 }
 
+std::filesystem::path OAuthRig::TrustFolder() const {
+    const std::filesystem::path ca = TestPki::Get().CaFile();
+    std::string hash =
+        RunChild("/usr/bin/openssl", {"x509", "-hash", "-noout", "-in", ca.string()}, {}, std::chrono::seconds(20))
+            .Output;
+    hash.erase(hash.find_last_not_of('\n') + 1);
+    std::filesystem::create_directories(Temp / "trust");
+    std::filesystem::copy_file(ca, Temp / "trust" / (hash + ".0"), std::filesystem::copy_options::overwrite_existing);
+    return Temp / "trust";
+}
+
 nlohmann::json OAuthRig::State() const {
     return nlohmann::json::parse(Curl({"-s", Auth + "/state"}));
 }

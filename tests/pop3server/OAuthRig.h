@@ -45,6 +45,10 @@ public:
     ChildResult Check(const std::filesystem::path& Config, std::vector<std::string> Args,
                       std::map<std::string, std::string> Env = {});
 
+    // A folder of trusted CAs holding the test CA (for SSL_CERT_DIR), for
+    // programs that take no CA file: the tray trusts it like a system CA.
+    std::filesystem::path TrustFolder() const;
+
     // The server's /state: token_calls, refresh_calls, issued_access, issued_refresh.
     nlohmann::json State() const;
     // GET /control?Query (lifetime=N, expire=1, revoke=1).
