@@ -11,9 +11,12 @@
 #include <fstream>
 #include <string>
 
+#include "core/ScopeExit.h"
 #include "core/VisibleText.h"
 #include "settings/Settings.h"
 #include "tests/pop3server/DovecotServer.h"
+#include "tests/pop3server/OAuthRig.h"
+#include "tests/pop3server/TestPki.h"
 #include "tests/support/TempFolder.h"
 #include "tests/wine/WineRunner.h"
 
@@ -24,6 +27,7 @@ constexpr auto RunLimit = std::chrono::seconds(90);
 // ユーザ and パスワード in Shift-JIS.
 const std::string ShiftJisUser = "\x83\x86\x81\x5b\x83\x55";
 const std::string ShiftJisPassword = "\x83\x70\x83\x58\x83\x8f\x81\x5b\x83\x68";
+const char* const QuorvelKey = "HKEY_CURRENT_USER\\Software\\Ombrask\\Quorvel";
 // A Japanese Windows program and its export run in code page 932.
 const std::map<std::string, std::string> Japanese = {{"LANG", "ja_JP.UTF-8"}, {"LC_ALL", "ja_JP.UTF-8"}};
 
@@ -95,6 +99,114 @@ TEST(WindowsCheckWine, RegistryExportIsCheckedWithTheShiftJisLogIn) {
         "[-HKEY_CURRENT_USER\\Software\\Ombrask\\Quorvel]\r\n";
     std::ofstream(file, std::ios::binary | std::ios::trunc) << std::string("\xff\xfe", 2) << Utf16Le(removal);
     runner.Run(regedit.string(), {"/S", WineRunner::WindowsPath(file)}, {}, RunLimit);
+}
+
+// The lines a program printed, without Windows' CR.
+std::string Lines(std::string Text) {
+    std::erase(Text, '\r');
+    return Text;
+}
+
+// Every key that regedit exports of HKEY_CURRENT_USER, and the export itself
+// as UTF-8 with the continued hex lines joined.
+std::string ExportedUser(const WineRunner& Runner, const std::filesystem::path& File) {
+    const auto regedit = Runner.BuildFolder() / "wineprefix/drive_c/windows/regedit.exe";
+    Runner.Run(regedit.string(), {"/E", WineRunner::WindowsPath(File), "HKEY_CURRENT_USER"}, {}, RunLimit);
+    std::string text;
+    for (char c : ReadText(File)) {
+        if (c != '\0') text += c;  // the names and values here are ASCII
+    }
+    for (auto at = text.find("\\\r\n  "); at != std::string::npos; at = text.find("\\\r\n  ")) text.erase(at, 5);
+    return text;
+}
+
+// A value's bytes as regedit writes them in hex: "61,62,...".
+std::string HexBytes(const std::string& Bytes) {
+    std::string hex;
+    for (unsigned char c : Bytes) {
+        char byte[4];
+        std::snprintf(byte, sizeof byte, "%02x,", c);
+        hex += byte;
+    }
+    return hex.substr(0, hex.size() - 1);
+}
+
+// OAuth 2.0 with the Windows programs: quorvel-check.exe signs in through
+// the stand-in browser (Wine's winebrowser starts it), keeps the tokens in
+// the Credential Manager, checks with them, refreshes and is refused.
+TEST(WindowsCheckWine, OAuthSignInCheckRefreshAndRevocation) {
+    WineRunner runner;
+    if (const std::string reason = runner.SkipReason("app/quorvel-check.exe"); !reason.empty()) GTEST_SKIP() << reason;
+    OAuthRig rig(false);
+    const std::string settings = ReadText(rig.Config("alice", true) / "Quorvel" / "registry.reg");
+    const std::string name = "alice@127.0.0.1";
+    const auto file = rig.Temp / "import.reg";
+    const std::string browserKey = "[HKEY_CURRENT_USER\\Software\\Wine\\WineBrowser]\r\n";
+    const std::string before = ExportedUser(runner, rig.Temp / "before.reg");
+    WriteText(file, "REGEDIT4\r\n\r\n[-" + std::string(QuorvelKey) + "]\r\n" + settings.substr(settings.find('\n')) +
+                        "\r\n" + browserKey + "\"Browsers\"=\"" + rig.Browser().string() + "\"\r\n");
+    const auto regedit = runner.BuildFolder() / "wineprefix/drive_c/windows/regedit.exe";
+    // What the test added goes: its settings, its browser and the keys of
+    // the credentials the sign-in left.
+    OnScopeExit cleanUp([&] {
+        const std::string after = ExportedUser(runner, rig.Temp / "after.reg");
+        std::string removal = "REGEDIT4\r\n\r\n[-" + std::string(QuorvelKey) + "]\r\n[-" + browserKey.substr(1);
+        const std::string credentials = "\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Credential Manager\\";
+        for (auto at = after.find(credentials); at != std::string::npos; at = after.find(credentials, at + 1)) {
+            const std::string key = after.substr(at + 2, after.find(']', at) - at - 1);
+            if (before.find("\r\n" + key + "\r\n") == std::string::npos) removal += "[-" + key.substr(1) + "\r\n";
+        }
+        WriteText(file, removal);
+        runner.Run(regedit.string(), {"/S", WineRunner::WindowsPath(file)}, {}, RunLimit);
+    });
+    const WineResult imported = runner.Run(regedit.string(), {"/S", WineRunner::WindowsPath(file)}, {}, RunLimit);
+    ASSERT_TRUE(imported.Finished && imported.ExitStatus == 0) << imported.Errors;
+    auto check = [&](std::vector<std::string> Args, std::map<std::string, std::string> Env = {}) {
+        Args.insert(Args.begin(), {"--ca-file", WineRunner::WindowsPath(TestPki::Get().CaFile())});
+        return runner.Run("app/quorvel-check.exe", Args, Env, RunLimit);
+    };
+
+    // The sign-in: a wrong state is refused and the right one completes; the
+    // listener answers on 127.0.0.1 only (curl 7: could not connect).
+    WineResult run = check({"--sign-in", name}, {{"PROBE", "1"}});
+    ASSERT_EQ(Lines(run.Output), name + ": signed in\n") << run.Errors << rig.BrowserLog();
+    EXPECT_EQ(run.ExitStatus, 0);
+    const std::string log = rig.BrowserLog();
+    EXPECT_EQ(log.rfind(rig.Auth + "/authorize?response_type=code", 0), 0u) << log;
+    EXPECT_NE(log.find("\nwrong-state 400\nother-address 7\n"), std::string::npos) << log;
+
+    // A fresh token: no token call; then voided by the server: refreshed
+    // once, and the rotated-out refresh token is refused.
+    run = check({});
+    EXPECT_EQ(Lines(run.Output), name + ": 3\n") << run.Errors << rig.Dovecot->Log();
+    EXPECT_EQ(rig.State()["token_calls"], 1);
+    rig.Control("expire=1&lifetime=60");
+    run = check({});
+    EXPECT_EQ(Lines(run.Output), name + ": 3\n") << run.Errors << rig.Dovecot->Log();
+    nlohmann::json state = rig.State();
+    EXPECT_EQ(state["refresh_calls"], 1);
+    EXPECT_NE(rig.Token("grant_type=refresh_token&refresh_token=" + state["issued_refresh"][0].get<std::string>())
+                  .find("invalid_grant"),
+              std::string::npos);
+
+    // Revoked: "sign in again", and no browser of its own accord.
+    rig.Control("expire=1&revoke=1");
+    run = check({});
+    EXPECT_EQ(Lines(run.Output), name + ": failed: OAuth: sign in again\n") << run.Errors;
+    EXPECT_EQ(run.ExitStatus, 1);
+    EXPECT_EQ(rig.BrowserLog(), log);
+
+    // No token anywhere in the registry, in any form regedit writes.
+    const std::string exported = ExportedUser(runner, rig.Temp / "export.reg");
+    state = rig.State();
+    for (const auto& issued : {state["issued_access"], state["issued_refresh"]}) {
+        for (const auto& token : issued) {
+            const std::string text = token.get<std::string>();
+            EXPECT_EQ(exported.find(text), std::string::npos);
+            EXPECT_EQ(exported.find(HexBytes(text)), std::string::npos);
+            EXPECT_EQ(exported.find(HexBytes(Utf16Le(text))), std::string::npos);
+        }
+    }
 }
 
 }  // namespace
