@@ -107,17 +107,18 @@ std::string Lines(std::string Text) {
     return Text;
 }
 
-// Every key that regedit exports of HKEY_CURRENT_USER, and the export itself
-// as UTF-8 with the continued hex lines joined.
-std::string ExportedUser(const WineRunner& Runner, const std::filesystem::path& File) {
+// What regedit /E exports of Key (UTF-16), empty when the key is missing.
+std::string Export(const WineRunner& Runner, const std::filesystem::path& File, const std::string& Key) {
     const auto regedit = Runner.BuildFolder() / "wineprefix/drive_c/windows/regedit.exe";
-    Runner.Run(regedit.string(), {"/E", WineRunner::WindowsPath(File), "HKEY_CURRENT_USER"}, {}, RunLimit);
-    std::string text;
-    for (char c : ReadText(File)) {
-        if (c != '\0') text += c;  // the names and values here are ASCII
-    }
-    for (auto at = text.find("\\\r\n  "); at != std::string::npos; at = text.find("\\\r\n  ")) text.erase(at, 5);
-    return text;
+    Runner.Run(regedit.string(), {"/E", WineRunner::WindowsPath(File), Key}, {}, RunLimit);
+    return ReadText(File);
+}
+
+bool Import(const WineRunner& Runner, const std::filesystem::path& File, const std::string& Text) {
+    WriteText(File, Text);
+    const auto regedit = Runner.BuildFolder() / "wineprefix/drive_c/windows/regedit.exe";
+    const WineResult imported = Runner.Run(regedit.string(), {"/S", WineRunner::WindowsPath(File)}, {}, RunLimit);
+    return imported.Finished && imported.ExitStatus == 0;
 }
 
 // A value's bytes as regedit writes them in hex: "61,62,...".
@@ -141,26 +142,20 @@ TEST(WindowsCheckWine, OAuthSignInCheckRefreshAndRevocation) {
     const std::string settings = ReadText(rig.Config("alice", true) / "Quorvel" / "registry.reg");
     const std::string name = "alice@127.0.0.1";
     const auto file = rig.Temp / "import.reg";
-    const std::string browserKey = "[HKEY_CURRENT_USER\\Software\\Wine\\WineBrowser]\r\n";
-    const std::string before = ExportedUser(runner, rig.Temp / "before.reg");
-    WriteText(file, "REGEDIT4\r\n\r\n[-" + std::string(QuorvelKey) + "]\r\n" + settings.substr(settings.find('\n')) +
-                        "\r\n" + browserKey + "\"Browsers\"=\"" + rig.Browser().string() + "\"\r\n");
-    const auto regedit = runner.BuildFolder() / "wineprefix/drive_c/windows/regedit.exe";
-    // What the test added goes: its settings, its browser and the keys of
-    // the credentials the sign-in left.
+    const std::string browserKey = "HKEY_CURRENT_USER\\Software\\Wine\\WineBrowser";
+    const std::string credentialsKey = "HKEY_CURRENT_USER\\Software\\Wine\\Credential Manager";
+    // Afterwards the test's settings and browser go, and the credentials
+    // are as they were before.
+    const std::string credentials = Export(runner, rig.Temp / "credentials.reg", credentialsKey);
     OnScopeExit cleanUp([&] {
-        const std::string after = ExportedUser(runner, rig.Temp / "after.reg");
-        std::string removal = "REGEDIT4\r\n\r\n[-" + std::string(QuorvelKey) + "]\r\n[-" + browserKey.substr(1);
-        const std::string credentials = "\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Credential Manager\\";
-        for (auto at = after.find(credentials); at != std::string::npos; at = after.find(credentials, at + 1)) {
-            const std::string key = after.substr(at + 2, after.find(']', at) - at - 1);
-            if (before.find("\r\n" + key + "\r\n") == std::string::npos) removal += "[-" + key.substr(1) + "\r\n";
-        }
-        WriteText(file, removal);
-        runner.Run(regedit.string(), {"/S", WineRunner::WindowsPath(file)}, {}, RunLimit);
+        Import(runner, file,
+               "REGEDIT4\r\n\r\n[-" + std::string(QuorvelKey) + "]\r\n[-" + browserKey + "]\r\n[-" + credentialsKey +
+                   "]\r\n");
+        if (!credentials.empty()) Import(runner, file, credentials);
     });
-    const WineResult imported = runner.Run(regedit.string(), {"/S", WineRunner::WindowsPath(file)}, {}, RunLimit);
-    ASSERT_TRUE(imported.Finished && imported.ExitStatus == 0) << imported.Errors;
+    ASSERT_TRUE(Import(runner, file,
+                       "REGEDIT4\r\n\r\n[-" + std::string(QuorvelKey) + "]\r\n" + settings.substr(settings.find('\n')) +
+                           "\r\n[" + browserKey + "]\r\n\"Browsers\"=\"" + rig.Browser().string() + "\"\r\n"));
     auto check = [&](std::vector<std::string> Args, std::map<std::string, std::string> Env = {}) {
         Args.insert(Args.begin(), {"--ca-file", WineRunner::WindowsPath(TestPki::Get().CaFile())});
         return runner.Run("app/quorvel-check.exe", Args, Env, RunLimit);
@@ -197,7 +192,10 @@ TEST(WindowsCheckWine, OAuthSignInCheckRefreshAndRevocation) {
     EXPECT_EQ(rig.BrowserLog(), log);
 
     // No token anywhere in the registry, in any form regedit writes.
-    const std::string exported = ExportedUser(runner, rig.Temp / "export.reg");
+    std::string exported = Export(runner, rig.Temp / "user.reg", "HKEY_CURRENT_USER");
+    std::erase(exported, '\0');  // the names and values here are ASCII
+    for (auto at = exported.find("\\\r\n  "); at != std::string::npos; at = exported.find("\\\r\n  "))
+        exported.erase(at, 5);  // continued hex lines joined
     state = rig.State();
     for (const auto& issued : {state["issued_access"], state["issued_refresh"]}) {
         for (const auto& token : issued) {
