@@ -87,7 +87,7 @@ OAuthRig::~OAuthRig() {
     ::waitpid(Helpers, nullptr, 0);
 }
 
-std::filesystem::path OAuthRig::Config(const std::string& Name, bool OAuth) {
+std::filesystem::path OAuthRig::Config(const std::string& Name, bool OAuth, const std::string& Fingerprint) {
     TAccounts accounts;
     accounts.Add() = {.Host = "127.0.0.1",
                       .Port = Dovecot->Pop3sPort(),
@@ -95,6 +95,7 @@ std::filesystem::path OAuthRig::Config(const std::string& Name, bool OAuth) {
                       .UserID = OAuth ? "alice" : "bob",
                       .Enabled = true,
                       .Security = TConnectionSecurity::ImplicitTls,
+                      .CertFingerprint = Fingerprint,
                       .Auth = OAuth ? TAuthMethod::OAuth : TAuthMethod::Password,
                       .OAuthProvider = "custom",
                       .OAuthClientId = "quorvel-test",

@@ -32,7 +32,9 @@ public:
     // Settings with one account, alice by OAuth (tokens at the stand-in
     // server) or bob by password, in Temp/Name/Quorvel/registry.reg (REGEDIT4,
     // which Wine's regedit imports too); returns Temp/Name (XDG_CONFIG_HOME).
-    std::filesystem::path Config(const std::string& Name, bool OAuth);
+    // Fingerprint: the server's certificate trusted by its SHA-256, for
+    // programs that take no CA file.
+    std::filesystem::path Config(const std::string& Name, bool OAuth, const std::string& Fingerprint = "");
     // The private session bus with the keyring on it (empty without one).
     std::string BusAddress() const;
     // The stand-in browser (it gets the URL as its first argument) and the
