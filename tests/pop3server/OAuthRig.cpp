@@ -48,7 +48,7 @@ pid_t StartHelpers(const std::filesystem::path& Folder, bool Keyring) {
 
 }  // namespace
 
-OAuthRig::OAuthRig(bool Keyring) : Helpers(StartHelpers(Temp.Path(), Keyring)), WithKeyring(Keyring) {
+OAuthRig::OAuthRig(bool Keyring) : Helpers{StartHelpers(Temp.Path(), Keyring)}, WithKeyring(Keyring) {
     for (const auto end = Clock::now() + std::chrono::seconds(20); !std::filesystem::exists(Temp / "port");) {
         if (Clock::now() > end) throw std::runtime_error("the helpers did not start: " + ReadText(Temp / "log"));
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -62,29 +62,24 @@ OAuthRig::OAuthRig(bool Keyring) : Helpers(StartHelpers(Temp.Path(), Keyring)), 
                                               options);
     // The stand-in browser: records what it was asked to open; with PROBE it
     // first brings a wrong state and tries the listener's port on another
-    // loopback address; then it follows the redirect. The log's place is
-    // written in, as Wine starts the browser with an environment of its own.
-    WriteText(Browser(),
-              "#!/bin/sh\necho \"$1\" >> \"" + (Temp / "browser.log").string() +
-                  "\"\n"
-                  "if [ -n \"$PROBE\" ]; then\n"
-                  "  port=$(printf '%s' \"$1\" | sed -n "
-                  "'s/.*redirect_uri=http%3A%2F%2F127.0.0.1%3A\\([0-9]*\\).*/\\1/p')\n"
-                  "  echo \"wrong-state $(curl -s -o /dev/null -w '%{http_code}' "
-                  "\"http://127.0.0.1:$port/?code=x&state=wrong\")\" >> \"" +
-                  (Temp / "browser.log").string() +
-                  "\"\n"
-                  "  curl -s -o /dev/null --max-time 5 \"http://127.0.0.2:$port/\"; echo \"other-address $?\" >> \"" +
-                  (Temp / "browser.log").string() +
-                  "\"\n"
-                  "fi\n"
-                  "exec curl -s -L -o /dev/null --max-time 20 \"$1\"\n");
+    // loopback address; then it follows the redirect.
+    WriteText(Browser(), "#!/bin/sh\nlog=\"" + (Temp / "browser.log").string() +
+                             "\"\necho \"$1\" >> \"$log\"\n"
+                             "if [ -n \"$PROBE\" ]; then\n"
+                             "  port=$(printf '%s' \"$1\" | sed -n "
+                             "'s/.*redirect_uri=http%3A%2F%2F127.0.0.1%3A\\([0-9]*\\).*/\\1/p')\n"
+                             "  echo \"wrong-state $(curl -s -o /dev/null -w '%{http_code}' "
+                             "\"http://127.0.0.1:$port/?code=x&state=wrong\")\" >> \"$log\"\n"
+                             "  curl -s -o /dev/null --max-time 5 \"http://127.0.0.2:$port/\"; "
+                             "echo \"other-address $?\" >> \"$log\"\n"
+                             "fi\n"
+                             "exec curl -s -L -o /dev/null --max-time 20 \"$1\"\n");
     std::filesystem::permissions(Browser(), std::filesystem::perms::owner_all);
 }
 
-OAuthRig::~OAuthRig() {
-    ::kill(-Helpers, SIGKILL);
-    ::waitpid(Helpers, nullptr, 0);
+OAuthRig::TProcessGroup::~TProcessGroup() {
+    ::kill(-Pid, SIGKILL);
+    ::waitpid(Pid, nullptr, 0);
 }
 
 std::filesystem::path OAuthRig::Config(const std::string& Name, bool OAuth, const std::string& Fingerprint) {

@@ -25,7 +25,6 @@ namespace quorvel {
 class OAuthRig {
 public:
     explicit OAuthRig(bool Keyring = true);
-    ~OAuthRig();
     OAuthRig(const OAuthRig&) = delete;
     OAuthRig& operator=(const OAuthRig&) = delete;
 
@@ -63,7 +62,12 @@ public:
     std::unique_ptr<DovecotServer> Dovecot;
 
 private:
-    pid_t Helpers = -1;
+    // The helpers' process group, killed with the rig.
+    struct TProcessGroup {
+        pid_t Pid = -1;
+        ~TProcessGroup();
+    };
+    TProcessGroup Helpers;
     bool WithKeyring;
 };
 
