@@ -28,8 +28,8 @@ public:
     using Exception::Exception;
 };
 
-// The HTTPS client of the token calls: libcurl on Linux; a Windows build
-// says it has none yet.
+// The HTTPS client of the token calls: libcurl on Linux, WinHTTP on
+// Windows; both with the system's certificate checks.
 class IHttpClient {
 public:
     virtual ~IHttpClient() = default;

@@ -18,8 +18,7 @@ inline constexpr std::chrono::milliseconds SignInTimeLimit{5 * 60 * 1000};
 // the wait goes on. Everything it opened is closed when it is destroyed.
 class TRedirectListener {
 public:
-    // Binds and listens; raises quorvel::Exception when it cannot (and on
-    // a platform without one yet).
+    // Binds and listens; raises quorvel::Exception when it cannot.
     TRedirectListener(IEventLoop& Loop, std::string ExpectedState);
     ~TRedirectListener();
     TRedirectListener(const TRedirectListener&) = delete;

@@ -49,6 +49,14 @@ std::int32_t StartConnect(int Socket, const TSocketAddress& Address);
 // After writability: 0 when the connection is up, else why it failed.
 std::int32_t ConnectOutcome(int Socket);
 
+// A non-blocking socket listening on 127.0.0.1 (never another interface)
+// on a port the system picks, told in Port; None with Error set. No other
+// program can bind the same address and port while it is open.
+int ListenOnLoopback(int Backlog, std::int32_t& Port, std::int32_t& Error);
+// A connection waiting on Listener, as a non-blocking socket of its own;
+// None with Error set (WouldBlock when none waits).
+int Accept(int Listener, std::int32_t& Error);
+
 // Bytes read into Data (Peek leaves them queued); 0 when the peer has
 // closed; -1 with Error set (WouldBlock when nothing is there yet).
 long Receive(int Socket, char* Data, std::size_t Size, bool Peek, std::int32_t& Error);

@@ -104,6 +104,37 @@ std::int32_t ConnectOutcome(int Socket) {
     return SocketErrorFromErrno(error);
 }
 
+int ListenOnLoopback(int Backlog, std::int32_t& Port, std::int32_t& Error) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
+    if (fd < 0) {
+        Error = SocketErrorFromErrno(errno);
+        return None;
+    }
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = 0;
+    socklen_t length = sizeof address;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, Backlog) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        Error = SocketErrorFromErrno(errno);
+        ::close(fd);
+        return None;
+    }
+    Port = ntohs(address.sin_port);
+    return fd;
+}
+
+int Accept(int Listener, std::int32_t& Error) {
+    for (;;) {
+        const int fd = ::accept4(Listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd >= 0) return fd;
+        if (errno == EINTR) continue;
+        Error = SocketErrorFromErrno(errno);
+        return None;
+    }
+}
+
 long Receive(int Socket, char* Data, std::size_t Size, bool Peek, std::int32_t& Error) {
     for (;;) {
         const ssize_t n = ::recv(Socket, Data, Size, MSG_DONTWAIT | (Peek ? MSG_PEEK : 0));

@@ -133,6 +133,43 @@ std::int32_t ConnectOutcome(int Socket) {
     return error;
 }
 
+int ListenOnLoopback(int Backlog, std::int32_t& Port, std::int32_t& Error) {
+    const int listener = Open(AF_INET, false, Error);
+    if (listener == None) return None;
+    const SOCKET socket = AsSocket(listener);
+    // Without it another program could bind the same port with
+    // SO_REUSEADDR and take the browser's connection.
+    BOOL exclusive = TRUE;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = 0;
+    int length = sizeof address;
+    if (::setsockopt(socket, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&exclusive),
+                     sizeof exclusive) != 0 ||
+        ::bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(socket, Backlog) != 0 ||
+        ::getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        Error = ::WSAGetLastError();
+        Close(listener);
+        return None;
+    }
+    Port = ntohs(address.sin_port);
+    return listener;
+}
+
+int Accept(int Listener, std::int32_t& Error) {
+    // The accepted socket takes the listener's non-blocking mode (and its
+    // WSAAsyncSelect, which a watch replaces); it is not inherited by the
+    // programs this one starts, the browser among them.
+    const SOCKET socket = ::accept(AsSocket(Listener), nullptr, nullptr);
+    if (socket == INVALID_SOCKET) {
+        Error = ::WSAGetLastError();
+        return None;
+    }
+    ::SetHandleInformation(reinterpret_cast<HANDLE>(socket), HANDLE_FLAG_INHERIT, 0);
+    return static_cast<int>(socket);
+}
+
 long Receive(int Socket, char* Data, std::size_t Size, bool Peek, std::int32_t& Error) {
     const int n = ::recv(AsSocket(Socket), Data, ChunkSize(Size), Peek ? MSG_PEEK : 0);
     if (n != SOCKET_ERROR) return n;

@@ -6,9 +6,6 @@
 
 namespace quorvel {
 
-const char* const NoSecretStoreText =
-    "OAuth: no secret store (such as GNOME Keyring or KWallet) runs in this session, so nothing was stored.";
-
 std::vector<std::string> OAuthAccountNames(const TAccounts& Accounts) {
     std::vector<std::string> names;
     for (std::int32_t i = 0; i < Accounts.Count(); ++i) {

@@ -25,7 +25,7 @@ public:
 };
 
 // No secret store answers in this session. Every call raises it, with
-// NoSecretStoreText as the message.
+// NoSecretStoreText (each platform's own words) as the message.
 class ESecretStoreUnavailable : public Exception {
 public:
     using Exception::Exception;
@@ -33,8 +33,8 @@ public:
 extern const char* const NoSecretStoreText;
 
 // The user's secret store: the Secret Service (GNOME Keyring, KWallet) over
-// D-Bus on Linux; none yet on Windows. Opening it asks nothing: a missing
-// store is found at the first call.
+// D-Bus on Linux; the Credential Manager on Windows. Opening it asks
+// nothing: a missing store is found at the first call.
 std::unique_ptr<ISecretStore> OpenSecretStore();
 
 // The names (user@host) of the OAuth accounts in Accounts.

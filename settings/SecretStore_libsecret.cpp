@@ -36,6 +36,9 @@ void* SecretFunction(const char* Name) {
 
 namespace quorvel {
 
+const char* const NoSecretStoreText =
+    "OAuth: no secret store (such as GNOME Keyring or KWallet) runs in this session, so nothing was stored.";
+
 namespace {
 
 const SecretSchema* Schema() {

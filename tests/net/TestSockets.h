@@ -15,6 +15,8 @@ int Listen(const std::string& Address, int Backlog, std::int32_t& Port);
 // connection to it is refused.
 int BindOnly(std::int32_t& Port);
 int Accept(int Listener);
+// A blocking connection to 127.0.0.1:Port; -1 when it fails.
+int Connect(std::int32_t Port);
 // Starts a connection to 127.0.0.1:Port without waiting for it.
 int ConnectWithoutWaiting(std::int32_t Port);
 // Whether something can be read (or the peer closed) within Ms.

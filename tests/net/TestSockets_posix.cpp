@@ -55,6 +55,17 @@ int Accept(int Listener) {
     return ::accept4(Listener, nullptr, nullptr, SOCK_CLOEXEC);
 }
 
+int Connect(std::int32_t Port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<std::uint16_t>(Port));
+    if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0) return fd;
+    if (fd >= 0) ::close(fd);
+    return -1;
+}
+
 int ConnectWithoutWaiting(std::int32_t Port) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     sockaddr_in address{};

@@ -70,6 +70,19 @@ int Accept(int Listener) {
     return s == INVALID_SOCKET ? -1 : static_cast<int>(s);
 }
 
+int Connect(std::int32_t Port) {
+    StartWinsock();
+    const SOCKET s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<u_short>(Port));
+    if (s != INVALID_SOCKET && ::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0)
+        return static_cast<int>(s);
+    if (s != INVALID_SOCKET) ::closesocket(s);
+    return -1;
+}
+
 int ConnectWithoutWaiting(std::int32_t Port) {
     StartWinsock();
     const SOCKET s = ::socket(AF_INET, SOCK_STREAM, 0);

@@ -13,16 +13,25 @@ using test::Say;
 
 TEST(HttpClient, StalledOrFloodingEndpointsEndWithinTheBound) {
     const std::string head = "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n";
+    // A server that sends its status line a byte at a time, never pausing
+    // long enough for one read's time-out.
+    std::vector<test::ServerStep> trickle{Hear()};
+    for (const char c : std::string("HTTP/1.1 200 OK\r\n")) {
+        trickle.push_back(Say(std::string(1, c)));
+        trickle.push_back(Pause(250));
+    }
     struct Case {
         std::vector<test::ServerStep> Script;
         std::string Failure;  // the start of the message; empty: an answer
     };
     for (const Case& c : std::vector<Case>{
              {{Hear(), Pause(4000)}, "did not answer within 1 s"},
+             {trickle, "did not answer within 1 s"},
              {{Hear(), Say(head + "Content-Length: 10485760\r\n\r\n" + std::string(1 << 16, 'x')), Pause(4000)},
               "larger than 1 MB"},
              {{Hear(), Say(head + "\r\n" + std::string(3 << 20, 'x'))}, "larger than 1 MB"},
              {{Hear(), Say(head + "Content-Length: 2\r\n\r\n{}")}, ""}}) {
+        SCOPED_TRACE(testing::Message() << c.Script.size() << " steps, " << c.Failure);
         test::ScriptedPop3Server server(c.Script);
         const std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + "/token";
         const auto start = std::chrono::steady_clock::now();

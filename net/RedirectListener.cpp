@@ -1,17 +1,12 @@
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
+// The listener's logic on the thin socket layer: the same on every platform.
 #include <vector>
 
 #include "core/Exception.h"
 #include "net/EventLoop.h"
 #include "net/OAuthFlow.h"
 #include "net/RedirectListener.h"
+#include "net/SocketCalls.h"
+#include "net/SocketErrors.h"
 
 namespace quorvel {
 
@@ -19,6 +14,10 @@ namespace {
 
 constexpr std::size_t MaxRequestHead = 16384;
 constexpr std::size_t MaxConnections = 8;
+constexpr int Backlog = 8;
+// Accepts taken in one go; a failure other than "none waits" (a connection
+// reset before it was taken) goes on to the next.
+constexpr int AcceptsPerReadiness = 64;
 
 const char* const DonePage =
     "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Quorvel</title></head><body>"
@@ -35,14 +34,14 @@ const char* const FailedPage =
 
 struct TRedirectListener::Impl {
     struct Connection {
-        int Fd = -1;
+        int Socket = sockets::None;
         std::string Head;
         std::unique_ptr<ISocketWatch> Watch;
     };
 
     IEventLoop& Loop;
     std::string State;
-    int ListenFd = -1;
+    int ListenSocket = sockets::None;
     std::int32_t Port = 0;
     std::unique_ptr<ISocketWatch> ListenWatch;
     std::vector<std::unique_ptr<Connection>> Connections;
@@ -55,28 +54,32 @@ struct TRedirectListener::Impl {
     ~Impl() {
         for (auto& connection : Connections) Close(*connection);
         ListenWatch.reset();
-        if (ListenFd >= 0) ::close(ListenFd);
+        sockets::Close(ListenSocket);
     }
 
     void Close(Connection& connection) {
         connection.Watch.reset();
-        if (connection.Fd >= 0) ::close(connection.Fd);
-        connection.Fd = -1;
+        sockets::Close(connection.Socket);
+        connection.Socket = sockets::None;
     }
 
     void Accept() {
-        for (;;) {
-            const int fd = ::accept4(ListenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-            if (fd < 0) return;
+        for (int i = 0; i < AcceptsPerReadiness; ++i) {
+            std::int32_t error = 0;
+            const int socket = sockets::Accept(ListenSocket, error);
+            if (socket == sockets::None) {
+                if (error == SocketErrorNo::WouldBlock) return;
+                continue;
+            }
             // A browser may open spare connections; the oldest goes.
             if (Connections.size() >= MaxConnections) {
                 Close(*Connections.front());
                 Connections.erase(Connections.begin());
             }
             auto connection = std::make_unique<Connection>();
-            connection->Fd = fd;
+            connection->Socket = socket;
             Connection* raw = connection.get();
-            connection->Watch = Loop.WatchSocket(fd, [this, raw](TSocketReadiness) { Read(*raw); });
+            connection->Watch = Loop.WatchSocket(socket, [this, raw](TSocketReadiness) { Read(*raw); });
             connection->Watch->SetInterest(true, false);
             Connections.push_back(std::move(connection));
         }
@@ -92,7 +95,8 @@ struct TRedirectListener::Impl {
         // dropped rather than waited for.
         std::size_t sent = 0;
         while (sent < reply.size()) {
-            const ssize_t n = ::send(connection.Fd, reply.data() + sent, reply.size() - sent, MSG_NOSIGNAL);
+            std::int32_t error = 0;
+            const long n = sockets::Send(connection.Socket, reply.data() + sent, reply.size() - sent, error);
             if (n <= 0) break;
             sent += static_cast<std::size_t>(n);
         }
@@ -102,8 +106,9 @@ struct TRedirectListener::Impl {
     void Read(Connection& connection) {
         char buffer[4096];
         for (;;) {
-            const ssize_t n = ::recv(connection.Fd, buffer, sizeof buffer, 0);
-            if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
+            std::int32_t error = 0;
+            const long n = sockets::Receive(connection.Socket, buffer, sizeof buffer, false, error);
+            if (n == 0 || (n < 0 && error != SocketErrorNo::WouldBlock)) {
                 Close(connection);
                 return;
             }
@@ -144,20 +149,10 @@ struct TRedirectListener::Impl {
 TRedirectListener::TRedirectListener(IEventLoop& Loop, std::string ExpectedState)
     : FImpl(std::make_unique<Impl>(Loop, std::move(ExpectedState))) {
     Impl& impl = *FImpl;
-    impl.ListenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (impl.ListenFd < 0) throw Exception(std::string("OAuth: no listener socket: ") + std::strerror(errno));
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);  // never all interfaces
-    address.sin_port = 0;                              // the system picks
-    socklen_t length = sizeof address;
-    if (::bind(impl.ListenFd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(impl.ListenFd, 8) != 0 ||
-        ::getsockname(impl.ListenFd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        throw Exception(std::string("OAuth: cannot listen on 127.0.0.1: ") + std::strerror(errno));
-    }
-    impl.Port = ntohs(address.sin_port);
-    impl.ListenWatch = Loop.WatchSocket(impl.ListenFd, [&impl](TSocketReadiness) { impl.Accept(); });
+    std::int32_t error = 0;
+    impl.ListenSocket = sockets::ListenOnLoopback(Backlog, impl.Port, error);
+    if (impl.ListenSocket == sockets::None) throw Exception("OAuth: cannot listen on 127.0.0.1: " + ErrorText(error));
+    impl.ListenWatch = Loop.WatchSocket(impl.ListenSocket, [&impl](TSocketReadiness) { impl.Accept(); });
     impl.ListenWatch->SetInterest(true, false);
 }
 

@@ -1,0 +1,74 @@
+// The tokens in the Credential Manager, as Wine keeps it for the user.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <wincred.h>
+
+#include "core/WideText_win32.h"
+#include "settings/SecretStore.h"
+
+using namespace quorvel;
+
+namespace {
+
+std::wstring Target(const std::string& Account, const std::string& Suffix = "") {
+    return WideFromUtf8("Quorvel OAuth 2.0: " + Account + Suffix);
+}
+
+// How many credentials hold parts of Account's secret.
+DWORD PartsOf(const std::string& Account) {
+    DWORD count = 0;
+    PCREDENTIALW* found = nullptr;
+    if (!::CredEnumerateW(Target(Account, " part *").c_str(), 0, &count, &found)) return 0;
+    ::CredFree(found);
+    return count;
+}
+
+// A part that a save cut short left behind.
+void PlantLeftover(const std::string& Account) {
+    const std::wstring name = Target(Account, " part 99.1");
+    CREDENTIALW credential{};
+    credential.Type = CRED_TYPE_GENERIC;
+    credential.TargetName = const_cast<wchar_t*>(name.c_str());
+    credential.CredentialBlobSize = 3;
+    credential.CredentialBlob = reinterpret_cast<LPBYTE>(const_cast<char*>("old"));
+    credential.Persist = CRED_PERSIST_LOCAL_MACHINE;
+    ASSERT_TRUE(::CredWriteW(&credential, 0));
+}
+
+}  // namespace
+
+TEST(CredentialStore, PartsReplaceAndDeleteWithoutLeftovers) {
+    const std::string a = "a" + std::to_string(::GetCurrentProcessId()) + "@pop.example.org";
+    const std::string b = "b" + std::to_string(::GetCurrentProcessId()) + "@pop.example.org";
+    std::string long1(7 * 1024, 'x'), long2(7 * 1024, 'y');
+    for (std::size_t i = 0; i < long1.size(); i += 97) long1[i] = long2[i] = static_cast<char>('0' + i % 10);
+    const auto store = OpenSecretStore();
+    struct Step {
+        char Action;  // 's' save, 'd' delete, 'l' a leftover part left by a save cut short
+        std::string Account, Secret;
+        std::optional<std::string> A, B;  // what loads afterwards
+        DWORD PartsOfA;
+    };
+    for (const Step& step : std::vector<Step>{
+             {'s', a, "short", "short", std::nullopt, 1},
+             {'s', a, long1, long1, std::nullopt, 3},
+             {'s', b, long2, long1, long2, 3},
+             {'l', a, "", long1, long2, 4},
+             {'s', a, "short2", "short2", long2, 1},
+             {'s', a, "", "", long2, 0},
+             {'l', a, "", "", long2, 1},
+             {'d', a, "", std::nullopt, long2, 0},
+             {'d', b, "", std::nullopt, std::nullopt, 0},
+         }) {
+        SCOPED_TRACE(testing::Message() << step.Action << " " << step.Account << " " << step.Secret.size());
+        if (step.Action == 's') store->Save(step.Account, step.Secret);
+        if (step.Action == 'd') store->Delete(step.Account);
+        if (step.Action == 'l') PlantLeftover(step.Account);
+        EXPECT_EQ(store->Load(a), step.A);
+        EXPECT_EQ(store->Load(b), step.B);
+        EXPECT_EQ(PartsOf(a), step.PartsOfA);
+    }
+    EXPECT_EQ(PartsOf(b), 0u);
+}
