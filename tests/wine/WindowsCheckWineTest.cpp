@@ -191,11 +191,13 @@ TEST(WindowsCheckWine, OAuthSignInCheckRefreshAndRevocation) {
     EXPECT_EQ(run.ExitStatus, 1);
     EXPECT_EQ(rig.BrowserLog(), log);
 
-    // No token anywhere in the registry, in any form regedit writes.
+    // The account is in the registry, and no token anywhere, in any form
+    // regedit writes.
     std::string exported = Export(runner, rig.Temp / "user.reg", "HKEY_CURRENT_USER");
     std::erase(exported, '\0');  // the names and values here are ASCII
     for (auto at = exported.find("\\\r\n  "); at != std::string::npos; at = exported.find("\\\r\n  "))
         exported.erase(at, 5);  // continued hex lines joined
+    EXPECT_NE(exported.find("\"OAuthTokenUrl\"=\"" + rig.Auth + "/token\""), std::string::npos);
     state = rig.State();
     for (const auto& issued : {state["issued_access"], state["issued_refresh"]}) {
         for (const auto& token : issued) {
