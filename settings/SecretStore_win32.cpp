@@ -5,12 +5,14 @@
 // A credential holds at most 2,560 bytes and a Microsoft account's tokens
 // are longer, so the secret is kept in parts: "... user@host part G.I" for
 // part I of generation G. The credential named after the account is the
-// head: it names the generation, the number of parts and their total
-// length. A save writes the parts of a new generation, then the head (one
-// write, which replaces the old head at once), then removes the parts of
-// every other generation; a load reads the head first and takes only the
-// parts it names, checked against the length. So a load sees the old secret
-// or the new one, never a mix, and a save cut short leaves the old one.
+// head: it names the generation, the number of parts, their total length
+// and a checksum of the whole. A save writes the parts of a new generation,
+// then the head (one write, which replaces the old head at once), then
+// removes the parts of every other generation; a load reads the head first
+// and takes only the parts it names, checked against the length and the
+// checksum. So a load sees the old secret or the new one, never a mix (not
+// even of two programs saving at once), and a save cut short leaves the
+// old one.
 #include <windows.h>
 
 #include <wincred.h>
@@ -46,7 +48,15 @@ struct THead {
     std::uint64_t Generation = 0;
     std::size_t Parts = 0;
     std::size_t Length = 0;
+    std::uint64_t Checksum = 0;
 };
+
+// FNV-1a, 64 bits: tells parts of two different secrets apart.
+std::uint64_t ChecksumOf(const std::string& Secret) {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const char c : Secret) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    return hash;
+}
 
 [[noreturn]] void Raise(DWORD Error) {
     if (Error == ERROR_NO_SUCH_LOGON_SESSION) throw ESecretStoreUnavailable(NoSecretStoreText);
@@ -103,17 +113,19 @@ void Remove(const std::wstring& Name) {
         Raise(::GetLastError());
 }
 
-// "quorvel-secret G N L"; nothing when Blob is not a head.
+// "quorvel-secret G N L C" (C in hex); nothing when Blob is not a head.
 std::optional<THead> ParseHead(const std::string& Blob) {
     THead head;
-    unsigned long long generation = 0, parts = 0, length = 0;
+    unsigned long long generation = 0, parts = 0, length = 0, checksum = 0;
     char end = 0;
-    if (std::sscanf(Blob.c_str(), "quorvel-secret %llu %llu %llu%c", &generation, &parts, &length, &end) != 3 ||
+    if (std::sscanf(Blob.c_str(), "quorvel-secret %llu %llu %llu %llx%c", &generation, &parts, &length, &checksum,
+                    &end) != 4 ||
         parts > MaxParts || length > parts * PartSize || length + PartSize <= parts * PartSize)
         return std::nullopt;
     head.Generation = generation;
     head.Parts = static_cast<std::size_t>(parts);
     head.Length = static_cast<std::size_t>(length);
+    head.Checksum = checksum;
     return head;
 }
 
@@ -155,10 +167,10 @@ public:
                 whole = part.has_value();
                 if (whole) secret += *part;
             }
-            if (whole && secret.size() == kept->Length) return secret;
+            if (whole && secret.size() == kept->Length && ChecksumOf(secret) == kept->Checksum) return secret;
             // A save replaced the secret meanwhile: read the new one.
             const std::optional<THead> now = ReadHead(head);
-            if (!now || now->Generation == kept->Generation) return std::nullopt;
+            if (!now || (now->Generation == kept->Generation && now->Checksum == kept->Checksum)) return std::nullopt;
         }
         return std::nullopt;
     }
@@ -172,9 +184,11 @@ public:
         const std::uint64_t generation = old ? old->Generation + 1 : 1;
         for (std::size_t i = 1; i <= parts; ++i)
             Write(PartName(head, generation, i), user, Secret.substr((i - 1) * PartSize, PartSize));
+        char checksum[20];
+        std::snprintf(checksum, sizeof checksum, "%llx", static_cast<unsigned long long>(ChecksumOf(Secret)));
         Write(head, user,
               "quorvel-secret " + std::to_string(generation) + " " + std::to_string(parts) + " " +
-                  std::to_string(Secret.size()));
+                  std::to_string(Secret.size()) + " " + checksum);
         RemoveParts(head, generation);
     }
 

@@ -30,7 +30,11 @@ TEST(HttpClient, StalledOrFloodingEndpointsEndWithinTheBound) {
              {{Hear(), Say(head + "Content-Length: 10485760\r\n\r\n" + std::string(1 << 16, 'x')), Pause(4000)},
               "larger than 1 MB"},
              {{Hear(), Say(head + "\r\n" + std::string(3 << 20, 'x'))}, "larger than 1 MB"},
-             {{Hear(), Say(head + "Content-Length: 2\r\n\r\n{}")}, ""}}) {
+             {{Hear(), Say(head + "Content-Length: 2\r\n\r\n{}")}, ""},
+             // Never followed: the answer is the redirect's own.
+             {{Hear(), Say("HTTP/1.1 307 Temporary Redirect\r\nLocation: http://127.0.0.1:9/x\r\n"
+                           "Content-Length: 2\r\n\r\n{}")},
+              ""}}) {
         SCOPED_TRACE(testing::Message() << c.Script.size() << " steps, " << c.Failure);
         test::ScriptedPop3Server server(c.Script);
         const std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + "/token";

@@ -25,14 +25,16 @@ DWORD PartsOf(const std::string& Account) {
     return count;
 }
 
-// A part that a save cut short left behind.
-void PlantLeftover(const std::string& Account) {
-    const std::wstring name = Target(Account, " part 99.1");
+// A part written outside the store: one that a save cut short left behind,
+// or one of another save.
+void PlantPart(const std::string& Account, const std::string& Suffix) {
+    const std::wstring name = Target(Account, Suffix);
+    std::string blob(2560, 'z');
     CREDENTIALW credential{};
     credential.Type = CRED_TYPE_GENERIC;
     credential.TargetName = const_cast<wchar_t*>(name.c_str());
-    credential.CredentialBlobSize = 3;
-    credential.CredentialBlob = reinterpret_cast<LPBYTE>(const_cast<char*>("old"));
+    credential.CredentialBlobSize = static_cast<DWORD>(blob.size());
+    credential.CredentialBlob = reinterpret_cast<LPBYTE>(blob.data());
     credential.Persist = CRED_PERSIST_LOCAL_MACHINE;
     ASSERT_TRUE(::CredWriteW(&credential, 0));
 }
@@ -46,7 +48,7 @@ TEST(CredentialStore, PartsReplaceAndDeleteWithoutLeftovers) {
     for (std::size_t i = 0; i < long1.size(); i += 97) long1[i] = long2[i] = static_cast<char>('0' + i % 10);
     const auto store = OpenSecretStore();
     struct Step {
-        char Action;  // 's' save, 'd' delete, 'l' a leftover part left by a save cut short
+        char Action;  // 's' save Secret, 'd' delete, 'p' plant the part named by Secret
         std::string Account, Secret;
         std::optional<std::string> A, B;  // what loads afterwards
         DWORD PartsOfA;
@@ -55,17 +57,19 @@ TEST(CredentialStore, PartsReplaceAndDeleteWithoutLeftovers) {
              {'s', a, "short", "short", std::nullopt, 1},
              {'s', a, long1, long1, std::nullopt, 3},
              {'s', b, long2, long1, long2, 3},
-             {'l', a, "", long1, long2, 4},
+             {'p', a, " part 99.1", long1, long2, 4},
              {'s', a, "short2", "short2", long2, 1},
+             {'s', a, long1, long1, long2, 3},
+             {'p', a, " part 4.2", std::nullopt, long2, 3},  // never a mix of two secrets
              {'s', a, "", "", long2, 0},
-             {'l', a, "", "", long2, 1},
+             {'p', a, " part 1.1", "", long2, 1},
              {'d', a, "", std::nullopt, long2, 0},
              {'d', b, "", std::nullopt, std::nullopt, 0},
          }) {
         SCOPED_TRACE(testing::Message() << step.Action << " " << step.Account << " " << step.Secret.size());
         if (step.Action == 's') store->Save(step.Account, step.Secret);
         if (step.Action == 'd') store->Delete(step.Account);
-        if (step.Action == 'l') PlantLeftover(step.Account);
+        if (step.Action == 'p') PlantPart(step.Account, step.Secret);
         EXPECT_EQ(store->Load(a), step.A);
         EXPECT_EQ(store->Load(b), step.B);
         EXPECT_EQ(PartsOf(a), step.PartsOfA);
