@@ -53,7 +53,7 @@ protected:
         static int argc = 1;
         static char name[] = "quorvel_desktop_tests";
         static char* argv[] = {name, nullptr};
-        static QGuiApplication app(argc, argv);
+        if (QGuiApplication::instance() == nullptr) static QGuiApplication app(argc, argv);
         Session = std::make_unique<DesktopSession>();
         if (!Session->Ok()) GTEST_SKIP() << Session->SkipReason().toStdString();
         for (const char* sub : {"config/Quorvel", "run", "data/applications"}) QDir().mkpath(Folder(sub));

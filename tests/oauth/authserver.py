@@ -10,7 +10,7 @@ from urllib.parse import parse_qs, urlencode, urlparse
 
 lock = threading.Lock()
 codes, access, refresh = {}, {}, {}
-state = {"lifetime": 3600, "token_calls": 0, "refresh_calls": 0, "issued_refresh": []}
+state = {"lifetime": 3600, "token_calls": 0, "refresh_calls": 0, "issued_access": [], "issued_refresh": []}
 
 
 def parse(query):
@@ -21,6 +21,7 @@ def issue(user):
     a, r = secrets.token_urlsafe(24), secrets.token_urlsafe(24)
     access[a] = (user, time.time() + state["lifetime"])
     refresh[r] = user
+    state["issued_access"].append(a)
     state["issued_refresh"].append(r)
     return {"access_token": a, "refresh_token": r, "token_type": "Bearer", "expires_in": state["lifetime"]}
 

@@ -11,9 +11,12 @@
 #include <fstream>
 #include <string>
 
+#include "core/ScopeExit.h"
 #include "core/VisibleText.h"
 #include "settings/Settings.h"
 #include "tests/pop3server/DovecotServer.h"
+#include "tests/pop3server/OAuthRig.h"
+#include "tests/pop3server/TestPki.h"
 #include "tests/support/TempFolder.h"
 #include "tests/wine/WineRunner.h"
 
@@ -24,6 +27,7 @@ constexpr auto RunLimit = std::chrono::seconds(90);
 // ユーザ and パスワード in Shift-JIS.
 const std::string ShiftJisUser = "\x83\x86\x81\x5b\x83\x55";
 const std::string ShiftJisPassword = "\x83\x70\x83\x58\x83\x8f\x81\x5b\x83\x68";
+const char* const QuorvelKey = "HKEY_CURRENT_USER\\Software\\Ombrask\\Quorvel";
 // A Japanese Windows program and its export run in code page 932.
 const std::map<std::string, std::string> Japanese = {{"LANG", "ja_JP.UTF-8"}, {"LC_ALL", "ja_JP.UTF-8"}};
 
@@ -95,6 +99,114 @@ TEST(WindowsCheckWine, RegistryExportIsCheckedWithTheShiftJisLogIn) {
         "[-HKEY_CURRENT_USER\\Software\\Ombrask\\Quorvel]\r\n";
     std::ofstream(file, std::ios::binary | std::ios::trunc) << std::string("\xff\xfe", 2) << Utf16Le(removal);
     runner.Run(regedit.string(), {"/S", WineRunner::WindowsPath(file)}, {}, RunLimit);
+}
+
+// The lines a program printed, without Windows' CR.
+std::string Lines(std::string Text) {
+    std::erase(Text, '\r');
+    return Text;
+}
+
+// What regedit /E exports of Key (UTF-16), empty when the key is missing.
+std::string Export(const WineRunner& Runner, const std::filesystem::path& File, const std::string& Key) {
+    const auto regedit = Runner.BuildFolder() / "wineprefix/drive_c/windows/regedit.exe";
+    Runner.Run(regedit.string(), {"/E", WineRunner::WindowsPath(File), Key}, {}, RunLimit);
+    return ReadText(File);
+}
+
+bool Import(const WineRunner& Runner, const std::filesystem::path& File, const std::string& Text) {
+    WriteText(File, Text);
+    const auto regedit = Runner.BuildFolder() / "wineprefix/drive_c/windows/regedit.exe";
+    const WineResult imported = Runner.Run(regedit.string(), {"/S", WineRunner::WindowsPath(File)}, {}, RunLimit);
+    return imported.Finished && imported.ExitStatus == 0;
+}
+
+// A value's bytes as regedit writes them in hex: "61,62,...".
+std::string HexBytes(const std::string& Bytes) {
+    std::string hex;
+    for (unsigned char c : Bytes) {
+        char byte[4];
+        std::snprintf(byte, sizeof byte, "%02x,", c);
+        hex += byte;
+    }
+    return hex.substr(0, hex.size() - 1);
+}
+
+// OAuth 2.0 with the Windows programs: quorvel-check.exe signs in through
+// the stand-in browser (Wine's winebrowser starts it), keeps the tokens in
+// the Credential Manager, checks with them, refreshes and is refused.
+TEST(WindowsCheckWine, OAuthSignInCheckRefreshAndRevocation) {
+    WineRunner runner;
+    if (const std::string reason = runner.SkipReason("app/quorvel-check.exe"); !reason.empty()) GTEST_SKIP() << reason;
+    OAuthRig rig(false);
+    const std::string settings = ReadText(rig.Config("alice", true) / "Quorvel" / "registry.reg");
+    const std::string name = "alice@127.0.0.1";
+    const auto file = rig.Temp / "import.reg";
+    const std::string browserKey = "HKEY_CURRENT_USER\\Software\\Wine\\WineBrowser";
+    const std::string credentialsKey = "HKEY_CURRENT_USER\\Software\\Wine\\Credential Manager";
+    // Afterwards the test's settings and browser go, and the credentials
+    // are as they were before.
+    const std::string credentials = Export(runner, rig.Temp / "credentials.reg", credentialsKey);
+    OnScopeExit cleanUp([&] {
+        Import(runner, file,
+               "REGEDIT4\r\n\r\n[-" + std::string(QuorvelKey) + "]\r\n[-" + browserKey + "]\r\n[-" + credentialsKey +
+                   "]\r\n");
+        if (!credentials.empty()) Import(runner, file, credentials);
+    });
+    ASSERT_TRUE(Import(runner, file,
+                       "REGEDIT4\r\n\r\n[-" + std::string(QuorvelKey) + "]\r\n" + settings.substr(settings.find('\n')) +
+                           "\r\n[" + browserKey + "]\r\n\"Browsers\"=\"" + rig.Browser().string() + "\"\r\n"));
+    auto check = [&](std::vector<std::string> Args, std::map<std::string, std::string> Env = {}) {
+        Args.insert(Args.begin(), {"--ca-file", WineRunner::WindowsPath(TestPki::Get().CaFile())});
+        return runner.Run("app/quorvel-check.exe", Args, Env, RunLimit);
+    };
+
+    // The sign-in: a wrong state is refused and the right one completes; the
+    // listener answers on 127.0.0.1 only (curl 7: could not connect).
+    WineResult run = check({"--sign-in", name}, {{"PROBE", "1"}});
+    ASSERT_EQ(Lines(run.Output), name + ": signed in\n") << run.Errors << rig.BrowserLog();
+    EXPECT_EQ(run.ExitStatus, 0);
+    const std::string log = rig.BrowserLog();
+    EXPECT_EQ(log.rfind(rig.Auth + "/authorize?response_type=code", 0), 0u) << log;
+    EXPECT_NE(log.find("\nwrong-state 400\nother-address 7\n"), std::string::npos) << log;
+
+    // A fresh token: no token call; then voided by the server: refreshed
+    // once, and the rotated-out refresh token is refused.
+    run = check({});
+    EXPECT_EQ(Lines(run.Output), name + ": 3\n") << run.Errors << rig.Dovecot->Log();
+    EXPECT_EQ(rig.State()["token_calls"], 1);
+    rig.Control("expire=1&lifetime=60");
+    run = check({});
+    EXPECT_EQ(Lines(run.Output), name + ": 3\n") << run.Errors << rig.Dovecot->Log();
+    nlohmann::json state = rig.State();
+    EXPECT_EQ(state["refresh_calls"], 1);
+    EXPECT_NE(rig.Token("grant_type=refresh_token&refresh_token=" + state["issued_refresh"][0].get<std::string>())
+                  .find("invalid_grant"),
+              std::string::npos);
+
+    // Revoked: "sign in again", and no browser of its own accord.
+    rig.Control("expire=1&revoke=1");
+    run = check({});
+    EXPECT_EQ(Lines(run.Output), name + ": failed: OAuth: sign in again\n") << run.Errors;
+    EXPECT_EQ(run.ExitStatus, 1);
+    EXPECT_EQ(rig.BrowserLog(), log);
+
+    // The account is in the registry, and no token anywhere, in any form
+    // regedit writes.
+    std::string exported = Export(runner, rig.Temp / "user.reg", "HKEY_CURRENT_USER");
+    std::erase(exported, '\0');  // the names and values here are ASCII
+    for (auto at = exported.find("\\\r\n  "); at != std::string::npos; at = exported.find("\\\r\n  "))
+        exported.erase(at, 5);  // continued hex lines joined
+    EXPECT_NE(exported.find("\"OAuthTokenUrl\"=\"" + rig.Auth + "/token\""), std::string::npos);
+    state = rig.State();
+    for (const auto& issued : {state["issued_access"], state["issued_refresh"]}) {
+        for (const auto& token : issued) {
+            const std::string text = token.get<std::string>();
+            EXPECT_EQ(exported.find(text), std::string::npos);
+            EXPECT_EQ(exported.find(HexBytes(text)), std::string::npos);
+            EXPECT_EQ(exported.find(HexBytes(Utf16Le(text))), std::string::npos);
+        }
+    }
 }
 
 }  // namespace

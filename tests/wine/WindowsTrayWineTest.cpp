@@ -14,10 +14,13 @@
 #include <optional>
 #include <set>
 
+#include "core/ScopeExit.h"
 #include "settings/Settings.h"
 #include "tests/desktop/DesktopSession.h"
 #include "tests/pop3server/DovecotServer.h"
 #include "tests/pop3server/HoldingRelay.h"
+#include "tests/pop3server/OAuthRig.h"
+#include "tests/pop3server/TestPki.h"
 #include "tests/support/TempFolder.h"
 #include "tests/wine/WineDesktop.h"
 #include "tests/wine/WineRunner.h"
@@ -376,6 +379,37 @@ TEST_F(WindowsTrayWine, BalloonAndWaking) {
     EXPECT_TRUE(quorvel->waitForFinished(CheckMs));
     EXPECT_EQ(checks(), 2);
     EXPECT_EQ(ReadWhole(MarkFile()), "clicked|\n");
+}
+
+// An OAuth account that quorvel-check.exe signed in: the tray checks it with
+// the tokens from the Credential Manager, no token call while they are
+// fresh. The tray takes no CA file: the account trusts the server's
+// certificate by its fingerprint, as the account dialog keeps it.
+TEST_F(WindowsTrayWine, AnOAuthAccountSignedInIsChecked) {
+    OAuthRig rig(false);
+    const std::string settings =
+        ReadWhole(rig.Config("alice", true, TestPki::Get().Sha256("good")) / "Quorvel" / "registry.reg");
+    const std::string browserKey = "HKEY_CURRENT_USER\\Software\\Wine\\WineBrowser";
+    const std::string credentialsKey = "HKEY_CURRENT_USER\\Software\\Wine\\Credential Manager";
+    const std::string credentials = Wine->Export(credentialsKey);
+    OnScopeExit cleanUp([&] {
+        Wine->Import("REGEDIT4\r\n\r\n[-" + std::string(SettingsKey) + "]\r\n[-" + browserKey + "]\r\n[-" +
+                     credentialsKey + "]\r\n");
+        if (!credentials.empty()) Wine->Import(credentials);
+    });
+    ASSERT_TRUE(Wine->Import("REGEDIT4\r\n\r\n[-" + std::string(SettingsKey) + "]\r\n" +
+                             settings.substr(settings.find('\n')) + "\r\n[" + browserKey + "]\r\n\"Browsers\"=\"" +
+                             rig.Browser().string() + "\"\r\n"));
+    const ChildResult signedIn =
+        Wine->Run("app/quorvel-check.exe", std::chrono::seconds(60), {"--sign-in", "alice@127.0.0.1"});
+    ASSERT_EQ(signedIn.ExitStatus, 0) << rig.BrowserLog();  // its output goes to no one here
+    QProcess* quorvel = StartQuorvel(2);
+    const std::optional<QString> status = IconShowing(Bars);
+    const std::optional<QString> mail = IconShowing(NewMailPicture);
+    ASSERT_TRUE(status && mail) << ShownIcons() << rig.Dovecot->Log();
+    EXPECT_EQ(Wine->HoverHint(*mail), "alice@127.0.0.1 3通");
+    EXPECT_EQ(rig.State()["token_calls"], 1);
+    ExitFromMenu(quorvel, *status);
 }
 
 }  // namespace
