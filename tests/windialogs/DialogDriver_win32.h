@@ -2,8 +2,12 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <functional>
 #include <string>
+#include <vector>
+
+#include "app/AccountEditPresenter.h"
 
 // Drives the program's Win32 dialogs the way a screen reader or a test tool
 // does: by window and control, reading texts and states and pressing
@@ -47,6 +51,9 @@ public:
     // saved there as Name.bmp.
     void Screenshot(HWND Window, const std::string& Name);
 
+    // The controls the Tab key goes through, from the first, by id.
+    std::vector<int> TabOrder(HWND Dialog);
+
     // The list view's rows and cells.
     int RowCount(HWND List);
     std::string Cell(HWND List, int Row, int Column);
@@ -57,4 +64,18 @@ public:
 private:
     explicit TDialogDriver(DWORD Thread) : FThread(Thread) {}
     DWORD FThread;
+};
+
+// A sign-in whose browser did not start: it tells its (long) address, then
+// waits in the test thread's messages until it is cancelled or 10 s pass,
+// and raises.
+class TWaitingSignIn final : public quorvel::IAccountSignIn {
+public:
+    bool SignedIn(const quorvel::TAccount&) override { return false; }
+    void SignIn(const quorvel::TAccount& Account, quorvel::ISignInProgress& Progress) override;
+    void Cancel() override { FCancelled = true; }
+    std::atomic<bool> Waiting{false};
+
+private:
+    bool FCancelled = false;
 };
