@@ -73,8 +73,7 @@ void OpenInBrowser(const std::string& Url) {
     // missing program is found here, before it is started.
     const std::optional<std::string> command = BrowserCommand();
     if (!command) {
-        throw Exception(
-            "OAuth: no browser to open: xdg-open is not installed and $BROWSER names no program that is there");
+        throw Exception("OAuth: no browser to open: neither $BROWSER nor xdg-open names a program found on PATH");
     }
     const char* const argv[] = {"/bin/sh", "-c", command->c_str(), "sh", Url.c_str(), nullptr};
     // Started twice removed, so that it never waits as a zombie of ours; its
