@@ -56,9 +56,7 @@ TEST(AtSpiDialogs, AScreenReaderHearsEveryBoxByItsLabelAndOpensTheLinks) {
     const QString read = session.Run(Python, {QStringLiteral(QUORVEL_READ_ACCESSIBLE), "quorvel-dialog-probe"}, 60000);
     const QString mail = Text(AboutMailLink);
     const QString home = Text(AboutHomePageLink);
-    // Two account edit dialogs: a password account's, which shows none of
-    // the OAuth boxes, and an OAuth 2.0 (Microsoft) account's, with its
-    // client id and the sign-in button that tells its state.
+    // A password account's edit dialog shows no OAuth box; an OAuth one's does.
     const QString expected = QStringLiteral(
                                  "button\tサインイン...\t\tサインインしていません\n"
                                  "check box\tログオン時にこのプログラムを実行する(R)\t\t\n"

@@ -10,7 +10,6 @@
 #include <QPushButton>
 #include <QTreeWidget>
 #include <map>
-#include <stdexcept>
 
 #include "gui/qt/AboutForm.h"
 #include "gui/qt/AccountInformationForm.h"
@@ -42,26 +41,11 @@ void Choose(QComboBox& Combo, const QString& Caption) {
     emit Combo.activated(index);
 }
 
-// A sign-in whose browser did not start, waiting while the test looks.
-class TWaitingSignIn final : public IAccountSignIn {
-public:
-    std::function<void()> During;
-    bool SignedIn(const TAccount&) override { return false; }
-    void SignIn(const TAccount&, ISignInProgress& Progress) override {
-        Progress.AddressReady("https://login.example/authorize?client_id=id&scope=" + std::string(400, 'x'));
-        Progress.BrowserFailed("no browser");
-        During();
-        throw std::runtime_error("cancelled");
-    }
-    void Cancel() override {}
-};
-
 }  // namespace
 
 TEST(DialogLayout, AccountEditFitsAndKeepsItsRowsWhenTheWarningShows) {
-    TWaitingSignIn signIn;
     TAccountEditPresenter presenter(
-        [](const std::string&, std::int32_t, TConnectionSecurity) { return TShownCertificate(); }, nullptr, &signIn);
+        [](const std::string&, std::int32_t, TConnectionSecurity) { return TShownCertificate(); }, nullptr);
     TAccountInformationForm form(nullptr, presenter);
     presenter.Fill({{TAccountField::ServerName, "pop.example.jp"},
                     {TAccountField::Port, "65535"},
@@ -91,18 +75,6 @@ TEST(DialogLayout, AccountEditFitsAndKeepsItsRowsWhenTheWarningShows) {
     SaveScreenshot(form, "layout-account-edit-oauth");
     EXPECT_EQ(LayoutFaults(form), TFaults());
     EXPECT_EQ(form.size(), size);
-    // A sign-in waiting: its long address in place of those rows, the
-    // dialog as it was; "中止" ends it.
-    form.ClientIdEdit->setText(QStringLiteral("id"));
-    signIn.During = [&] {
-        ASSERT_TRUE(form.SignInAddressEdit->isVisible() && !form.ScopeEdit->isVisible());
-        SaveScreenshot(form, "layout-account-edit-oauth-wait");
-        EXPECT_EQ(LayoutFaults(form), TFaults());
-        EXPECT_EQ(form.size(), size);
-        form.SignInButton->click();
-    };
-    form.SignInButton->click();
-    EXPECT_TRUE(form.ScopeEdit->isVisible() && !form.SignInAddressEdit->isVisible());
 }
 
 TEST(DialogLayout, OptionsFit) {

@@ -1,6 +1,7 @@
-// Shows the account edit dialog (of a password account and of an OAuth
-// 2.0 one), the options, account list and About dialogs side by side, not modally, for an assistive technology to read;
-// prints every link the About box is asked to open ("opened <link>"). Ends after 60 s.
+// Shows the account edit (password and OAuth), options, account list and
+// About dialogs side by side, not modally, for an assistive technology to
+// read; prints every link the About box is asked to open ("opened <link>").
+// Ends after 60 s.
 #include <QApplication>
 #include <QTimer>
 #include <cstdio>
@@ -21,11 +22,10 @@ int main(int argc, char** argv) {
     TAccountInformationForm edit(nullptr, editPresenter);
     editPresenter.Fill(FieldsForNewAccount());
     editPresenter.SetSecurity(TConnectionSecurity::ImplicitTls);
-    // A second one for an account that signs in with OAuth 2.0.
     TAccountEditPresenter oauthPresenter(nullptr, nullptr);
-    TAccount oauthAccount{"outlook.office365.com", 995, "", "taro", true, 0};
-    std::tie(oauthAccount.Auth, oauthAccount.OAuthProvider) = std::tuple(TAuthMethod::OAuth, "microsoft");
-    oauthPresenter.SetAuth(oauthAccount);
+    TAccount oauth;
+    std::tie(oauth.Auth, oauth.OAuthProvider) = std::tuple(TAuthMethod::OAuth, "microsoft");
+    oauthPresenter.SetAuth(oauth);
     TAccountInformationForm oauthEdit(nullptr, oauthPresenter);
     TOptionsPresenter optionsPresenter({5, false}, {});
     TOptionForm options(nullptr, optionsPresenter);

@@ -66,11 +66,7 @@ inline std::vector<std::string> LayoutFaults(const QWidget& Window) {
             QString shown = label->text();
             if (label->buddy() != nullptr) shown.remove(QLatin1Char('&'));
             const QRect room = label->contentsRect();
-            // A wrapped label needs the height of its lines at its width.
-            const QSize needed = label->wordWrap()
-                                     ? font.boundingRect(room, Qt::TextWordWrap | label->alignment(), shown).size()
-                                     : QSize(font.horizontalAdvance(shown), font.height());
-            if (needed.width() > room.width() || needed.height() > room.height()) {
+            if (font.horizontalAdvance(shown) > room.width() || font.height() > room.height()) {
                 faults.push_back(Describe(c) + " is cut");
             }
         } else if (const auto* button = qobject_cast<const QPushButton*>(&c)) {

@@ -1,9 +1,7 @@
 #!/usr/bin/python3
 """Reads the dialogs of the named program through AT-SPI, as a screen reader
-does: one line per box, list, check box, link and button with a state beside
-it (its description) that is showing ("role<TAB>name<TAB>labelled
-by<TAB>description"), then presses every link through its action ("pressed <name>").
-Hidden controls are skipped, as a screen reader skips what is not showing.
+does: one line per showing box, list, check box, link and button with a state
+("role<TAB>name<TAB>labelled by<TAB>description"), then presses every link through its action ("pressed <name>").
 Waits up to 20 s for the program to appear. Always exits 0; trouble is
 printed as a line starting with "error"."""
 import sys

@@ -244,25 +244,14 @@ void TDialogDriver::Select(HWND List, int Row) {
     ::SendMessageW(List, LVM_SETITEMSTATE, static_cast<WPARAM>(Row), reinterpret_cast<LPARAM>(&item));
 }
 
-std::vector<int> TDialogDriver::TabOrder(HWND Dialog) {
-    std::vector<int> ids;
-    HWND first = ::GetNextDlgTabItem(Dialog, nullptr, FALSE);
-    for (HWND item = first; item != nullptr && ids.size() < 50;) {
-        ids.push_back(::GetDlgCtrlID(item));
-        item = ::GetNextDlgTabItem(Dialog, item, FALSE);
-        if (item == first) break;
-    }
-    return ids;
-}
-
 void TWaitingSignIn::SignIn(const quorvel::TAccount&, quorvel::ISignInProgress& Progress) {
     quorvel::TWinEventLoop loop;
-    FCancelled = false;
+    Cancelled = false;
     Progress.AddressReady("https://login.example/authorize?client_id=id&scope=" + std::string(400, 'x'));
     Progress.BrowserFailed("no browser");
-    Waiting = true;
     const auto end = std::chrono::steady_clock::now() + Patience;
-    while (!FCancelled && std::chrono::steady_clock::now() < end) loop.WaitForEventsFor(std::chrono::milliseconds(50));
+    Waiting = true;
+    while (!Cancelled && std::chrono::steady_clock::now() < end) loop.WaitForEventsFor(std::chrono::milliseconds(50));
     Waiting = false;
     throw std::runtime_error("the sign-in ended");
 }

@@ -5,7 +5,6 @@
 #include <atomic>
 #include <functional>
 #include <string>
-#include <vector>
 
 #include "app/AccountEditPresenter.h"
 
@@ -51,9 +50,6 @@ public:
     // saved there as Name.bmp.
     void Screenshot(HWND Window, const std::string& Name);
 
-    // The controls the Tab key goes through, from the first, by id.
-    std::vector<int> TabOrder(HWND Dialog);
-
     // The list view's rows and cells.
     int RowCount(HWND List);
     std::string Cell(HWND List, int Row, int Column);
@@ -66,16 +62,12 @@ private:
     DWORD FThread;
 };
 
-// A sign-in whose browser did not start: it tells its (long) address, then
-// waits in the test thread's messages until it is cancelled or 10 s pass,
-// and raises.
+// A sign-in whose browser did not start: tells its long address, waits in
+// the test thread's messages until cancelled (at most 10 s), then raises.
 class TWaitingSignIn final : public quorvel::IAccountSignIn {
 public:
     bool SignedIn(const quorvel::TAccount&) override { return false; }
     void SignIn(const quorvel::TAccount& Account, quorvel::ISignInProgress& Progress) override;
-    void Cancel() override { FCancelled = true; }
-    std::atomic<bool> Waiting{false};
-
-private:
-    bool FCancelled = false;
+    void Cancel() override { Cancelled = true; }
+    std::atomic<bool> Waiting{false}, Cancelled{false};
 };

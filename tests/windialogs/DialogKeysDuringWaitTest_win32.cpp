@@ -8,12 +8,10 @@
 #include <atomic>
 #include <chrono>
 #include <stdexcept>
-#include <tuple>
 
 #include "gui/win32/AccountInformationForm_win32.h"
 #include "net/WinEventLoop_win32.h"
 #include "resources/windows/DialogIds.h"
-#include "settings/Account.h"
 #include "tests/windialogs/DialogDriver_win32.h"
 
 using namespace quorvel;
@@ -55,25 +53,4 @@ TEST(DialogKeysDuringWait, EnterPressesOkWhileAWaitPumpsTheMessages) {
                        });
     EXPECT_EQ(result, IDOK);
     EXPECT_EQ(presenter.Fields().Port, "110");
-}
-
-TEST(DialogKeysDuringWait, EscDuringASignInClosesTheDialogAndEndsTheWait) {
-    TWaitingSignIn signIn;
-    TAccountEditPresenter presenter(nullptr, nullptr, &signIn);
-    presenter.Fill({{TAccountField::ServerName, "outlook.office365.com"}, {TAccountField::ClientId, "id"}});
-    TAccount account;
-    std::tie(account.Auth, account.OAuthProvider) = std::tuple(TAuthMethod::OAuth, "microsoft");
-    presenter.SetAuth(account);
-    TAccountInformationForm form(presenter);
-    INT_PTR result = 0;
-    TDialogDriver::Run([&] { result = form.ShowModal(nullptr); },
-                       [&](TDialogDriver& Driver) {
-                           HWND dialog = Driver.WaitForDialog("Account Infomation");
-                           Driver.Click(dialog, IDC_SIGN_IN);
-                           Driver.WaitFor([&] { return signIn.Waiting.load(); }, "the sign-in to wait");
-                           Driver.Key(VK_ESCAPE);
-                           Driver.WaitUntilClosed(dialog);
-                       });
-    EXPECT_EQ(result, IDCANCEL);
-    EXPECT_FALSE(signIn.Waiting);  // ended, and nothing was shown after the dialog closed
 }
