@@ -34,6 +34,11 @@ constexpr TAuthChoice AuthChoices[] = {
     {"OAuth 2.0 (その他)", TAuthMethod::OAuth, OAuthCustom},
 };
 constexpr const char* SignInCaption = "サインイン";
+constexpr const char* SignInButtonCaption = "サインイン...";
+constexpr const char* CancelSignInCaption = "中止";
+constexpr const char* WaitingText = "サインインを待っています";
+constexpr const char* AddressNote = "ブラウザーが開かない場合は、次のアドレスをブラウザーで開いてください。";
+constexpr const char* NoBrowserNote = "ブラウザーを開けませんでした。次のアドレスをブラウザーで開いてください。";
 constexpr const char* NoClientIdText =
     "サインインにはクライアントIDが必要です。\nクライアントIDを入力するか、"
     "QUORVEL_OAUTH_MICROSOFT_CLIENT_ID / QUORVEL_OAUTH_GOOGLE_CLIENT_ID を指定して"
@@ -135,6 +140,11 @@ void TAccountEditPresenter::ChangeSecurity(TConnectionSecurity Chosen) {
 void TAccountEditPresenter::AuthChosen(int Index) {
     Guarded(FReport, [&] {
         if (FView == nullptr || Index < 0 || Index >= static_cast<int>(std::size(AuthChoices))) return;
+        if (FSigningIn && Index != FAuthIndex) {
+            // The sign-in was for the log-in as it stood.
+            FCancelled = true;
+            FSignIn->Cancel();
+        }
         FAuthIndex = Index;
         const TAuthChoice& choice = AuthChoices[Index];
         const TProviderServer server = OAuthProviderServer(choice.Provider);
@@ -153,13 +163,17 @@ void TAccountEditPresenter::AuthChosen(int Index) {
 
 void TAccountEditPresenter::ShowAuth() {
     const TAuthChoice& choice = AuthChoices[FAuthIndex];
-    FView->ShowOAuth(choice.Auth == TAuthMethod::OAuth, choice.Provider == OAuthCustom);
+    FView->ShowOAuth(choice.Auth == TAuthMethod::OAuth, choice.Provider == OAuthCustom && FSignInUrl.empty());
     ShowSignInState();
 }
 
 void TAccountEditPresenter::ShowSignInState() {
     if (AuthChoices[FAuthIndex].Auth != TAuthMethod::OAuth) {
         FView->SetSignInState("");
+        return;
+    }
+    if (FSigningIn) {
+        FView->SetSignInState(WaitingText);
         return;
     }
     bool signedIn = false;
@@ -173,7 +187,12 @@ void TAccountEditPresenter::ShowSignInState() {
 
 void TAccountEditPresenter::SignInClick() {
     Guarded(FReport, [&] {
-        if (FView == nullptr || FSigningIn || AuthChoices[FAuthIndex].Auth != TAuthMethod::OAuth) return;
+        if (FView == nullptr || AuthChoices[FAuthIndex].Auth != TAuthMethod::OAuth) return;
+        if (FSigningIn) {
+            FCancelled = true;
+            FSignIn->Cancel();
+            return;
+        }
         const TAccount account = CurrentAccount();
         const std::optional<TOAuthClient> client = OAuthClientFor(account);
         if (!client || client->ClientId.empty()) {
@@ -185,15 +204,41 @@ void TAccountEditPresenter::SignInClick() {
             return;
         }
         FSigningIn = true;
+        FCancelled = FClosed = false;
+        FView->SetSignInCaption(CancelSignInCaption);
+        ShowSignInState();
+        std::string failure;
         try {
-            FSignIn->SignIn(account);
-            FView->ShowInformation(SignInCaption, "サインインしました。");
+            FSignIn->SignIn(account, *this);
         } catch (const std::exception& error) {
-            FView->ShowWarning(SignInCaption, std::string("サインインできませんでした:\n") + error.what());
+            failure = error.what();
         }
         FSigningIn = false;
-        ShowSignInState();
+        FSignInUrl.clear();
+        // A dialog closed during the wait shows nothing more.
+        if (FClosed) return;
+        FView->ShowSignInAddress("", "");
+        FView->SetSignInCaption(SignInButtonCaption);
+        ShowAuth();
+        if (FCancelled) return;  // the user knows; the state line says where it stands
+        if (failure.empty()) {
+            FView->ShowInformation(SignInCaption, "サインインしました。");
+        } else {
+            FView->ShowWarning(SignInCaption, "サインインできませんでした:\n" + failure);
+        }
     });
+}
+
+void TAccountEditPresenter::AddressReady(const std::string& Url) {
+    FSignInUrl = Url;
+    // The address takes the place of the provider's boxes while it shows.
+    FView->ShowOAuth(true, false);
+    FView->ShowSignInAddress(AddressNote, Url);
+}
+
+void TAccountEditPresenter::BrowserFailed(const std::string&) {
+    // The address is the way on: the wait goes on.
+    FView->ShowSignInAddress(NoBrowserNote, FSignInUrl);
 }
 
 TAccountFields TAccountEditPresenter::CurrentFields() const {
@@ -267,6 +312,10 @@ bool TAccountEditPresenter::FormCloseQuery(bool Ok) {
             FFields = CurrentFields();
         }
         mayClose = true;
+        if (FSigningIn) {
+            FCancelled = FClosed = true;
+            FSignIn->Cancel();
+        }
     });
     return mayClose;
 }

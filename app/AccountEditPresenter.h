@@ -15,6 +15,17 @@ namespace quorvel {
 using TCertificateFetcher =
     std::function<TShownCertificate(const std::string& Host, std::int32_t Port, TConnectionSecurity Security)>;
 
+// What a sign-in tells the dialog while it waits for the browser.
+class ISignInProgress {
+public:
+    virtual ~ISignInProgress() = default;
+    // The address the browser is sent to, told before the browser starts.
+    virtual void AddressReady(const std::string& Url) = 0;
+    // No browser could be started (Reason says why); the wait goes on
+    // unless the dialog cancels it.
+    virtual void BrowserFailed(const std::string& Reason) = 0;
+};
+
 // The OAuth 2.0 sign-in as the account edit dialog runs it (see SignIn in
 // app/OAuthAccess.h): the tokens go to the secret store.
 class IAccountSignIn {
@@ -23,8 +34,12 @@ public:
     // Whether tokens for Account are stored; raises when the store cannot be
     // asked.
     virtual bool SignedIn(const TAccount& Account) = 0;
-    // Signs Account in; raises std::exception with the reason when it fails.
-    virtual void SignIn(const TAccount& Account) = 0;
+    // Signs Account in, waiting in the program's event loop; raises
+    // std::exception with the reason when it fails or is cancelled.
+    virtual void SignIn(const TAccount& Account, ISignInProgress& Progress) = 0;
+    // From a handler the wait runs: ends the sign-in under way, which then
+    // raises and leaves nothing open.
+    virtual void Cancel() = 0;
 };
 
 // What the account edit dialog of a toolkit shows, as its presenter tells it.
@@ -52,6 +67,12 @@ public:
     virtual void ShowOAuth(bool OAuth, bool Custom) = 0;
     // The text beside the sign-in button.
     virtual void SetSignInState(const std::string& State) = 0;
+    // The sign-in button's caption.
+    virtual void SetSignInCaption(const std::string& Caption) = 0;
+    // While a sign-in waits: Note above the address the browser was given,
+    // which is read-only and selectable and never widens the dialog. Both
+    // empty: neither is shown.
+    virtual void ShowSignInAddress(const std::string& Note, const std::string& Url) = 0;
     // Refuses the input: the focus goes to Field and the beep sounds; no
     // message is shown.
     virtual void RefuseField(TAccountField Field) = 0;
@@ -75,12 +96,17 @@ public:
 // SSL/TLS, and "なし" is refused while OAuth is chosen (the choice goes
 // back, with a warning). Microsoft and Google fill an empty server name with
 // their server, and its port and SSL/TLS. "サインイン..." signs the account
-// in as the boxes stand, after checking there is a client id.
+// in as the boxes stand, after checking there is a client id. While the
+// sign-in waits for the browser, the dialog shows the address the browser
+// was given, in place of the provider's boxes, for a user whose browser did
+// not open; a browser that could not be started at all leaves that address
+// as the way on. The button reads "中止" then and ends the wait, as does
+// closing the dialog.
 //
 // The caller fills it, shows a view on it modally and reads Fields() after
 // OK. The filling raises what it meets to the caller; the handlers that the
 // view forwards the user's actions to report it to the error report.
-class TAccountEditPresenter {
+class TAccountEditPresenter : private ISignInProgress {
 public:
     // Fetcher may be empty: then no certificate can be fetched. SignIn may
     // be null: then the sign-in says it is not available.
@@ -109,18 +135,20 @@ public:
     // The user picked the log-in choice at Index.
     void AuthChosen(int Index);
     // "サインイン...": signs in and shows the outcome; a click while the
-    // sign-in waits for the browser does nothing.
+    // sign-in waits ("中止") cancels it, without a message.
     void SignInClick();
     // "解除": no certificate is trusted beyond the normal check.
     void ClearCertificateClick();
     // Whether the dialog may close, with OK (Ok true) or otherwise. On OK the
-    // fields are kept for Fields().
+    // fields are kept for Fields(). A sign-in under way ends when it closes.
     bool FormCloseQuery(bool Ok);
 
     // The texts and choices as they were when OK closed the dialog.
     const TAccountFields& Fields() const { return FFields; }
 
 private:
+    void AddressReady(const std::string& Url) override;
+    void BrowserFailed(const std::string& Reason) override;
     void ShowSecurityHints();
     void ShowAuth();
     void ShowSignInState();
@@ -135,6 +163,9 @@ private:
     TAccount FBase;  // the account edited, for what the dialog does not show
     int FAuthIndex = 0;
     bool FSigningIn = false;
+    bool FCancelled = false;  // the user ended the sign-in under way
+    bool FClosed = false;     // ... by closing the dialog
+    std::string FSignInUrl;
     IAccountEditView* FView = nullptr;
     std::vector<TFieldText> FTexts;  // given before the view existed
     TConnectionSecurity FSecurity = TConnectionSecurity::ImplicitTls;

@@ -1,12 +1,48 @@
 #include "app/AccountSignIn.h"
 
+#include <exception>
+
 #include "app/AccountCheck.h"
 #include "app/Browser.h"
 #include "app/OAuthAccess.h"
+#include "core/Exception.h"
+#include "net/EventLoop.h"
 #include "net/HttpClient.h"
 #include "settings/SecretStore.h"
 
 namespace quorvel {
+
+namespace {
+
+constexpr const char* CancelledText = "OAuth: the sign-in was cancelled; nothing was stored";
+
+// The program's loop as one sign-in waits in it: once the sign-in is
+// cancelled, its next wait raises, which ends the sign-in where it waits
+// (for the browser, or for a token call, whose thread is joined first), and
+// everything it opened is closed on the way out.
+class TCancellableLoop final : public IEventLoop {
+public:
+    TCancellableLoop(IEventLoop& Loop, const bool& Cancelled) : FLoop(Loop), FCancelled(Cancelled) {}
+
+    void PumpOnce() override { FLoop.PumpOnce(); }
+    void WaitForEvents() override {
+        if (!FCancelled) FLoop.WaitForEvents();
+        if (FCancelled) throw Exception(CancelledText);
+    }
+    std::unique_ptr<IEventTimer> CreateTimer(std::function<void()> OnTick) override {
+        return FLoop.CreateTimer(std::move(OnTick));
+    }
+    std::unique_ptr<ISocketWatch> WatchSocket(int Fd, std::function<void(TSocketReadiness)> OnReady) override {
+        return FLoop.WatchSocket(Fd, std::move(OnReady));
+    }
+    void ReportError(const std::string& Message) override { FLoop.ReportError(Message); }
+
+private:
+    IEventLoop& FLoop;
+    const bool& FCancelled;
+};
+
+}  // namespace
 
 bool TAccountSignIn::SignedIn(const TAccount& Account) {
     bool stored = false;
@@ -15,10 +51,21 @@ bool TAccountSignIn::SignedIn(const TAccount& Account) {
     return stored;
 }
 
-void TAccountSignIn::SignIn(const TAccount& Account) {
+void TAccountSignIn::SignIn(const TAccount& Account, ISignInProgress& Progress) {
+    FCancelled = false;
+    TCancellableLoop loop(FLoop, FCancelled);
     const auto store = OpenSecretStore();
     const auto http = MakeHttpClient();
-    quorvel::SignIn(FLoop, Account, *store, *http, OpenInBrowser, [](const std::string&) {});
+    quorvel::SignIn(
+        loop, Account, *store, *http,
+        [&](const std::string& Url) {
+            try {
+                OpenInBrowser(Url);
+            } catch (const std::exception& error) {
+                Progress.BrowserFailed(error.what());
+            }
+        },
+        [&](const std::string& Url) { Progress.AddressReady(Url); });
 }
 
 }  // namespace quorvel

@@ -65,7 +65,17 @@ int SignInAccount(const quorvel::TAccounts& Accounts, const std::string& Name) {
     const auto store = quorvel::OpenSecretStore();
     const auto http = quorvel::MakeHttpClient();
     try {
-        quorvel::SignIn(*loop, *found, *store, *http, quorvel::OpenInBrowser, [](const std::string& url) {
+        // No browser to start (a headless machine): the address above is
+        // the way on, and the wait goes on.
+        const auto openBrowser = [](const std::string& url) {
+            try {
+                quorvel::OpenInBrowser(url);
+            } catch (const std::exception& error) {
+                std::cerr << "quorvel-check: " << quorvel::VisibleText(error.what())
+                          << "; open the address above in a browser\n";
+            }
+        };
+        quorvel::SignIn(*loop, *found, *store, *http, openBrowser, [](const std::string& url) {
             std::cerr << "quorvel-check: signing in; if no browser opens, open this address:\n"
                       << quorvel::VisibleText(url) << '\n';
         });

@@ -83,10 +83,22 @@ TAccountInformationForm::TAccountInformationForm(QWidget* Owner, TAccountEditPre
     AuthCombo = new QComboBox(this);
     ClientIdEdit = new QLineEdit(this);
     SignInButton = new QPushButton(QStringLiteral("サインイン..."), this);
+    // Keeps its width whichever caption it shows ("中止" while a sign-in waits).
+    SignInButton->setMinimumWidth(SignInButton->sizeHint().width());
     SignInStateLabel = new QLabel(this);
-    // Room for the longer of the two states, whichever shows first.
+    // Room for the longest of the states, whichever shows first.
     SignInStateLabel->setMinimumWidth(
-        SignInStateLabel->fontMetrics().horizontalAdvance(QStringLiteral("サインインしていません")));
+        SignInStateLabel->fontMetrics().horizontalAdvance(QStringLiteral("サインインを待っています")));
+    // The address takes the provider's rows while a sign-in waits: two
+    // lines of note, then the address, scrolled within its box, never
+    // widening the dialog.
+    SignInAddressEdit = new QLineEdit(this);
+    SignInAddressEdit->setReadOnly(true);
+    SignInNoteLabel = NewLabel(QString(), SignInAddressEdit, this);
+    SignInNoteLabel->setWordWrap(true);
+    SignInNoteLabel->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+    SignInNoteLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    SignInNoteLabel->setMinimumHeight(2 * SignInNoteLabel->fontMetrics().lineSpacing());
     AuthorizeUrlEdit = new QLineEdit(this);
     TokenUrlEdit = new QLineEdit(this);
     ScopeEdit = new QLineEdit(this);
@@ -154,9 +166,15 @@ TAccountInformationForm::TAccountInformationForm(QWidget* Owner, TAccountEditPre
         FCustomRows.insert(FCustomRows.end(), {label, edit});
         ++row;
     }
+    grid->addWidget(SignInNoteLabel, 13, 1, 2, 3);
+    grid->addWidget(SignInAddressEdit, 15, 1, 1, 3);
     // The dialog keeps its size whichever log-in is chosen.
     for (QWidget* widget : FOAuthRows) KeepRow(*widget);
     for (QWidget* widget : FCustomRows) KeepRow(*widget);
+    for (QWidget* widget : {static_cast<QWidget*>(SignInNoteLabel), static_cast<QWidget*>(SignInAddressEdit)}) {
+        KeepRow(*widget);
+        widget->hide();
+    }
     grid->setColumnStretch(3, 1);
 
     QHBoxLayout* buttons = NewOkCancelHelpRow(*OkButton, *CancelButton, *HelpButton);
@@ -177,7 +195,8 @@ TAccountInformationForm::TAccountInformationForm(QWidget* Owner, TAccountEditPre
     setTabOrder(PasswordEdit, AuthCombo);
     setTabOrder(AuthCombo, ClientIdEdit);
     setTabOrder(ClientIdEdit, SignInButton);
-    setTabOrder(SignInButton, AuthorizeUrlEdit);
+    setTabOrder(SignInButton, SignInAddressEdit);
+    setTabOrder(SignInAddressEdit, AuthorizeUrlEdit);
     setTabOrder(AuthorizeUrlEdit, TokenUrlEdit);
     setTabOrder(TokenUrlEdit, ScopeEdit);
     setTabOrder(ScopeEdit, OkButton);
@@ -256,6 +275,18 @@ void TAccountInformationForm::ShowOAuth(bool OAuth, bool Custom) {
 void TAccountInformationForm::SetSignInState(const std::string& State) {
     SignInStateLabel->setText(ToQString(State));
     SignInButton->setAccessibleDescription(SignInStateLabel->text());
+}
+
+void TAccountInformationForm::SetSignInCaption(const std::string& Caption) {
+    SignInButton->setText(ToQString(Caption));
+}
+
+void TAccountInformationForm::ShowSignInAddress(const std::string& Note, const std::string& Url) {
+    SignInNoteLabel->setText(ToQString(Note));
+    SignInAddressEdit->setText(ToQString(Url));
+    SignInAddressEdit->setCursorPosition(0);  // the address from its start
+    SignInNoteLabel->setVisible(!Url.empty());
+    SignInAddressEdit->setVisible(!Url.empty());
 }
 
 void TAccountInformationForm::RefuseField(TAccountField Field) {

@@ -39,6 +39,8 @@ public:
     QLineEdit* ClientIdEdit;
     QPushButton* SignInButton;
     QLabel* SignInStateLabel;
+    QLabel* SignInNoteLabel;       // shown while a sign-in waits
+    QLineEdit* SignInAddressEdit;  // read-only; shown while a sign-in waits
     QLineEdit* AuthorizeUrlEdit;
     QLineEdit* TokenUrlEdit;
     QLineEdit* ScopeEdit;
@@ -61,6 +63,8 @@ private:
     void SetAuthIndex(int Index) override;
     void ShowOAuth(bool OAuth, bool Custom) override;
     void SetSignInState(const std::string& State) override;
+    void SetSignInCaption(const std::string& Caption) override;
+    void ShowSignInAddress(const std::string& Note, const std::string& Url) override;
     void RefuseField(TAccountField Field) override;
     void ShowWarning(const std::string& Caption, const std::string& Text) override;
     void ShowInformation(const std::string& Caption, const std::string& Text) override;

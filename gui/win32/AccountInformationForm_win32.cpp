@@ -76,6 +76,21 @@ void TAccountInformationForm::SetSignInState(const std::string& State) {
     SetItemText(IDC_SIGN_IN_STATE, State);
 }
 
+void TAccountInformationForm::SetSignInCaption(const std::string& Caption) {
+    SetItemText(IDC_SIGN_IN, Caption);
+}
+
+void TAccountInformationForm::ShowSignInAddress(const std::string& Note, const std::string& Url) {
+    // A read-only box: the address scrolls within it and can be selected and copied.
+    SetItemText(IDC_SIGN_IN_NOTE, Note);
+    SetItemText(IDC_SIGN_IN_ADDRESS_EDIT, Url);
+    // The focus never stays on a box that goes.
+    if (Url.empty() && ::GetFocus() == Item(IDC_SIGN_IN_ADDRESS_EDIT)) {
+        ::SendMessageW(Handle(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(IDC_SIGN_IN)), TRUE);
+    }
+    for (int id : {IDC_SIGN_IN_NOTE, IDC_SIGN_IN_ADDRESS_EDIT}) ::ShowWindow(Item(id), Url.empty() ? SW_HIDE : SW_SHOW);
+}
+
 std::string TAccountInformationForm::FieldText(TAccountField Field) const {
     return ItemText(EditOf(Field));
 }

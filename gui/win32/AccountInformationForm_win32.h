@@ -31,6 +31,8 @@ private:
     void SetAuthIndex(int Index) override;
     void ShowOAuth(bool OAuth, bool Custom) override;
     void SetSignInState(const std::string& State) override;
+    void SetSignInCaption(const std::string& Caption) override;
+    void ShowSignInAddress(const std::string& Note, const std::string& Url) override;
     void RefuseField(TAccountField Field) override;
     void ShowWarning(const std::string& Caption, const std::string& Text) override;
     void ShowInformation(const std::string& Caption, const std::string& Text) override;

@@ -18,7 +18,7 @@ class EditView final : public IAccountEditView {
 public:
     TTexts Choices, AuthChoices, Messages;  // Messages: "caption: text" of every message and question
     std::map<TAccountField, std::string> Texts;
-    std::string Fingerprint, Hint, SignInState;
+    std::string Fingerprint, Hint, SignInState, SignInCaption = "サインイン...", Note, Url;
     int Index = -1, AuthIndex = -1;
     bool Warning = false, FetchEnabled = false, Yes = true, OAuth = false, Custom = false;
     std::vector<TAccountField> Refused;
@@ -37,6 +37,10 @@ public:
     void SetAuthIndex(int I) override { AuthIndex = I; }
     void ShowOAuth(bool O, bool C) override { std::tie(OAuth, Custom) = std::tuple(O, C); }
     void SetSignInState(const std::string& State) override { SignInState = State; }
+    void SetSignInCaption(const std::string& Caption) override { SignInCaption = Caption; }
+    void ShowSignInAddress(const std::string& N, const std::string& U) override {
+        std::tie(Note, Url) = std::tie(N, U);
+    }
     void RefuseField(TAccountField Field) override { Refused.push_back(Field); }
     void ShowWarning(const std::string& C, const std::string& T) override { Messages.push_back(C + ": " + T); }
     void ShowInformation(const std::string& C, const std::string& T) override { Messages.push_back(C + ": " + T); }
@@ -46,18 +50,24 @@ public:
     }
 };
 
-// Signs in what it is told to, except a client id "refused"; tokens by name.
+// Signs in what it is told to, except a client id "refused" or when
+// cancelled; tokens by name.
 class FakeSignIn final : public IAccountSignIn {
 public:
     std::vector<TAccount> Calls;
-    std::function<void()> During;  // the user's clicks while it waits
+    std::function<void(ISignInProgress&)> During;  // what happens while it waits
+    bool Cancelled = false;
     bool SignedIn(const TAccount& Account) override { return Account.OAuthClientId == Stored; }
-    void SignIn(const TAccount& Account) override {
+    void SignIn(const TAccount& Account, ISignInProgress& Progress) override {
         Calls.push_back(Account);
-        if (During) During();
+        Cancelled = false;
+        Progress.AddressReady("https://login.example/?client_id=" + Account.OAuthClientId);
+        if (During) During(Progress);
+        if (Cancelled) throw std::runtime_error("cancelled");
         if (Account.OAuthClientId == "refused") throw std::runtime_error("access_denied");
         Stored = Account.OAuthClientId;
     }
+    void Cancel() override { Cancelled = true; }
     std::string Stored = "(none)";
 };
 
@@ -215,25 +225,44 @@ TEST_F(AccountEditPresenterTest, SignInNeedsAClientIdAndShowsItsOutcome) {
     std::tie(stored.Auth, stored.OAuthProvider, stored.OAuthClientId, stored.OAuthClientSecret) =
         std::tuple(TAuthMethod::OAuth, "custom", "ok", "secret");
     Edit.SetAuth(stored);
-    SignIn.During = [this] { Edit.SignInClick(); };
     EXPECT_EQ(std::tie(View.AuthIndex, View.SignInState), std::tuple(3, "サインインしていません"));
+    // While it waits: the address in place of the provider's boxes and "中止",
+    // which ends it quietly, as closing does; no browser leaves the address.
+    enum TWhile { Nothing, NoBrowser, Click, Close };
+    const std::string opened = "ブラウザーが開かない場合は、次のアドレスをブラウザーで開いてください。|";
+    const std::string failed = "ブラウザーを開けませんでした。次のアドレスをブラウザーで開いてください。|";
     const struct {
-        const char *ClientId, *Message, *State;
+        const char* ClientId;
+        TWhile While;
+        std::string Note, Message, State;
     } cases[] = {
-        {"", "サインインにはクライアントIDが必要です。", "サインインしていません"},
-        {"refused", "サインインできませんでした:\naccess_denied", "サインインしていません"},
-        {"ok", "サインインしました。", "サインイン済み"},
+        {"", Nothing, "", "サインインにはクライアントIDが必要です。", "サインインしていません"},
+        {"refused", Nothing, opened, "サインインできませんでした:\naccess_denied", "サインインしていません"},
+        {"ok", Click, opened, "", "サインインしていません"},
+        {"ok", NoBrowser, failed, "サインインしました。", "サインイン済み"},
+        {"other", Close, opened, "", "サインインを待っています"},
     };
     for (const auto& c : cases) {
         View.Texts[TAccountField::ClientId] = c.ClientId;
         View.Messages.clear();
+        std::string waiting;
+        SignIn.During = [&](ISignInProgress& Progress) {
+            if (c.While == NoBrowser) Progress.BrowserFailed("no browser");
+            waiting = View.Note + "|" + View.Url + View.SignInCaption + View.SignInState + (View.Custom ? "+" : "");
+            if (c.While == Click) Edit.SignInClick();
+            if (c.While == Close && !Edit.FormCloseQuery(false)) ADD_FAILURE() << "not closed";
+        };
         Edit.SignInClick();
-        ASSERT_EQ(View.Messages.size(), 1U) << c.ClientId;
-        EXPECT_EQ(View.Messages[0].rfind(std::string("サインイン: ") + c.Message, 0), 0U) << View.Messages[0];
+        const std::string url = c.Note.empty() ? "" : "https://login.example/?client_id=" + std::string(c.ClientId);
+        EXPECT_EQ(waiting, c.Note.empty() ? "" : c.Note + url + "中止サインインを待っています");
+        const std::string message = c.Message.empty() ? "" : "サインイン: " + c.Message;
+        EXPECT_EQ(View.Messages.size() == 1 ? View.Messages[0].substr(0, message.size()) : "", message);
         EXPECT_EQ(View.SignInState, c.State) << c.ClientId;
+        // Afterwards the boxes are back, unless the dialog closed.
+        EXPECT_EQ(View.Url.empty() && View.SignInCaption == "サインイン..." && View.Custom, c.While != Close);
     }
     // The account signed in is the one the boxes show; a secret stays with its own client id.
-    ASSERT_EQ(SignIn.Calls.size(), 2U);
+    ASSERT_EQ(SignIn.Calls.size(), 4U);
     EXPECT_EQ(std::tie(SignIn.Calls[1].UserID, SignIn.Calls[1].OAuthClientSecret, SignIn.Calls[0].OAuthClientSecret),
               std::tuple("", "secret", ""));
     EXPECT_EQ(Reports, TTexts{});

@@ -56,23 +56,29 @@ TEST(AtSpiDialogs, AScreenReaderHearsEveryBoxByItsLabelAndOpensTheLinks) {
     const QString read = session.Run(Python, {QStringLiteral(QUORVEL_READ_ACCESSIBLE), "quorvel-dialog-probe"}, 60000);
     const QString mail = Text(AboutMailLink);
     const QString home = Text(AboutHomePageLink);
+    // A password account's edit dialog shows no OAuth box; an OAuth one's does.
     const QString expected = QStringLiteral(
+                                 "button\tサインイン...\t\tサインインしていません\n"
                                  "check box\tログオン時にこのプログラムを実行する(R)\t\t\n"
                                  "check box\t新着メールを通知する(N)\t\t\n"
+                                 "combo box\tOAuth 2.0 (Microsoft)\t認証(A):\t\n"
+                                 "combo box\tSSL/TLS\t接続の保護:\t\n"
                                  "combo box\tSSL/TLS\t接続の保護:\t\n"
                                  "combo box\tパスワード\t認証(A):\t\n"
                                  "link\t%1\t\t\n"
                                  "link\t%2\t\t\n"
                                  "password\tPassword:\tPassword:\t\n"
+                                 "password\tPassword:\tPassword:\t\n"
+                                 "text\tServerName:\tServerName:\t\n"
                                  "text\tServerName:\tServerName:\t\n"
                                  "text\tServerPort:\tServerPort:\t(通常は995です)\n"
+                                 "text\tServerPort:\tServerPort:\t(通常は995です)\n"
+                                 "text\tUserID:\tUserID:\t\n"
                                  "text\tUserID:\tUserID:\t\n"
                                  "text\tクライアントID:\tクライアントID:\t\n"
-                                 "text\tスコープ:\tスコープ:\t\n"
-                                 "text\tトークンURL:\tトークンURL:\t\n"
                                  "text\tメールを確認する間隔\tメールを確認する間隔\t分\n"
                                  "text\t証明書の指紋:\t証明書の指紋:\t\n"
-                                 "text\t認可URL:\t認可URL:\t\n"
+                                 "text\t証明書の指紋:\t証明書の指紋:\t\n"
                                  "tree\tアカウント一覧\t\t\n"
                                  "pressed %2\n"
                                  "pressed %1\n")

@@ -1,9 +1,11 @@
-// Shows the account edit, options, account list and About dialogs side by
-// side, not modally, for an assistive technology to read; prints every link
-// the About box is asked to open ("opened <link>"). Ends after 60 s.
+// Shows the account edit (password and OAuth), options, account list and
+// About dialogs side by side, not modally, for an assistive technology to
+// read; prints every link the About box is asked to open ("opened <link>").
+// Ends after 60 s.
 #include <QApplication>
 #include <QTimer>
 #include <cstdio>
+#include <tuple>
 
 #include "gui/qt/AboutForm.h"
 #include "gui/qt/AccountInformationForm.h"
@@ -20,6 +22,11 @@ int main(int argc, char** argv) {
     TAccountInformationForm edit(nullptr, editPresenter);
     editPresenter.Fill(FieldsForNewAccount());
     editPresenter.SetSecurity(TConnectionSecurity::ImplicitTls);
+    TAccountEditPresenter oauthPresenter(nullptr, nullptr);
+    TAccount oauth;
+    std::tie(oauth.Auth, oauth.OAuthProvider) = std::tuple(TAuthMethod::OAuth, "microsoft");
+    oauthPresenter.SetAuth(oauth);
+    TAccountInformationForm oauthEdit(nullptr, oauthPresenter);
     TOptionsPresenter optionsPresenter({5, false}, {});
     TOptionForm options(nullptr, optionsPresenter);
     TAccounts accounts;
@@ -34,10 +41,11 @@ int main(int argc, char** argv) {
     // Two by two on a 640 x 480 screen: the edit above the About box, the
     // options above the list.
     edit.move(0, 0);
+    oauthEdit.move(320, 0);
     about.move(0, 480 - about.height());
     options.move(640 - options.width(), 0);
     list.move(640 - list.width(), options.height() + 4);
-    for (QWidget* dialog : std::initializer_list<QWidget*>{&edit, &options, &list, &about}) dialog->show();
+    for (QWidget* dialog : std::initializer_list<QWidget*>{&edit, &oauthEdit, &options, &list, &about}) dialog->show();
     std::printf("shown\n");
     std::fflush(stdout);
     QTimer::singleShot(60000, &application, &QApplication::quit);

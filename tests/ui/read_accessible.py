@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Reads the dialogs of the named program through AT-SPI, as a screen reader
-does: one line per box, list, check box and link ("role<TAB>name<TAB>labelled
-by<TAB>description"), then presses every link through its action ("pressed <name>").
+does: one line per showing box, list, check box, link and button with a state
+("role<TAB>name<TAB>labelled by<TAB>description"), then presses every link through its action ("pressed <name>").
 Waits up to 20 s for the program to appear. Always exits 0; trouble is
 printed as a line starting with "error"."""
 import sys
@@ -16,7 +16,7 @@ def find_application(name):
         desktop = pyatspi.Registry.getDesktop(0)
         for i in range(desktop.childCount):
             app = desktop.getChildAtIndex(i)
-            if app is not None and app.name == name and app.childCount >= 4:
+            if app is not None and app.name == name and app.childCount >= 5:
                 return app
         time.sleep(0.2)
     return None
@@ -29,6 +29,7 @@ READ_ROLES = {
     pyatspi.ROLE_TREE: "tree",
     pyatspi.ROLE_CHECK_BOX: "check box",
     pyatspi.ROLE_LINK: "link",
+    pyatspi.ROLE_PUSH_BUTTON: "button",
 }
 
 
@@ -44,8 +45,10 @@ def labelled_by(node):
 def walk(node, found, depth=0):
     if node is None or depth > 12:
         return
+    if depth > 0 and not node.getState().contains(pyatspi.STATE_SHOWING):
+        return  # nor anything inside it
     role = node.getRole()
-    if role in READ_ROLES:
+    if role in READ_ROLES and (role != pyatspi.ROLE_PUSH_BUTTON or node.description):
         found.append(node)
     if role in (pyatspi.ROLE_TREE, pyatspi.ROLE_COMBO_BOX):
         return  # rows and items are not looked at

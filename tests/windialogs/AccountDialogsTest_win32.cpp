@@ -47,13 +47,14 @@ bool OkTakesPort(TDialogDriver& Driver, HWND Dialog, const std::string& Port, st
 }  // namespace
 
 TEST_F(AccountDialogsTest, EditDialogNamesEveryFieldMasksThePasswordAndFollowsTheProtection) {
+    TWaitingSignIn signIn;
     TAccountEditPresenter presenter(
         [](const std::string& Host, std::int32_t Port, TConnectionSecurity) {
             EXPECT_EQ(Host + ":" + std::to_string(Port), "pop.example.jp:995");  // what the boxes hold
             return TShownCertificate{"CN=pop.example.jp", "CN=Test CA", "2026-01-01 00:00:00 UTC",
                                      "2027-01-01 00:00:00 UTC", std::string(64, 'a')};
         },
-        nullptr);
+        nullptr, &signIn);
     presenter.Fill(FieldsForNewAccount());
     presenter.SetSecurity(SecurityForNewAccount());
     TAccountInformationForm form(presenter);
@@ -120,6 +121,15 @@ TEST_F(AccountDialogsTest, EditDialogNamesEveryFieldMasksThePasswordAndFollowsTh
             HWND needed = Driver.WaitForDialog("サインイン");
             EXPECT_NE(Driver.Text(needed, MessageBoxText).find("クライアントIDが必要です"), std::string::npos);
             Driver.Click(needed, IDOK);
+            // A sign-in waiting: its address, read-only, in place of the provider's boxes.
+            Driver.SetText(dialog, IDC_CLIENT_ID_EDIT, "id");
+            Driver.Click(dialog, IDC_SIGN_IN);
+            Driver.WaitFor([&] { return signIn.Waiting && Driver.Visible(dialog, IDC_SIGN_IN_ADDRESS_EDIT); }, "wait");
+            EXPECT_FALSE(Driver.Visible(dialog, IDC_SCOPE_EDIT));
+            EXPECT_NE(::GetWindowLongW(Driver.Control(dialog, IDC_SIGN_IN_ADDRESS_EDIT), GWL_STYLE) & ES_READONLY, 0);
+            Driver.Screenshot(dialog, "account-edit-oauth-wait");
+            Driver.Click(dialog, IDC_SIGN_IN);  // "中止"
+            Driver.WaitFor([&] { return !signIn.Waiting && Driver.Visible(dialog, IDC_SCOPE_EDIT); }, "the end");
 
             // A refused port: a beep and the focus on the port box; then OK.
             EXPECT_FALSE(OkTakesPort(Driver, dialog, "70000", Beeps));

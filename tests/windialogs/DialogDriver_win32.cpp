@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/WideText_win32.h"
+#include "net/WinEventLoop_win32.h"
 
 namespace {
 
@@ -241,4 +242,16 @@ void TDialogDriver::Select(HWND List, int Row) {
     item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
     item.state = LVIS_SELECTED | LVIS_FOCUSED;
     ::SendMessageW(List, LVM_SETITEMSTATE, static_cast<WPARAM>(Row), reinterpret_cast<LPARAM>(&item));
+}
+
+void TWaitingSignIn::SignIn(const quorvel::TAccount&, quorvel::ISignInProgress& Progress) {
+    quorvel::TWinEventLoop loop;
+    Cancelled = false;
+    Progress.AddressReady("https://login.example/authorize?client_id=id&scope=" + std::string(400, 'x'));
+    Progress.BrowserFailed("no browser");
+    const auto end = std::chrono::steady_clock::now() + Patience;
+    Waiting = true;
+    while (!Cancelled && std::chrono::steady_clock::now() < end) loop.WaitForEventsFor(std::chrono::milliseconds(50));
+    Waiting = false;
+    throw std::runtime_error("the sign-in ended");
 }

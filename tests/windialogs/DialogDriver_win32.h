@@ -2,8 +2,11 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <functional>
 #include <string>
+
+#include "app/AccountEditPresenter.h"
 
 // Drives the program's Win32 dialogs the way a screen reader or a test tool
 // does: by window and control, reading texts and states and pressing
@@ -57,4 +60,14 @@ public:
 private:
     explicit TDialogDriver(DWORD Thread) : FThread(Thread) {}
     DWORD FThread;
+};
+
+// A sign-in whose browser did not start: tells its long address, waits in
+// the test thread's messages until cancelled (at most 10 s), then raises.
+class TWaitingSignIn final : public quorvel::IAccountSignIn {
+public:
+    bool SignedIn(const quorvel::TAccount&) override { return false; }
+    void SignIn(const quorvel::TAccount& Account, quorvel::ISignInProgress& Progress) override;
+    void Cancel() override { Cancelled = true; }
+    std::atomic<bool> Waiting{false}, Cancelled{false};
 };

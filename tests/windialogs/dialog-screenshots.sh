@@ -19,7 +19,7 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winealsa.drv=d"
 export WINEARCH=win64
 . scripts/xvfb.sh
-start_xvfb 1024x768x24
+start_xvfb 1600x1200x24  # room for the tallest dialog at 192 dpi
 xvfb=$xvfb_pid
 cleanup() {
   wineserver -k >/dev/null 2>&1 || true
