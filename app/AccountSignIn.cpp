@@ -17,17 +17,21 @@ namespace {
 constexpr const char* CancelledText = "OAuth: the sign-in was cancelled; nothing was stored";
 
 // The program's loop as one sign-in waits in it: once the sign-in is
-// cancelled, its next wait raises, which ends the sign-in where it waits
-// (for the browser, or for a token call, whose thread is joined first), and
-// everything it opened is closed on the way out.
+// cancelled, its next wait raises, once, which ends the sign-in where it
+// waits, and everything it opened is closed on the way out. A token call
+// under way is waited for in the loop as before (the dialog stays alive),
+// and its answer is dropped.
 class TCancellableLoop final : public IEventLoop {
 public:
     TCancellableLoop(IEventLoop& Loop, const bool& Cancelled) : FLoop(Loop), FCancelled(Cancelled) {}
 
     void PumpOnce() override { FLoop.PumpOnce(); }
     void WaitForEvents() override {
-        if (!FCancelled) FLoop.WaitForEvents();
-        if (FCancelled) throw Exception(CancelledText);
+        if (!FCancelled || FRaised) FLoop.WaitForEvents();
+        if (FCancelled && !FRaised) {
+            FRaised = true;
+            throw Exception(CancelledText);
+        }
     }
     std::unique_ptr<IEventTimer> CreateTimer(std::function<void()> OnTick) override {
         return FLoop.CreateTimer(std::move(OnTick));
@@ -40,6 +44,7 @@ public:
 private:
     IEventLoop& FLoop;
     const bool& FCancelled;
+    bool FRaised = false;
 };
 
 }  // namespace

@@ -84,13 +84,19 @@ void RunBesideLoop(IEventLoop& Loop, const std::function<void()>& Work) {
         sender->Wake();
     });
     // Work is bounded, so this wait is too; the thread is always joined.
-    try {
-        while (!done) Loop.WaitForEvents();
-    } catch (...) {
-        worker.join();
-        throw;
+    // The loop goes on handling events until then, even after one of its
+    // waits raised (a sign-in cancelled meanwhile): what it raised is
+    // raised once Work has ended.
+    std::exception_ptr interrupted;
+    while (!done) {
+        try {
+            Loop.WaitForEvents();
+        } catch (...) {
+            if (!interrupted) interrupted = std::current_exception();
+        }
     }
     worker.join();
+    if (interrupted) std::rethrow_exception(interrupted);
     if (shared->Failure) std::rethrow_exception(shared->Failure);
 }
 

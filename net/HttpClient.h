@@ -48,7 +48,9 @@ bool IsAllowedTokenUrl(const std::string& Url);
 
 // Runs Work (a bounded blocking call) on a worker thread while Loop goes on
 // handling events, and returns once it has ended; what Work raised is
-// raised here.
+// raised here. A wait of Loop's that raises does not stop the loop before
+// Work has ended (the loop may raise once, then wait as before); what it
+// raised comes first.
 void RunBesideLoop(IEventLoop& Loop, const std::function<void()>& Work);
 
 }  // namespace quorvel

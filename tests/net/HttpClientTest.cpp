@@ -1,6 +1,10 @@
 // The token calls' bounds, against the scripted server speaking HTTP.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
+#include "net/CommandLineLoop.h"
 #include "net/HttpClient.h"
 #include "tests/net/ScriptedPop3Server.h"
 
@@ -62,6 +66,51 @@ TEST(HttpClient, PlainHttpOnlyToLoopback) {
     }
     // Refused before any connection is made.
     EXPECT_THROW(MakeHttpClient()->PostForm("http://192.0.2.1/token", ""), EHttpError);
+}
+
+// A wait that raises (a sign-in cancelled during a token call) does not
+// stop the loop: its timers still run until the call has ended, and then
+// what the wait raised comes out.
+TEST(HttpClient, ALoopThatRaisesOnceKeepsRunningBesideTheCall) {
+    class RaisingOnce final : public IEventLoop {
+    public:
+        explicit RaisingOnce(IEventLoop& Loop) : Inner(Loop) {}
+        void PumpOnce() override { Inner.PumpOnce(); }
+        void WaitForEvents() override {
+            if (!Raised) {
+                Raised = true;
+                throw Exception("cancelled");
+            }
+            Inner.WaitForEvents();
+        }
+        std::unique_ptr<IEventTimer> CreateTimer(std::function<void()> OnTick) override {
+            return Inner.CreateTimer(std::move(OnTick));
+        }
+        std::unique_ptr<ISocketWatch> WatchSocket(int Fd, std::function<void(TSocketReadiness)> OnReady) override {
+            return Inner.WatchSocket(Fd, std::move(OnReady));
+        }
+        void ReportError(const std::string& Message) override { Inner.ReportError(Message); }
+
+    private:
+        IEventLoop& Inner;
+        bool Raised = false;
+    };
+    const auto inner = MakeCommandLineLoop();
+    std::atomic<bool> ticked{false};
+    const auto timer = inner->CreateTimer([&] { ticked = true; });
+    timer->Start(50);
+    RaisingOnce loop(*inner);
+    bool sawTick = false;
+    try {
+        RunBesideLoop(loop, [&] {
+            for (int i = 0; i < 500 && !ticked; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            sawTick = ticked;
+        });
+        ADD_FAILURE() << "the loop's exception was lost";
+    } catch (const Exception& error) {
+        EXPECT_STREQ(error.what(), "cancelled");
+    }
+    EXPECT_TRUE(sawTick);
 }
 
 }  // namespace
