@@ -22,21 +22,6 @@ bool StartsWith(const std::string& Text, const char* Prefix) {
     return true;
 }
 
-std::string SystemErrorText(DWORD Error) {
-    wchar_t* text = nullptr;
-    const DWORD length =
-        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
-                         nullptr, Error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string message;
-    try {
-        if (length != 0) message = Utf8FromWide(std::wstring_view(text, length));
-    } catch (const Exception&) {}
-    if (text != nullptr) ::LocalFree(text);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' '))
-        message.pop_back();
-    return message.empty() ? "error " + std::to_string(Error) : message;
-}
-
 }  // namespace
 
 void OpenInBrowser(const std::string& Url) {
@@ -58,7 +43,10 @@ void OpenInBrowser(const std::string& Url) {
     const bool started = ::ShellExecuteExW(&info) != FALSE;
     const DWORD error = started ? 0 : ::GetLastError();
     if (SUCCEEDED(com)) ::CoUninitialize();
-    if (!started) throw Exception("OAuth: the browser could not be started: " + SystemErrorText(error));
+    if (started) return;
+    const std::string text = SystemErrorText(error);
+    throw Exception("OAuth: the browser could not be started: " +
+                    (text.empty() ? "error " + std::to_string(error) : text));
 }
 
 }  // namespace quorvel

@@ -26,4 +26,19 @@ std::string Utf8FromWide(std::wstring_view Wide) {
     return utf8;
 }
 
+std::string SystemErrorText(unsigned long Error) {
+    wchar_t* text = nullptr;
+    const DWORD length =
+        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
+                         nullptr, Error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string message;
+    try {
+        if (length != 0) message = Utf8FromWide(std::wstring_view(text, length));
+    } catch (const Exception&) {}
+    if (text != nullptr) ::LocalFree(text);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' '))
+        message.pop_back();
+    return message;
+}
+
 }  // namespace quorvel

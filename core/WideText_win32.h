@@ -11,4 +11,8 @@ namespace quorvel {
 std::wstring WideFromUtf8(std::string_view Utf8);
 std::string Utf8FromWide(std::wstring_view Wide);
 
+// The system's own words for the error number Error (GetLastError), without
+// the trailing line break; empty when the system has none.
+std::string SystemErrorText(unsigned long Error);
+
 }  // namespace quorvel

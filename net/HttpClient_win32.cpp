@@ -63,19 +63,7 @@ std::string WinHttpErrorText(DWORD Error) {
         case ERROR_WINHTTP_CLIENT_AUTH_CERT_NEEDED: return "SSL connect error";
         default: break;
     }
-    wchar_t* text = nullptr;
-    const DWORD length =
-        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
-                         nullptr, Error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string message;
-    if (length != 0) {
-        try {
-            message = Utf8FromWide(std::wstring_view(text, length));
-        } catch (const Exception&) {}
-    }
-    if (text != nullptr) ::LocalFree(text);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' '))
-        message.pop_back();
+    const std::string message = SystemErrorText(Error);
     return message.empty() ? "WinHTTP error " + std::to_string(Error) : message;
 }
 
