@@ -39,7 +39,8 @@ struct Connection {
 };
 
 TEST(LineExchange, LineInPiecesIsReturnedWholeAndTheRestStays) {
-    Connection c({Say("+OK hel"), Pause(60), Say("lo wor"), Pause(60), Say("ld\r\n+OK next\r\nthird")});
+    Connection c(
+        {Say("+OK hel"), Pause(60), Say("lo wor"), Pause(60), Say("ld\r"), Pause(30), Say("\n+OK next\r\nthird")});
     EXPECT_EQ(c.Transport.ReadLn(), "+OK hello world\r\n");
     EXPECT_TRUE(c.Transport.DataAvailable()) << "bytes after the line end stay in the socket";
     EXPECT_EQ(c.Transport.ReadLn(), "+OK next\r\n");
