@@ -319,4 +319,16 @@ std::string DovecotServer::Log() const {
     return Text;
 }
 
+bool DovecotServer::LogShows(const std::string& Text, std::size_t Times) const {
+    const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (;;) {
+        const std::string Log = this->Log();
+        std::size_t Found = 0;
+        for (auto At = Log.find(Text); At != std::string::npos; At = Log.find(Text, At + 1)) ++Found;
+        if (Found >= Times) return true;
+        if (std::chrono::steady_clock::now() >= Deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
 }  // namespace quorvel

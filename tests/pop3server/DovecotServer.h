@@ -74,6 +74,9 @@ public:
     // Dovecot's log file and what the master process wrote to stderr, for
     // failure messages.
     std::string Log() const;
+    // Waits (at most 10 s) until the log holds Text Times times: Dovecot's
+    // processes write it a moment after the client has gone.
+    bool LogShows(const std::string& Text, std::size_t Times = 1) const;
 
     // With DovecotOptions::RawLog: every byte the clients of UserID sent
     // after logging in, session after session in the order they began.

@@ -45,26 +45,6 @@ CheckOutcome CheckWith(TPop3Client& Client, const std::string& Host, std::int32_
     return Outcome;
 }
 
-// Waits (bounded) until Dovecot's log holds Text Times times; its processes
-// write the log a moment after the client has gone.
-bool LogShows(const DovecotServer& Server, const std::string& Text, std::size_t Times = 1) {
-    const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    for (;;) {
-        const std::string Log = Server.Log();
-        std::size_t Found = 0;
-        for (auto At = Log.find(Text); At != std::string::npos; At = Log.find(Text, At + 1)) {
-            ++Found;
-        }
-        if (Found >= Times) {
-            return true;
-        }
-        if (std::chrono::steady_clock::now() >= Deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-}
-
 class Pop3InteropTest : public ::testing::Test {
 protected:
     TPollEventLoop Loop;
@@ -87,7 +67,7 @@ TEST_F(Pop3InteropTest, CountsEmptySmallAndLargeMailboxesExactly) {
     }
     // Every session ended with an accepted QUIT, and a check neither
     // retrieves nor deletes anything.
-    EXPECT_TRUE(LogShows(Server, "Disconnected: Logged out top=0/0, retr=0/0, del=0/", 3 * Rounds)) << Server.Log();
+    EXPECT_TRUE(Server.LogShows("Disconnected: Logged out top=0/0, retr=0/0, del=0/", 3 * Rounds)) << Server.Log();
     // After the log-in the client sends only STAT and QUIT (Dovecot's rawlog
     // writes the sessions a moment after they end).
     std::string Expected;
@@ -126,9 +106,9 @@ TEST_F(Pop3InteropTest, OneClientChecksSeveralAccountsInTurn) {
             EXPECT_EQ(Outcome.Message, "Authentication failed") << S.User;
         }
     }
-    EXPECT_TRUE(LogShows(Server, "Disconnected: Logged out", 5)) << Server.Log();
+    EXPECT_TRUE(Server.LogShows("Disconnected: Logged out", 5)) << Server.Log();
     // The refused sessions still ended with QUIT.
-    EXPECT_TRUE(LogShows(Server, "Aborted login by logging out", 2)) << Server.Log();
+    EXPECT_TRUE(Server.LogShows("Aborted login by logging out", 2)) << Server.Log();
 }
 
 TEST_F(Pop3InteropTest, AServerThatGoesAwayDuringTheSessionLeavesTheClientUsable) {

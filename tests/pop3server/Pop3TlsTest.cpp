@@ -3,10 +3,8 @@
 // reaches the server.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <fstream>
 #include <string>
-#include <thread>
 
 #include "core/Exception.h"
 #include "net/PollEventLoop.h"
@@ -59,18 +57,6 @@ Outcome Check(TPollEventLoop& Loop, const DovecotServer& Server, S Security, con
     return Result;
 }
 
-bool LogShows(const DovecotServer& Server, const std::string& Text, int Times) {
-    const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    for (;;) {
-        const std::string Log = Server.Log();
-        int Found = 0;
-        for (auto At = Log.find(Text); At != std::string::npos; At = Log.find(Text, At + 1)) ++Found;
-        if (Found >= Times) return true;
-        if (std::chrono::steady_clock::now() >= Deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-}
-
 // What the log-in process received held no credentials. Its rawlog keeps
 // the encrypted part encrypted, so this also holds when TLS worked; the log
 // then shows whether anyone logged in.
@@ -96,7 +82,7 @@ TEST_F(Pop3TlsTest, ImplicitTlsAndStlsReadTheCountInsideTls) {
     }
     // Both log-ins ran inside TLS, and the plain listener saw STLS and
     // nothing readable after it.
-    EXPECT_TRUE(LogShows(Server, "Login: user=<alice>, method=PLAIN, rip=127.0.0.1, lip=127.0.0.1, mpid=", 2));
+    EXPECT_TRUE(Server.LogShows("Login: user=<alice>, method=PLAIN, rip=127.0.0.1, lip=127.0.0.1, mpid=", 2));
     const std::string Log = Server.Log();
     std::size_t TlsLogins = 0;
     for (auto At = Log.find("Login: user=<alice>"); At != std::string::npos;
