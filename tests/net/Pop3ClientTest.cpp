@@ -327,6 +327,7 @@ TEST_F(Pop3Test, DestroyWhileConnectedDropsTheConnectionQuietly) {
     ScriptedPop3Server server(LogInAndStat("+OK 2 2\r\n"));
     {
         TPop3Client client(Loop);
+        client.SetTimeOut(TestTimeOut);
         client.UserID = "u";
         client.Password = "p";
         client.Host = "127.0.0.1";
