@@ -114,8 +114,8 @@ DovecotServer::DovecotServer(std::vector<DovecotMailbox> Mailboxes, DovecotOptio
                 } while (TlsPort == ListenPort);
                 Tls.Pop3sPort = TlsPort;
             }
-            WriteTextFile(Root / "dovecot.conf", DovecotConfigText(Root, ListenPort, Who, GreetingText(),
-                                                                   Settings.AlsoIPv6, Settings.RawLog, Tls));
+            WriteTextFile(Root / "dovecot.conf",
+                          DovecotConfigText(Root, ListenPort, Who, GreetingText(), Settings.RawLog, Tls));
             // Only this attempt's messages decide whether the port was taken.
             std::filesystem::remove(Root / "dovecot.log");
             std::filesystem::remove(Root / "dovecot.stderr");

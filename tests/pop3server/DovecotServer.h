@@ -25,8 +25,6 @@ struct DovecotOptions {
     std::string Binary = "/usr/sbin/dovecot";
     // Longest wait for the first greeting, port retries included.
     std::chrono::milliseconds StartLimit = std::chrono::seconds(10);
-    // Listen on ::1 as well as on 127.0.0.1, on the same port.
-    bool AlsoIPv6 = false;
     // Record what clients send after their log-in (see RawInput).
     bool RawLog = false;
     // A port to try first (0: none); when it is taken, free ones follow.
