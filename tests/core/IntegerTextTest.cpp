@@ -5,32 +5,19 @@
 using quorvel::StrToIntDef;
 using quorvel::TryStrToInt;
 
-TEST(IntegerText, AcceptsDecimalWithBlanksAndSign) {
-    std::int32_t v = 0;
-    EXPECT_TRUE(TryStrToInt("110", v));
-    EXPECT_EQ(v, 110);
-    EXPECT_TRUE(TryStrToInt("   -42", v));
-    EXPECT_EQ(v, -42);
-    EXPECT_TRUE(TryStrToInt("+7", v));
-    EXPECT_EQ(v, 7);
-    EXPECT_TRUE(TryStrToInt("2147483647", v));
-    EXPECT_EQ(v, 2147483647);
-    EXPECT_TRUE(TryStrToInt("-2147483648", v));
-    EXPECT_EQ(v, INT32_MIN);
-}
-
-TEST(IntegerText, AcceptsHexadecimalPrefixes) {
-    std::int32_t v = 0;
-    EXPECT_TRUE(TryStrToInt("$6E", v));
-    EXPECT_EQ(v, 110);
-    EXPECT_TRUE(TryStrToInt("x6e", v));
-    EXPECT_EQ(v, 110);
-    EXPECT_TRUE(TryStrToInt("0X6E", v));
-    EXPECT_EQ(v, 110);
-    EXPECT_TRUE(TryStrToInt("-$10", v));
-    EXPECT_EQ(v, -16);
-    EXPECT_TRUE(TryStrToInt("$FFFFFFFF", v));
-    EXPECT_EQ(v, -1);
+// Decimal with leading blanks and a sign, and the hexadecimal prefixes.
+TEST(IntegerText, AcceptsDecimalAndHexadecimal) {
+    struct Case {
+        const char* Text;
+        std::int32_t Value;
+    };
+    for (const auto& [text, value] : {Case{"110", 110}, Case{"   -42", -42}, Case{"+7", 7},
+                                      Case{"2147483647", 2147483647}, Case{"-2147483648", INT32_MIN}, Case{"$6E", 110},
+                                      Case{"x6e", 110}, Case{"0X6E", 110}, Case{"-$10", -16}, Case{"$FFFFFFFF", -1}}) {
+        std::int32_t v = 0;
+        EXPECT_TRUE(TryStrToInt(text, v)) << '"' << text << '"';
+        EXPECT_EQ(v, value) << '"' << text << '"';
+    }
 }
 
 TEST(IntegerText, RefusesEverythingElse) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <utility>
 
 #include "net/SocketErrors.h"
 
@@ -8,19 +9,12 @@ namespace quorvel {
 namespace {
 
 TEST(SocketErrors, ErrnoKeepsTheSocketNumbering) {
-    EXPECT_EQ(SocketErrorFromErrno(ECONNREFUSED), 10061);
-    EXPECT_EQ(SocketErrorFromErrno(ECONNRESET), 10054);
-    EXPECT_EQ(SocketErrorFromErrno(ETIMEDOUT), 10060);
-    EXPECT_EQ(SocketErrorFromErrno(EHOSTUNREACH), 10065);
-    EXPECT_EQ(SocketErrorFromErrno(ENETUNREACH), 10051);
-    EXPECT_EQ(SocketErrorFromErrno(ENOTCONN), 10057);
-    EXPECT_EQ(SocketErrorFromErrno(EAGAIN), 10035);
-    EXPECT_EQ(SocketErrorFromErrno(EWOULDBLOCK), 10035);
-    EXPECT_EQ(SocketErrorFromErrno(EINPROGRESS), 10036);
-    EXPECT_EQ(SocketErrorFromErrno(EALREADY), 10037);
-    EXPECT_EQ(SocketErrorFromErrno(EISCONN), 10056);
-    EXPECT_EQ(SocketErrorFromErrno(EADDRINUSE), 10048);
-    EXPECT_EQ(SocketErrorFromErrno(0), 0);
+    for (const auto& [error, code] :
+         {std::pair{ECONNREFUSED, 10061}, std::pair{ECONNRESET, 10054}, std::pair{ETIMEDOUT, 10060},
+          std::pair{EHOSTUNREACH, 10065}, std::pair{ENETUNREACH, 10051}, std::pair{ENOTCONN, 10057},
+          std::pair{EAGAIN, 10035}, std::pair{EWOULDBLOCK, 10035}, std::pair{EINPROGRESS, 10036},
+          std::pair{EALREADY, 10037}, std::pair{EISCONN, 10056}, std::pair{EADDRINUSE, 10048}, std::pair{0, 0}})
+        EXPECT_EQ(SocketErrorFromErrno(error), code) << error;
 }
 
 TEST(SocketErrors, UnmappedErrnoNeverPosesAsATableEntry) {

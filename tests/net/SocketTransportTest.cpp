@@ -31,13 +31,6 @@ struct Counts {
     int Resolved = 0;
 };
 
-void Count(TSocketTransport& transport, Counts& counts) {
-    transport.OnConnect = [&counts](TSocketTransport&) { ++counts.Connect; };
-    transport.OnDisconnect = [&counts](TSocketTransport&) { ++counts.Disconnect; };
-    transport.OnConnectionFailed = [&counts](TSocketTransport&) { ++counts.Failed; };
-    transport.OnHostResolved = [&counts](TSocketTransport&) { ++counts.Resolved; };
-}
-
 // A transport on its own loop, with its events counted and every wait bounded.
 struct Rig {
     test::CountingLoop Loop;
@@ -45,7 +38,22 @@ struct Rig {
     Counts Events;
     Rig() {
         Transport.SetTimeOut(TestTimeOut);
-        Count(Transport, Events);
+        Transport.OnConnect = [this](TSocketTransport&) { ++Events.Connect; };
+        Transport.OnDisconnect = [this](TSocketTransport&) { ++Events.Disconnect; };
+        Transport.OnConnectionFailed = [this](TSocketTransport&) { ++Events.Failed; };
+        Transport.OnHostResolved = [this](TSocketTransport&) { ++Events.Resolved; };
+    }
+    void Use(const ScriptedPop3Server& server) {
+        Transport.Host = "127.0.0.1";
+        Transport.Port = server.Port();
+    }
+    // Whatever came before, the next connect works.
+    void ExpectNextConnectWorks() {
+        ScriptedPop3Server next({Say("next\r\n")});
+        Transport.SetTimeOut(TestTimeOut);
+        Use(next);
+        Transport.Connect();
+        EXPECT_EQ(Transport.ReadLn(), "next\r\n");
     }
 };
 
@@ -53,8 +61,7 @@ TEST(SocketTransport, DottedAddressConnectsWithoutLookup) {
     ScriptedPop3Server server({Say("hello\r\n")});
     Rig rig;
     auto& [loop, transport, counts] = rig;
-    transport.Host = "127.0.0.1";
-    transport.Port = server.Port();
+    rig.Use(server);
 
     transport.Connect();
     EXPECT_TRUE(transport.Connected());
@@ -70,11 +77,9 @@ TEST(SocketTransport, DottedAddressConnectsWithoutLookup) {
 
 TEST(SocketTransport, AlreadyConnectedLeavesTheConnectionAlone) {
     ScriptedPop3Server server({Pause(100), Say("still here\r\n")});
-    test::CountingLoop loop;
-    TSocketTransport transport(loop);
-    transport.SetTimeOut(TestTimeOut);
-    transport.Host = "127.0.0.1";
-    transport.Port = server.Port();
+    Rig rig;
+    auto& transport = rig.Transport;
+    rig.Use(server);
     transport.Connect();
     EXPECT_EQ(MessageOf([&] { transport.Connect(); }), "Already connected");
     EXPECT_TRUE(transport.Connected());
@@ -96,11 +101,7 @@ TEST(SocketTransport, RefusedConnectionFailsAndTheNextConnectWorks) {
     EXPECT_EQ(counts.Connect, 0);
     EXPECT_FALSE(transport.Connected());
     EXPECT_EQ(transport.LastErrorNo(), 10061);
-
-    ScriptedPop3Server server({Say("second\r\n")});
-    transport.Port = server.Port();
-    transport.Connect();
-    EXPECT_EQ(transport.ReadLn(), "second\r\n");
+    rig.ExpectNextConnectWorks();
     EXPECT_EQ(counts.Connect, 1);
 }
 
@@ -173,19 +174,12 @@ TEST(SocketTransport, Ipv6LoopbackAndBackToIpv4) {
     EXPECT_EQ(counts.Resolved, 0) << "a literal needs no look-up";
     EXPECT_EQ(transport.ReadLn(), "six\r\n");
     transport.Disconnect();
-
-    ScriptedPop3Server server4({Say("four\r\n")});
-    transport.Host = "127.0.0.1";
-    transport.Port = server4.Port();
-    transport.Connect();
-    EXPECT_EQ(transport.ReadLn(), "four\r\n");
+    rig.ExpectNextConnectWorks();
 }
 
 TEST(SocketTransport, PortOutsideTheTcpRangeIsRefused) {
-    test::CountingLoop loop;
-    TSocketTransport transport(loop);
-    Counts counts;
-    Count(transport, counts);
+    Rig rig;
+    auto& [loop, transport, counts] = rig;
     transport.Host = "127.0.0.1";
     for (const std::int32_t port : {0, -1, 65536, 65536 + 110}) {
         transport.Port = port;
@@ -196,8 +190,8 @@ TEST(SocketTransport, PortOutsideTheTcpRangeIsRefused) {
 }
 
 TEST(SocketTransport, NegativeTimeOutIsRefused) {
-    test::CountingLoop loop;
-    TSocketTransport transport(loop);
+    Rig rig;
+    auto& transport = rig.Transport;
     transport.SetTimeOut(300);
     EXPECT_EQ(MessageOf([&] { transport.SetTimeOut(-1); }), "TimeOut must not be negative");
     EXPECT_EQ(transport.TimeOut(), 300);
@@ -217,8 +211,7 @@ TEST(SocketTransport, CancelDuringConnectAndLookup) {
             sender.Cancel();
         }
     };
-    transport.Host = "127.0.0.1";
-    transport.Port = server.Port();
+    rig.Use(server);
     EXPECT_EQ(FailureOf([&] { transport.Connect(); }), (Seen{SockFailure::ConnectCanceled, 0, "Connection Canceled"}));
     EXPECT_EQ(counts.Failed, 1);
     EXPECT_FALSE(transport.Connected());
@@ -231,11 +224,7 @@ TEST(SocketTransport, CancelDuringConnectAndLookup) {
     // The canceled attempt left nothing behind that could come up later.
     loop.RunFor(std::chrono::milliseconds(50));
     EXPECT_EQ(counts.Connect, 0);
-    ScriptedPop3Server next({Say("after cancel\r\n")});
-    transport.Host = "127.0.0.1";
-    transport.Port = next.Port();
-    transport.Connect();
-    EXPECT_EQ(transport.ReadLn(), "after cancel\r\n");
+    rig.ExpectNextConnectWorks();
     // The canceled attempt's connection was dropped, not left open.
     EXPECT_TRUE(server.Accepted());
     EXPECT_EQ(server.Received(std::chrono::milliseconds(3000)), "");
@@ -243,16 +232,14 @@ TEST(SocketTransport, CancelDuringConnectAndLookup) {
 
 TEST(SocketTransport, StatusIsReportedByLevel) {
     ScriptedPop3Server server({Hear(), Say("+OK\r\n")});
-    test::CountingLoop loop;
-    TSocketTransport transport(loop);
-    transport.SetTimeOut(TestTimeOut);
+    Rig rig;
+    auto& transport = rig.Transport;
     std::vector<std::string> seen;
     transport.OnStatus = [&](TSocketTransport&, const std::string& status) {
         seen.push_back(status);
         throw std::runtime_error("a status handler that raises is ignored");
     };
-    transport.Host = "127.0.0.1";
-    transport.Port = server.Port();
+    rig.Use(server);
 
     transport.ReportLevel = 0;
     transport.Connect();
@@ -287,16 +274,11 @@ TEST(SocketTransport, PeerCloseWhileIdleClosesAndMakesAFreshSocket) {
     ScriptedPop3Server server({Pause(200), Close()});
     Rig rig;
     auto& [loop, transport, counts] = rig;
-    transport.Host = "127.0.0.1";
-    transport.Port = server.Port();
+    rig.Use(server);
     transport.Connect();
     EXPECT_TRUE(loop.RunUntil([&] { return !transport.Connected(); }));
     EXPECT_EQ(counts.Disconnect, 1);
-
-    ScriptedPop3Server again({Say("again\r\n")});
-    transport.Port = again.Port();
-    transport.Connect();
-    EXPECT_EQ(transport.ReadLn(), "again\r\n");
+    rig.ExpectNextConnectWorks();
 }
 
 TEST(SocketTransport, CloseWithUnreadDataKeepsTheSocketOpenWithoutSpinning) {
@@ -306,8 +288,7 @@ TEST(SocketTransport, CloseWithUnreadDataKeepsTheSocketOpenWithoutSpinning) {
         ScriptedPop3Server server({test::SayAndClose(earlier + "unread\r\n")});
         Rig rig;
         auto& [loop, transport, counts] = rig;
-        transport.Host = "127.0.0.1";
-        transport.Port = server.Port();
+        rig.Use(server);
         transport.Connect();
         ASSERT_TRUE(server.Played());  // data and close are on their way
         if (!earlier.empty()) {
@@ -328,16 +309,16 @@ TEST(SocketTransport, CloseWithUnreadDataKeepsTheSocketOpenWithoutSpinning) {
 TEST(SocketTransport, DestroyWhileConnectedClosesWithoutTellingAnyone) {
     ScriptedPop3Server server({});
     test::CountingLoop loop;
-    Counts counts;
+    int disconnects = 0;
     {
         TSocketTransport transport(loop);
         transport.SetTimeOut(TestTimeOut);
-        Count(transport, counts);
+        transport.OnDisconnect = [&](TSocketTransport&) { ++disconnects; };
         transport.Host = "127.0.0.1";
         transport.Port = server.Port();
         transport.Connect();
     }
-    EXPECT_EQ(counts.Disconnect, 0);
+    EXPECT_EQ(disconnects, 0);
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(server.Received(std::chrono::milliseconds(3000)), "");
     EXPECT_LT(test::ElapsedMs(start), 2500) << "the server saw the connection end";
@@ -353,10 +334,8 @@ TEST(SocketTransport, ConnectTimeOutReplacesThePendingSocket) {
     std::vector<int> fillers;
     for (int i = 0; i < 4; ++i) fillers.push_back(test::sockets::ConnectWithoutWaiting(port));
 
-    test::CountingLoop loop;
-    TSocketTransport transport(loop);
-    Counts counts;
-    Count(transport, counts);
+    Rig rig;
+    auto& [loop, transport, counts] = rig;
     transport.SetTimeOut(300);
     transport.Host = "127.0.0.1";
     transport.Port = port;
@@ -369,12 +348,7 @@ TEST(SocketTransport, ConnectTimeOutReplacesThePendingSocket) {
     EXPECT_EQ(message, "Connection Timed out");
     EXPECT_EQ(counts.Failed, 1);
     EXPECT_FALSE(transport.Connected());
-
-    ScriptedPop3Server server({Say("fresh\r\n")});
-    transport.SetTimeOut(TestTimeOut);
-    transport.Port = server.Port();
-    transport.Connect();
-    EXPECT_EQ(transport.ReadLn(), "fresh\r\n");
+    rig.ExpectNextConnectWorks();
     EXPECT_EQ(counts.Connect, 1);
 }
 

@@ -67,31 +67,42 @@ std::vector<StageCase> Cases() {
     };
 }
 
+// One check of an account with Security against a server playing Script:
+// what it raised, and what the server received.
+struct Attempt {
+    std::string Message = "no failure";
+    std::string Received;
+    Attempt(TConnectionSecurity security, std::vector<test::ServerStep> script, std::int32_t timeOutMs,
+            const std::string& caFile = "") {
+        test::ScriptedPop3Server server(std::move(script));
+        test::CountingLoop loop;
+        TPop3Client client(loop);
+        client.SetTimeOut(timeOutMs);
+        client.UserID = "u";
+        client.Password = "p";
+        client.Security = security;
+        client.TlsCaFile = caFile;
+        client.Host = "127.0.0.1";
+        client.Port = server.Port();
+        try {
+            client.Connect();
+        } catch (const std::exception& error) {
+            Message = error.what();
+        }
+        EXPECT_FALSE(client.Connected());
+        Received = server.Received();
+    }
+};
+
 class StlsStageTest : public ::testing::TestWithParam<StageCase> {};
 
 TEST_P(StlsStageTest, FailsBeforeAnyCredential) {
-    test::CountingLoop loop;
-    TPop3Client client(loop);
-    client.SetTimeOut(GetParam().TimeOutMs);
-    client.UserID = "u";
-    client.Password = "p";
-    client.Security = GetParam().Security;
-    test::ScriptedPop3Server server(GetParam().Script);
-    client.Host = "127.0.0.1";
-    client.Port = server.Port();
-    std::string message = "no failure";
-    try {
-        client.Connect();
-    } catch (const std::exception& error) {
-        message = error.what();
-    }
+    const auto [message, received] = Attempt(GetParam().Security, GetParam().Script, GetParam().TimeOutMs);
     if (GetParam().Message.empty()) {
         EXPECT_NE(message, "no failure");
     } else {
         EXPECT_EQ(message, GetParam().Message);
     }
-    EXPECT_FALSE(client.Connected());
-    const std::string received = server.Received();
     if (GetParam().Security == TConnectionSecurity::Stls && !GetParam().SendsStls) {
         EXPECT_EQ(received, "");
     } else if (GetParam().Security == TConnectionSecurity::Stls) {
@@ -124,26 +135,9 @@ TEST(TlsStartTest, ABadCaFileFailsEveryTryAndKeepsNothing) {
                 if (security == TConnectionSecurity::Stls) {
                     script = {Say("+OK ready\r\n"), Hear(), Say("+OK Begin TLS.\r\n")};
                 }
-                test::ScriptedPop3Server server(script);
-                test::CountingLoop loop;
-                TPop3Client client(loop);
-                client.SetTimeOut(1000);
-                client.UserID = "u";
-                client.Password = "p";
-                client.Security = security;
-                client.TlsCaFile = file;
-                client.Host = "127.0.0.1";
-                client.Port = server.Port();
-                std::string message = "no failure";
-                try {
-                    client.Connect();
-                } catch (const std::exception& error) {
-                    message = error.what();
-                }
+                const auto [message, received] = Attempt(security, script, 1000, file);
                 EXPECT_EQ(message, "TLS: the CA file " + file + " cannot be read");
-                EXPECT_FALSE(client.Connected());
-                const std::string received = server.Received();
-                EXPECT_EQ(received, security == TConnectionSecurity::Stls ? "STLS\r\n" : "") << received;
+                EXPECT_EQ(received, security == TConnectionSecurity::Stls ? "STLS\r\n" : "");
             }
         }
     }

@@ -78,9 +78,8 @@ DovecotIdentity DovecotIdentityForThisProcess() {
 }
 
 std::string DovecotConfigText(const std::filesystem::path& Root, std::int32_t Port, const DovecotIdentity& Who,
-                              const std::string& Greeting, bool AlsoIPv6, bool RawLog, const DovecotTls& Tls) {
+                              const std::string& Greeting, bool RawLog, const DovecotTls& Tls) {
     const std::string R = Root.string();
-    const std::string Addresses = AlsoIPv6 ? "127.0.0.1, ::1" : "127.0.0.1";
     std::ostringstream Conf;
     Conf << "# Generated for one test run; everything Dovecot writes stays in this folder.\n"
          << "base_dir = " << R << "/run\n"
@@ -88,7 +87,7 @@ std::string DovecotConfigText(const std::filesystem::path& Root, std::int32_t Po
          << "log_path = " << R << "/dovecot.log\n"
          << "protocols = pop3\n"
          << "login_greeting = " << Greeting << "\n"
-         << "listen = " << Addresses << "\n"
+         << "listen = 127.0.0.1\n"
          << (Tls.CertFile.empty() ? "ssl = no\ndisable_plaintext_auth = no\n"
                                   : "ssl = required\ndisable_plaintext_auth = yes\nssl_min_protocol = TLSv1.2\n"
                                     "ssl_cert = <" +
@@ -146,11 +145,11 @@ std::string DovecotConfigText(const std::filesystem::path& Root, std::int32_t Po
         Conf << "  chroot =\n";
     }
     Conf << "  inet_listener pop3 {\n"
-         << "    address = " << Addresses << "\n"
+         << "    address = 127.0.0.1\n"
          << "    port = " << Port << "\n"
          << "  }\n"
          << "  inet_listener pop3s {\n"
-         << "    address = " << Addresses << "\n"
+         << "    address = 127.0.0.1\n"
          << "    port = " << Tls.Pop3sPort << "\n"
          << (Tls.CertFile.empty() ? "" : "    ssl = yes\n") << "  }\n"
          << "}\n";

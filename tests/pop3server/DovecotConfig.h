@@ -30,7 +30,7 @@ struct DovecotIdentity {
 DovecotIdentity DovecotIdentityForThisProcess();
 
 // The whole dovecot.conf for a server rooted in Root and listening on
-// 127.0.0.1:Port (and [::1]:Port when AlsoIPv6). Every path Dovecot writes
+// 127.0.0.1:Port. Every path Dovecot writes
 // lies inside Root.
 // The server greets with "+OK " and Greeting, so that a test can tell its
 // own server from another that took the port. With RawLog every mail
@@ -47,8 +47,7 @@ struct DovecotTls {
 };
 
 std::string DovecotConfigText(const std::filesystem::path& Root, std::int32_t Port, const DovecotIdentity& Who,
-                              const std::string& Greeting, bool AlsoIPv6 = false, bool RawLog = false,
-                              const DovecotTls& Tls = {});
+                              const std::string& Greeting, bool RawLog = false, const DovecotTls& Tls = {});
 
 // The settings of the oauth2 passdb: introspection by POST at Url, the user
 // name from the answer's "email", active when "active" is true.

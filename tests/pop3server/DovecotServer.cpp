@@ -114,8 +114,8 @@ DovecotServer::DovecotServer(std::vector<DovecotMailbox> Mailboxes, DovecotOptio
                 } while (TlsPort == ListenPort);
                 Tls.Pop3sPort = TlsPort;
             }
-            WriteTextFile(Root / "dovecot.conf", DovecotConfigText(Root, ListenPort, Who, GreetingText(),
-                                                                   Settings.AlsoIPv6, Settings.RawLog, Tls));
+            WriteTextFile(Root / "dovecot.conf",
+                          DovecotConfigText(Root, ListenPort, Who, GreetingText(), Settings.RawLog, Tls));
             // Only this attempt's messages decide whether the port was taken.
             std::filesystem::remove(Root / "dovecot.log");
             std::filesystem::remove(Root / "dovecot.stderr");
@@ -317,6 +317,18 @@ std::string DovecotServer::Log() const {
         Text += "--- dovecot stderr ---\n" + Err;
     }
     return Text;
+}
+
+bool DovecotServer::LogShows(const std::string& Text, std::size_t Times) const {
+    const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (;;) {
+        const std::string Log = this->Log();
+        std::size_t Found = 0;
+        for (auto At = Log.find(Text); At != std::string::npos; At = Log.find(Text, At + 1)) ++Found;
+        if (Found >= Times) return true;
+        if (std::chrono::steady_clock::now() >= Deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
 }
 
 }  // namespace quorvel

@@ -25,8 +25,6 @@ struct DovecotOptions {
     std::string Binary = "/usr/sbin/dovecot";
     // Longest wait for the first greeting, port retries included.
     std::chrono::milliseconds StartLimit = std::chrono::seconds(10);
-    // Listen on ::1 as well as on 127.0.0.1, on the same port.
-    bool AlsoIPv6 = false;
     // Record what clients send after their log-in (see RawInput).
     bool RawLog = false;
     // A port to try first (0: none); when it is taken, free ones follow.
@@ -74,6 +72,9 @@ public:
     // Dovecot's log file and what the master process wrote to stderr, for
     // failure messages.
     std::string Log() const;
+    // Waits (at most 10 s) until the log holds Text Times times: Dovecot's
+    // processes write it a moment after the client has gone.
+    bool LogShows(const std::string& Text, std::size_t Times = 1) const;
 
     // With DovecotOptions::RawLog: every byte the clients of UserID sent
     // after logging in, session after session in the order they began.

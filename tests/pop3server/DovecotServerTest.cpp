@@ -7,6 +7,7 @@
 #include <chrono>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "tests/pop3server/LoopbackLineClient.h"
 
@@ -38,36 +39,31 @@ std::string StatByHand(const DovecotServer& Server, const std::string& User, con
     return Stat;
 }
 
+// Blanks and symbols in a password pass through the passwd file unchanged,
+// and a wrong password gets a negative reply.
 TEST(DovecotServerTest, MailboxesHoldTheirMessageCounts) {
-    DovecotServer Server({{"empty", "pw-empty", 0}, {"three", "pw-three", 3}, {"many", "pw-many", 300}});
+    DovecotServer Server(
+        {{"empty", "pw-empty", 0}, {"three", "pw-three", 3}, {"many", "pw-many", 300}, {"bob", "p w#{}=%", 2}});
     ASSERT_GT(Server.Port(), 0);
-    EXPECT_EQ(StatByHand(Server, "empty", "pw-empty").rfind("+OK 0 ", 0), 0u) << Server.Log();
-    EXPECT_EQ(StatByHand(Server, "three", "pw-three").rfind("+OK 3 ", 0), 0u) << Server.Log();
-    EXPECT_EQ(StatByHand(Server, "many", "pw-many").rfind("+OK 300 ", 0), 0u) << Server.Log();
-    // A second session sees the same mailbox: nothing was deleted.
-    EXPECT_EQ(StatByHand(Server, "three", "pw-three").rfind("+OK 3 ", 0), 0u) << Server.Log();
+    const struct {
+        const char* User;
+        const char* Password;
+        const char* Reply;
+    } Rows[] = {{"empty", "pw-empty", "+OK 0 "},
+                {"three", "pw-three", "+OK 3 "},
+                {"many", "pw-many", "+OK 300 "},
+                {"bob", "p w#{}=%", "+OK 2 "},
+                {"bob", "wrong", "-ERR"},
+                // A second session sees the same mailbox: nothing was deleted.
+                {"three", "pw-three", "+OK 3 "}};
+    for (const auto& Row : Rows) {
+        const std::string Reply = StatByHand(Server, Row.User, Row.Password);
+        EXPECT_EQ(Reply.rfind(Row.Reply, 0), 0u) << Row.User << ": " << Reply << "\n" << Server.Log();
+    }
 }
 
-TEST(DovecotServerTest, RefusesAWrongPasswordWithANegativeReply) {
-    DovecotServer Server({{"alice", "right", 1}});
-    const std::string Reply = StatByHand(Server, "alice", "wrong");
-    EXPECT_EQ(Reply.rfind("-ERR", 0), 0u) << Reply << "\n" << Server.Log();
-}
-
-TEST(DovecotServerTest, PasswordsAreComparedExactly) {
-    // Blanks and symbols pass through the passwd file unchanged.
-    DovecotServer Server({{"bob", "p w#{}=%", 2}});
-    EXPECT_EQ(StatByHand(Server, "bob", "p w#{}=%").rfind("+OK 2 ", 0), 0u) << Server.Log();
-}
-
-TEST(DovecotServerTest, TwoServersRunSideBySideOnTheirOwnPorts) {
-    DovecotServer First({{"a", "pa", 1}});
-    DovecotServer Second({{"a", "pb", 4}});
-    EXPECT_NE(First.Port(), Second.Port());
-    EXPECT_EQ(StatByHand(First, "a", "pa").rfind("+OK 1 ", 0), 0u) << First.Log();
-    EXPECT_EQ(StatByHand(Second, "a", "pb").rfind("+OK 4 ", 0), 0u) << Second.Log();
-}
-
+// Two servers run side by side on their own ports, even when the second is
+// told to start at the first one's.
 TEST(DovecotServerTest, APortTakenByAnotherServerIsLeftForAFreeOne) {
     DovecotServer First({{"a", "pa", 1}});
     DovecotOptions Options;
@@ -102,53 +98,36 @@ TEST(DovecotServerTest, MailboxesTheFilesCannotCarryAreRefusedBeforeStart) {
     EXPECT_THROW(DovecotServer({{"a", "p", 0}, {"a", "q", 1}}), std::runtime_error);
 }
 
-TEST(DovecotServerTest, AMissingDovecotIsAClearFailure) {
-    DovecotOptions Options;
-    Options.Binary = "/nonexistent/sbin/dovecot";
-    try {
-        DovecotServer Server({{"a", "p", 0}}, Options);
-        ADD_FAILURE() << "a server started without its program";
-    } catch (const std::runtime_error& Error) {
-        const std::string Message = Error.what();
-        EXPECT_NE(Message.find("/nonexistent/sbin/dovecot is missing"), std::string::npos) << Message;
-        EXPECT_NE(Message.find("dovecot-pop3d"), std::string::npos) << Message;
-    }
-}
-
-TEST(DovecotServerTest, AServerThatNeverGreetsTimesOutAndIsStopped) {
-    // A stand-in program that runs but never opens the port: the start
-    // gives up at its limit with the reason, and the program is stopped.
+// A server that cannot start fails with the reason, within its limit. The
+// stand-in script runs but never opens the port: it is stopped at the limit,
+// not after its 30 s.
+TEST(DovecotServerTest, AServerThatCannotStartIsAClearFailure) {
     const auto Script =
         std::filesystem::temp_directory_path() / ("quorvel-silent-" + std::to_string(::getpid()) + ".sh");
-    {
-        std::ofstream Out(Script);
-        Out << "#!/bin/sh\nexec sleep 30\n";
-    }
+    std::ofstream(Script) << "#!/bin/sh\nexec sleep 30\n";
     std::filesystem::permissions(Script, std::filesystem::perms::owner_all);
-    DovecotOptions Options;
-    Options.Binary = Script.string();
-    Options.StartLimit = std::chrono::milliseconds(700);
-    const auto Started = Clock::now();
-    try {
-        DovecotServer Server({{"a", "p", 0}}, Options);
-        ADD_FAILURE() << "a server that never greets was taken as started";
-    } catch (const std::runtime_error& Error) {
-        EXPECT_NE(std::string(Error.what()).find("no POP3 greeting"), std::string::npos) << Error.what();
+    const struct {
+        std::string Binary;
+        std::vector<std::string> Reasons;
+    } Rows[] = {{"/nonexistent/sbin/dovecot", {"/nonexistent/sbin/dovecot is missing", "dovecot-pop3d"}},
+                {Script.string(), {"no POP3 greeting"}},
+                {"/bin/false", {"exited during start-up"}}};
+    for (const auto& Row : Rows) {
+        DovecotOptions Options;
+        Options.Binary = Row.Binary;
+        Options.StartLimit = std::chrono::milliseconds(700);
+        const auto Started = Clock::now();
+        try {
+            DovecotServer Server({{"a", "p", 0}}, Options);
+            ADD_FAILURE() << Row.Binary << " was taken as started";
+        } catch (const std::runtime_error& Error) {
+            for (const std::string& Reason : Row.Reasons) {
+                EXPECT_NE(std::string(Error.what()).find(Reason), std::string::npos) << Error.what();
+            }
+        }
+        EXPECT_LT(Clock::now() - Started, std::chrono::seconds(10)) << Row.Binary;
     }
-    // Stopped within the bound, not after the stand-in's 30 s.
-    EXPECT_LT(Clock::now() - Started, std::chrono::seconds(10));
     std::filesystem::remove(Script);
-}
-
-TEST(DovecotServerTest, AServerThatExitsAtStartIsAClearFailure) {
-    DovecotOptions Options;
-    Options.Binary = "/bin/false";
-    try {
-        DovecotServer Server({{"a", "p", 0}}, Options);
-        ADD_FAILURE() << "a server that exited was taken as started";
-    } catch (const std::runtime_error& Error) {
-        EXPECT_NE(std::string(Error.what()).find("exited during start-up"), std::string::npos) << Error.what();
-    }
 }
 
 }  // namespace

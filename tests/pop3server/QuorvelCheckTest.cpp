@@ -1,16 +1,17 @@
 // quorvel-check end to end: settings written the way the tray writes them,
 // the built program run as a user would run it, a real Dovecot server.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "settings/Account.h"
 #include "settings/RegistryStore.h"
 #include "settings/Settings.h"
 #include "tests/pop3server/ChildProcess.h"
 #include "tests/pop3server/DovecotServer.h"
+#include "tests/support/TempFolder.h"
 
 #ifndef QUORVEL_CHECK_PROGRAM
 #error "QUORVEL_CHECK_PROGRAM must name the built quorvel-check"
@@ -19,78 +20,58 @@
 namespace quorvel {
 namespace {
 
-// The program's own limit is 60 s per wait; a run against loopback takes a
-// few seconds at most.
-constexpr std::chrono::seconds RunLimit{100};
-
-class ConfigFolder {
-public:
-    ConfigFolder() {
-        std::string Pattern = (std::filesystem::temp_directory_path() / "quorvel-check-XXXXXX").string();
-        if (::mkdtemp(Pattern.data()) == nullptr) {
-            throw std::runtime_error("cannot create a temporary folder");
-        }
-        Path = Pattern;
-    }
-    ~ConfigFolder() {
-        std::error_code Ignored;
-        std::filesystem::remove_all(Path, Ignored);
-    }
-    std::filesystem::path Path;
+struct Row {
+    const char* User;
+    const char* Password;
+    std::int32_t Port = 0;  // 0: the server's
+    bool Enabled = true;
 };
 
-TAccount& AddAccount(TAccounts& Accounts, const std::string& Host, std::int32_t Port, const std::string& User,
-                     const std::string& Password, bool Enabled) {
-    TAccount& Account = Accounts.Add();
-    Account.Host = Host;
-    Account.Port = Port;
-    Account.UserID = User;
-    Account.Password = Password;
-    Account.Enabled = Enabled;
-    return Account;
-}
-
-void SaveInto(const ConfigFolder& Config, const TAccounts& Accounts) {
-    std::filesystem::create_directories(Config.Path / "Quorvel");
-    TRegistryStore Store(Config.Path / "Quorvel" / "registry.reg");
+// Saves the accounts on Server, then runs quorvel-check with Arguments. The
+// program's own limit is 60 s per wait; a run against loopback takes a few
+// seconds at most.
+ChildResult RunCheck(const DovecotServer& Server, const std::vector<Row>& Rows,
+                     const std::vector<std::string>& Arguments = {}) {
+    TTempFolder Config;
+    TAccounts Accounts;
+    for (const Row& R : Rows) {
+        TAccount& Account = Accounts.Add();
+        Account.Host = Server.Host();
+        Account.Port = R.Port ? R.Port : Server.Port();
+        Account.UserID = R.User;
+        Account.Password = R.Password;
+        Account.Enabled = R.Enabled;
+    }
+    std::filesystem::create_directories(Config.Path() / "Quorvel");
+    TRegistryStore Store(Config.Path() / "Quorvel" / "registry.reg");
     SaveAccounts(Store, Accounts);
     SaveInterval(Store, 5 * 60000);
-}
-
-ChildResult RunCheck(const ConfigFolder& Config) {
-    return RunChild(QUORVEL_CHECK_PROGRAM, {}, {{"XDG_CONFIG_HOME", Config.Path.string()}},
-                    std::chrono::duration_cast<std::chrono::milliseconds>(RunLimit));
+    const ChildResult Result = RunChild(QUORVEL_CHECK_PROGRAM, Arguments, {{"XDG_CONFIG_HOME", Config.Path().string()}},
+                                        std::chrono::milliseconds(100000));
+    EXPECT_TRUE(Result.Finished) << "quorvel-check overran";
+    return Result;
 }
 
 TEST(QuorvelCheckTest, ReportsEveryEnabledAccountInOrder) {
+    DovecotServer Gone({{"x", "p", 1}});
+    const std::int32_t GonePort = Gone.Port();
+    Gone.Stop();
     DovecotServer Server(
         {{"alice", "a-pass", 3}, {"bob", "b-pass", 0}, {"carol", "c-pass", 300}, {"dave", "d-pass", 7}});
-    const std::string H = Server.Host();
-    const std::int32_t P = Server.Port();
-    ConfigFolder Config;
-    TAccounts Accounts;
-    AddAccount(Accounts, H, P, "alice", "a-pass", true);
-    AddAccount(Accounts, H, P, "dave", "d-pass", false);  // disabled: not checked, not printed
-    AddAccount(Accounts, H, P, "bob", "b-pass", true);
     // Dovecot slows down every log-in from 127.0.0.1 for a few seconds after
     // a refused one (its authentication penalty); the run stays well within
     // the program's 60 s per wait.
-    AddAccount(Accounts, H, P, "carol", "wrong", true);
-    AddAccount(Accounts, H, P, "carol", "c-pass", true);
-    SaveInto(Config, Accounts);
-
-    const ChildResult Result = RunCheck(Config);
-    ASSERT_TRUE(Result.Finished) << "quorvel-check overran " << RunLimit.count() << " s";
-    EXPECT_EQ(Result.Output, "alice@" + H +
-                                 ": 3\n"
-                                 "bob@" +
-                                 H +
-                                 ": 0\n"
-                                 "carol@" +
-                                 H +
-                                 ": failed: Authentication failed\n"
-                                 "carol@" +
-                                 H + ": 300\n")
+    const ChildResult Result = RunCheck(Server, {{"x", "p", GonePort},  // refused: the next account is still checked
+                                                 {"alice", "a-pass"},
+                                                 {"dave", "d-pass", 0, false},  // disabled: not checked, not printed
+                                                 {"bob", "b-pass"},
+                                                 {"carol", "wrong"},
+                                                 {"carol", "c-pass"}});
+    const auto Line = [](const std::string& User, const std::string& Text) {
+        return User + "@127.0.0.1: " + Text + "\n";
+    };
+    EXPECT_EQ(Result.Output, Line("x", "failed: Connection Failed") + Line("alice", "3") + Line("bob", "0") +
+                                 Line("carol", "failed: Authentication failed") + Line("carol", "300"))
         << Server.Log();
     EXPECT_EQ(Result.ExitStatus, 1);
 }
@@ -100,48 +81,33 @@ TEST(QuorvelCheckTest, ExitsWithZeroWhenEveryAccountWasChecked) {
     // and reach the server byte for byte.
     DovecotServer Server(
         {{"alice", "a-pass", 1}, {"bob", "b pass with blanks", 12}, {"chiyo", "p\u00e4ss-\u65e5\u672c", 4}});
-    const std::string H = Server.Host();
-    ConfigFolder Config;
-    TAccounts Accounts;
-    AddAccount(Accounts, H, Server.Port(), "bob", "b pass with blanks", true);
-    AddAccount(Accounts, H, Server.Port(), "alice", "a-pass", true);
-    AddAccount(Accounts, H, Server.Port(), "alice", "not checked", false);
-    AddAccount(Accounts, H, Server.Port(), "chiyo", "p\u00e4ss-\u65e5\u672c", true);
-    SaveInto(Config, Accounts);
-
-    const ChildResult Result = RunCheck(Config);
-    ASSERT_TRUE(Result.Finished);
-    EXPECT_EQ(Result.Output, "bob@" + H + ": 12\nalice@" + H + ": 1\nchiyo@" + H + ": 4\n") << Server.Log();
+    const ChildResult Result = RunCheck(Server, {{"bob", "b pass with blanks"},
+                                                 {"alice", "a-pass"},
+                                                 {"alice", "not checked", 0, false},
+                                                 {"chiyo", "p\u00e4ss-\u65e5\u672c"}});
+    EXPECT_EQ(Result.Output, "bob@127.0.0.1: 12\nalice@127.0.0.1: 1\nchiyo@127.0.0.1: 4\n") << Server.Log();
     EXPECT_EQ(Result.ExitStatus, 0);
+
+    const ChildResult None = RunCheck(Server, {});  // no accounts: nothing printed
+    EXPECT_EQ(None.Output, "");
+    EXPECT_EQ(None.ExitStatus, 0);
 }
 
-TEST(QuorvelCheckTest, AnAccountWhoseServerIsGoneFailsAndTheRestAreChecked) {
-    DovecotServer Gone({{"x", "p", 1}});
-    const std::int32_t GonePort = Gone.Port();
-    Gone.Stop();
-    DovecotServer Server({{"alice", "a-pass", 2}});
-    const std::string H = Server.Host();
-    ConfigFolder Config;
-    TAccounts Accounts;
-    AddAccount(Accounts, H, GonePort, "x", "p", true);
-    AddAccount(Accounts, H, Server.Port(), "alice", "a-pass", true);
-    SaveInto(Config, Accounts);
+// --tray: what the tray would show after one cycle.
+TEST(QuorvelCheckTest, TrayPrintsTheHintTheLevelAndTheSummary) {
+    DovecotServer Server({{"alice", "a-pass", 3}, {"bob", "b-pass", 0}, {"carol", "c-pass", 12}});
+    const auto Ok = RunCheck(Server, {{"alice", "a-pass"}, {"bob", "b-pass"}, {"carol", "c-pass"}}, {"--tray"});
+    EXPECT_EQ(Ok.ExitStatus, 0);
+    // The level depends on how fast the server answered: any of 1 to 4.
+    const std::string Head = "Quorvel - 監視中\nlevel: ";
+    ASSERT_EQ(Ok.Output.substr(0, Head.size()), Head);
+    const char Level = Ok.Output.at(Head.size());
+    EXPECT_TRUE(Level >= '1' && Level <= '4') << Ok.Output;
+    EXPECT_EQ(Ok.Output.substr(Head.size() + 1), "\nalice@127.0.0.1 3通\ncarol@127.0.0.1 12通\n");
 
-    const ChildResult Result = RunCheck(Config);
-    ASSERT_TRUE(Result.Finished);
-    // A refused connection must not spoil the next account's connection.
-    EXPECT_EQ(Result.Output, "x@" + H + ": failed: Connection Failed\nalice@" + H + ": 2\n") << Server.Log();
-    EXPECT_EQ(Result.ExitStatus, 1);
-}
-
-TEST(QuorvelCheckTest, NoAccountsPrintsNothing) {
-    ConfigFolder Config;
-    TAccounts Accounts;
-    SaveInto(Config, Accounts);
-    const ChildResult Result = RunCheck(Config);
-    ASSERT_TRUE(Result.Finished);
-    EXPECT_EQ(Result.Output, "");
-    EXPECT_EQ(Result.ExitStatus, 0);
+    const auto Failed = RunCheck(Server, {{"alice", "a-pass", 1}, {"carol", "c-pass"}}, {"--tray"});
+    EXPECT_EQ(Failed.ExitStatus, 1);
+    EXPECT_EQ(Failed.Output, "Quorvel - チェックできませんでした\nlevel: 0\ncarol@127.0.0.1 12通\n");
 }
 
 }  // namespace
