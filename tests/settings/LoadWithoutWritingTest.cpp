@@ -5,7 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
+#include <cerrno>
 #include <tuple>
 
 #include "settings/RegistryStore.h"
@@ -19,13 +19,6 @@ namespace fs = std::filesystem;
 namespace {
 
 const std::string AccountsKey = "\\Software\\Ombrask\\Quorvel\\Accounts";
-
-std::vector<std::string> FilesIn(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 // Everything about a file a load must leave alone.
 struct TFileState {
@@ -142,6 +135,7 @@ TEST(LoadWithoutWriting, LoadCreatesChangesAndCopiesNothing) {
 
     for (const char* name : {"damaged.reg", "linked.reg", "missing/registry.reg"}) {
         TRegistryStore store(temp / name);
+        store.SetWriteFaultForTesting(TWriteFault{0, EROFS});  // a load that tried to write would fail
         TAccounts accounts;
         std::uint32_t period = 0;
         LoadSettings(store, accounts, period);
