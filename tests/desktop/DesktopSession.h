@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace quorvel {
@@ -90,5 +91,12 @@ private:
 
 // Handles events until Condition holds or TimeoutMs pass; true if it held.
 bool WaitUntil(const std::function<bool()>& Condition, int TimeoutMs);
+
+// How often Word stands in Text (the commands a server logged, say).
+inline int CountOf(const std::string& Text, const std::string& Word) {
+    int n = 0;
+    for (auto at = Text.find(Word); at != std::string::npos; at = Text.find(Word, at + 1)) ++n;
+    return n;
+}
 
 }  // namespace quorvel

@@ -33,12 +33,6 @@ QImage PanelPicture(int Index) {
     return image;
 }
 
-int CountOf(const std::string& Text, const std::string& Word) {
-    int n = 0;
-    for (auto at = Text.find(Word); at != std::string::npos; at = Text.find(Word, at + 1)) ++n;
-    return n;
-}
-
 // As at log-in, quorvel runs before the shell and has checked (no periodic
 // checks: the pictures never change by themselves); then the shell starts,
 // and later restarts. Each time both items must be drawn with their

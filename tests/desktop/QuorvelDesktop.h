@@ -41,12 +41,6 @@ inline QImage Shown(const SniItemState& State) {
     return {};
 }
 
-inline int CountOf(const std::string& Text, const std::string& Word) {
-    int n = 0;
-    for (auto at = Text.find(Word); at != std::string::npos; at = Text.find(Word, at + 1)) ++n;
-    return n;
-}
-
 class QuorvelDesktop : public ::testing::Test {
 protected:
     void SetUp() override {
