@@ -14,6 +14,13 @@
 
 namespace quorvel {
 
+// How long a tray item, a window or a panel may take to appear.
+inline constexpr int AppearMs = 15000;
+
+// Makes the Qt application the tests' objects need, named Name, unless
+// there is one.
+void StartGuiApplication(const char* Name);
+
 // A private desktop for end-to-end tests: Xvfb on a free display and a
 // private D-Bus session bus, plus the programs started on them (a real
 // XEmbed tray, programs under test). Programs started here get a private

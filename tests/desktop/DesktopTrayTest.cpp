@@ -13,8 +13,6 @@
 namespace quorvel {
 namespace {
 
-constexpr int AppearMs = 15000;
-
 // Where the screenshots are left for a person to look at.
 QString ShotPath(const QString& Name) {
     return QDir::temp().filePath("quorvel-" + Name + ".png");
@@ -23,10 +21,7 @@ QString ShotPath(const QString& Name) {
 class DesktopTray : public ::testing::Test {
 protected:
     void SetUp() override {
-        static int argc = 1;
-        static char name[] = "desktop_tray_tests";
-        static char* argv[] = {name, nullptr};
-        static QGuiApplication app(argc, argv);
+        StartGuiApplication("desktop_tray_tests");
         Session = std::make_unique<DesktopSession>();
         if (!Session->Ok()) GTEST_SKIP() << Session->SkipReason().toStdString();
     }

@@ -19,7 +19,6 @@
 namespace quorvel {
 namespace {
 
-constexpr int AppearMs = 15000;
 // GNOME Shell draws with the processor (llvmpipe): its first frames can take
 // a minute on a busy machine.
 constexpr int ShellDrawsMs = 60000;
@@ -39,10 +38,7 @@ QImage PanelPicture(int Index) {
 // pictures: the aeroplane of new mail and the aerial with the bars the
 // check found, not GNOME's "•••" of an item without a picture.
 TEST(GnomeShellTray, BothPicturesAreDrawnWhenTheShellStartsAfterQuorvelAndAfterItRestarts) {
-    static int argc = 1;
-    static char name[] = "gnome_shell_tests";
-    static char* argv[] = {name, nullptr};
-    static QGuiApplication app(argc, argv);
+    StartGuiApplication("gnome_shell_tests");
     if (!GnomeShell::Installed()) GTEST_SKIP() << "gnome-shell is not installed (scripts/deps.sh installs it)";
     DesktopSession session;
     if (!session.Ok()) GTEST_SKIP() << session.SkipReason().toStdString();

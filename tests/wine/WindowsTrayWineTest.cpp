@@ -28,7 +28,7 @@
 namespace quorvel {
 namespace {
 
-constexpr int AppearMs = 30000;
+constexpr int DockMs = 30000;  // Wine docks more slowly than a Qt program
 // The status icon after a check that succeeded: the aerial with as many bars
 // (one to four) as the time the check took earns; CheckCycle decides how many.
 constexpr int Bars = -1;
@@ -101,10 +101,7 @@ std::string MailClientText(bool Marked) {
 class WindowsTrayWine : public ::testing::Test {
 protected:
     void SetUp() override {
-        static int argc = 1;
-        static char name[] = "windows_tray_wine_tests";
-        static char* argv[] = {name, nullptr};
-        static QGuiApplication app(argc, argv);
+        StartGuiApplication("windows_tray_wine_tests");
         if (const std::string reason = Runner.SkipReason(Program); !reason.empty()) GTEST_SKIP() << reason;
         for (const char* tool : {"trayer", "xdotool", "import"})
             if (QStandardPaths::findExecutable(tool).isEmpty()) GTEST_SKIP() << tool << " is not installed";
@@ -127,7 +124,7 @@ protected:
         QProcess* program =
             Wine->Start(Program, {{"QUORVEL_MARK_DIR", WineRunner::WindowsPath(Runner.BuildFolder() / "tests/wintray")},
                                   {"QUORVEL_MARK_FILE", WineRunner::WindowsPath(MarkFile())}});
-        EXPECT_TRUE(WaitUntil([&] { return static_cast<int>(Wine->DockedIcons().size()) == Count; }, AppearMs))
+        EXPECT_TRUE(WaitUntil([&] { return static_cast<int>(Wine->DockedIcons().size()) == Count; }, DockMs))
             << "icons docked: " << Wine->DockedIcons().size();
         return program;
     }
