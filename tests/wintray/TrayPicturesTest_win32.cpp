@@ -2,54 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <vector>
-
+#include "tests/wintray/IconPlanes_win32.h"
 #include "tray/PanelImage.h"
 
 namespace quorvel {
 namespace {
-
-// The pixels of a bitmap, 0xAARRGGBB row by row from the top left.
-std::vector<std::uint32_t> ReadPixels(HBITMAP Bitmap, int Side) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = Side;
-    info.bmiHeader.biHeight = -Side;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(Side * Side));
-    HDC screen = ::GetDC(nullptr);
-    const int rows = ::GetDIBits(screen, Bitmap, 0, static_cast<UINT>(Side), pixels.data(), &info, DIB_RGB_COLORS);
-    ::ReleaseDC(nullptr, screen);
-    EXPECT_EQ(rows, Side);
-    return pixels;
-}
-
-struct TIconPlanes {
-    int Side = 0;
-    std::vector<std::uint32_t> Colour;
-    std::vector<bool> Transparent;  // the mask's set bits
-};
-
-TIconPlanes ReadIcon(HICON Icon) {
-    ICONINFO info{};
-    EXPECT_TRUE(::GetIconInfo(Icon, &info));
-    const TBitmapHandle colour(info.hbmColor);
-    const TBitmapHandle mask(info.hbmMask);
-    BITMAP shape{};
-    ::GetObjectW(colour.get(), sizeof shape, &shape);
-    TIconPlanes planes;
-    planes.Side = shape.bmWidth;
-    EXPECT_TRUE(info.fIcon);
-    EXPECT_EQ(shape.bmHeight, shape.bmWidth);
-    planes.Colour = ReadPixels(colour.get(), planes.Side);
-    // A monochrome mask reads back black (0) where opaque, white where not.
-    for (std::uint32_t pixel : ReadPixels(mask.get(), planes.Side))
-        planes.Transparent.push_back((pixel & 0xFFFFFF) != 0);
-    return planes;
-}
 
 // Four colours in the corners and one half-transparent pixel: no black, so
 // no light edge either.
