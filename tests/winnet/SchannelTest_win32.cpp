@@ -37,14 +37,7 @@ struct CertificateCase {
     TlsFailure Expected;  // None: the handshake completes
 };
 
-class SchannelCertificateTest : public ::testing::TestWithParam<CertificateCase> {
-protected:
-    void SetUp() override {
-        WSADATA data;
-        ASSERT_EQ(::WSAStartup(MAKEWORD(2, 2), &data), 0);
-    }
-    void TearDown() override { ::WSACleanup(); }
-};
+class SchannelCertificateTest : public SchannelTest, public ::testing::WithParamInterface<CertificateCase> {};
 
 TEST_P(SchannelCertificateTest, HandshakeComesToItsOutcome) {
     const CertificateCase& c = GetParam();
