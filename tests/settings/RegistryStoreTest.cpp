@@ -247,19 +247,3 @@ TEST(TRegistryStore, SymbolicLinkToTheFileStaysALink) {
     EXPECT_TRUE(fs::is_symlink(link));
     EXPECT_NE(ReadText(real).find("through the link"), std::string::npos);
 }
-
-TEST(TRegistryStore, SomethingOtherThanAFileIsNeitherWaitedOnNorReplaced) {
-    TTempFolder temp;
-    const fs::path pipe = temp / "pipe.reg";
-    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-    TRegistryStore piped(pipe);
-    EXPECT_FALSE(piped.KeyExists("K"));  // returns at once instead of waiting for a writer
-    EXPECT_THROW(piped.WriteString("K", "v", "x"), ERegistryException);
-    EXPECT_EQ(fs::status(pipe).type(), fs::file_type::fifo);
-
-    const fs::path folder = temp / "folder.reg";
-    fs::create_directory(folder);
-    TRegistryStore foldered(folder);
-    EXPECT_THROW(foldered.WriteString("K", "v", "x"), ERegistryException);
-    EXPECT_TRUE(fs::is_directory(folder));
-}
