@@ -207,13 +207,9 @@ TEST_F(Settings, IntervalOfABadTypeRaisesAfterTheAccountsWereLoaded) {
     TAccounts accounts;
     AddAccount(accounts, "h", 110, "u", "p", true);
     SaveAccounts(Store, accounts);
-    for (TRegDataType type : {TRegDataType::ExpandString, TRegDataType::Binary}) {
-        if (type == TRegDataType::ExpandString) {
-            Store.WriteString("Software\\Ombrask\\Quorvel", "Interval", "5", type);
-        } else {
-            WriteText(Store.File(), ReadText(Store.File()) +
-                                        "[HKEY_CURRENT_USER\\Software\\Ombrask\\Quorvel]\n\"Interval\"=hex:05\n");
-        }
+    // An expandable string, then binary data.
+    for (const char* stored : {"\"Interval\"=hex(2):35,00\n", "\"Interval\"=hex:05\n"}) {
+        WriteText(Store.File(), ReadText(Store.File()) + "[HKEY_CURRENT_USER\\Software\\Ombrask\\Quorvel]\n" + stored);
         TLoaded loaded;
         Load(Store, loaded);
         EXPECT_EQ(loaded.Error, "'Interval' のデータ型が不正です");
