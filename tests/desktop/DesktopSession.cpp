@@ -11,11 +11,13 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QGuiApplication>
 #include <QMap>
 #include <QStandardPaths>
 #include <QTimer>
 #include <cstdlib>
 #include <memory>
+#include <string>
 
 namespace quorvel {
 
@@ -30,6 +32,13 @@ QString FirstLine(QProcess& Process, int TimeoutMs) {
 }
 
 }  // namespace
+
+void StartGuiApplication(const char* Name) {
+    static int argc = 1;
+    static std::string name = Name;
+    static char* argv[] = {name.data(), nullptr};
+    if (QGuiApplication::instance() == nullptr) static QGuiApplication app(argc, argv);
+}
 
 bool WaitUntil(const std::function<bool()>& Condition, int TimeoutMs) {
     QDeadlineTimer deadline(TimeoutMs);

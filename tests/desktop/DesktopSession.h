@@ -9,9 +9,17 @@
 #include <QTemporaryDir>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace quorvel {
+
+// How long a tray item, a window or a panel may take to appear.
+inline constexpr int AppearMs = 15000;
+
+// Makes the Qt application the tests' objects need, named Name, unless
+// there is one.
+void StartGuiApplication(const char* Name);
 
 // A private desktop for end-to-end tests: Xvfb on a free display and a
 // private D-Bus session bus, plus the programs started on them (a real
@@ -90,5 +98,12 @@ private:
 
 // Handles events until Condition holds or TimeoutMs pass; true if it held.
 bool WaitUntil(const std::function<bool()>& Condition, int TimeoutMs);
+
+// How often Word stands in Text (the commands a server logged, say).
+inline int CountOf(const std::string& Text, const std::string& Word) {
+    int n = 0;
+    for (auto at = Text.find(Word); at != std::string::npos; at = Text.find(Word, at + 1)) ++n;
+    return n;
+}
 
 }  // namespace quorvel

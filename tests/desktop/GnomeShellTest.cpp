@@ -19,7 +19,6 @@
 namespace quorvel {
 namespace {
 
-constexpr int AppearMs = 15000;
 // GNOME Shell draws with the processor (llvmpipe): its first frames can take
 // a minute on a busy machine.
 constexpr int ShellDrawsMs = 60000;
@@ -33,22 +32,13 @@ QImage PanelPicture(int Index) {
     return image;
 }
 
-int CountOf(const std::string& Text, const std::string& Word) {
-    int n = 0;
-    for (auto at = Text.find(Word); at != std::string::npos; at = Text.find(Word, at + 1)) ++n;
-    return n;
-}
-
 // As at log-in, quorvel runs before the shell and has checked (no periodic
 // checks: the pictures never change by themselves); then the shell starts,
 // and later restarts. Each time both items must be drawn with their
 // pictures: the aeroplane of new mail and the aerial with the bars the
 // check found, not GNOME's "•••" of an item without a picture.
 TEST(GnomeShellTray, BothPicturesAreDrawnWhenTheShellStartsAfterQuorvelAndAfterItRestarts) {
-    static int argc = 1;
-    static char name[] = "gnome_shell_tests";
-    static char* argv[] = {name, nullptr};
-    static QGuiApplication app(argc, argv);
+    StartGuiApplication("gnome_shell_tests");
     if (!GnomeShell::Installed()) GTEST_SKIP() << "gnome-shell is not installed (scripts/deps.sh installs it)";
     DesktopSession session;
     if (!session.Ok()) GTEST_SKIP() << session.SkipReason().toStdString();

@@ -13,10 +13,7 @@ namespace quorvel {
 namespace {
 
 TEST(QuorvelDesktopOAuth, TheTrayChecksWithTheTokensFromTheKeyring) {
-    static int argc = 1;
-    static char name[] = "quorvel_desktop_tests";
-    static char* argv[] = {name, nullptr};
-    if (QGuiApplication::instance() == nullptr) static QGuiApplication app(argc, argv);
+    StartGuiApplication("quorvel_desktop_tests");
     OAuthRig rig;
     const std::filesystem::path config = rig.Config("alice", true);
     const ChildResult signedIn = rig.Check(config, {"--sign-in", "alice@127.0.0.1"});

@@ -25,7 +25,6 @@
 namespace quorvel {
 namespace {
 
-constexpr int AppearMs = 15000;
 constexpr int PanelSize = 26;  // Debian's default panel
 
 // Panel 1 along the top of the screen, holding only the status tray, whose
@@ -131,10 +130,7 @@ QStringList PictureFilesIn(const std::filesystem::path& Folder) {
 class PanelPicture : public ::testing::Test {
 protected:
     void SetUp() override {
-        static int argc = 1;
-        static char name[] = "panel_picture_tests";
-        static char* argv[] = {name, nullptr};
-        static QGuiApplication app(argc, argv);
+        StartGuiApplication("panel_picture_tests");
         Session = std::make_unique<DesktopSession>();
         if (!Session->Ok()) GTEST_SKIP() << Session->SkipReason().toStdString();
         for (const char* tool : {"xfce4-panel", "trayer", "xdotool", "import"})

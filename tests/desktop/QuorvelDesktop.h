@@ -24,8 +24,6 @@
 
 namespace quorvel {
 
-constexpr int AppearMs = 15000;
-
 inline QImage ToImage(const TPicture16& Picture) {
     const TPanelImage panel = RenderForPanel(Picture, 16);
     QImage image(16, 16, QImage::Format_ARGB32);
@@ -41,19 +39,10 @@ inline QImage Shown(const SniItemState& State) {
     return {};
 }
 
-inline int CountOf(const std::string& Text, const std::string& Word) {
-    int n = 0;
-    for (auto at = Text.find(Word); at != std::string::npos; at = Text.find(Word, at + 1)) ++n;
-    return n;
-}
-
 class QuorvelDesktop : public ::testing::Test {
 protected:
     void SetUp() override {
-        static int argc = 1;
-        static char name[] = "quorvel_desktop_tests";
-        static char* argv[] = {name, nullptr};
-        if (QGuiApplication::instance() == nullptr) static QGuiApplication app(argc, argv);
+        StartGuiApplication("quorvel_desktop_tests");
         Session = std::make_unique<DesktopSession>();
         if (!Session->Ok()) GTEST_SKIP() << Session->SkipReason().toStdString();
         for (const char* sub : {"config/Quorvel", "run", "data/applications"}) QDir().mkpath(Folder(sub));

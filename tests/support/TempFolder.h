@@ -1,11 +1,13 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <system_error>
+#include <vector>
 
 // A private folder for one test, removed with everything in it afterwards.
 class TTempFolder {
@@ -46,4 +48,13 @@ inline void WriteText(const std::filesystem::path& file, const std::string& text
 inline std::string ReadText(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The names of the entries in Folder, sorted.
+inline std::vector<std::string> FilesIn(const std::filesystem::path& Folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(Folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }

@@ -33,6 +33,12 @@ protected:
 // and the focus on the port box until the port is one.
 TEST_F(AccountInformationFormTest, ProtectionAndPortAreShownAndOkIsRefusedThenTaken) {
     SaveScreenshot(Form, "account-edit");
+    EXPECT_EQ(Form.PasswordEdit->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(Form.PasswordEdit->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter), '*');
+    EXPECT_FALSE(Form.HelpButton->isEnabled());
+    EXPECT_TRUE(Form.OkButton->isDefault());
+    EXPECT_GE(Form.width(), 290);
+    EXPECT_GE(Form.height(), 139);
     EXPECT_EQ(Form.SecurityCombo->currentText(), "SSL/TLS");
     EXPECT_EQ(Form.ServerPortEdit->text(), "995");
     EXPECT_FALSE(Form.PlaintextWarningLabel->isVisibleTo(&Form));
@@ -67,13 +73,4 @@ TEST_F(AccountInformationFormTest, CancelEscAndCloseNeverCheck) {
     Form.close();
     EXPECT_EQ(Form.result(), QDialog::Rejected);
     EXPECT_EQ(Beeps.Count, 0);
-}
-
-TEST_F(AccountInformationFormTest, Look) {
-    EXPECT_EQ(Form.PasswordEdit->echoMode(), QLineEdit::Password);
-    EXPECT_EQ(Form.PasswordEdit->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter), '*');
-    EXPECT_FALSE(Form.HelpButton->isEnabled());
-    EXPECT_TRUE(Form.OkButton->isDefault());
-    EXPECT_GE(Form.width(), 290);
-    EXPECT_GE(Form.height(), 139);
 }

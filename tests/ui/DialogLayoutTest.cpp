@@ -77,7 +77,7 @@ TEST(DialogLayout, AccountEditFitsAndKeepsItsRowsWhenTheWarningShows) {
     EXPECT_EQ(form.size(), size);
 }
 
-TEST(DialogLayout, OptionsFit) {
+TEST(DialogLayout, OptionsAndAboutBoxFit) {
     TOptionsPresenter presenter({71582, false}, {});
     TOptionForm form(nullptr, presenter);
     form.show();
@@ -85,6 +85,11 @@ TEST(DialogLayout, OptionsFit) {
     EXPECT_EQ(LayoutFaults(form), TFaults());
     EXPECT_LE(form.CheckTimeEdit->fontMetrics().horizontalAdvance(form.CheckTimeEdit->text()),
               TextRoom(*form.CheckTimeEdit));
+    TAboutPresenter aboutPresenter({});
+    TAboutForm about(nullptr, aboutPresenter);
+    about.show();
+    SaveScreenshot(about, "layout-about");
+    EXPECT_EQ(LayoutFaults(about), TFaults());
 }
 
 TEST(DialogLayout, AccountListShowsWholePortsAndHeaders) {
@@ -107,12 +112,4 @@ TEST(DialogLayout, AccountListShowsWholePortsAndHeaders) {
     for (int column = 0; column < list.columnCount(); ++column) {
         EXPECT_GE(list.columnWidth(column), list.header()->sectionSizeHint(column)) << column;
     }
-}
-
-TEST(DialogLayout, AboutBoxFits) {
-    TAboutPresenter presenter({});
-    TAboutForm form(nullptr, presenter);
-    form.show();
-    SaveScreenshot(form, "layout-about");
-    EXPECT_EQ(LayoutFaults(form), TFaults());
 }

@@ -9,12 +9,19 @@
 
 using namespace quorvel;
 
-// One refusal and one OK, end to end; the rules are tested at the presenter.
-TEST(OptionForm, RefusalBeepsAndFocusesTheBoxOkGivesBackWhatIsShown) {
+// Filled from the caller; one refusal and one OK, end to end; the rules are
+// tested at the presenter.
+TEST(OptionForm, FilledFromTheCallerRefusalBeepsAndOkGivesBackWhatIsShown) {
     TBeepCounter beeps;
-    TOptionsPresenter presenter({5, true}, {});
+    TOptionsPresenter presenter({71581, true}, {});
     TOptionForm form(nullptr, presenter);
+    EXPECT_EQ(form.CheckTimeEdit->text(), QStringLiteral("71581"));
+    EXPECT_TRUE(form.RunOnStartupCheckBox->isChecked());
+    EXPECT_FALSE(form.HelpButton->isEnabled());
+    EXPECT_GE(form.width(), 330);
+    EXPECT_GE(form.height(), 123);
     form.show();
+    SaveScreenshot(form, "options");
     form.CheckTimeEdit->setText(QStringLiteral("71583"));
     form.OkButton->setFocus();
     form.OkButton->click();
@@ -28,16 +35,4 @@ TEST(OptionForm, RefusalBeepsAndFocusesTheBoxOkGivesBackWhatIsShown) {
     EXPECT_EQ(form.result(), QDialog::Accepted);
     EXPECT_EQ(presenter.Values().IntervalMinutes, 71582u);
     EXPECT_FALSE(presenter.Values().RunAtStartup);
-}
-
-TEST(OptionForm, FilledFromTheCaller) {
-    TOptionsPresenter presenter({71581, true}, {});
-    TOptionForm form(nullptr, presenter);
-    EXPECT_EQ(form.CheckTimeEdit->text(), QStringLiteral("71581"));
-    EXPECT_TRUE(form.RunOnStartupCheckBox->isChecked());
-    EXPECT_FALSE(form.HelpButton->isEnabled());
-    EXPECT_GE(form.width(), 330);
-    EXPECT_GE(form.height(), 123);
-    form.show();
-    SaveScreenshot(form, "options");
 }

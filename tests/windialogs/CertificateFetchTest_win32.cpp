@@ -2,11 +2,12 @@
 // tests/wine/SchannelWineTest.cpp, which starts the servers and says where
 // they are (QUORVEL_TLS_PORTS, QUORVEL_TLS_SHA256: name=value,...). Skipped
 // without them, so a plain ctest run passes.
+#include <winsock2.h>
+// After winsock2.h.
 #include <windows.h>
 // After windows.h.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "app/CertificateFetch.h"
@@ -14,27 +15,16 @@
 #include "net/WinEventLoop_win32.h"
 #include "resources/windows/DialogIds.h"
 #include "tests/windialogs/DialogDriver_win32.h"
+#include "tests/winnet/SchannelRig_win32.h"
 
 using namespace quorvel;
 
-namespace {
-
-// The value of Name in a "name=value,..." variable; empty when missing.
-std::string TableEntry(const char* Variable, const std::string& Name) {
-    const char* text = std::getenv(Variable);
-    const std::string table = "," + std::string(text != nullptr ? text : "") + ",";
-    const std::size_t at = table.find("," + Name + "=");
-    if (at == std::string::npos) return {};
-    const std::size_t start = at + Name.size() + 2;
-    return table.substr(start, table.find(',', start) - start);
-}
-
-}  // namespace
-
 TEST(CertificateFetch, ServersCertificateIsShownOverSchannelAndTrustedOnYes) {
-    const std::string port = TableEntry("QUORVEL_TLS_PORTS", "self");
-    const std::string sha256 = TableEntry("QUORVEL_TLS_SHA256", "self");
-    if (port.empty() || sha256.empty()) GTEST_SKIP() << "no test server: run tests/wine/schannel_wine_tests on Linux";
+    const auto server = schannel_test::Ports().find("self");
+    const std::string sha256 = schannel_test::Sha256Of("self");
+    if (server == schannel_test::Ports().end() || sha256.empty())
+        GTEST_SKIP() << "no test server: run tests/wine/schannel_wine_tests on Linux";
+    const std::string port = server->second;
     TWinEventLoop loop;
     TAccountEditPresenter presenter(
         [&](const std::string& Host, std::int32_t Port, TConnectionSecurity Security) {

@@ -19,6 +19,7 @@
 #include "tests/settings/TestKey_win32.h"
 #include "tests/support/MessageOf.h"
 #include "tests/windialogs/DialogDriver_win32.h"
+#include "tests/wintray/IconPlanes_win32.h"
 
 using namespace quorvel;
 
@@ -29,23 +30,6 @@ int ScreenDpi() {
     const int dpi = ::GetDeviceCaps(screen, LOGPIXELSX);
     ::ReleaseDC(nullptr, screen);
     return dpi;
-}
-
-// The colour pixels of an icon, top row first.
-std::vector<std::uint32_t> IconPixels(HICON Icon) {
-    ICONINFO info{};
-    if (Icon == nullptr || !::GetIconInfo(Icon, &info)) return {};
-    BITMAP shape{};
-    ::GetObjectW(info.hbmColor, sizeof shape, &shape);
-    BITMAPINFOHEADER header{sizeof(BITMAPINFOHEADER), shape.bmWidth, -shape.bmHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(shape.bmWidth) * shape.bmHeight);
-    HDC screen = ::GetDC(nullptr);
-    ::GetDIBits(screen, info.hbmColor, 0, static_cast<UINT>(shape.bmHeight), pixels.data(),
-                reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS);
-    ::ReleaseDC(nullptr, screen);
-    ::DeleteObject(info.hbmColor);
-    ::DeleteObject(info.hbmMask);
-    return pixels;
 }
 
 }  // namespace
@@ -210,9 +194,9 @@ TEST(AboutBox, ShowsTitleVersionAndLinksOnTheFramedPictureAndOnlyEnterClosesIt) 
             const auto icon = [&](int Id) {
                 return reinterpret_cast<HICON>(::SendMessageW(Driver.Control(about, Id), STM_GETICON, 0, 0));
             };
-            const std::vector<std::uint32_t> flag = IconPixels(icon(IDC_FLAG_IMAGE));
+            const std::vector<std::uint32_t> flag = ReadIcon(icon(IDC_FLAG_IMAGE)).Colour;
             EXPECT_FALSE(flag.empty());
-            EXPECT_NE(flag, IconPixels(icon(IDC_APPLICATION_ICON)));
+            EXPECT_NE(flag, ReadIcon(icon(IDC_APPLICATION_ICON)).Colour);
 
             // Borderless, always on top, 320 x 240 at 96 dpi.
             const auto style = ::GetWindowLongPtrW(about, GWL_STYLE);

@@ -8,10 +8,10 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <thread>
+
+#include "tests/support/TempFolder.h"
 
 namespace quorvel {
 
@@ -125,8 +125,7 @@ void OpenSslServer::Stop() {
 }
 
 std::string OpenSslServer::Log() const {
-    std::ifstream in(LogFile, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return ReadText(LogFile);
 }
 
 }  // namespace quorvel

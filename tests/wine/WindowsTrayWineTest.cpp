@@ -8,8 +8,6 @@
 #include <QGuiApplication>
 #include <QStandardPaths>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <optional>
 #include <set>
@@ -30,19 +28,13 @@
 namespace quorvel {
 namespace {
 
-constexpr int AppearMs = 30000;
+constexpr int DockMs = 30000;  // Wine docks more slowly than a Qt program
 // The status icon after a check that succeeded: the aerial with as many bars
 // (one to four) as the time the check took earns; CheckCycle decides how many.
 constexpr int Bars = -1;
 constexpr int CheckMs = 15000;
 const char* const Program = "gui/win32/quorvel.exe";
 const char* const SettingsKey = "HKEY_CURRENT_USER\\Software\\Ombrask\\Quorvel";
-
-int CountOf(const std::string& Text, const std::string& Word) {
-    int n = 0;
-    for (auto at = Text.find(Word); at != std::string::npos; at = Text.find(Word, at + 1)) ++n;
-    return n;
-}
 
 // A shape as rows of '#' and '.', for failure messages.
 std::string Drawn(const PixelShape& Shape) {
@@ -52,11 +44,6 @@ std::string Drawn(const PixelShape& Shape) {
         rows += '\n';
     }
     return rows;
-}
-
-std::string ReadWhole(const std::filesystem::path& File) {
-    std::ifstream in(File, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // The status icon's menu as drawn; its first entry greyed while a check runs.
@@ -114,10 +101,7 @@ std::string MailClientText(bool Marked) {
 class WindowsTrayWine : public ::testing::Test {
 protected:
     void SetUp() override {
-        static int argc = 1;
-        static char name[] = "windows_tray_wine_tests";
-        static char* argv[] = {name, nullptr};
-        static QGuiApplication app(argc, argv);
+        StartGuiApplication("windows_tray_wine_tests");
         if (const std::string reason = Runner.SkipReason(Program); !reason.empty()) GTEST_SKIP() << reason;
         for (const char* tool : {"trayer", "xdotool", "import"})
             if (QStandardPaths::findExecutable(tool).isEmpty()) GTEST_SKIP() << tool << " is not installed";
@@ -140,7 +124,7 @@ protected:
         QProcess* program =
             Wine->Start(Program, {{"QUORVEL_MARK_DIR", WineRunner::WindowsPath(Runner.BuildFolder() / "tests/wintray")},
                                   {"QUORVEL_MARK_FILE", WineRunner::WindowsPath(MarkFile())}});
-        EXPECT_TRUE(WaitUntil([&] { return static_cast<int>(Wine->DockedIcons().size()) == Count; }, AppearMs))
+        EXPECT_TRUE(WaitUntil([&] { return static_cast<int>(Wine->DockedIcons().size()) == Count; }, DockMs))
             << "icons docked: " << Wine->DockedIcons().size();
         return program;
     }
@@ -318,11 +302,11 @@ TEST_F(WindowsTrayWine, ClicksMenuMailProgramAndASecondCopy) {
     // The new-mail icon starts the registered mail program; with none
     // registered (Wine's own entry has no command) nothing happens.
     ASSERT_TRUE(Wine->Click(*mail, 1));
-    EXPECT_TRUE(WaitUntil([&] { return ReadWhole(MarkFile()) == "clicked|\n"; }, CheckMs)) << ReadWhole(MarkFile());
+    EXPECT_TRUE(WaitUntil([&] { return ReadText(MarkFile()) == "clicked|\n"; }, CheckMs)) << ReadText(MarkFile());
     ASSERT_TRUE(Wine->Import(MailClientText(false)));
     ASSERT_TRUE(Wine->Click(*mail, 1));
     WaitUntil([] { return false; }, 2000);
-    EXPECT_EQ(ReadWhole(MarkFile()), "clicked|\n");
+    EXPECT_EQ(ReadText(MarkFile()), "clicked|\n");
 
     // A second copy ends at once, silently, and leaves the first alone.
     const ChildResult second = Wine->Run(Program, std::chrono::seconds(20));
@@ -369,7 +353,7 @@ TEST_F(WindowsTrayWine, BalloonAndWaking) {
         return Wine->Run("tests/wintray/quorvel-window-post.exe", std::chrono::seconds(20), Arguments).ExitStatus == 0;
     };
     ASSERT_TRUE(post({"QuorvelTrayIcon", "0x400", "2", "0x405"}));
-    EXPECT_TRUE(WaitUntil([&] { return ReadWhole(MarkFile()) == "clicked|\n"; }, CheckMs)) << ReadWhole(MarkFile());
+    EXPECT_TRUE(WaitUntil([&] { return ReadText(MarkFile()) == "clicked|\n"; }, CheckMs)) << ReadText(MarkFile());
     QElapsedTimer clock;
     clock.start();
     ASSERT_TRUE(post({"TMainForm", "0x218", "0x12", "0"}));  // WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC
@@ -378,7 +362,7 @@ TEST_F(WindowsTrayWine, BalloonAndWaking) {
     ASSERT_TRUE(post({"TMainForm", "0x10", "0", "0"}));  // WM_CLOSE: the balloon may lie over the menu's icon
     EXPECT_TRUE(quorvel->waitForFinished(CheckMs));
     EXPECT_EQ(checks(), 2);
-    EXPECT_EQ(ReadWhole(MarkFile()), "clicked|\n");
+    EXPECT_EQ(ReadText(MarkFile()), "clicked|\n");
 }
 
 // An OAuth account that quorvel-check.exe signed in: the tray checks it with
@@ -388,7 +372,7 @@ TEST_F(WindowsTrayWine, BalloonAndWaking) {
 TEST_F(WindowsTrayWine, AnOAuthAccountSignedInIsChecked) {
     OAuthRig rig(false);
     const std::string settings =
-        ReadWhole(rig.Config("alice", true, TestPki::Get().Sha256("good")) / "Quorvel" / "registry.reg");
+        ReadText(rig.Config("alice", true, TestPki::Get().Sha256("good")) / "Quorvel" / "registry.reg");
     const std::string browserKey = "HKEY_CURRENT_USER\\Software\\Wine\\WineBrowser";
     const std::string credentialsKey = "HKEY_CURRENT_USER\\Software\\Wine\\Credential Manager";
     const std::string credentials = Wine->Export(credentialsKey);

@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "tests/pop3server/ChildProcess.h"
+#include "tests/support/TempFolder.h"
 
 namespace quorvel {
 
@@ -162,8 +163,7 @@ std::string WineDesktop::Export(const std::string& Key) const {
     static int count = 0;
     const auto file = Folder / ("export-" + std::to_string(++count) + ".reg");
     RunTool("regedit.exe", {"/E", WineRunner::WindowsPath(file), Key});
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return ReadText(file);
 }
 
 QProcess* WineDesktop::Start(const std::string& Program, const std::map<std::string, std::string>& Extra) {

@@ -3,13 +3,12 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <mutex>
 #include <stdexcept>
 
 #include "core/ScopeExit.h"
 #include "tests/pop3server/ChildProcess.h"
+#include "tests/support/TempFolder.h"
 
 namespace quorvel {
 
@@ -28,11 +27,6 @@ ChildResult RunQuietly(const std::vector<std::string>& Command, const std::map<s
     std::vector<std::string> arguments{"-c", "exec \"$@\" </dev/null >/dev/null 2>&1", "sh"};
     arguments.insert(arguments.end(), Command.begin(), Command.end());
     return RunChild(Shell, arguments, Environment, Limit);
-}
-
-std::string ReadWhole(const std::string& Path) {
-    std::ifstream in(Path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 }  // namespace
@@ -107,7 +101,7 @@ WineResult WineRunner::Run(const std::string& Program, const std::vector<std::st
     result.Finished = child.Finished;
     result.ExitStatus = child.ExitStatus;
     result.Output = child.Output;
-    result.Errors = ReadWhole(errors);
+    result.Errors = ReadText(errors);
     result.Elapsed = child.Elapsed;
     return result;
 }

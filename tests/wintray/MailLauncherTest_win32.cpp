@@ -7,13 +7,14 @@
 #include <algorithm>
 #include <chrono>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 #include <thread>
 
 #include "core/WideText_win32.h"
 #include "settings/Registry.h"
 #include "tests/settings/TestKey_win32.h"
+#include "tests/support/MessageOf.h"
 
 namespace quorvel {
 namespace {
@@ -48,19 +49,13 @@ std::wstring MarkProgram() {
     return Folder(self) + L"\\quorvel-mail-mark.exe";
 }
 
-std::string ReadAll(const std::wstring& Path) {
-    std::ifstream in(Path.c_str(), std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // The marks once Lines lines are there, or what is there after 20 s.
 std::string WaitForMarks(const std::wstring& Path, std::size_t Lines) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     std::string text;
     while (std::chrono::steady_clock::now() < end) {
-        text = ReadAll(Path);
+        std::ifstream in(Path.c_str(), std::ios::binary);
+        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
         if (static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) >= Lines) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
@@ -119,12 +114,7 @@ TEST_F(MailLauncher, TheRegisteredCommandStartsAsRead) {
 TEST_F(MailLauncher, ACommandOfAnotherTypeIsAReadErrorAndStartsNothing) {
     SetClient(L"Numbers");
     Key.SetDword("SOFTWARE\\Clients\\Mail\\Numbers\\shell\\open\\command", L"", 1);
-    try {
-        ExecuteMailClient();
-        ADD_FAILURE() << "no error";
-    } catch (const ERegistryException& error) {
-        EXPECT_STREQ(error.what(), "'' のデータ型が不正です");
-    }
+    EXPECT_EQ(MessageOf<ERegistryException>([] { ExecuteMailClient(); }), "'' のデータ型が不正です");
 }
 
 }  // namespace

@@ -99,32 +99,24 @@ TEST(TWinTrayShell, AddModifyDeleteSendTheWholeRecord) {
     EXPECT_TRUE(tray.Reported.empty());
 }
 
-TEST(TWinTrayShell, IconsAreNumberedAndLiveInTheNotificationArea) {
-    RecordedIcon first;
-    RecordedIcon second;
-    EXPECT_EQ(second.Icon.IconID(), first.Icon.IconID() + 1);
-    const TIcon red = RedIcon();
-    first.Icon.SetIcon(&red);
-    second.Icon.SetIcon(&red);
-    ASSERT_TRUE(first.Sent.back().Result) << "the notification area refused the icon";
-    EXPECT_TRUE(InNotificationArea(first.Shell.Window(), static_cast<UINT>(first.Icon.IconID())));
-    EXPECT_TRUE(InNotificationArea(second.Shell.Window(), static_cast<UINT>(second.Icon.IconID())));
-    first.Icon.SetIcon(nullptr);
-    EXPECT_FALSE(InNotificationArea(first.Shell.Window(), static_cast<UINT>(first.Icon.IconID())));
-    EXPECT_TRUE(InNotificationArea(second.Shell.Window(), static_cast<UINT>(second.Icon.IconID())));
-}
-
-TEST(TWinTrayShell, DestroyingTheShellTakesTheIconAway) {
+TEST(TWinTrayShell, IconsAreNumberedAndLiveInTheNotificationAreaWhileShown) {
     HWND window = nullptr;
     UINT id = 0;
     {
-        RecordedIcon tray;
+        RecordedIcon first;
+        RecordedIcon second;
+        EXPECT_EQ(second.Icon.IconID(), first.Icon.IconID() + 1);
         const TIcon red = RedIcon();
-        tray.Icon.SetIcon(&red);
-        window = tray.Shell.Window();
-        id = static_cast<UINT>(tray.Icon.IconID());
-        ASSERT_TRUE(InNotificationArea(window, id));
+        first.Icon.SetIcon(&red);
+        second.Icon.SetIcon(&red);
+        ASSERT_TRUE(first.Sent.back().Result) << "the notification area refused the icon";
+        window = second.Shell.Window();
+        id = static_cast<UINT>(second.Icon.IconID());
+        first.Icon.SetIcon(nullptr);
+        EXPECT_FALSE(InNotificationArea(first.Shell.Window(), static_cast<UINT>(first.Icon.IconID())));
+        EXPECT_TRUE(InNotificationArea(window, id));
     }
+    // Destroying the shell takes its icon away.
     EXPECT_FALSE(::IsWindow(window));
     EXPECT_FALSE(InNotificationArea(window, id));
 }
@@ -198,16 +190,6 @@ TEST(TWinTrayShell, EachIconHearsOnlyItsOwnWindow) {
     EXPECT_EQ(second.Log, (std::vector<std::string>{"click", "up L"}));
 }
 
-TEST(TWinTrayShell, AFailingHandlerIsReportedAndTheLoopGoesOn) {
-    RecordedIcon tray;
-    tray.Icon.OnClick = [](TTrayIcon&) { throw std::runtime_error("メールチェックに失敗"); };
-    tray.Post(514);
-    tray.Post(516);
-    Pump();
-    EXPECT_EQ(tray.Reported, (std::vector<std::string>{"メールチェックに失敗"}));
-    EXPECT_EQ(tray.Log, (std::vector<std::string>{"down R"}));
-}
-
 // Explorer forgets every icon when it restarts and then tells every top-level
 // window "TaskbarCreated": a shown icon is added again, a removed one not.
 TEST(TWinTrayShell, ARestartedTaskbarGetsTheShownIconAgain) {
@@ -229,13 +211,8 @@ TEST(TWinTrayShell, ARestartedTaskbarGetsTheShownIconAgain) {
     ASSERT_FALSE(InNotificationArea(shown.Shell.Window(), id));
 
     // Broadcasts reach top-level windows only.
-    bool listed = false;
-    const auto find = [](HWND Window, LPARAM Sought) -> BOOL {
-        if (Window != reinterpret_cast<HWND>(Sought)) return TRUE;
-        return FALSE;
-    };
-    listed = !::EnumWindows(find, reinterpret_cast<LPARAM>(shown.Shell.Window()));
-    EXPECT_TRUE(listed) << "the shell's window is not a top-level window";
+    const auto other = [](HWND Window, LPARAM Sought) -> BOOL { return Window != reinterpret_cast<HWND>(Sought); };
+    EXPECT_FALSE(::EnumWindows(other, reinterpret_cast<LPARAM>(shown.Shell.Window()))) << "not a top-level window";
 
     const std::size_t shownBefore = shown.Sent.size();
     const std::size_t removedBefore = removed.Sent.size();
@@ -254,12 +231,17 @@ TEST(TWinTrayShell, ARestartedTaskbarGetsTheShownIconAgain) {
     EXPECT_TRUE(shown.Sent.back().Result);
 }
 
-TEST(TWinTrayShell, ProcessingMessagesLeavesTheQuitForTheProgramLoop) {
+// A failing handler is reported and the loop goes on; ProcessMessages
+// leaves the quit for the program's loop.
+TEST(TWinTrayShell, AFailingHandlerIsReportedAndTheQuitIsLeftForTheProgram) {
     RecordedIcon tray;
+    tray.Icon.OnClick = [](TTrayIcon&) { throw std::runtime_error("メールチェックに失敗"); };
     tray.Post(514);
+    tray.Post(516);
     ::PostQuitMessage(3);
     tray.Shell.ProcessMessages();
-    EXPECT_EQ(tray.Log, (std::vector<std::string>{"click", "up L"}));
+    EXPECT_EQ(tray.Reported, (std::vector<std::string>{"メールチェックに失敗"}));
+    EXPECT_EQ(tray.Log, (std::vector<std::string>{"down R"}));
     MSG message;
     ASSERT_TRUE(::PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     EXPECT_EQ(message.wParam, 3u);
