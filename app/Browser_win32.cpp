@@ -4,30 +4,17 @@
 #include <shellapi.h>
 
 #include "app/Browser.h"
+#include "core/AsciiCase.h"
 #include "core/Exception.h"
 #include "core/WideText_win32.h"
 
 namespace quorvel {
 
-namespace {
-
-bool StartsWith(const std::string& Text, const char* Prefix) {
-    const std::string prefix(Prefix);
-    if (Text.size() < prefix.size()) return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        char c = Text[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != prefix[i]) return false;
-    }
-    return true;
-}
-
-}  // namespace
-
 void OpenInBrowser(const std::string& Url) {
     // The shell would start a program or open a file named by anything
     // else; only a web address goes to the browser.
-    if (!StartsWith(Url, "https://") && !StartsWith(Url, "http://"))
+    const std::string scheme = AsciiLower(std::string_view(Url).substr(0, 8));
+    if (scheme.rfind("https://", 0) != 0 && scheme.rfind("http://", 0) != 0)
         throw Exception("OAuth: only an http:// or https:// address is opened in the browser");
     const std::wstring url = WideFromUtf8(Url);
     // Shell handlers may use COM, which wants an apartment on this thread.

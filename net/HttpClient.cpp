@@ -4,24 +4,14 @@
 #include <mutex>
 #include <thread>
 
+#include "core/AsciiCase.h"
 #include "net/EventLoop.h"
 #include "net/LoopWake.h"
 
 namespace quorvel {
 
-namespace {
-
-std::string Lower(std::string Text) {
-    for (char& c : Text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return Text;
-}
-
-}  // namespace
-
 bool IsAllowedTokenUrl(const std::string& Url) {
-    const std::string url = Lower(Url);
+    const std::string url = AsciiLower(Url);
     if (url.rfind("https://", 0) == 0) return url.size() > 8;
     if (url.rfind("http://", 0) != 0) return false;
     // The authority ends at the first '/', '?' or '#'; user information

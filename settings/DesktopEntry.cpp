@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "core/AsciiCase.h"
+
 namespace quorvel {
 
 namespace {
@@ -14,18 +16,6 @@ std::string_view Trimmed(std::string_view Text) {
         Text.remove_suffix(1);
     }
     return Text;
-}
-
-char AsciiLower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualIgnoringAsciiCase(std::string_view A, std::string_view B) {
-    if (A.size() != B.size()) return false;
-    for (std::size_t i = 0; i < A.size(); ++i) {
-        if (AsciiLower(A[i]) != AsciiLower(B[i])) return false;
-    }
-    return true;
 }
 
 }  // namespace
