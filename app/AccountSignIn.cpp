@@ -21,28 +21,19 @@ constexpr const char* CancelledText = "OAuth: the sign-in was cancelled; nothing
 // waits, and everything it opened is closed on the way out. A token call
 // under way is waited for in the loop as before (the dialog stays alive),
 // and its answer is dropped.
-class TCancellableLoop final : public IEventLoop {
+class TCancellableLoop final : public TForwardingLoop {
 public:
-    TCancellableLoop(IEventLoop& Loop, const bool& Cancelled) : FLoop(Loop), FCancelled(Cancelled) {}
+    TCancellableLoop(IEventLoop& Loop, const bool& Cancelled) : TForwardingLoop(Loop), FCancelled(Cancelled) {}
 
-    void PumpOnce() override { FLoop.PumpOnce(); }
     void WaitForEvents() override {
-        if (!FCancelled || FRaised) FLoop.WaitForEvents();
+        if (!FCancelled || FRaised) FInner.WaitForEvents();
         if (FCancelled && !FRaised) {
             FRaised = true;
             throw Exception(CancelledText);
         }
     }
-    std::unique_ptr<IEventTimer> CreateTimer(std::function<void()> OnTick) override {
-        return FLoop.CreateTimer(std::move(OnTick));
-    }
-    std::unique_ptr<ISocketWatch> WatchSocket(int Fd, std::function<void(TSocketReadiness)> OnReady) override {
-        return FLoop.WatchSocket(Fd, std::move(OnReady));
-    }
-    void ReportError(const std::string& Message) override { FLoop.ReportError(Message); }
 
 private:
-    IEventLoop& FLoop;
     const bool& FCancelled;
     bool FRaised = false;
 };

@@ -6,6 +6,8 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <string>
+#include <utility>
 
 namespace quorvel {
 
@@ -67,6 +69,26 @@ public:
     void RunGuarded(Handler&& Run) noexcept {
         Guarded([this](const std::string& Message) { ReportError(Message); }, std::forward<Handler>(Run));
     }
+};
+
+// A loop that hands everything to Inner: the base of a loop that changes
+// only how it waits.
+class TForwardingLoop : public IEventLoop {
+public:
+    explicit TForwardingLoop(IEventLoop& Inner) : FInner(Inner) {}
+
+    void PumpOnce() override { FInner.PumpOnce(); }
+    void WaitForEvents() override { FInner.WaitForEvents(); }
+    std::unique_ptr<IEventTimer> CreateTimer(std::function<void()> OnTick) override {
+        return FInner.CreateTimer(std::move(OnTick));
+    }
+    std::unique_ptr<ISocketWatch> WatchSocket(int Fd, std::function<void(TSocketReadiness)> OnReady) override {
+        return FInner.WatchSocket(Fd, std::move(OnReady));
+    }
+    void ReportError(const std::string& Message) override { FInner.ReportError(Message); }
+
+protected:
+    IEventLoop& FInner;
 };
 
 }  // namespace quorvel

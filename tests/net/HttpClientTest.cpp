@@ -72,27 +72,18 @@ TEST(HttpClient, PlainHttpOnlyToLoopback) {
 // stop the loop: its timers still run until the call has ended, and then
 // what the wait raised comes out.
 TEST(HttpClient, ALoopThatRaisesOnceKeepsRunningBesideTheCall) {
-    class RaisingOnce final : public IEventLoop {
+    class RaisingOnce final : public TForwardingLoop {
     public:
-        explicit RaisingOnce(IEventLoop& Loop) : Inner(Loop) {}
-        void PumpOnce() override { Inner.PumpOnce(); }
+        using TForwardingLoop::TForwardingLoop;
         void WaitForEvents() override {
             if (!Raised) {
                 Raised = true;
                 throw Exception("cancelled");
             }
-            Inner.WaitForEvents();
+            FInner.WaitForEvents();
         }
-        std::unique_ptr<IEventTimer> CreateTimer(std::function<void()> OnTick) override {
-            return Inner.CreateTimer(std::move(OnTick));
-        }
-        std::unique_ptr<ISocketWatch> WatchSocket(int Fd, std::function<void(TSocketReadiness)> OnReady) override {
-            return Inner.WatchSocket(Fd, std::move(OnReady));
-        }
-        void ReportError(const std::string& Message) override { Inner.ReportError(Message); }
 
     private:
-        IEventLoop& Inner;
         bool Raised = false;
     };
     const auto inner = MakeCommandLineLoop();
