@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "net/LoopWake.h"
+#include "net/WindowClass_win32.h"
 
 namespace quorvel {
 
@@ -30,14 +31,8 @@ class WindowWake final : public ILoopWake {
 public:
     WindowWake(IEventLoop& loop, std::function<void()> onWake)
         : Loop(loop), Posting(std::make_shared<PostingSender>()), OnWake(std::move(onWake)) {
-        WNDCLASSEXW windowClass{};
-        windowClass.cbSize = sizeof windowClass;
-        windowClass.lpfnWndProc = WindowProc;
-        windowClass.hInstance = ::GetModuleHandleW(nullptr);
-        windowClass.lpszClassName = WindowClass;
-        ::RegisterClassExW(&windowClass);  // a second wake finds it there
-        HWND window = ::CreateWindowExW(0, WindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                        windowClass.hInstance, nullptr);
+        const HINSTANCE instance = RegisterWindowClass(WindowClass, WindowProc);
+        HWND window = ::CreateWindowExW(0, WindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
         if (window == nullptr)
             throw std::system_error(static_cast<int>(::GetLastError()), std::system_category(), "CreateWindowExW");
         ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));

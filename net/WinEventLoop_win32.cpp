@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/Exception.h"
+#include "net/WindowClass_win32.h"
 
 namespace quorvel {
 
@@ -128,15 +129,8 @@ private:
 }  // namespace
 
 TWinEventLoop::TWinEventLoop(std::function<void(const std::string&)> Reporter) : FReporter(std::move(Reporter)) {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = LoopWindowProc;
-    windowClass.hInstance = ::GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = WindowClass;
-    // A second loop finds the class already there.
-    ::RegisterClassExW(&windowClass);
-    HWND window =
-        ::CreateWindowExW(0, WindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, windowClass.hInstance, nullptr);
+    const HINSTANCE instance = RegisterWindowClass(WindowClass, LoopWindowProc);
+    HWND window = ::CreateWindowExW(0, WindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
     if (window == nullptr) throw Exception("the event loop's window cannot be made");
     ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     FWindow = window;

@@ -5,6 +5,8 @@
 #include <memory>
 #include <type_traits>
 
+#include "net/WindowClass_win32.h"
+
 namespace quorvel {
 
 // Owning holders of GDI and USER handles: each one is released exactly once,
@@ -28,14 +30,9 @@ using TMenuHandle = std::unique_ptr<std::remove_pointer_t<HMENU>, TMenuDeleter>;
 // GWLP_USERDATA; nullptr when it cannot be made. Top-level, not message-only:
 // such a window hears broadcasts and can take the foreground for a menu.
 inline HWND MakeHiddenToolWindow(const wchar_t* Class, WNDPROC Proc, void* Owner) {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = Proc;
-    windowClass.hInstance = ::GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = Class;
-    ::RegisterClassExW(&windowClass);
+    const HINSTANCE instance = RegisterWindowClass(Class, Proc);
     HWND window = ::CreateWindowExW(WS_EX_TOOLWINDOW, Class, L"Quorvel", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                                    windowClass.hInstance, nullptr);
+                                    instance, nullptr);
     if (window != nullptr) ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(Owner));
     return window;
 }
