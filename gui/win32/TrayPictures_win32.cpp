@@ -13,13 +13,7 @@ namespace {
 // A top-down 32-bit DIB section with the image's pixels. 0xAARRGGBB in
 // memory is the B, G, R, A byte order of the section.
 TBitmapHandle MakeColourPlane(const std::vector<std::uint32_t>& Pixels, int Side) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = Side;
-    info.bmiHeader.biHeight = -Side;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = TopDownBitmapInfo(Side);
     void* bits = nullptr;
     TBitmapHandle bitmap(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (!bitmap || !bits) throw Exception("a picture's bitmap cannot be made");

@@ -23,6 +23,19 @@ struct TMenuDeleter {
 
 using TIconHandle = std::unique_ptr<std::remove_pointer_t<HICON>, TIconDeleter>;
 using TBitmapHandle = std::unique_ptr<std::remove_pointer_t<HBITMAP>, TGdiObjectDeleter>;
+
+// The layout of a Side x Side 32-bit bitmap kept top row first: 0xAARRGGBB
+// in memory is its B, G, R, A byte order.
+inline BITMAPINFO TopDownBitmapInfo(int Side) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = Side;
+    info.bmiHeader.biHeight = -Side;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
 using TMenuHandle = std::unique_ptr<std::remove_pointer_t<HMENU>, TMenuDeleter>;
 
 // A top-level tool window of class Class (registered here with Proc, or

@@ -14,13 +14,7 @@ namespace quorvel {
 
 // The pixels of a bitmap, 0xAARRGGBB row by row from the top left.
 inline std::vector<std::uint32_t> ReadPixels(HBITMAP Bitmap, int Side) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = Side;
-    info.bmiHeader.biHeight = -Side;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = TopDownBitmapInfo(Side);
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(Side * Side));
     HDC screen = ::GetDC(nullptr);
     const int rows = ::GetDIBits(screen, Bitmap, 0, static_cast<UINT>(Side), pixels.data(), &info, DIB_RGB_COLORS);
