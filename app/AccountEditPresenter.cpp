@@ -231,8 +231,7 @@ void TAccountEditPresenter::SignInClick() {
 
 void TAccountEditPresenter::AddressReady(const std::string& Url) {
     FSignInUrl = Url;
-    // The address takes the place of the provider's boxes while it shows.
-    FView->ShowOAuth(true, false);
+    ShowAuth();  // the address takes the place of the provider's boxes
     FView->ShowSignInAddress(AddressNote, Url);
 }
 
